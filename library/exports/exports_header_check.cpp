@@ -1,0 +1,1 @@
+#include "tarvic/tarvic.h"

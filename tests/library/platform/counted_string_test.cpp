@@ -1,0 +1,76 @@
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "exports/result_text.h"
+#include "platform/executable_folder.h"
+#include "tarvic/counted_string.h"
+
+namespace {
+
+TEST(CountedString, LayoutMatchesAutomationString)
+{
+    const char message[] = "Grid failure";
+    TvString text = tvAllocStringByteLen(message, sizeof(message) - 1);
+    ASSERT_NE(text, nullptr);
+    uint32_t prefix = 0;
+    std::memcpy(&prefix, text - 4, 4);
+    EXPECT_EQ(prefix, sizeof(message) - 1);
+    EXPECT_EQ(tvStringByteLen(text), sizeof(message) - 1);
+    EXPECT_EQ(std::memcmp(text, message, sizeof(message) - 1), 0);
+    EXPECT_EQ(text[sizeof(message) - 1], 0);
+    EXPECT_EQ(text[sizeof(message)], 0);
+    tvFreeString(text);
+}
+
+TEST(CountedString, SuccessIsNonNullAndEmpty)
+{
+    TvString text = tarvic::successText();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(tvStringByteLen(text), 0u);
+    EXPECT_EQ(text[0], 0);
+    EXPECT_EQ(text[1], 0);
+    tvFreeString(text);
+    tvFreeString(nullptr);
+    EXPECT_EQ(tvStringByteLen(nullptr), 0u);
+}
+
+TEST(ResultText, GuardCarriesMessageBytesAndFixedTextForOthers)
+{
+    // 8-bit bytes pass unchanged, with nothing after the message.
+    TvString text = tarvic::guardedExport([] { throw std::runtime_error("caf\xe9 failed"); });
+    ASSERT_EQ(tvStringByteLen(text), 11u);
+    EXPECT_EQ(std::memcmp(text, "caf\xe9 failed", 11), 0);
+    tvFreeString(text);
+
+    text = tarvic::guardedExport([] { throw 42; });
+    EXPECT_STREQ(text, tarvic::kUnknownFailureText);
+    EXPECT_EQ(tvStringByteLen(text), std::strlen(tarvic::kUnknownFailureText));
+    tvFreeString(text);
+
+    text = tarvic::guardedExport([] { throw std::bad_alloc(); });
+    EXPECT_EQ(tvStringByteLen(text), std::strlen(std::bad_alloc().what()));
+    tvFreeString(text);
+}
+
+TEST(Flags, OnlyTheLowByteCounts)
+{
+    EXPECT_FALSE(tarvic::flagSet(0));
+    EXPECT_FALSE(tarvic::flagSet(256));
+    EXPECT_TRUE(tarvic::flagSet(1));
+    EXPECT_TRUE(tarvic::flagSet(65535));
+    EXPECT_TRUE(tarvic::flagSet(-1));
+}
+
+TEST(ExecutableFolder, HoldsTheDirectionNumberFile)
+{
+    const std::string folder = tarvic::executableFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '/');
+    FILE* file = std::fopen((folder + "new-joe-kuo-6.21201").c_str(), "r");
+    EXPECT_NE(file, nullptr);
+    if (file)
+        std::fclose(file);
+}
+
+}  // namespace
