@@ -17,7 +17,9 @@ namespace tarvic {
 namespace {
 
 // Sweeps one step of projected SOR may take before it is declared stuck.
-constexpr long kMaxSorSweeps = 20000;
+// The sweeps a step needs grow about linearly with the nodes (some 2.5 per
+// node on a fine stretched grid), so the cap grows with them.
+long maxSorSweeps(int32_t nodeCount) { return std::max(20000L, 20L * nodeCount); }
 constexpr double kOmegaMin = 1.0;
 constexpr double kOmegaMax = 1.95;
 
@@ -124,6 +126,7 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
     };
     const bool sor = american && (amerSolver == ProjectedSor || amerSolver == ProjectedTurboSor);
     const bool turbo = american && amerSolver == ProjectedTurboSor;
+    const long sweepCap = maxSorSweeps(nodeCount);
 
     // Start of the scheme.
     double tolerance;
@@ -225,9 +228,9 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
                 V[i] = std::max(V[i], intrinsic[i]);
             double error = std::sqrt(1.0 / N) / scale;
             while (error > tolerance) {
-                if (sweeps == kMaxSorSweeps)
+                if (sweeps == sweepCap)
                     throw std::runtime_error(
-                        "Projected SOR did not converge within " + std::to_string(kMaxSorSweeps) +
+                        "Projected SOR did not converge within " + std::to_string(sweepCap) +
                         " sweeps in one time step. Try the Brennan-Schwartz solver or fewer "
                         "asset steps.");
                 double sum = 0.0;

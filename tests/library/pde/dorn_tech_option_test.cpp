@@ -415,3 +415,26 @@ TEST(FiniteDifferenceInputs, RefusesWhatWouldBreakTheSolve)
 }
 
 }  // namespace
+
+namespace {
+
+// Start values that poison the sweeps must end the solve with a failure,
+// not leave the sweep loop spinning or return garbage.
+TEST(FiniteDifferenceAmerican, DivergingSorFails)
+{
+    DornTechOption option(100.0, 10, 0.5, 0.25, 0.08, 0.04, 20, DornTechOption::PlanePut, 1, 1, 0,
+                          0.0, false, 1, 0, false);
+    option.buildGrid();
+    option.values.assign(static_cast<size_t>(option.nodeCount), 1.0);
+    option.values[5] = std::nan("");
+    option.payoffReady = true;
+    tarvic::PdeResults results;
+    try {
+        option.solvePde(results, true, 0.0, nullptr, 0.0, nullptr);
+        FAIL() << "expected a failure";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Projected SOR diverged in one time step.");
+    }
+}
+
+}  // namespace
