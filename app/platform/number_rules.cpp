@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdlib>
+
+#include <QByteArray>
 #include <limits>
 #include <string>
 
@@ -55,8 +57,9 @@ double Val(const QString& text)
         if (expDigits)
             number += exponent;
     }
-    // strtod with the "C" rules: the program never changes the C locale.
-    return std::strtod(number.c_str(), nullptr);
+    // Read with the "C" rules whatever the process locale (Qt sets it from
+    // the environment, so strtod could take "," for the point).
+    return QByteArray::fromStdString(number).toDouble();
 }
 
 double roundHalfEven(double value)
@@ -123,11 +126,11 @@ QString numberText(double value)
         if (digits.size() > 1)
             out += QLatin1Char('.') + QString::fromStdString(digits.substr(1));
         out += QStringLiteral("E") + QLatin1Char(exp10 < 0 ? '-' : '+') +
-               QString::number(std::abs(exp10));
+               QStringLiteral("%1").arg(std::abs(exp10), 2, 10, QLatin1Char('0'));
         return out;
     }
     if (exp10 < 0) {
-        out += QLatin1Char('.') + QString(-exp10 - 1, QLatin1Char('0')) +
+        out += QStringLiteral("0.") + QString(-exp10 - 1, QLatin1Char('0')) +
                QString::fromStdString(digits);
         return out;
     }

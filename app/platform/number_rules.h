@@ -27,8 +27,9 @@ int32_t wholeNumber32(double value);
 QString rightChars(const QString& text, int n);
 
 // A number written as text the plain way: up to 15 significant digits, no
-// exponent for magnitudes from 1e-5 up to 1e15, no trailing zeros, "." as
-// the decimal point ("250", "1.5", "524288", "-0.25").
+// exponent for magnitudes from 1e-5 up to 1e15 ("1E-07", "1E+15" beyond),
+// no trailing zeros, "." as the decimal point ("250", "1.5", "524288",
+// "-0.25").
 QString numberText(double value);
 
 // Formats a number with a display pattern of digit placeholders:
