@@ -175,10 +175,18 @@ bool SettingsDialog::eventFilter(QObject* watched, QEvent* event)
                 }
             }
         }
-    } else if (event->type() == QEvent::FocusIn) {
+    } else if (event->type() == QEvent::FocusIn && !m_inFocusDispatch) {
         const auto it = m_focusHandlers.constFind(watched);
-        if (it != m_focusHandlers.constEnd())
-            (*it)();
+        if (it != m_focusHandlers.constEnd()) {
+            // The box takes the focus first (a tabbed-to box selects its
+            // text), then the handler runs, as the forms runtime orders it.
+            const std::function<void()> handler = *it;
+            m_inFocusDispatch = true;
+            QCoreApplication::sendEvent(watched, event);
+            m_inFocusDispatch = false;
+            handler();
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

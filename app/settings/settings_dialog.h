@@ -90,6 +90,7 @@ private:
     PricerLink* m_served = nullptr;
     bool m_programEnding = false;
     bool m_activatedByShow = false;
+    bool m_inFocusDispatch = false;
     QHash<QComboBox*, std::function<void()>> m_listHandlers;
     QHash<QObject*, std::function<void(int&)>> m_keyHandlers;
     QHash<QObject*, std::function<void()>> m_focusHandlers;

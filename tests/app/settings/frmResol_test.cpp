@@ -245,6 +245,33 @@ TEST_F(FrmResolTest, CloseBoxAndEscActAsOk)
     EXPECT_EQ(dlg->txtNoA->text(), QStringLiteral("50"));
 }
 
+TEST_F(FrmResolTest, EnterPressesOk)
+{
+    show();
+    chooseUserDefined();
+    dlg->txtTS->setText(QStringLiteral("7"));
+    QTest::keyClick(dlg->txtNoA, Qt::Key_Return);
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("The number of time steps must be at least 10"));
+    dlg->txtTS->setText(QStringLiteral("70"));
+    QTest::keyClick(dlg->txtTS, Qt::Key_Return);
+    EXPECT_TRUE(dlg->isHidden());
+}
+
+TEST_F(FrmResolTest, TabbingIntoTheTimeStepsPutsTheCaretAtTheEnd)
+{
+    show();
+    dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    chooseUserDefined();
+    dlg->txtTS->setText(QStringLiteral("450"));
+    ASSERT_TRUE(dlg->txtNoA->hasFocus());
+    QTest::keyClick(dlg->txtNoA, Qt::Key_Tab);
+    ASSERT_TRUE(dlg->txtTS->hasFocus());
+    EXPECT_FALSE(dlg->txtTS->hasSelectedText());
+    EXPECT_EQ(dlg->txtTS->cursorPosition(), 3);
+}
+
 TEST_F(FrmResolTest, QueryUnloadCancelsOnlyTheUsersClose)
 {
     chooseUserDefined();
