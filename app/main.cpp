@@ -1,10 +1,12 @@
+#include "frame/mdi_dorn.h"
+
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    QLabel placeholder(QStringLiteral("Tarvic"));
-    placeholder.show();
+    QApplication::setApplicationName(QStringLiteral("Tarvic"));
+    MDIDorn dorn;
+    dorn.show();
     return application.exec();
 }

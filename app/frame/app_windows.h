@@ -16,3 +16,6 @@ MDIDorn* mainDorn();
 // The finite-difference and the Monte Carlo pricer window, loaded.
 frmOptions& gFrmPDE();
 frmOptions& gFrmMC();
+
+// Called by the main window as it is created (and with nullptr as it goes).
+void registerMainDorn(MDIDorn* dorn);

@@ -185,6 +185,8 @@ ResultsGrid::ResultsGrid(QWidget* parent)
     m_model->setBaseFont(font());
     setModel(m_model);
     horizontalHeader()->hide();
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    horizontalHeader()->setMinimumSectionSize(60);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);

@@ -104,3 +104,27 @@ void setDoEventsHook(std::function<void()> hook)
 }
 
 }  // namespace tarvic
+
+namespace tarvic {
+namespace {
+std::function<void()>& endProgramHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+}  // namespace
+
+void EndProgram()
+{
+    if (endProgramHook()) {
+        endProgramHook()();
+        return;
+    }
+    QCoreApplication::exit(0);
+}
+
+void setEndProgramHook(std::function<void()> hook)
+{
+    endProgramHook() = std::move(hook);
+}
+}  // namespace tarvic

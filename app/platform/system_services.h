@@ -37,3 +37,10 @@ void DoEvents();
 void setDoEventsHook(std::function<void()> hook);
 
 }  // namespace tarvic
+
+namespace tarvic {
+// Ends the program at once (every window goes with it).
+void EndProgram();
+// Replaces the ending (tests); an empty function restores it.
+void setEndProgramHook(std::function<void()> hook);
+}  // namespace tarvic
