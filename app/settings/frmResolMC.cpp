@@ -272,7 +272,9 @@ void frmResolMC::Form_Activate()
         }
         txtLSFinalPaths->setEnabled(true);
         cboBasisF->setEnabled(true);
-        setListIndex(cboBasisF, mBasisIndex);
+        // A choice made in the other payoff group's longer list may not
+        // exist in this one: fall back to the list's default item.
+        setListIndex(cboBasisF, mBasisIndex >= 0 && mBasisIndex < cboBasisF->count() ? mBasisIndex : 1);
     } else if (exercise == QLatin1String("European")) {
         frmLS->setEnabled(false);
         lblLSBS->setEnabled(false);

@@ -1,19 +1,24 @@
 #include "settings/settings_dialogs.h"
 
+#include <QPointer>
+
 #include "settings/frmResol.h"
 #include "settings/frmResolMC.h"
 #include "shared/mc_settings.h"
 #include "shared/pde_settings.h"
+#include "platform/window_placement.h"
 
 namespace {
-frmResol* g_resol = nullptr;
-frmResolMC* g_resolMC = nullptr;
+// Owned by the main window when there is one (so they stay over it and end
+// with it); the guarded pointers clear themselves then.
+QPointer<frmResol> g_resol;
+QPointer<frmResolMC> g_resolMC;
 }  // namespace
 
 frmResol& gFrmResol(tarvic::PricerLink* served)
 {
     if (!g_resol)
-        g_resol = new frmResol(served);
+        g_resol = new frmResol(served, tarvic::mainWindowWidget());
     else if (served)
         g_resol->setServedWindow(served);
     return *g_resol;
@@ -22,7 +27,7 @@ frmResol& gFrmResol(tarvic::PricerLink* served)
 frmResolMC& gFrmResolMC(tarvic::PricerLink* served)
 {
     if (!g_resolMC)
-        g_resolMC = new frmResolMC(served);
+        g_resolMC = new frmResolMC(served, tarvic::mainWindowWidget());
     else if (served)
         g_resolMC->setServedWindow(served);
     return *g_resolMC;
@@ -60,8 +65,8 @@ void applyPricerLoadDefaults(int32_t solverMode)
 
 void destroySettingsDialogs()
 {
-    for (tarvic::SettingsDialog* d : {static_cast<tarvic::SettingsDialog*>(g_resol),
-                                      static_cast<tarvic::SettingsDialog*>(g_resolMC)}) {
+    for (tarvic::SettingsDialog* d : {static_cast<tarvic::SettingsDialog*>(g_resol.data()),
+                                      static_cast<tarvic::SettingsDialog*>(g_resolMC.data())}) {
         if (d) {
             d->allowCloseForProgramEnd();
             delete d;

@@ -449,6 +449,24 @@ TEST_F(FrmResolMCTest, ActivationFollowsTheExerciseStyle)
     EXPECT_EQ(dlg->txtLSPaths->text(), QStringLiteral("2^14"));
 }
 
+TEST_F(FrmResolMCTest, LastBasisChoiceMissingFromTheNewListFallsBackToItsDefault)
+{
+    mc.exercise = QStringLiteral("Bermudan");
+    show();
+    dlg->setListIndex(dlg->cboBasisF, 5);  // "11"
+    dlg->hide();
+    // Under European exercise the payoff turns Asian: the list is rebuilt,
+    // the Bermudan choice is not touched.
+    mc.exercise = QStringLiteral("European");
+    mc.payoff = 7;
+    dlg->SetBasisFunctionMenu();
+    ASSERT_EQ(dlg->mBasisIndex, 5);
+    mc.exercise = QStringLiteral("Bermudan");
+    show();
+    EXPECT_EQ(dlg->cboBasisF->currentText(), QStringLiteral("15"));
+    EXPECT_EQ(gMcSettings.gBasisFunctions, 15);
+}
+
 TEST_F(FrmResolMCTest, PseudoRandomDefaultsCopyThePathsIntoTheRegressionBox)
 {
     pseudo();

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 
+#include "platform/window_placement.h"
 #include "settings/frmResol.h"
 #include "settings/frmResolMC.h"
 #include "settings/settings_test_support.h"
@@ -45,6 +46,22 @@ TEST_F(SettingsDialogsTest, EachDialogLoadsOnceAtItsFirstTouch)
     frmResolMC& mcDialog = gFrmResolMC(&mc);
     EXPECT_EQ(&gFrmResolMC(), &mcDialog);
     EXPECT_TRUE(mc.inputs.gDiscreteMon);
+}
+
+TEST_F(SettingsDialogsTest, DialogsStayOverTheMainWindowAndEndWithIt)
+{
+    auto* main = new QWidget;
+    setMainWindowWidget(main);
+    frmResol& fd = gFrmResol();
+    frmResolMC& mcDialog = gFrmResolMC();
+    EXPECT_EQ(fd.parentWidget(), main);
+    EXPECT_EQ(mcDialog.parentWidget(), main);
+    EXPECT_TRUE(fd.isWindow());
+    delete main;
+    setMainWindowWidget(nullptr);
+    EXPECT_EQ(frmResolIfLoaded(), nullptr);
+    EXPECT_EQ(frmResolMCIfLoaded(), nullptr);
+    EXPECT_EQ(gFrmResol().parentWidget(), nullptr);  // a later touch loads a new one
 }
 
 TEST_F(SettingsDialogsTest, PricerLoadDefaultsApplyOnlyWhileNoDialogOwnsTheSettings)
