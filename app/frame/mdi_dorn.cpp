@@ -109,6 +109,9 @@ MDIDorn::MDIDorn(QWidget* parent)
 MDIDorn::~MDIDorn()
 {
     m_ending = true;
+    // The client area outlives this part of the window while it is taken
+    // down; its activation signals must not reach it any more.
+    disconnect(m_area, nullptr, this, nullptr);
     if (mainDorn() == this)
         registerMainDorn(nullptr);
 }

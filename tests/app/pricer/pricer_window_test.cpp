@@ -15,6 +15,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QToolButton>
 
 namespace {
@@ -268,4 +269,33 @@ TEST_F(PricerWindowTest, CopyPutsTheSelectedBlockOnTheClipboard)
     w.mnuCopy->trigger();
     EXPECT_EQ(tarvic::Clipboard::GetText(),
               QStringLiteral("Option\tDelta\r0.0000\t0.0000"));
+}
+
+TEST_F(PricerWindowTest, MenuShortcutsAndF3ReachTheWindowFromAFocusedBox)
+{
+    dorn->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dorn.get()));
+    dorn->mnuPDEOptions->trigger();
+    frmOptions& w = *dorn->pricerPde();
+    int closedForm = 0;
+    QObject::connect(w.mnuBS, &QAction::triggered, [&] { ++closedForm; });
+    w.txtStrike->setText(QStringLiteral("100"));
+    w.txtStrike->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(w.txtStrike->hasFocus());
+
+    // Hidden entry: the box keeps Ctrl+A for itself.
+    QTest::keyClick(w.txtStrike, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(closedForm, 0);
+    EXPECT_EQ(w.txtStrike->selectedText(), QStringLiteral("100"));
+
+    w.mnuBS->setVisible(true);
+    w.mnuBS->setEnabled(true);
+    QTest::keyClick(w.txtStrike, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(closedForm, 1);
+
+    // F3 from the box switches solver.
+    QTest::keyClick(w.txtStrike, Qt::Key_F3);
+    EXPECT_TRUE(dorn->pricerMc()->Visible());
+    EXPECT_EQ(tarvic::gSolverMode, 2);
 }
