@@ -176,8 +176,10 @@ void MDIDorn::MDIForm_Load()
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     DisableMaxButton();
     m_pde = new frmOptions;
+    m_pde->setSolverKind(kSolverPde);
     addPricer(m_pde);
     m_mc = new frmOptions;
+    m_mc->setSolverKind(kSolverMc);
     addPricer(m_mc);
 }
 

@@ -513,7 +513,18 @@ void frmOptions::Load()
     applyLayout();
     m_loaded = true;
     m_loading = false;
+    // Every path that shows a window sets the solver mode first, so the
+    // load normally runs under the window's own mode. A window first
+    // touched while the other one is in front (a settings dialog reading
+    // its exercise style) must still get its own lists: the list index is
+    // what crosses to the library.
+    const int32_t frontMode = gSolverMode;
+    const bool ownMode = m_solverKind != 0 && m_solverKind != gSolverMode;
+    if (ownMode)
+        gSolverMode = m_solverKind;
     Form_Load();
+    if (ownMode)
+        gSolverMode = frontMode;
 }
 
 void frmOptions::Unload()

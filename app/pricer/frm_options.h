@@ -45,6 +45,10 @@ public:
     ~frmOptions() override;
 
     // ---- form life ----
+    // The solver this instance serves (1 finite differences, 2 Monte Carlo),
+    // set by the main window as it creates the instance; 0 = not told.
+    void setSolverKind(int mode) { m_solverKind = mode; }
+    int solverKind() const { return m_solverKind; }
     bool isLoaded() const { return m_loaded; }
     // Loads the window at its first use (no-op when it is loaded).
     void Load();
@@ -253,6 +257,7 @@ private:
     bool m_loaded = false;
     bool m_loading = false;
     bool m_shown = false;
+    int m_solverKind = 0;
     int m_state = 0;  // window state, applied while shown
     QList<QLineEdit*> m_textBoxes;
     QList<std::pair<QComboBox*, std::function<void()>>> m_listHandlers;

@@ -299,3 +299,19 @@ TEST_F(PricerWindowTest, MenuShortcutsAndF3ReachTheWindowFromAFocusedBox)
     EXPECT_TRUE(dorn->pricerMc()->Visible());
     EXPECT_EQ(tarvic::gSolverMode, 2);
 }
+
+TEST_F(PricerWindowTest, AWindowFirstTouchedBehindTheOtherStillGetsItsOwnLists)
+{
+    dorn->mnuMCOptions->trigger();
+    ASSERT_EQ(tarvic::gSolverMode, 2);
+    // The finite-difference settings dialog reads the exercise style of the
+    // finite-difference window, which loads at that touch.
+    tarvic::PricerLink& pdeLink = *dorn->pricerPde();
+    EXPECT_EQ(pdeLink.exerciseText(), QStringLiteral("European"));
+    const frmOptions& pde = *dorn->pricerPde();
+    EXPECT_TRUE(pde.isLoaded());
+    EXPECT_FALSE(pde.Visible());
+    EXPECT_EQ(items(pde.cboExercise), (QStringList{"European", "American", "Bermudan"}));
+    EXPECT_EQ(pde.MSFlexGrid1->TextMatrix(0, 0), QStringLiteral("Asset"));
+    EXPECT_EQ(tarvic::gSolverMode, 2);  // the window in front keeps its mode
+}
