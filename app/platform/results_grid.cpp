@@ -8,6 +8,8 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
+#include <QResizeEvent>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -194,6 +196,27 @@ ResultsGrid::ResultsGrid(QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
+    m_fixed = new QTableView(this);
+    m_fixed->setModel(m_model);
+    m_fixed->horizontalHeader()->hide();
+    m_fixed->verticalHeader()->hide();
+    m_fixed->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_fixed->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_fixed->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_fixed->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_fixed->setSelectionMode(QAbstractItemView::NoSelection);
+    m_fixed->setFocusPolicy(Qt::NoFocus);
+    m_fixed->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_fixed->setFrameShape(QFrame::NoFrame);
+    m_fixed->setWordWrap(false);
+    m_fixed->viewport()->installEventFilter(this);
+    m_fixed->hide();
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this] { updateFixedRows(); });
+    connect(verticalHeader(), &QHeaderView::sectionResized, this, [this] { updateFixedRows(); });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] { updateFixedRows(); });
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] { updateFixedRows(); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { updateFixedRows(); });
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) {
                 if (current.isValid()) {
@@ -233,6 +256,47 @@ int ResultsGrid::FixedRows() const
 void ResultsGrid::setFixedRows(int fixedRows)
 {
     m_model->setFixedRows(fixedRows);
+    updateFixedRows();
+}
+
+void ResultsGrid::updateFixedRows()
+{
+    if (!m_fixed)
+        return;
+    const int fixedRows = m_model->fixedRows();
+    if (fixedRows <= 0 || Cols() == 0) {
+        m_fixed->hide();
+        return;
+    }
+    int height = 0;
+    for (int r = 0; r < m_model->rowCount(); ++r) {
+        const int size = verticalHeader()->sectionSize(r);
+        if (r < fixedRows)
+            height += size;
+        m_fixed->verticalHeader()->resizeSection(r, size);
+        if (r >= fixedRows)
+            break;  // rows below the fixed ones are never shown there
+    }
+    for (int c = 0; c < Cols(); ++c)
+        m_fixed->horizontalHeader()->resizeSection(c, horizontalHeader()->sectionSize(c));
+    const QRect area = viewport()->geometry();
+    m_fixed->setGeometry(area.x(), area.y(), area.width(), std::min(height, area.height()));
+    m_fixed->horizontalScrollBar()->setValue(horizontalScrollBar()->value());
+    m_fixed->show();
+    m_fixed->raise();
+}
+
+void ResultsGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    updateFixedRows();
+}
+
+void ResultsGrid::scrollContentsBy(int dx, int dy)
+{
+    QTableView::scrollContentsBy(dx, dy);
+    if (m_fixed && dx != 0)
+        m_fixed->horizontalScrollBar()->setValue(horizontalScrollBar()->value());
 }
 
 void ResultsGrid::setFixedBackColor(uint32_t bgr)
@@ -361,6 +425,7 @@ void ResultsGrid::setRowHeight(int row, int twips)
     if (row < 0 || row >= Rows())
         RaiseError(kErrGridInvalidRow, QStringLiteral("Invalid Row value"));
     verticalHeader()->resizeSection(row, std::max(1, (twips + kTwipsPerPixel / 2) / kTwipsPerPixel));
+    updateFixedRows();
 }
 
 int ResultsGrid::RowHeight(int row) const
@@ -436,6 +501,29 @@ int buttonCode(Qt::MouseButton button)
     }
 }
 }  // namespace
+
+bool ResultsGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    // The fixed rows take no selection, but a press or a double-click on
+    // them is the grid's own event.
+    if (m_fixed && watched == m_fixed->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            setFocus(Qt::MouseFocusReason);
+            const QPointF at = m_fixed->mapTo(this, mouse->position().toPoint());
+            emit MouseDown(buttonCode(mouse->button()), shiftState(mouse->modifiers()),
+                           at.x() * kTwipsPerPixel, at.y() * kTwipsPerPixel);
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            emit DblClick();
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseMove)
+            return true;
+    }
+    return QTableView::eventFilter(watched, event);
+}
 
 void ResultsGrid::mousePressEvent(QMouseEvent* event)
 {

@@ -131,6 +131,9 @@ signals:
     void MouseDown(int button, int shift, double x, double y);
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -140,7 +143,11 @@ private:
     ResultsGridModel::CellLook currentLook() const;
     void setCurrentLook(const ResultsGridModel::CellLook& look);
 
+    // The fixed rows stay in place over the top of the scrolling rows.
+    void updateFixedRows();
+
     ResultsGridModel* m_model;
+    QTableView* m_fixed = nullptr;
     int m_row = 0;
     int m_col = 0;
 };

@@ -5,7 +5,9 @@
 #include "platform/results_grid.h"
 #include "platform/runtime_error.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QItemSelectionModel>
 
 #include <gtest/gtest.h>
@@ -134,4 +136,38 @@ TEST(ResultsGridTest, FiftyThousandRowsFillQuickly)
     EXPECT_EQ(grid.Rows(), 50003);
     EXPECT_EQ(grid.TextMatrix(50002, 5), QStringLiteral("1.00000"));
     EXPECT_LT(clock.elapsed(), 5000);
+}
+
+TEST(ResultsGridTest, FixedRowsStayOnTopWhileTheRowsScroll)
+{
+    ResultsGrid grid;
+    grid.resize(400, 200);
+    grid.setCols(6);
+    grid.setRows(1000);
+    grid.setFixedRows(2);
+    grid.setRowHeight(0, 370);
+    grid.setRow(0);
+    grid.setCol(0);
+    grid.setText(QStringLiteral("Asset"));
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    grid.scrollToBottom();
+    QApplication::processEvents();
+
+    // Under the top of the viewport lie the fixed rows, not the scrolled ones.
+    const QPoint top = grid.viewport()->mapTo(&grid, QPoint(10, 5));
+    auto* fixed = qobject_cast<QTableView*>(grid.childAt(top)->parentWidget());
+    ASSERT_NE(fixed, nullptr);
+    ASSERT_NE(fixed, &grid);
+    const QModelIndex atTop = fixed->indexAt(fixed->viewport()->mapFrom(&grid, top));
+    EXPECT_EQ(atTop.row(), 0);
+    EXPECT_EQ(atTop.data().toString(), QStringLiteral("Asset"));
+    EXPECT_GT(grid.indexAt(QPoint(10, 5)).row(), 900);
+
+    // A right click on them is the grid's own mouse-down.
+    int button = 0;
+    QObject::connect(&grid, &ResultsGrid::MouseDown,
+                     [&](int b, int, double, double) { button = b; });
+    QTest::mouseClick(fixed->viewport(), Qt::RightButton, {}, QPoint(10, 5));
+    EXPECT_EQ(button, 2);
 }
