@@ -1,0 +1,130 @@
+#include "platform/system_services.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QUrl>
+
+#include <utility>
+
+namespace tarvic {
+namespace {
+
+std::function<uint32_t()>& tickSource()
+{
+    static std::function<uint32_t()> source;
+    return source;
+}
+
+std::function<bool(const QUrl&)>& shellHandler()
+{
+    static std::function<bool(const QUrl&)> handler;
+    return handler;
+}
+
+std::function<void()>& doEventsHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
+}  // namespace
+
+uint32_t GetTickCount()
+{
+    if (tickSource())
+        return tickSource()();
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return static_cast<uint32_t>(static_cast<uint64_t>(clock.elapsed()));
+}
+
+void setTickSource(std::function<uint32_t()> source)
+{
+    tickSource() = std::move(source);
+}
+
+namespace Clipboard {
+
+void Clear()
+{
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->clear();
+}
+
+void SetText(const QString& text)
+{
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(text);
+}
+
+QString GetText()
+{
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        return clipboard->text();
+    return QString();
+}
+
+}  // namespace Clipboard
+
+bool ShellOpen(const QUrl& target)
+{
+    if (shellHandler())
+        return shellHandler()(target);
+    return QDesktopServices::openUrl(target);
+}
+
+bool ShellOpenFile(const QString& path)
+{
+    return ShellOpen(QUrl::fromLocalFile(path));
+}
+
+void setShellOpenHandler(std::function<bool(const QUrl&)> handler)
+{
+    shellHandler() = std::move(handler);
+}
+
+void DoEvents()
+{
+    if (doEventsHook()) {
+        doEventsHook()();
+        return;
+    }
+    QCoreApplication::processEvents();
+}
+
+void setDoEventsHook(std::function<void()> hook)
+{
+    doEventsHook() = std::move(hook);
+}
+
+}  // namespace tarvic
+
+namespace tarvic {
+namespace {
+std::function<void()>& endProgramHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+}  // namespace
+
+void EndProgram()
+{
+    if (endProgramHook()) {
+        endProgramHook()();
+        return;
+    }
+    QCoreApplication::exit(0);
+}
+
+void setEndProgramHook(std::function<void()> hook)
+{
+    endProgramHook() = std::move(hook);
+}
+}  // namespace tarvic

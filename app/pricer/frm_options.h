@@ -1,0 +1,265 @@
+// The pricer window. The main window creates two instances, one per solver
+// (gFrmPDE, gFrmMC); both carry the same controls and the solver mode
+// decides which lists they offer and which driver Calculate runs.
+//
+// Form life: constructing an instance builds its controls but does not load
+// it; the first use (Load(), setCaption(), or the accessors gFrmPDE() and
+// gFrmMC()) lays the controls out as designed and runs Form_Load under the
+// current solver mode. Unloading hides the window and lets the next use load
+// it afresh; the instance itself stays.
+#pragma once
+
+#include "shared/pricer_link.h"
+#include "shared/product_inputs.h"
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMdiSubWindow;
+class QMenu;
+class QPushButton;
+class QToolButton;
+
+namespace tarvic {
+class ResultsGrid;
+}
+
+// A label that acts as a button.
+class ClickLabel;
+
+class frmOptions : public QWidget, public tarvic::PricerLink {
+    Q_OBJECT
+public:
+    explicit frmOptions(QWidget* parent = nullptr);
+    ~frmOptions() override;
+
+    // ---- form life ----
+    // The solver this instance serves (1 finite differences, 2 Monte Carlo),
+    // set by the main window as it creates the instance; 0 = not told.
+    void setSolverKind(int mode) { m_solverKind = mode; }
+    int solverKind() const { return m_solverKind; }
+    bool isLoaded() const { return m_loaded; }
+    // Loads the window at its first use (no-op when it is loaded).
+    void Load();
+    // Unloads the window (its unload handler runs); a later use loads it
+    // afresh with its defaults.
+    void Unload();
+    QString Caption() const;
+    void setCaption(const QString& caption);  // loads first
+    // Whether the window is on screen as the forms runtime sees it: shown,
+    // even when minimized or behind the main window.
+    bool Visible() const;
+    // 0 normal, 1 minimized, 2 maximized; loads first; does not show.
+    void setWindowState(int state);
+    int WindowState() const;
+    // The MDI child frame around the window (nullptr outside a main window).
+    QMdiSubWindow* subWindow() const;
+    // Called by whoever shows the window: it is on screen from now on, in
+    // the window state last set.
+    void markShown();
+
+    // The top-level menus, in menu-bar order, for the frame's menu bar.
+    QList<QAction*> menuBarActions() const;
+
+    // ---- event handlers ----
+    void Form_Load();
+    void Form_Activate();
+    void Form_KeyDown(int keyCode, int shift);
+    void Form_Unload(int& cancel);
+
+    void cboPayoff_Click();
+    void cboExercise_Click();
+    void cboOptions_Click();
+    void chkContMon_Click();
+    void lblAdditionalParams_Click();
+
+    void mnuResol_Click();
+    void mnuVega_Click();
+    void mnuTheta_Click();
+    void mnuExit_Click();
+    void mnuPDE_Click();
+    void mnuMC_Click();
+    void mnuAbout_Click();
+    void mnuCopy_Click();
+
+    // The solver switch: brings the other window up, captioned and
+    // maximized, and copies the inputs into it the first time.
+    void PrepareMCSolverForm();
+    void PreparePDESolverForm();
+
+    // The results table at load: header and 99 rows of "0.0000".
+    void InitResultsTable();
+
+    // Shows the pending error (number, description) with the phrase.
+    void ReportError(const QString& phrase);
+
+    // Selects a list item the way the forms runtime does: the list's click
+    // handler runs even when the index does not change; -1 clears it.
+    void setListIndex(QComboBox* box, int index);
+    // Ticks or clears a check box; its click handler runs on a change.
+    void setCheckValue(QCheckBox* box, bool checked);
+
+    // ---- PricerLink ----
+    QString exerciseText() const override;
+    int payoffIndex() const override;
+    tarvic::ProductInputs& productInputs() override { return m_inputs; }
+
+    // ---- controls, as laid out ----
+    QGroupBox* frmOptType = nullptr;
+    QLabel* Label3 = nullptr;
+    QComboBox* cboPayoff = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* cboExercise = nullptr;
+    QLabel* Label1 = nullptr;
+    QComboBox* cboOptions = nullptr;
+
+    QGroupBox* Frame1 = nullptr;
+    QLabel* lblStrike = nullptr;
+    QLineEdit* txtStrike = nullptr;
+    QLabel* Label6 = nullptr;
+    QLineEdit* txtVol = nullptr;
+    QLabel* Label7 = nullptr;
+    QLineEdit* txtIntRate = nullptr;
+    QLabel* Label8 = nullptr;
+    QLineEdit* txtDiv = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Lbldivp = nullptr;
+    QLabel* Label4 = nullptr;  // "Time to expiry"
+    QLineEdit* txtExpi = nullptr;
+    QLabel* Label12 = nullptr;
+
+    QLabel* Label4Asset = nullptr;  // "Asset"
+    QLineEdit* txtAsset = nullptr;
+
+    QFrame* Frame6 = nullptr;
+    QFrame* Picture1 = nullptr;
+    ClickLabel* lblAdditionalParams = nullptr;
+
+    QFrame* Frame5 = nullptr;
+    QFrame* picBar = nullptr;
+    QCheckBox* chkContMon = nullptr;
+    QLabel* lblMonPts = nullptr;
+    QLabel* lblMonPts2 = nullptr;
+    QLineEdit* txtMonPts = nullptr;
+    QLabel* lblUpBar = nullptr;
+    QLineEdit* TxtUpBar = nullptr;
+    QLabel* lblDownBar = nullptr;
+    QLineEdit* txtDownBar = nullptr;
+
+    QFrame* picAsian = nullptr;
+    QLabel* lblSmplStart = nullptr;
+    QLineEdit* txtSmplstart = nullptr;
+    QLabel* lblNFixed = nullptr;
+    QLineEdit* txtNFixed = nullptr;
+    QLabel* lblSmplPeriods = nullptr;
+    QLineEdit* txtSmplPoints = nullptr;
+    QLabel* lblInitAvg = nullptr;
+    QLineEdit* txtInitAvg = nullptr;
+
+    QPushButton* cmdCalc = nullptr;
+
+    QGroupBox* Frame3 = nullptr;
+    QLabel* Label17 = nullptr;
+    QLabel* lblProgress = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QLabel* Label13 = nullptr;
+    QLabel* lblCalcTime = nullptr;
+
+    QGroupBox* Frame2 = nullptr;
+    QToolButton* cmdGraph[6] = {};
+
+    QGroupBox* frAnalytic = nullptr;
+    QLabel* Label16 = nullptr;
+    QPushButton* cmdExact = nullptr;
+    QLabel* lblAValue = nullptr;
+    QLabel* lblADelta = nullptr;
+    QLabel* lblAGamma = nullptr;
+    QLabel* lblATheta = nullptr;
+    QLabel* lblAVega = nullptr;
+    QLabel* lblAsset = nullptr;
+
+    QGroupBox* frMCExact = nullptr;
+    QLabel* Label23 = nullptr;
+    QLineEdit* txtMCExact = nullptr;
+    QPushButton* cmdMCExact = nullptr;
+    QPushButton* Command1 = nullptr;
+
+    QGroupBox* frPlotOptions = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Label14 = nullptr;
+    QLabel* Label18 = nullptr;
+    QLabel* Label19 = nullptr;
+    QLineEdit* txtXmin = nullptr;
+    QLineEdit* txtXmax = nullptr;
+    QLineEdit* txtYmin = nullptr;
+    QLineEdit* txtYmax = nullptr;
+    QPushButton* cmdPlotOptions = nullptr;
+    QPushButton* cmdCancelPlotOptions = nullptr;
+
+    QFrame* MSChart1 = nullptr;  // the chart's place
+    tarvic::ResultsGrid* MSFlexGrid1 = nullptr;
+
+    // ---- menus ----
+    QMenu* mnuFile = nullptr;
+    QAction* mnuExcel = nullptr;
+    QAction* mnuSep = nullptr;
+    QAction* mnuExit = nullptr;
+    QMenu* mnuAdvanced = nullptr;
+    QAction* mnuResol = nullptr;
+    QAction* mnuVega = nullptr;
+    QAction* mnuTheta = nullptr;
+    QAction* mnuBS = nullptr;
+    QAction* mnuSaveRefSol = nullptr;
+    QAction* mnuBSGrid = nullptr;
+    QMenu* mnuSwitch = nullptr;
+    QAction* mnuPDE = nullptr;
+    QAction* mnuMC = nullptr;
+    QMenu* mnuCC = nullptr;
+    QAction* mnuCopy = nullptr;
+    QAction* mnuAbout = nullptr;
+
+    // ---- window state ----
+    bool mLastCalcVega = false;
+    bool mLastCalcTheta = false;
+    std::vector<double> mRefAsset;
+    std::vector<double> mRefValue;
+    std::vector<double> mAssetGrid, mOptionValue, mDelta, mGamma, mTheta, mVega, mExactValue;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    // Puts every control and menu back into its designed state.
+    void applyLayout();
+    // Runs a handler body under the error trap with its phrase.
+    void trapped(const char* phrase, const std::function<void()>& body);
+    void bindList(QComboBox* box, std::function<void()> handler);
+    void runListHandler(QComboBox* box);
+    static void fillList(QComboBox* box, const QStringList& items);
+    // Leaves this window's default solver settings to a dialog that shows them.
+    void writeSolverDefaults();
+
+    bool m_loaded = false;
+    bool m_loading = false;
+    bool m_shown = false;
+    int m_solverKind = 0;
+    int m_state = 0;  // window state, applied while shown
+    QList<QLineEdit*> m_textBoxes;
+    QList<std::pair<QComboBox*, std::function<void()>>> m_listHandlers;
+    tarvic::ProductInputs m_inputs;
+};

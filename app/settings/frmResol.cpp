@@ -1,0 +1,387 @@
+#include "settings/frmResol.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "platform/message_box.h"
+#include "platform/number_rules.h"
+#include "shared/pde_settings.h"
+#include "shared/product_inputs.h"
+
+using namespace tarvic;
+
+namespace {
+
+constexpr uint32_t kGrey = 0xE0E0E0;
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kLightYellow = 0xC0FFFF;  // red 255, green 255, blue 192
+
+bool isDigitOrBackspace(int code)
+{
+    return (code >= '0' && code <= '9') || code == 8;
+}
+
+void caretToEnd(QLineEdit* box)
+{
+    box->setCursorPosition(static_cast<int>(box->text().size()));
+}
+
+}  // namespace
+
+frmResol::frmResol(PricerLink* served, QWidget* parent) : SettingsDialog(served, parent)
+{
+    setWindowTitle(QStringLiteral("PDE Solver Options"));
+    QFont font(QStringLiteral("Times New Roman"));
+    setFont(font);
+    QFont bold = font;
+    bold.setBold(true);
+    setFixedSize(px(3975), px(8010));
+
+    Frame2 = new QGroupBox(QStringLiteral("Grid Generation"), this);
+    Frame2->setFont(bold);
+    Frame2->setGeometry(8, 6, 249, 282);
+
+    auto label = [&](QWidget* parentWidget, const QString& text, const QRect& r) {
+        auto* l = new QLabel(text, parentWidget);
+        l->setFont(font);
+        l->setGeometry(r);
+        return l;
+    };
+    auto combo = [&](QWidget* parentWidget, const QRect& r) {
+        auto* c = new QComboBox(parentWidget);
+        c->setFont(font);
+        c->setGeometry(r);
+        return c;
+    };
+    auto check = [&](QWidget* parentWidget, const QString& text, const QRect& r) {
+        auto* c = new QCheckBox(text, parentWidget);
+        c->setFont(font);
+        c->setGeometry(r);
+        return c;
+    };
+    auto edit = [&](QWidget* parentWidget, const QRect& r) {
+        auto* e = new QLineEdit(parentWidget);
+        e->setFont(font);
+        e->setGeometry(r);
+        return e;
+    };
+
+    Label1 = label(Frame2, QStringLiteral("Asset steps to strike:"), QRect(6, 24, 136, 22));
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    txtNoA = edit(Frame2, QRect(148, 24, 90, 22));
+    Label2 = label(Frame2, QStringLiteral("Time steps:"), QRect(6, 52, 136, 22));
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    txtTS = edit(Frame2, QRect(148, 52, 90, 22));
+    lblResol = label(Frame2, QStringLiteral("Numerical resolution"), QRect(8, 82, 230, 18));
+    cboResol = combo(Frame2, QRect(8, 100, 230, 24));
+    ChkOverMaxS = check(Frame2, QStringLiteral("User-defined maximum asset value"), QRect(8, 132, 234, 22));
+    txtMaxS = edit(Frame2, QRect(26, 156, 110, 22));
+    chkNonUniGrid = check(Frame2, QStringLiteral("Use non-uniform grid"), QRect(8, 186, 234, 22));
+    lblPlaneSpc = label(Frame2,
+                        QStringLiteral("A-planes / Asset grid                      spacing"),
+                        QRect(8, 216, 136, 40));
+    lblPlaneSpc->setWordWrap(true);
+    cboPlaneSpc = combo(Frame2, QRect(148, 224, 90, 24));
+    cboPlaneSpc->setToolTip(QStringLiteral(
+        "A value of 2:1 means that the resolution in the A-dimension will be double as coarse "
+        "as that of the asset grid."));
+
+    lblDiscretization = label(this, QStringLiteral("Discretization Scheme"), QRect(10, 294, 245, 18));
+    cboDiscrete = combo(this, QRect(10, 312, 245, 24));
+    lblAmerSolver = label(this, QStringLiteral("American Solver"), QRect(10, 344, 245, 18));
+    cboAmerSolver = combo(this, QRect(10, 362, 245, 24));
+    lblPlanes = label(this, QStringLiteral("Planes Interpolation"), QRect(10, 394, 245, 18));
+    cboPlanes = combo(this, QRect(10, 412, 245, 24));
+    chkMT = check(this, QStringLiteral("Use all available CPU cores "), QRect(10, 446, 245, 22));
+    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1->setFont(bold);
+    Command1->setGeometry(90, 488, 85, 30);
+    Command1->setDefault(true);
+    Command1->setAutoDefault(true);
+
+    // Design-time states.
+    txtNoA->setText(QStringLiteral("100"));
+    txtNoA->setEnabled(false);
+    setBackground(txtNoA, kGrey);
+    txtTS->setText(QStringLiteral("100"));
+    txtTS->setEnabled(false);
+    setBackground(txtTS, kGrey);
+    txtNoA->setMaxLength(kStepDigits);
+    txtTS->setMaxLength(kStepDigits);
+    ChkOverMaxS->setChecked(false);
+    txtMaxS->setVisible(false);
+    setBackground(txtMaxS, kLightYellow);
+    chkNonUniGrid->setChecked(true);
+    setBackground(cboPlaneSpc, kLightYellow);
+    chkMT->setChecked(false);
+
+    bindList(cboResol, [this] { cboResol_Click(); });
+    bindList(cboDiscrete, [this] { cboDiscrete_Click(); });
+    bindList(cboAmerSolver, [this] { cboAmerSolver_Click(); });
+    bindList(cboPlanes, [this] { cboPlanes_Click(); });
+    bindList(cboPlaneSpc, [this] { cboPlaneSpc_Click(); });
+    connect(chkMT, &QCheckBox::toggled, this, [this] { chkMT_Click(); });
+    connect(chkNonUniGrid, &QCheckBox::toggled, this, [this] { chkNonUniGrid_Click(); });
+    connect(ChkOverMaxS, &QCheckBox::toggled, this, [this] { ChkOverMaxS_Click(); });
+    connect(txtNoA, &QLineEdit::textChanged, this, [this] { txtNoA_Change(); });
+    connect(txtTS, &QLineEdit::textChanged, this, [this] { txtTS_Change(); });
+    connect(txtMaxS, &QLineEdit::textChanged, this, [this] { txtMaxS_Change(); });
+    bindGotFocus(txtTS, [this] { txtTS_GotFocus(); });
+    bindKeyPress(txtNoA, [this](int& k) { txtNoA_KeyPress(k); });
+    bindKeyPress(txtTS, [this](int& k) { txtTS_KeyPress(k); });
+    bindKeyPress(txtMaxS, [this](int& k) { txtMaxS_KeyPress(k); });
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+
+    Form_Load();
+}
+
+void frmResol::Form_Load()
+{
+    PdeSettings& s = gPdeSettings;
+    // The boxes' design-time states are the settings until a handler runs.
+    s.gNonUniGrid = chkNonUniGrid->isChecked();
+    s.gMultiThreadPDE = chkMT->isChecked();
+    s.gMaxS = 0.0;
+
+    fillList(cboDiscrete, {QStringLiteral("Implicit"), QStringLiteral("Crank-Nicolson"),
+                           QStringLiteral("Crank-Nicolson with Rannacher")});
+    setListIndex(cboDiscrete, 2);
+    fillList(cboAmerSolver, {QStringLiteral("Projected SOR"), QStringLiteral("Projected Turbo SOR"),
+                             QStringLiteral("Brennan-Schwartz")});
+    setListIndex(cboAmerSolver, 2);
+    fillList(cboPlanes, {QStringLiteral("Linear"), QStringLiteral("Quadratic"), QStringLiteral("Cubic")});
+    setListIndex(cboPlanes, 1);
+    fillList(cboPlaneSpc, {QStringLiteral(" 1:1"), QStringLiteral(" 2:1"), QStringLiteral(" 4:1")});
+    setListIndex(cboPlaneSpc, 1);
+    fillList(cboResol, {QStringLiteral("Low"), QStringLiteral("Medium"), QStringLiteral("High"),
+                        QStringLiteral("User-defined")});
+    setListIndex(cboResol, 1);
+
+    s.gUserNoA = 0;
+    s.gUserTS = 0;
+}
+
+void frmResol::Form_Activate()
+{
+    PdeSettings& s = gPdeSettings;
+    const QString exercise = servedExercise();
+    const ProductInputs& inputs = servedInputs();
+
+    if (exercise == QLatin1String("American")) {
+        cboAmerSolver->setEnabled(true);
+        lblAmerSolver->setEnabled(true);
+        setListIndex(cboAmerSolver, s.gAmerSolver);
+    } else {
+        cboAmerSolver->setEnabled(false);
+        lblAmerSolver->setEnabled(false);
+        setListIndex(cboAmerSolver, -1);
+    }
+
+    if (cboPlanes->isEnabled()) {
+        {
+            const QSignalBlocker block(cboPlaneSpc);
+            cboPlaneSpc->clear();
+        }
+        const bool earlyExercise =
+            exercise == QLatin1String("Bermudan") || exercise == QLatin1String("American");
+        if ((earlyExercise && inputs.gAsian) || inputs.gFloatingStrike) {
+            fillList(cboPlaneSpc, {QStringLiteral("1:1")});
+            setListIndex(cboPlaneSpc, 0);
+            s.gPlanesInterp = 1;
+            ChkOverMaxS->setChecked(false);
+            ChkOverMaxS->setEnabled(false);
+        } else {
+            fillList(cboPlaneSpc, {QStringLiteral(" 1:1"), QStringLiteral(" 2:1"), QStringLiteral(" 4:1")});
+            int index = -1;
+            if (s.gPlaneSpacing == 1)
+                index = 0;
+            else if (s.gPlaneSpacing == 2)
+                index = 1;
+            else if (s.gPlaneSpacing == 4)
+                index = 2;
+            setListIndex(cboPlaneSpc, index);
+            ChkOverMaxS->setEnabled(true);
+        }
+        setListIndex(cboPlanes, s.gPlanesInterp == -1 ? s.gDefaultPlanesInterp : s.gPlanesInterp);
+    } else {
+        setListIndex(cboPlanes, -1);
+        setListIndex(cboPlaneSpc, -1);
+    }
+
+    placeOverMainWindow(0.54);
+}
+
+void frmResol::cboResol_Click()
+{
+    const PdeSettings& s = gPdeSettings;
+    const int preset = cboResol->currentIndex();
+    static const char* const kSteps[] = {"30", "100", "300"};
+    if (preset >= 0 && preset <= 2) {
+        txtNoA->setText(QLatin1String(kSteps[preset]));
+        txtTS->setText(QLatin1String(kSteps[preset]));
+        txtNoA->setEnabled(false);
+        txtTS->setEnabled(false);
+        setBackground(txtNoA, kGrey);
+        setBackground(txtTS, kGrey);
+    } else {
+        if (s.gUserNoA > 0)
+            txtNoA->setText(QString::number(s.gUserNoA));
+        txtNoA->setEnabled(true);
+        setBackground(txtNoA, kWhite);
+        txtNoA->setFocus();
+        caretToEnd(txtNoA);
+        if (s.gUserTS > 0)
+            txtTS->setText(QString::number(s.gUserTS));
+        txtTS->setEnabled(true);
+        setBackground(txtTS, kWhite);
+    }
+
+    if (cboPlanes->isEnabled()) {
+        if (cboPlaneSpc->count() < 2)
+            setListIndex(cboPlaneSpc, 0);
+        else if (servedInputs().gFloatingStrike)
+            setListIndex(cboPlaneSpc, 0);
+        else if (preset == 0)
+            setListIndex(cboPlaneSpc, 1);
+        else if (preset == 1)
+            setListIndex(cboPlaneSpc, 2);
+    }
+}
+
+void frmResol::Command1_Click()
+{
+    if (Val(txtNoA->text()) < 10) {
+        MsgBox(QStringLiteral("The number of asset steps must be at least 10"), MsgIcon::Exclamation,
+               MsgButtons::OKOnly, QStringLiteral("Invalid parameter"), this);
+        txtNoA->setText(QString());
+        txtNoA->setFocus();
+        return;
+    }
+    if (Val(txtTS->text()) < 10) {
+        MsgBox(QStringLiteral("The number of time steps must be at least 10"), MsgIcon::Exclamation,
+               MsgButtons::OKOnly, QStringLiteral("Invalid parameter"), this);
+        txtTS->setText(QString());
+        txtTS->setFocus();
+        return;
+    }
+    hide();
+}
+
+void frmResol::cboDiscrete_Click()
+{
+    gPdeSettings.gDiscretization = cboDiscrete->currentIndex();
+}
+
+void frmResol::cboAmerSolver_Click()
+{
+    const int index = cboAmerSolver->currentIndex();
+    if (index != -1)
+        gPdeSettings.gAmerSolver = index;
+}
+
+void frmResol::cboPlanes_Click()
+{
+    const int index = cboPlanes->currentIndex();
+    if (index != -1)
+        gPdeSettings.gPlanesInterp = index;
+}
+
+void frmResol::cboPlaneSpc_Click()
+{
+    switch (cboPlaneSpc->currentIndex()) {
+    case 0:
+        gPdeSettings.gPlaneSpacing = 1;
+        if (cboPlanes->currentIndex() == 2)
+            setListIndex(cboPlanes, 1);
+        break;
+    case 1:
+        gPdeSettings.gPlaneSpacing = 2;
+        break;
+    case 2:
+        gPdeSettings.gPlaneSpacing = 4;
+        break;
+    default:
+        break;
+    }
+}
+
+void frmResol::chkMT_Click()
+{
+    gPdeSettings.gMultiThreadPDE = chkMT->isChecked();
+}
+
+void frmResol::chkNonUniGrid_Click()
+{
+    if (chkNonUniGrid->isChecked()) {
+        gPdeSettings.gNonUniGrid = true;
+        // The payoff handler forces the non-uniform grid by disabling and
+        // checking the box: a user maximum asset value no longer applies.
+        if (!chkNonUniGrid->isEnabled() && ChkOverMaxS->isChecked()) {
+            ChkOverMaxS->setChecked(false);
+            txtMaxS->setVisible(false);
+            txtMaxS->setText(QString());
+            gPdeSettings.gMaxS = 0.0;
+            ChkOverMaxS->setEnabled(false);
+        }
+    } else {
+        gPdeSettings.gNonUniGrid = false;
+    }
+}
+
+void frmResol::ChkOverMaxS_Click()
+{
+    if (ChkOverMaxS->isChecked()) {
+        txtMaxS->setVisible(true);
+        if (gPdeSettings.gMaxS > 0)
+            txtMaxS->setText(numberText(gPdeSettings.gMaxS));
+        txtMaxS->setFocus();
+    } else {
+        txtMaxS->setVisible(false);
+        txtMaxS->setText(QString());
+        gPdeSettings.gMaxS = 0.0;  // also when the box was empty already
+    }
+}
+
+void frmResol::txtNoA_Change()
+{
+    if (cboResol->currentIndex() == 3)
+        gPdeSettings.gUserNoA = wholeNumber32(Val(txtNoA->text()));
+}
+
+void frmResol::txtTS_Change()
+{
+    if (cboResol->currentIndex() == 3)
+        gPdeSettings.gUserTS = wholeNumber32(Val(txtTS->text()));
+}
+
+void frmResol::txtMaxS_Change()
+{
+    gPdeSettings.gMaxS = Val(txtMaxS->text());
+}
+
+void frmResol::txtTS_GotFocus()
+{
+    caretToEnd(txtTS);
+}
+
+void frmResol::txtNoA_KeyPress(int& keyAscii)
+{
+    if (!isDigitOrBackspace(keyAscii))
+        keyAscii = 0;
+}
+
+void frmResol::txtTS_KeyPress(int& keyAscii)
+{
+    if (!isDigitOrBackspace(keyAscii))
+        keyAscii = 0;
+}
+
+void frmResol::txtMaxS_KeyPress(int& keyAscii)
+{
+    if (!isDigitOrBackspace(keyAscii) && keyAscii != '.')
+        keyAscii = 0;
+}

@@ -1,0 +1,173 @@
+// The results grid: current-cell operations, the selected block as text,
+// errors for rows beyond the grid, size.
+#include "support/qt_printers.h"
+
+#include "platform/results_grid.h"
+#include "platform/runtime_error.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QItemSelectionModel>
+
+#include <gtest/gtest.h>
+
+using tarvic::ResultsGrid;
+
+namespace {
+
+// A 4 x 3 grid whose cells read "r<row>c<col>".
+void fill(ResultsGrid& grid)
+{
+    grid.setCols(3);
+    grid.setRows(4);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 3; ++c) {
+            grid.setRow(r);
+            grid.setCol(c);
+            grid.setText(QStringLiteral("r%1c%2").arg(r).arg(c));
+        }
+}
+
+struct ClipCase {
+    const char* name;
+    int row, col, rowSel, colSel;
+    const char* clip;
+};
+
+const ClipCase kClipCases[] = {
+    {"SingleCell", 2, 1, 2, 1, "r2c1"},
+    {"OneRow", 1, 0, 1, 2, "r1c0\tr1c1\tr1c2"},
+    {"OneColumn", 0, 2, 2, 2, "r0c2\rr1c2\rr2c2"},
+    {"Block", 1, 1, 3, 2, "r1c1\tr1c2\rr2c1\tr2c2\rr3c1\tr3c2"},
+    {"SelectedUpwards", 3, 2, 2, 1, "r2c1\tr2c2\rr3c1\tr3c2"},
+};
+
+}  // namespace
+
+class ResultsGridClipTest : public ::testing::TestWithParam<ClipCase> {};
+
+TEST_P(ResultsGridClipTest, SelectedBlockJoinsCellsByTabAndRowsByCarriageReturn)
+{
+    const ClipCase& c = GetParam();
+    ResultsGrid grid;
+    fill(grid);
+    grid.setRow(c.row);
+    grid.setCol(c.col);
+    grid.selectBlock(c.rowSel, c.colSel);
+    EXPECT_EQ(grid.Clip(), QString::fromLatin1(c.clip));
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, ResultsGridClipTest, ::testing::ValuesIn(kClipCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ResultsGridTest, WithoutSelectionTheClipIsTheCurrentCell)
+{
+    ResultsGrid grid;
+    fill(grid);
+    grid.setRow(3);
+    grid.setCol(0);
+    EXPECT_EQ(grid.Clip(), QStringLiteral("r3c0"));
+}
+
+TEST(ResultsGridTest, RowOrColumnBeyondTheGridRaisesTheGridErrors)
+{
+    ResultsGrid grid;
+    fill(grid);
+    try {
+        grid.setRow(4);
+        FAIL() << "no error";
+    } catch (const tarvic::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 30009);
+    }
+    try {
+        grid.setCol(3);
+        FAIL() << "no error";
+    } catch (const tarvic::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 30010);
+    }
+    EXPECT_THROW(grid.setRow(-1), tarvic::RuntimeError);
+    // The current cell stays where it was.
+    EXPECT_EQ(grid.Row(), 3);
+    EXPECT_EQ(grid.Col(), 2);
+    // Lowering the row count drops rows; the current cell follows.
+    grid.setRows(2);
+    EXPECT_EQ(grid.Row(), 1);
+    EXPECT_EQ(grid.TextMatrix(1, 2), QStringLiteral("r1c2"));
+    EXPECT_THROW(grid.TextMatrix(2, 0), tarvic::RuntimeError);
+}
+
+TEST(ResultsGridTest, CellLookAndClear)
+{
+    ResultsGrid grid;
+    fill(grid);
+    grid.setFixedRows(2);
+    grid.setFixedBackColor(0xDDE8FF);
+    grid.setRow(1);
+    grid.setCol(1);
+    grid.setCellForeColor(0x0000C0);  // &HBBGGRR: red 192
+    EXPECT_EQ(grid.CellForeColor(), QColor(192, 0, 0));
+    const QModelIndex fixedCell = grid.gridModel()->index(0, 0);
+    const QModelIndex plainCell = grid.gridModel()->index(2, 0);
+    EXPECT_EQ(grid.gridModel()->data(fixedCell, Qt::BackgroundRole).value<QColor>(),
+              QColor(255, 232, 221));
+    EXPECT_FALSE(grid.gridModel()->data(plainCell, Qt::BackgroundRole).isValid());
+    grid.Clear();
+    EXPECT_EQ(grid.TextMatrix(1, 1), QString());
+    EXPECT_EQ(grid.CellForeColor(), QColor(192, 0, 0));  // look stays
+    EXPECT_EQ(grid.Rows(), 4);
+}
+
+TEST(ResultsGridTest, FiftyThousandRowsFillQuickly)
+{
+    ResultsGrid grid;
+    grid.resize(400, 300);
+    grid.setCols(6);
+    QElapsedTimer clock;
+    clock.start();
+    grid.setRows(50003);
+    for (int r = 2; r < 50003; ++r) {
+        grid.setRow(r);
+        for (int c = 0; c < 6; ++c) {
+            grid.setCol(c);
+            grid.setText(QStringLiteral("1.00000"));
+        }
+    }
+    EXPECT_EQ(grid.Rows(), 50003);
+    EXPECT_EQ(grid.TextMatrix(50002, 5), QStringLiteral("1.00000"));
+    EXPECT_LT(clock.elapsed(), 5000);
+}
+
+TEST(ResultsGridTest, FixedRowsStayOnTopWhileTheRowsScroll)
+{
+    ResultsGrid grid;
+    grid.resize(400, 200);
+    grid.setCols(6);
+    grid.setRows(1000);
+    grid.setFixedRows(2);
+    grid.setRowHeight(0, 370);
+    grid.setRow(0);
+    grid.setCol(0);
+    grid.setText(QStringLiteral("Asset"));
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    grid.scrollToBottom();
+    QApplication::processEvents();
+
+    // Under the top of the viewport lie the fixed rows, not the scrolled ones.
+    const QPoint top = grid.viewport()->mapTo(&grid, QPoint(10, 5));
+    auto* fixed = qobject_cast<QTableView*>(grid.childAt(top)->parentWidget());
+    ASSERT_NE(fixed, nullptr);
+    ASSERT_NE(fixed, &grid);
+    const QModelIndex atTop = fixed->indexAt(fixed->viewport()->mapFrom(&grid, top));
+    EXPECT_EQ(atTop.row(), 0);
+    EXPECT_EQ(atTop.data().toString(), QStringLiteral("Asset"));
+    EXPECT_GT(grid.indexAt(QPoint(10, 5)).row(), 900);
+
+    // A right click on them is the grid's own mouse-down.
+    int button = 0;
+    QObject::connect(&grid, &ResultsGrid::MouseDown,
+                     [&](int b, int, double, double) { button = b; });
+    QTest::mouseClick(fixed->viewport(), Qt::RightButton, {}, QPoint(10, 5));
+    EXPECT_EQ(button, 2);
+}

@@ -1,0 +1,144 @@
+// The run-time binding of the pricing library: by name at the first call,
+// failures raised as run-time errors and reported, texts decoded and freed.
+#include "support/app_fixture.h"
+
+#include "platform/runtime_error.h"
+#include "platform/tarvic_library.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <vector>
+
+using tarvic::TarvicLibrary;
+
+namespace {
+
+class LibraryBinding : public AppFixture {
+protected:
+    void TearDown() override
+    {
+        TarvicLibrary::instance().setLibraryPath(QString());
+        AppFixture::TearDown();
+    }
+
+    // Runs a call the way a handler does and returns the reporter's text.
+    QString reportedText(const std::function<void()>& call, const QString& phrase)
+    {
+        frmOptions& window = gFrmPDE();
+        const int before = boxes.shown.size();
+        tarvic::RunTrapped(call, [&] { window.ReportError(phrase); });
+        return boxes.shown.size() > before ? boxes.shown.back().text : QString();
+    }
+
+    double value = 0, delta = 0, gamma = 0, theta = 0, vega = 0;
+};
+
+}  // namespace
+
+TEST_F(LibraryBinding, LoadsFromTheProgramsOwnFolderByDefault)
+{
+    EXPECT_EQ(TarvicLibrary::instance().libraryPath(),
+              QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libtarvic.so")));
+}
+
+TEST_F(LibraryBinding, MissingLibraryIsReportedNotACrash)
+{
+    dorn->mnuPDEOptions->trigger();
+    TarvicLibrary::instance().setLibraryPath(QStringLiteral("/nonexistent/folder/libtarvic.so"));
+    const QString text = reportedText(
+        [&] {
+            TarvicLibrary::instance().VanillaBS(value, delta, gamma, theta, vega, 100, 100, 0.05,
+                                                0, 0.2, 1, 0);
+        },
+        QStringLiteral("calculating the analytical solution"));
+    EXPECT_EQ(text, QStringLiteral("Error 53(File not found: libtarvic.so) occurred while "
+                                   "calculating the analytical solution"));
+    EXPECT_EQ(boxes.shown.back().title, QStringLiteral("PDE Solver - ERROR"));
+    EXPECT_EQ(value, 0.0);
+}
+
+TEST_F(LibraryBinding, BindsEachExportByNameAndReportsAMissingOne)
+{
+    dorn->mnuPDEOptions->trigger();
+    TarvicLibrary& library = TarvicLibrary::instance();
+    library.setLibraryPath(QStringLiteral(TARVIC_FAKE_LIBRARY));
+
+    EXPECT_EQ(library.VanillaBS(value, delta, gamma, theta, vega, 105, 100, 0.05, 0.01, 0.2, 1.5, 1),
+              1.0);
+    EXPECT_DOUBLE_EQ(value, 5.0);
+    EXPECT_DOUBLE_EQ(delta, 0.06);
+    EXPECT_DOUBLE_EQ(gamma, 0.2);
+    EXPECT_DOUBLE_EQ(theta, 1.5);
+    EXPECT_DOUBLE_EQ(vega, 1.0);
+
+    std::vector<double> grid(50001, -1.0);
+    const QString text = reportedText(
+        [&] {
+            library.BarrierBSGrid(grid.data(), grid.data(), 100, 0.05, 0, 0.2, 1, 80, 0, 1, 0, 10);
+        },
+        QStringLiteral("plotting the difference from the analytical solution"));
+    EXPECT_EQ(text, QStringLiteral("Error 453(Can't find DLL entry point BarrierBSGrid in "
+                                   "libfake_tarvic.so) occurred while plotting the difference "
+                                   "from the analytical solution"));
+    EXPECT_EQ(grid[0], -1.0);
+
+    // The exports that exist still work after the failed one.
+    library.VanillaBS(value, delta, gamma, theta, vega, 90, 100, 0, 0, 0.2, 1, 0);
+    EXPECT_DOUBLE_EQ(value, -10.0);
+}
+
+TEST_F(LibraryBinding, PricerTextsAreDecodedFromEightBitAndAnEmptyTextIsSuccess)
+{
+    TarvicLibrary& library = TarvicLibrary::instance();
+    library.setLibraryPath(QStringLiteral(TARVIC_FAKE_LIBRARY));
+    std::vector<double> a(50001), v(50001), d(50001), g(50001), t(50001), ve(50001);
+    int32_t steps = 9;
+    const QString ok = library.VelkOptionPricer(a.data(), v.data(), d.data(), g.data(), t.data(),
+                                                ve.data(), 100, 100, 1, 0.2, 0.05, 0, steps, 0,
+                                                0, 2, 2, 0, 0, 0, 1, 0);
+    EXPECT_TRUE(ok.isEmpty());
+    EXPECT_EQ(steps, 10);
+    EXPECT_DOUBLE_EQ(a[10], 100.0);
+
+    const QString failure = library.VelkOptionPricer(a.data(), v.data(), d.data(), g.data(),
+                                                     t.data(), ve.data(), -1, 100, 1, 0.2, 0.05, 0,
+                                                     steps, 0, 0, 2, 2, 0, 0, 0, 1, 0);
+    EXPECT_EQ(failure, QString::fromLocal8Bit("Pr\xe9" "cision lost"));
+    EXPECT_FALSE(failure.isEmpty());
+}
+
+TEST(LibraryTextTest, NullTextIsTheOutOfMemoryError)
+{
+    try {
+        tarvic::takeLibraryText(nullptr);
+        FAIL() << "no error";
+    } catch (const tarvic::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 7);
+    }
+}
+
+TEST(RuntimeErrorTest, TrapRecordsThePendingErrorAndRunsTheHandlerOnce)
+{
+    struct Case {
+        std::function<void()> body;
+        int32_t number;
+        const char* description;
+    };
+    const Case cases[] = {
+        {[] { tarvic::RaiseError(30009, QStringLiteral("Invalid Row value")); }, 30009,
+         "Invalid Row value"},
+        {[] { throw std::bad_alloc(); }, 7, "Out of memory"},
+    };
+    for (const Case& c : cases) {
+        int handled = 0;
+        const bool completed = tarvic::RunTrapped(c.body, [&] { ++handled; });
+        EXPECT_FALSE(completed);
+        EXPECT_EQ(handled, 1);
+        EXPECT_EQ(tarvic::Err().Number, c.number);
+        EXPECT_EQ(tarvic::Err().Description, QString::fromLatin1(c.description));
+    }
+    int handled = 0;
+    EXPECT_TRUE(tarvic::RunTrapped([] {}, [&] { ++handled; }));
+    EXPECT_EQ(handled, 0);
+}
