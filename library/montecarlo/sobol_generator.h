@@ -66,7 +66,7 @@ public:
     // available.
     uint32_t bits() const { return l_; }
     // Sequence index of the first point of the next block.
-    uint32_t counter() const { return counter_; }
+    uint64_t counter() const { return counter_; }
     bool hasDirectionNumbers() const { return numbersSet_; }
 
     // The direction numbers as a dimensions() x 33 matrix (row j = dimension j).
@@ -109,7 +109,7 @@ private:
     uint32_t n_ = 0;
     int32_t d_ = 0;
     uint32_t l_ = 0;
-    uint32_t counter_ = 0;
+    uint64_t counter_ = 0;
     bool numbersSet_ = false;
     std::vector<uint32_t> x_;  // current state, one word per dimension
     // Direction numbers stored bit-major: row i (0 .. 32) holds V[.][i] of
