@@ -55,7 +55,16 @@ public:
 
     // next() times 2^-64: a uniform in [0, 1] (the rounding to double can
     // give exactly 1 for the largest outputs).
-    double uniform() { return static_cast<double>(next()) * kToUnit; }
+    double uniform() { return toDouble(next()) * kToUnit; }
+
+    // The 64-bit integer rounded to the nearest double, as a plain conversion
+    // rounds it, without the conversion's branch on the top bit: both halves
+    // convert exactly and their sum is rounded once.
+    static double toDouble(uint64_t x)
+    {
+        return static_cast<double>(static_cast<uint32_t>(x >> 32)) * 4294967296.0 +
+               static_cast<double>(static_cast<uint32_t>(x));
+    }
 
     friend bool operator==(const RandomGenerator64& a, const RandomGenerator64& b)
     {

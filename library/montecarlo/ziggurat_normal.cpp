@@ -122,7 +122,7 @@ double rejectionPath(RandomGenerator64& generator, uint32_t i, double x, double 
 
         const uint32_t r = static_cast<uint32_t>(generator.next());
         i = r & 127u;
-        sign = (r & 128u) ? 1.0 : -1.0;
+        sign = kSign[(r >> 7) & 1u];
         const uint32_t j = r >> 8;
         x = static_cast<double>(j) * w[i];
         if (j < k[i])

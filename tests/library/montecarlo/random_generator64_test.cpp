@@ -84,6 +84,32 @@ TEST(RandomGenerator64, UniformIsTheOutputTimesTwoToMinus64)
     }
 }
 
+// The branch-free conversion rounds exactly as the plain one, ties included.
+TEST(RandomGenerator64, ConversionToDoubleRoundsAsTheLanguageDoes)
+{
+    const uint64_t values[] = {0,
+                               1,
+                               0xFFFFFFFFULL,
+                               0x100000000ULL,
+                               (1ULL << 53) + 1,
+                               (1ULL << 54) + 2,
+                               (1ULL << 54) + 6,
+                               0x8000000000000400ULL,
+                               0x8000000000000C00ULL,
+                               0x80000000000007FFULL,
+                               0xFFFFFFFFFFFFFBFFULL,
+                               0xFFFFFFFFFFFFFC00ULL,
+                               0xFFFFFFFFFFFFFFFFULL};
+    for (uint64_t x : values)
+        EXPECT_EQ(RandomGenerator64::toDouble(x), static_cast<double>(x)) << std::hex << x;
+    RandomGenerator64 generator(71);
+    for (int n = 0; n < 100000; ++n) {
+        const uint64_t x = generator.next();
+        ASSERT_EQ(RandomGenerator64::toDouble(x), static_cast<double>(x)) << std::hex << x;
+    }
+    EXPECT_EQ(RandomGenerator64::toDouble(~0ULL) * RandomGenerator64::kToUnit, 1.0);
+}
+
 TEST(RandomGenerator64, EqualSeedsGiveEqualStreamsAndDifferentSeedsDifferAtOnce)
 {
     RandomGenerator64 a(17), b(17), c(19);
