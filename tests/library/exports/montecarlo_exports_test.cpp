@@ -217,6 +217,43 @@ TEST_F(McExportTest, LikelihoodRatioSeriesAreCopiedUnchanged)
     EXPECT_EQ(call.rows(call.theta), engine[tarvic::EstimateSeries::kTheta]);
 }
 
+TEST_F(McExportTest, LikelihoodRatioAndFiniteDifferencesAgree)
+{
+    // Two estimators of the same sensitivities on barrier options without a
+    // closed form (discrete dates) or with an awkward one (knock-in).
+    struct Case {
+        const char* name;
+        double lower, upper;
+        int32_t knockOut, contMonitoring, numSteps;
+    };
+    const Case cases[] = {{"discrete down-and-out", 85.0, 0.0, 1, 0, 12},
+                          {"discrete double knock-out", 80.0, 125.0, 1, 0, 12},
+                          {"continuous up-and-in", 0.0, 120.0, 0, 1, 6}};
+    for (const Case& k : cases) {
+        McCall lr;
+        lr.lowerBarrier = k.lower;
+        lr.upperBarrier = k.upper;
+        lr.knockOut = k.knockOut;
+        lr.contMonitoring = k.contMonitoring;
+        lr.numSteps = k.numSteps;
+        lr.numPaths = 200;
+        lr.greeksCode = 1110;
+        lr.greeksMethod = 1;
+        McCall fd = lr;
+        fd.greeksMethod = 2;
+        ASSERT_EQ(lr(), "");
+        ASSERT_EQ(fd(), "");
+        const auto agree = [&](const std::vector<double>& a, const std::vector<double>& b, const char* greek) {
+            const std::vector<double> x = lr.rows(a), y = fd.rows(b);
+            EXPECT_NEAR(x.back(), y.back(), 4.0 * (blockStandardError(x) + blockStandardError(y)))
+                << k.name << " " << greek;
+        };
+        agree(lr.delta, fd.delta, "delta");
+        agree(lr.vega, fd.vega, "vega");
+        agree(lr.theta, fd.theta, "theta");
+    }
+}
+
 TEST_F(McExportTest, DefaultSobolRunWithLikelihoodRatioGreeks)
 {
     McCall call;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "montecarlo/european_mc.h"
@@ -138,6 +139,21 @@ TEST_F(EuropeanMcTest, EulerAndMilsteinConvergeToTheClosedForm)
             expectWithin(run(c, 100000).value(), bsPrice(call, m), 4.0, 0.02,
                          "marching " + std::to_string(marching));
         }
+}
+
+TEST_F(EuropeanMcTest, AntitheticPairsPriceContinuousBarriers)
+{
+    const Market m{100.0, 100.0, 0.05, 0.02, 0.25, 1.0};
+    for (const auto& [lower, upper, out] : {std::tuple{80.0, 130.0, true}, std::tuple{90.0, 0.0, false},
+                                            std::tuple{0.0, 120.0, true}}) {
+        EuropeanContract c = contractFor(m, true, 4);
+        c.lowerBarrier = lower;
+        c.upperBarrier = upper;
+        c.knockOut = out ? 1 : 0;
+        c.contMonitoring = true;
+        const double truth = out ? knockOut(true, m, lower, upper) : knockIn(true, m, lower, upper);
+        expectWithin(run(c, 200000, true).value(), truth, 4.0, 0.0, "antithetic barrier");
+    }
 }
 
 TEST_F(EuropeanMcTest, AntitheticPairsPriceTheVanilla)
