@@ -8,6 +8,7 @@
 
 #include "common/require.h"
 #include "montecarlo/parallel_errors.h"
+#include "montecarlo/simulation_limits.h"
 #include "montecarlo/ziggurat_normal.h"
 
 namespace tarvic {
@@ -15,6 +16,7 @@ namespace tarvic {
 namespace {
 
 constexpr size_t kSums = EstimateSeries::kCount;
+constexpr double kPseudoRandomLimitBytes = 3.5 * 1024.0 * 1024.0 * 1024.0;
 
 inline void addOutcome(double* sums, const PathOutcome& o)
 {
@@ -65,6 +67,12 @@ PseudoRandomLayout pseudoRandomLayout(int64_t pathCount, int32_t numCheckpoints,
     // Every checkpoint gets a block: with 6 or 7 slots a rounded share would
     // leave the last rows without one.
     layout.blocksPerSlot = (layout.rows + slots - 1) / slots;
+    // The slots' block sums and the five series: refuse before allocating
+    // what the machine cannot hold.
+    const double bytes = static_cast<double>(slots * layout.blocksPerSlot + layout.rows) * kSums * sizeof(double);
+    const uint64_t physical = physicalMemoryBytes();
+    if (bytes > kPseudoRandomLimitBytes || (physical > 0 && bytes > static_cast<double>(physical)))
+        fail(kSimulationMemoryText);
     return layout;
 }
 

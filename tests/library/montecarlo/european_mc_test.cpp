@@ -12,6 +12,7 @@
 #include "montecarlo/european_mc.h"
 #include "montecarlo/option_reference.h"
 #include "montecarlo/parallel_errors.h"
+#include "montecarlo/simulation_limits.h"
 
 namespace tarvic {
 namespace {
@@ -97,6 +98,13 @@ TEST(EuropeanMcLayout, RefusesBlocksWithoutPaths)
     EXPECT_THROW(pseudoRandomLayout(999, kRows, true, 8), std::invalid_argument);
     EXPECT_THROW(pseudoRandomLayout(1000, 0, false, 8), std::invalid_argument);
     EXPECT_NO_THROW(pseudoRandomLayout(500, kRows, false, 8));
+    // A checkpoint count whose block sums alone need tens of gigabytes.
+    try {
+        pseudoRandomLayout(int64_t(1) << 40, 2000000000, false, 8);
+        ADD_FAILURE() << "accepted";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), kSimulationMemoryText);
+    }
 }
 
 class EuropeanMcSlots : public ::testing::TestWithParam<int> {};
