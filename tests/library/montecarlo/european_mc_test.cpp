@@ -2,6 +2,7 @@
 // block layout, its reproducibility and its door checks.
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include <cmath>
 #include <stdexcept>
@@ -339,6 +340,27 @@ TEST(EuropeanMcReproducibility, SameSeriesWithAndWithoutThreadsAndOnRepeatedCall
             }
         }
     }
+}
+
+TEST(EuropeanMcReproducibility, SlotsKeepTheirGeneratorsInASmallerTeam)
+{
+    // Called from a parallel region with nesting off, the engine's team has one
+    // thread that runs all eight slots: each must still draw from its own
+    // generator.
+    ThreadCount pinned(8);
+    const Market m{100.0, 100.0, 0.05, 0.02, 0.25, 1.0};
+    const EuropeanContract c = contractFor(m, false, 2);
+    const EstimateSeries outside = run(c, 20000);
+    const int levels = omp_get_max_active_levels();
+    omp_set_max_active_levels(1);
+    EstimateSeries inside;
+#pragma omp parallel num_threads(2)
+    {
+#pragma omp single
+        inside = run(c, 20000);
+    }
+    omp_set_max_active_levels(levels);
+    EXPECT_EQ(inside.value(), outside.value());
 }
 
 TEST(EuropeanMcReproducibility, SeriesDependOnTheSlotCount)
