@@ -24,7 +24,71 @@ extern "C" {
 /* Entries 0..TV_MAX_NODE_INDEX of each caller array may be written. */
 #define TV_MAX_NODE_INDEX 50000
 
-/* ---- Monte Carlo ------------------------------------------------------ */
+/* ---------------------------------------------------------------------------
+ * Closed forms
+ *
+ * Exact Black–Scholes values, continuous dividend yield q, continuous
+ * monitoring. optionType 0 is a call, any other value a put; knockOut 1 is a
+ * knock-out, 0 a knock-in. lowerBarrier and upperBarrier are 0 for "none":
+ * only the lower gives a down barrier, only the upper an up barrier, both
+ * with lower < upper a double barrier; any other pair is worth 0. A spot at
+ * or past a barrier has touched it: a knock-out is worth 0, a knock-in the
+ * vanilla value. A volatility of exactly 0 is priced as 1e-10.
+ *
+ * A contract that is not priced gives -1.0 as its value (callers show it as
+ * not available): a knockOut other than 0 or 1, and a double barrier whose
+ * strike lies outside the corridor where the value is not plain (a call
+ * struck below the lower barrier, a put struck above the upper one).
+ *
+ * theta is per year (the change of the value as time passes) and vega per
+ * unit of volatility. The result is 1.0 when the outputs were written. Any
+ * other result (0.0) means nothing was written: a null output pointer, a
+ * grid with lastIndex above TV_MAX_NODE_INDEX, or an internal failure.
+ * A grid export with lastIndex below 0 writes nothing and returns 1.0.
+ * ------------------------------------------------------------------------- */
+
+/* Value and sensitivities of a European option at one spot (analytic). */
+double VanillaBS(double* value, double* delta, double* gamma, double* theta, double* vega,
+                 double spot, double strike, double intRate, double divYield, double volatility,
+                 double expiry, int32_t optionType);
+
+/* Value and sensitivities of a barrier option at one spot (central differences). */
+double BarrierBS(double* value, double* delta, double* gamma, double* theta, double* vega,
+                 double spot, double strike, double intRate, double divYield, double volatility,
+                 double expiry, double lowerBarrier, double upperBarrier, int32_t knockOut,
+                 int32_t optionType);
+
+/* exactValue[i] := European value at spot assetGrid[i], i = 0..lastIndex. */
+double VanillaBSGrid(const double* assetGrid, double* exactValue, double strike, double intRate,
+                     double divYield, double volatility, double expiry, int32_t optionType,
+                     int32_t lastIndex);
+
+/* exactValue[i] := barrier value at spot assetGrid[i], i = 0..lastIndex. */
+double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike, double intRate,
+                     double divYield, double volatility, double expiry, double lowerBarrier,
+                     double upperBarrier, int32_t knockOut, int32_t optionType,
+                     int32_t lastIndex);
+
+/* ---------------------------------------------------------------------------
+ * Finite differences
+ * ------------------------------------------------------------------------- */
+
+/* Vanilla European, American or Bermudan option on the asset grid.
+ * In: *assetSteps, the number of asset steps to the strike; out: the index n
+ * of the last grid node, written first. When n > 50000 nothing is solved and
+ * no array is touched. Otherwise entries 0..n of the arrays are written
+ * (theta per day, vega per volatility point; vega only with calcVega). */
+TvString VelkOptionPricer(double* assetGrid, double* optionValue, double* delta, double* gamma,
+                          double* theta, double* vega, double strike, int32_t timeSteps,
+                          double expiry, double volatility, double intRate, double divYield,
+                          int32_t* assetSteps, int32_t optionType, int32_t exerciseType,
+                          int32_t discretization, int32_t amerSolver, double maxAsset,
+                          int32_t calcTheta, int32_t calcVega, int32_t nonUniformGrid,
+                          int32_t numPeriods);
+
+/* ---------------------------------------------------------------------------
+ * Monte Carlo
+ * ------------------------------------------------------------------------- */
 
 /* Vanilla and barrier options by simulation. Writes one row per checkpoint
  * of the running estimate (row i = estimate after i+1 equal blocks of paths)

@@ -1,0 +1,32 @@
+// The vanilla finite-difference export.
+
+#include "tarvic/tarvic.h"
+
+#include "common/require.h"
+#include "pde/fd_frame.h"
+#include "exports/result_text.h"
+#include "platform/export.h"
+
+using namespace tarvic;
+
+TARVIC_EXPORT TvString VelkOptionPricer(double* assetGrid, double* optionValue, double* delta,
+                                        double* gamma, double* theta, double* vega, double strike,
+                                        int32_t timeSteps, double expiry, double volatility,
+                                        double intRate, double divYield, int32_t* assetSteps,
+                                        int32_t optionType, int32_t exerciseType,
+                                        int32_t discretization, int32_t amerSolver,
+                                        double maxAsset, int32_t calcTheta, int32_t calcVega,
+                                        int32_t nonUniformGrid, int32_t numPeriods)
+{
+    return guardedExport([&] {
+        const NodeArrays out{assetGrid, optionValue, delta, gamma, theta, vega};
+        checkNodeArrays(out, assetSteps);
+        requireCode(optionType, 0, 1, "optionType");
+        DornTechOption option(strike, timeSteps, expiry, volatility, intRate, divYield,
+                              *assetSteps, optionType, exerciseType, discretization, amerSolver,
+                              maxAsset, flagSet(nonUniformGrid), numPeriods, 0, true);
+        const FrameRules rules{flagSet(calcTheta), flagSet(calcVega),
+                               exerciseType == 2 && numPeriods >= 2};
+        runFiniteDifferenceFrame(option, out, assetSteps, rules);
+    });
+}

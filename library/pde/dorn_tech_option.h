@@ -1,0 +1,128 @@
+#pragma once
+
+// One-dimensional finite-difference pricer under Black–Scholes.
+//
+// The option value V(S, tau) is stepped back from expiry (tau = 0) to today
+// (tau = T) on an asset grid 0 = S_0 < S_1 < ... < S_N. The class holds the
+// contract, the market data and the solver settings; it builds the grid,
+// places the terminal payoff, supplies the boundary values and the
+// tridiagonal coefficients of the Black–Scholes operator, and derives delta
+// and gamma on the grid. The time stepper (solvePde) reaches a contract only
+// through the virtual operations below, so derived contracts (barriers, the
+// planes of an Asian option) change grid, payoff and boundaries without
+// touching it.
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace tarvic {
+
+// The five result vectors of a solve, in this order.
+struct PdeResults {
+    std::vector<double> grid;
+    std::vector<double> value;
+    std::vector<double> delta;
+    std::vector<double> gamma;
+    std::vector<double> theta;  // per calendar day
+};
+
+// A recorded value with its time to go.
+using TimedRecord = std::pair<double, double>;
+
+class DornTechOption {
+public:
+    enum OptionType : int32_t { Call = 0, Put = 1, PlaneCall = 2, PlanePut = 3 };
+    enum ExerciseType : int32_t { European = 0, American = 1, Bermudan = 2 };
+    enum Discretization : int32_t { Implicit = 0, CrankNicolson = 1, Rannacher = 2 };
+    enum AmerSolver : int32_t { ProjectedSor = 0, ProjectedTurboSor = 1, BrennanSchwartz = 2 };
+    enum UpperBoundary : int32_t { GivenValue = 0, GivenSlope = 1, Linear = 2 };
+
+    DornTechOption(double strike, int32_t timeSteps, double expiry, double volatility,
+                   double intRate, double divYield, int32_t assetSteps, int32_t optionType,
+                   int32_t exerciseType, int32_t discretization, int32_t amerSolver,
+                   double maxAsset, bool nonUniformGrid, int32_t numPeriods,
+                   int32_t upperBoundary, bool finalQuarterSteps);
+
+    // A plain DornTechOption with deep copies of the grid and the values and
+    // every other field unchanged (the vanilla companion of a knock-in).
+    explicit DornTechOption(const DornTechOption& other);
+    DornTechOption& operator=(const DornTechOption&) = delete;
+
+    virtual ~DornTechOption();
+
+    // Solves and copies grid, value, delta, gamma and theta per day.
+    virtual void price(std::vector<double>& gridOut, std::vector<double>& valueOut,
+                       std::vector<double>& deltaOut, std::vector<double>& gammaOut,
+                       std::vector<double>& thetaOut);
+    virtual void init();
+    virtual void buildGrid();
+    // Top of the automatic grid as a multiple of the strike, from sigma^2 T.
+    virtual int32_t gridStdDevs();
+    virtual void payoff();
+    virtual void boundaryValues(double tau, int32_t level);
+    virtual void onMonitoringStep() {}
+
+    void copyGrid(std::vector<double>& out);
+    int32_t lastNodeIndex();
+    double valueAt(double S, double tau) const;
+    static double interpolateRecord(const std::vector<TimedRecord>& records, double t);
+    void setupCoefficients(std::vector<double>& lower, std::vector<double>& diag,
+                           std::vector<double>& upper, double dt, int32_t mode) const;
+    void gridGreeks(std::vector<double>& delta, std::vector<double>& gamma) const;
+
+    // Steps the solution back from expiry to today. With allOutputs only the
+    // value vector of results is filled (values at or below 2e-9 as 0). A
+    // level > 0 records the solution at that asset level for every time
+    // level (entry 0 a placeholder for expiry).
+    void solvePde(PdeResults& results, bool allOutputs, double level1,
+                  std::vector<double>* record1, double level2, std::vector<double>* record2);
+
+    // Fields, in the order of the contract.
+    std::vector<double> grid;
+    std::vector<double> values;
+    double dx = 0.0;
+    double lowerValue = -1.0;
+    double upperValue = -1.0;
+    double strike;
+    double expiry;
+    double volatility;
+    double intRate;
+    double divYield;
+    double maxAsset;
+    double upperSlope = 1.0;
+    int32_t assetSteps;
+    int32_t nodeCount = 0;
+    int32_t timeSteps;
+    int32_t optionType;
+    int32_t discretization;
+    int32_t amerSolver;
+    int32_t numPeriods;
+    int32_t upperBoundary;
+    int32_t exerciseType;
+    bool american = false;
+    bool bermudan = false;
+    bool nonUniformGrid;
+    bool payoffReady = false;
+    bool gridBuilt = false;
+    int32_t lowerFixed = -1;
+    bool resolving = false;
+    bool monitoringHook = false;
+    bool finalQuarterSteps;
+
+protected:
+    // Checks the settings a solve depends on; throws with a message naming
+    // the argument. Called by the constructor and again before each solve
+    // (the exports bump expiry and volatility between solves).
+    void checkInputs() const;
+    // Checks a grid once built: enough nodes for the stencils, increasing.
+    void checkGrid() const;
+    bool putLikeLowerEnd() const { return optionType == Put || optionType == PlanePut; }
+};
+
+// The largest number of nodes the solver accepts in one grid. The exports
+// refuse grids beyond their caller's arrays long before this; it guards
+// direct users against grids whose working vectors cannot be allocated.
+inline constexpr int64_t kMaxGridNodes = 50'000'000;
+
+}  // namespace tarvic
