@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "closedform/closed_form.h"
 #include "montecarlo/option_reference.h"
 
 namespace tarvic_test {
@@ -45,6 +46,35 @@ TEST(OptionReference, AnalyticGreeksMatchDifferences)
         EXPECT_NEAR(a.vega, n.vega, 1e-6);
         EXPECT_NEAR(a.theta, n.theta, 1e-6);
     }
+}
+
+TEST(OptionReference, AgreesWithTheLibrarysClosedForms)
+{
+    // Two independent codings of the same formulas.
+    struct Case {
+        double lower, upper;
+        int32_t knockOut;
+    };
+    const Case cases[] = {{85.0, 0.0, 1},  {0.0, 135.0, 1}, {80.0, 0.0, 1},  {0.0, 115.0, 1}, {80.0, 130.0, 1},
+                          {75.0, 120.0, 1}, {90.0, 0.0, 0},  {0.0, 112.0, 0}, {85.0, 125.0, 0}};
+    for (double strike : {90.0, 100.0, 110.0})
+        for (bool call : {true, false}) {
+            const Market m{100.0, strike, 0.05, 0.02, 0.25, 1.0};
+            const int32_t type = call ? 0 : 1;
+            const double vanilla =
+                tarvic::blackScholesPrice(m.spot, m.strike, m.rate, m.div, m.vol, m.expiry, type);
+            EXPECT_NEAR(bsPrice(call, m), vanilla, 1e-10);
+            for (const Case& k : cases) {
+                const double mine = k.knockOut == 1 ? knockOut(call, m, k.lower, k.upper)
+                                                    : knockIn(call, m, k.lower, k.upper);
+                const double library = tarvic::barrierPrice(m.spot, m.strike, m.rate, m.div, m.vol, m.expiry,
+                                                            k.lower, k.upper, k.knockOut, type);
+                if (library == tarvic::kNotPriced)
+                    continue;
+                EXPECT_NEAR(mine, library, 1e-8) << (call ? "call " : "put ") << strike << " " << k.lower << " "
+                                                 << k.upper << " " << k.knockOut;
+            }
+        }
 }
 
 }  // namespace
