@@ -321,6 +321,24 @@ TEST_F(EuropeanMcTest, SpotBeyondAContinuousBarrierHasTouchedIt)
     }
 }
 
+TEST_F(EuropeanMcTest, CoarseStepsThatReachZeroStayFinite)
+{
+    // sigma^2 dt above 1: Milstein and Euler steps can end at or below zero,
+    // where the log form of the crossing probability is undefined.
+    const Market m{100.0, 100.0, 0.05, 0.0, 1.5, 1.0};
+    for (int32_t marching : {kEulerMarching, kMilsteinMarching})
+        for (const auto& [lower, upper] : {std::pair{60.0, 0.0}, std::pair{0.0, 160.0}, std::pair{60.0, 160.0}})
+            for (int32_t out : {0, 1}) {
+                EuropeanContract c = barrierContract(m, false, 1, lower, upper, out == 1, true);
+                c.timeMarching = marching;
+                c.computeGreeks = true;
+                const EstimateSeries r = run(c, 20000);
+                for (size_t k = 0; k < EstimateSeries::kCount; ++k)
+                    for (double v : r[k])
+                        ASSERT_TRUE(std::isfinite(v)) << "marching " << marching << ", series " << k;
+            }
+}
+
 // ---- Reproducibility ------------------------------------------------------------
 
 TEST(EuropeanMcReproducibility, SameSeriesWithAndWithoutThreadsAndOnRepeatedCalls)
