@@ -1,0 +1,204 @@
+#include "montecarlo/option_pricer_mc.h"
+
+#include <cstddef>
+#include <limits>
+#include <string>
+
+#include "common/require.h"
+#include "montecarlo/estimate_series.h"
+#include "montecarlo/european_mc.h"
+#include "montecarlo/european_path.h"
+#include "montecarlo/european_qmc.h"
+
+namespace tarvic {
+
+namespace {
+
+constexpr int32_t kSobolCheckpoints = 9;  // read by the Sobol engine as an exponent: at most 512 rows
+constexpr int32_t kPseudoRandomCheckpoints = 500;
+constexpr int32_t kMaxThousandsOfPaths = std::numeric_limits<int32_t>::max() / 1000;
+
+struct GreekWishes {
+    bool deltaGamma = false;
+    bool vega = false;
+    bool theta = false;
+};
+
+// The decimal code read by subtraction: 1000 delta and gamma, 100 vega, 10 theta.
+GreekWishes decodeGreeks(int32_t code)
+{
+    GreekWishes wishes;
+    if (code >= 1000) {
+        wishes.deltaGamma = true;
+        code -= 1000;
+    }
+    if (code >= 100) {
+        wishes.vega = true;
+        code -= 100;
+    }
+    if (code >= 10)
+        wishes.theta = true;
+    return wishes;
+}
+
+void requireArray(const void* array, const char* name)
+{
+    if (!array)
+        fail(std::string("Invalid input: ") + name + " must not be a null pointer.");
+}
+
+class EuropeanRunner {
+public:
+    EuropeanRunner(const OptionMcRequest& request, int32_t numCheckpoints)
+        : request_(request), numCheckpoints_(numCheckpoints)
+    {
+    }
+
+    void run(EstimateSeries& result, const EuropeanContract& contract) const
+    {
+        if (request_.useSobol)
+            priceEuropeanQMC(result, contract, request_.numPaths, request_.brownianBridge, request_.warmUpSobol,
+                             request_.multiThreaded, request_.fewSobolBlocks, numCheckpoints_);
+        else
+            priceEuropeanMC(result, contract, static_cast<int64_t>(request_.numPaths) * 1000,
+                            request_.antithetic, request_.multiThreaded, numCheckpoints_);
+    }
+
+private:
+    const OptionMcRequest& request_;
+    int32_t numCheckpoints_;
+};
+
+}  // namespace
+
+BumpSteps europeanBumpSteps(bool hasBarrier, bool contMonitoring)
+{
+    if (!hasBarrier)
+        return {0.0001, 0.0001, 0.0001};
+    return {contMonitoring ? 0.002 : 0.01, 0.0001, 0.0001};
+}
+
+void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
+{
+    if (request.exerciseType != 0)
+        fail(kEarlyExerciseUnavailableText);
+    requireArray(output.optionValue, "optionValue");
+    requireArray(output.rowCount, "rowCount");
+    if (request.useSobol) {
+        if (request.numPaths < 0 || request.numPaths > 30)
+            fail("Invalid input: numPaths must be 0 .. 30 with Sobol points (2^numPaths paths).");
+    } else {
+        requireAtLeast(request.numPaths, 1, "numPaths");
+        if (request.numPaths > kMaxThousandsOfPaths)
+            fail("Invalid input: numPaths must be at most " + std::to_string(kMaxThousandsOfPaths) +
+                 " (thousands of paths).");
+    }
+
+    // Decoding.
+    const int32_t numCheckpoints = request.useSobol ? kSobolCheckpoints : kPseudoRandomCheckpoints;
+    const bool computeGreeks = request.greeksMethod == 1 && request.greeksCode >= 1;
+    const bool finiteDifferences = request.greeksMethod == 2;
+    const GreekWishes wishes = decodeGreeks(request.greeksCode);
+
+    EuropeanContract contract;
+    contract.spot = request.spot;
+    contract.strike = request.strike;
+    contract.lowerBarrier = request.lowerBarrier;
+    contract.upperBarrier = request.upperBarrier;
+    contract.intRate = request.intRate;
+    contract.expiry = request.expiry;
+    contract.volatility = request.volatility;
+    contract.divYield = request.divYield;
+    contract.numSteps = request.numSteps;
+    contract.optionType = request.optionType;
+    contract.knockOut = request.knockOut;
+    contract.contMonitoring = request.contMonitoring;
+    contract.timeMarching = request.timeMarching;
+    contract.computeGreeks = computeGreeks;
+    validateEuropeanContract(contract);
+
+    // A continuously monitored knock-in whose spot is already on or beyond a
+    // barrier has knocked in: it is the vanilla option.
+    if (request.knockOut == 0 && request.contMonitoring &&
+        ((request.lowerBarrier > 0.0 && request.spot <= request.lowerBarrier) ||
+         (request.upperBarrier > 0.0 && request.spot >= request.upperBarrier))) {
+        contract.lowerBarrier = 0.0;
+        contract.upperBarrier = 0.0;
+    }
+    const bool hasBarrier = contract.lowerBarrier > 0.0 || contract.upperBarrier > 0.0;
+    if (hasBarrier)
+        requireCode(request.knockOut, 0, 1, "knockOut");
+    const BumpSteps bumps = europeanBumpSteps(hasBarrier, request.contMonitoring);
+
+    const EuropeanRunner runner(request, numCheckpoints);
+    EstimateSeries base, spotUp, spotDown, volUp, expiryUp;
+    runner.run(base, contract);
+    if (finiteDifferences) {
+        if (wishes.deltaGamma) {
+            EuropeanContract bumped = contract;
+            bumped.spot = contract.spot * (1.0 + bumps.spot);
+            runner.run(spotUp, bumped);
+            bumped.spot = contract.spot * (1.0 - bumps.spot);
+            runner.run(spotDown, bumped);
+        }
+        if (wishes.vega) {
+            EuropeanContract bumped = contract;
+            bumped.volatility = contract.volatility * (1.0 + bumps.volatility);
+            runner.run(volUp, bumped);
+        }
+        if (wishes.theta) {
+            EuropeanContract bumped = contract;
+            bumped.expiry = contract.expiry * (1.0 + bumps.expiry);
+            runner.run(expiryUp, bumped);
+        }
+    }
+
+    // Every run has succeeded: write the rows.
+    const std::vector<double>& value = base[EstimateSeries::kValue];
+    const size_t rows = value.size();
+    const bool writeDeltaGamma =
+        (finiteDifferences && !spotUp.value().empty()) ||
+        (computeGreeks && (!base[EstimateSeries::kDelta].empty() || !base[EstimateSeries::kGamma].empty()));
+    const bool writeVega = (finiteDifferences && !volUp.value().empty()) ||
+                           (computeGreeks && !base[EstimateSeries::kVega].empty());
+    const bool writeTheta = (finiteDifferences && !expiryUp.value().empty()) ||
+                            (computeGreeks && !base[EstimateSeries::kTheta].empty());
+    if (writeDeltaGamma) {
+        requireArray(output.delta, "delta");
+        requireArray(output.gamma, "gamma");
+    }
+    if (writeVega)
+        requireArray(output.vega, "vega");
+    if (writeTheta)
+        requireArray(output.theta, "theta");
+
+    *output.rowCount = static_cast<int32_t>(rows);
+    const double h = bumps.spot * contract.spot;
+    for (size_t i = 0; i < rows; ++i) {
+        output.optionValue[i] = value[i];
+        if (finiteDifferences) {
+            if (!spotUp.value().empty()) {
+                const double up = spotUp.value()[i];
+                const double down = spotDown.value()[i];
+                output.delta[i] = (up - down) * 0.5 / h;
+                output.gamma[i] = (up - 2.0 * value[i] + down) / (h * h);
+            }
+            if (!volUp.value().empty())
+                output.vega[i] = (volUp.value()[i] - value[i]) / (bumps.volatility * contract.volatility) / 100.0;
+            if (!expiryUp.value().empty())
+                output.theta[i] = (expiryUp.value()[i] - value[i]) / (bumps.expiry * contract.expiry) / -365.0;
+        }
+        if (computeGreeks) {
+            if (!base[EstimateSeries::kDelta].empty())
+                output.delta[i] = base[EstimateSeries::kDelta][i];
+            if (!base[EstimateSeries::kGamma].empty())
+                output.gamma[i] = base[EstimateSeries::kGamma][i];
+            if (!base[EstimateSeries::kVega].empty())
+                output.vega[i] = base[EstimateSeries::kVega][i];
+            if (!base[EstimateSeries::kTheta].empty())
+                output.theta[i] = base[EstimateSeries::kTheta][i];
+        }
+    }
+}
+
+}  // namespace tarvic

@@ -1,0 +1,70 @@
+#pragma once
+
+// The Monte Carlo pricer of vanilla and barrier options behind the export
+// VelkOptionPricerMC: decodes the caller's codes, runs the engine once for
+// the value (with its own likelihood-ratio estimators on request), again with
+// bumped inputs for finite-difference sensitivities, and writes one row per
+// checkpoint into the caller's arrays once every run has succeeded.
+
+#include <cstdint>
+
+namespace tarvic {
+
+constexpr const char* kEarlyExerciseUnavailableText =
+    "Early exercise is not available in the Monte Carlo pricer yet: choose European exercise.";
+
+// The arguments of the export, flags already decoded by their low byte.
+struct OptionMcRequest {
+    double spot = 0.0;
+    double strike = 0.0;
+    double lowerBarrier = 0.0;
+    double upperBarrier = 0.0;
+    double expiry = 0.0;
+    double volatility = 0.0;
+    double intRate = 0.0;
+    double divYield = 0.0;
+    int32_t numSteps = 1;
+    int32_t optionType = 0;
+    int32_t exerciseType = 0;
+    int32_t knockOut = 1;
+    bool contMonitoring = false;
+    int32_t numPaths = 0;  // Sobol: exponent k of 2^k paths; pseudo-random: thousands of paths
+    int32_t numLSPaths = 0;
+    int32_t numBasisFunctions = 0;
+    int32_t greeksCode = 0;    // 1000 delta and gamma, + 100 vega, + 10 theta
+    int32_t greeksMethod = 0;  // 1 likelihood ratio, 2 finite differencing, else none
+    int32_t timeMarching = 1;
+    bool antithetic = false;
+    bool useSobol = false;
+    bool warmUpSobol = false;
+    bool brownianBridge = false;
+    bool multiThreaded = false;
+    bool fewSobolBlocks = false;
+};
+
+// The caller's arrays: rows 0 .. rowCount-1 of each may be written.
+struct OptionMcOutput {
+    double* optionValue = nullptr;
+    double* delta = nullptr;
+    double* gamma = nullptr;
+    double* vega = nullptr;
+    double* theta = nullptr;
+    int32_t* rowCount = nullptr;
+};
+
+// Relative bumps of the finite-difference sensitivities.
+struct BumpSteps {
+    double spot;
+    double volatility;
+    double expiry;
+};
+
+// Steps of a European option: 1e-4 throughout, the spot step 0.01 with a
+// discretely monitored barrier and 0.002 with a continuously monitored one.
+BumpSteps europeanBumpSteps(bool hasBarrier, bool contMonitoring);
+
+// Prices the request and fills the output; throws a std::exception with the
+// failure's message, in which case nothing has been written.
+void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output);
+
+}  // namespace tarvic

@@ -1,0 +1,16 @@
+#include "montecarlo/simulation_limits.h"
+
+#include <unistd.h>
+
+namespace tarvic {
+
+uint64_t physicalMemoryBytes()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return 0;
+    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+}
+
+}  // namespace tarvic

@@ -1,0 +1,313 @@
+#include "montecarlo/sobol_generator.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+#include "common/require.h"
+#include "platform/executable_folder.h"
+
+namespace tarvic {
+
+namespace {
+
+constexpr double kToUnit = 2.3283064365386963e-10;  // 2^-32
+constexpr double kOrigin = 0.0001;                   // stands in for the all-zero point
+constexpr uint64_t kMaxFilePoints = uint64_t(1) << 31;  // 2N must fit the 32 direction bits
+
+[[noreturn]] void corruptFile()
+{
+    throw std::runtime_error(kDirectionFileCorruptText);
+}
+
+void requireDimensions(int32_t dimensions)
+{
+    if (dimensions < 1 || dimensions > kMaxSobolDimensions)
+        fail("Invalid input: Sobol dimensions must be between 1 and " +
+             std::to_string(kMaxSobolDimensions) + ".");
+}
+
+// Smallest L with 2^L >= 2 points.
+uint32_t bitsFor(uint64_t points)
+{
+    uint32_t bits = 0;
+    while ((uint64_t(1) << bits) < 2 * points)
+        ++bits;
+    return bits;
+}
+
+// 1-based position of the lowest zero bit of n - 1: the direction number
+// that steps from point n - 1 to point n (n >= 1).
+inline uint32_t stepBit(uint64_t n)
+{
+    return 1u + static_cast<uint32_t>(__builtin_ctzll(~(n - 1)));
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// One line of whitespace-separated unsigned 32-bit decimals; false when the
+// line holds anything else.
+bool parseLine(const char* begin, const char* end, std::vector<uint32_t>& values)
+{
+    values.clear();
+    const char* p = begin;
+    for (;;) {
+        while (p != end && isBlank(*p))
+            ++p;
+        if (p == end)
+            return true;
+        if (*p < '0' || *p > '9')
+            return false;
+        uint64_t value = 0;
+        while (p != end && *p >= '0' && *p <= '9') {
+            value = value * 10 + static_cast<uint64_t>(*p - '0');
+            if (value > 0xFFFFFFFFULL)
+                return false;
+            ++p;
+        }
+        if (p != end && !isBlank(*p))
+            return false;
+        values.push_back(static_cast<uint32_t>(value));
+    }
+}
+
+bool hasContent(const char* begin, const char* end)
+{
+    return std::any_of(begin, end, [](char c) { return !isBlank(c); });
+}
+
+}  // namespace
+
+SobolGenerator::SobolGenerator(uint32_t points, int32_t dimensions)
+{
+    requireAtLeast(points, 1, "Sobol points");
+    requireDimensions(dimensions);
+    n_ = points;
+    d_ = dimensions;
+    x_.assign(static_cast<size_t>(dimensions), 0u);
+    v_ = Matrix<uint32_t>(kDirectionColumns, static_cast<size_t>(dimensions), 0u);
+}
+
+SobolGenerator::SobolGenerator(uint32_t points, int32_t dimensions, const std::string& fileName)
+    : SobolGenerator(points, dimensions)
+{
+    if (points > kMaxFilePoints)
+        fail("Invalid input: Sobol points must be at most 2^31.");
+    std::string folder;
+    try {
+        folder = executableFolder();
+    } catch (const std::exception&) {
+        throw std::runtime_error(kDirectionFileMissingText);
+    }
+    readDirectionNumbers(folder + fileName);
+}
+
+SobolGenerator::SobolGenerator(FromFile, uint32_t points, int32_t dimensions, const std::string& path)
+    : SobolGenerator(points, dimensions)
+{
+    if (points > kMaxFilePoints)
+        fail("Invalid input: Sobol points must be at most 2^31.");
+    readDirectionNumbers(path);
+}
+
+SobolGenerator SobolGenerator::fromPath(uint32_t points, int32_t dimensions, const std::string& path)
+{
+    return SobolGenerator(FromFile{}, points, dimensions, path);
+}
+
+void SobolGenerator::readDirectionNumbers(const std::string& path)
+{
+    std::ifstream file(path, std::ios::in | std::ios::binary);
+    if (!file)
+        throw std::runtime_error(kDirectionFileMissingText);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad())
+        corruptFile();
+
+    const size_t d = static_cast<size_t>(d_);
+    const uint32_t bits = bitsFor(n_);
+
+    // Line starts after the header; count the dimension lines first so that
+    // a request beyond the file is refused before anything is built.
+    std::vector<std::pair<size_t, size_t>> lines;
+    const size_t headerEnd = text.find('\n');
+    size_t position = headerEnd == std::string::npos ? text.size() : headerEnd + 1;
+    while (position < text.size() && lines.size() + 1 < d) {
+        size_t stop = text.find('\n', position);
+        if (stop == std::string::npos)
+            stop = text.size();
+        if (hasContent(text.data() + position, text.data() + stop))
+            lines.emplace_back(position, stop);
+        position = stop + 1;
+    }
+    if (lines.size() + 1 < d) {
+        size_t held = lines.size() + 1;
+        fail("Invalid input: Sobol dimensions (" + std::to_string(d) + ") exceed the " +
+             std::to_string(held) + " dimensions of the direction-number file.");
+    }
+
+    // Dimension 0: the van der Corput sequence in base 2.
+    for (uint32_t i = 1; i <= bits; ++i)
+        v_(i, 0) = 1u << (32 - i);
+
+    std::vector<uint32_t> values;
+    values.reserve(64);
+    for (size_t j = 1; j < d; ++j) {
+        const auto& line = lines[j - 1];
+        if (!parseLine(text.data() + line.first, text.data() + line.second, values) || values.size() < 3)
+            corruptFile();
+        const uint32_t number = values[0];
+        const uint32_t s = values[1];
+        const uint32_t a = values[2];
+        // The file counts dimensions from 1 and starts at its second one.
+        if (number != j + 1 || s < 1 || s > 32 || values.size() != 3 + static_cast<size_t>(s))
+            corruptFile();
+        if (s < 32 && (a >> (s - 1)) != 0)
+            corruptFile();  // a holds the s - 1 inner coefficients of the polynomial
+        for (uint32_t i = 1; i <= s; ++i) {
+            const uint32_t m = values[2 + i];
+            if ((m & 1u) == 0 || (i < 32 && (m >> i) != 0))
+                corruptFile();  // m_i must be odd and below 2^i
+        }
+        for (uint32_t i = 1; i <= std::min(s, bits); ++i)
+            v_(i, j) = values[2 + i] << (32 - i);
+        for (uint32_t i = s + 1; i <= bits; ++i) {
+            uint32_t value = v_(i - s, j) ^ (v_(i - s, j) >> s);
+            for (uint32_t k = 1; k < s; ++k)
+                if ((a >> (s - 1 - k)) & 1u)
+                    value ^= v_(i - k, j);
+            v_(i, j) = value;
+        }
+    }
+
+    l_ = bits;
+    std::fill(x_.begin(), x_.end(), 0u);
+    counter_ = 0;
+    numbersSet_ = true;
+}
+
+void SobolGenerator::getDirectionNumbers(Matrix<uint32_t>& directionNumbers) const
+{
+    if (!numbersSet_)
+        throw std::runtime_error(kDirectionNumbersNotSetText);
+    const size_t d = static_cast<size_t>(d_);
+    directionNumbers.resize(d, kDirectionColumns);
+    for (size_t j = 0; j < d; ++j)
+        for (size_t i = 0; i < kDirectionColumns; ++i)
+            directionNumbers(j, i) = v_(i, j);
+}
+
+void SobolGenerator::setDirectionNumbers(const Matrix<uint32_t>& directionNumbers)
+{
+    const size_t d = static_cast<size_t>(d_);
+    if (directionNumbers.rows() != d || directionNumbers.cols() != kDirectionColumns)
+        throw std::runtime_error(kIncompatibleDirectionNumbersText);
+    for (size_t j = 0; j < d; ++j)
+        for (size_t i = 0; i < kDirectionColumns; ++i)
+            v_(i, j) = directionNumbers(j, i);
+    // Dimension 0 holds 2^(32-i) in every column in use.
+    uint32_t bits = 0;
+    while (bits + 1 < kDirectionColumns && v_(bits + 1, 0) != 0)
+        ++bits;
+    l_ = bits;
+    numbersSet_ = true;
+}
+
+void SobolGenerator::stateBefore(uint64_t index, uint32_t* state) const
+{
+    const size_t d = static_cast<size_t>(d_);
+    std::fill(state, state + d, 0u);
+    if (index == 0)
+        return;
+    // x(n) is the XOR of the direction numbers of the set bits of the Gray
+    // code of n; the state in front of point index is x(index - 1).
+    const uint64_t n = index - 1;
+    uint64_t gray = n ^ (n >> 1);
+    while (gray != 0) {
+        const uint32_t bit = static_cast<uint32_t>(__builtin_ctzll(gray));
+        gray &= gray - 1;
+        const uint32_t* row = v_[bit + 1];
+        for (size_t j = 0; j < d; ++j)
+            state[j] ^= row[j];
+    }
+}
+
+void SobolGenerator::computeBlockStarts(uint32_t blockPoints, Matrix<uint32_t>& startStates,
+                                        std::vector<uint32_t>& startIndices, bool warmUp)
+{
+    if (!numbersSet_)
+        throw std::runtime_error(kDirectionNumbersNotSetText);
+    requireAtLeast(blockPoints, 1, "blockPoints");
+    if (blockPoints > n_)
+        fail("Invalid input: blockPoints must not exceed the " + std::to_string(n_) +
+             " Sobol points of the generator.");
+    const uint64_t blocks = n_ / blockPoints;
+    const uint64_t stretch = blocks * blockPoints;
+    const uint64_t first = warmUp ? stretch : 0;
+    if (first + stretch > (uint64_t(1) << l_))
+        fail("Invalid input: the blocks reach beyond the " + std::to_string(uint64_t(1) << l_) +
+             " points that the direction numbers cover.");
+
+    const size_t d = static_cast<size_t>(d_);
+    startStates.resize(static_cast<size_t>(blocks), d);
+    startIndices.assign(static_cast<size_t>(blocks), 0u);
+    const bool parallel = blocks > 1 && blocks * d * l_ > 65536;
+    const long long count = static_cast<long long>(blocks);
+#pragma omp parallel for schedule(static) if (parallel)
+    for (long long b = 0; b < count; ++b) {
+        const uint64_t index = first + static_cast<uint64_t>(b) * blockPoints;
+        startIndices[static_cast<size_t>(b)] = static_cast<uint32_t>(index);
+        stateBefore(index, startStates[static_cast<size_t>(b)]);
+    }
+    counter_ = first + stretch;
+    stateBefore(counter_, x_.data());
+}
+
+void SobolGenerator::generate(uint32_t start, const uint32_t* startState, Matrix<double>& points)
+{
+    const size_t d = static_cast<size_t>(d_);
+    const size_t n = static_cast<size_t>(n_);
+    points.resize(n, d);
+    if (!numbersSet_)
+        throw std::runtime_error(kDirectionNumbersNotSetText);
+    if (startState == nullptr)
+        fail("Invalid input: startState must hold the Sobol dimensions' state words.");
+    if (static_cast<uint64_t>(start) + n_ > (uint64_t(1) << l_))
+        fail("Invalid input: the block at start " + std::to_string(start) + " of " +
+             std::to_string(n_) + " points reaches beyond the " +
+             std::to_string(uint64_t(1) << l_) + " points that the direction numbers cover.");
+
+    uint32_t* x = x_.data();
+    std::copy(startState, startState + d, x);
+    size_t first = 0;
+    if (start == 0) {
+        double* origin = points[0];
+        std::fill(origin, origin + d, kOrigin);
+        first = 1;
+    }
+    for (size_t i = first; i < n; ++i) {
+        const uint32_t* direction = v_[stepBit(static_cast<uint64_t>(start) + i)];
+        double* out = points[i];
+        for (size_t j = 0; j < d; ++j) {
+            x[j] ^= direction[j];
+            out[j] = static_cast<double>(x[j]) * kToUnit;
+        }
+    }
+    counter_ = static_cast<uint64_t>(start) + n_;
+}
+
+void SobolGenerator::generate(const Matrix<uint32_t>& startStates, const std::vector<uint32_t>& startIndices,
+                              size_t block, Matrix<double>& points)
+{
+    if (startStates.cols() != static_cast<size_t>(d_) || startStates.rows() != startIndices.size())
+        fail("Invalid input: startStates must hold one row of " + std::to_string(d_) +
+             " words per start index.");
+    if (block >= startIndices.size())
+        fail("Invalid input: block " + std::to_string(block) + " is outside the " +
+             std::to_string(startIndices.size()) + " recorded blocks.");
+    generate(startIndices[block], startStates[block], points);
+}
+
+}  // namespace tarvic

@@ -1,0 +1,430 @@
+// VelkOptionPricerMC as a caller sees it: rows, which arrays are written,
+// finite-difference and likelihood-ratio sensitivities, the knock-in rule,
+// flags by their low byte, and every failure text.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "montecarlo/estimate_series.h"
+#include "montecarlo/european_mc.h"
+#include "montecarlo/european_qmc.h"
+#include "montecarlo/option_pricer_mc.h"
+#include "montecarlo/option_reference.h"
+#include "montecarlo/simulation_limits.h"
+#include "tarvic/tarvic.h"
+
+namespace {
+
+using tarvic_test::blockStandardError;
+using tarvic_test::bsGreeks;
+using tarvic_test::bsPrice;
+using tarvic_test::Market;
+using tarvic_test::ThreadCount;
+
+constexpr size_t kArraySize = TV_MAX_NODE_INDEX + 1;
+constexpr double kUntouched = -12345.0;
+constexpr int32_t kUntouchedCount = -7;
+
+// The 31 arguments with the defaults of a plain run, and the caller's arrays.
+struct McCall {
+    double spot = 100.0, strike = 100.0, lowerBarrier = 0.0, upperBarrier = 0.0;
+    double expiry = 1.0, volatility = 0.25, intRate = 0.05, divYield = 0.02;
+    int32_t numSteps = 1, optionType = 0, exerciseType = 0, knockOut = 1, contMonitoring = 0;
+    int32_t numPaths = 20, numLSPaths = 10, numBasisFunctions = 3, greeksCode = 0, greeksMethod = 0;
+    int32_t timeMarching = 1, antithetic = 0, useSobol = 0, warmUpSobol = 0, brownianBridge = 0;
+    int32_t multiThreaded = 1, fewSobolBlocks = 0;
+
+    std::vector<double> value = std::vector<double>(kArraySize, kUntouched);
+    std::vector<double> delta = std::vector<double>(kArraySize, kUntouched);
+    std::vector<double> gamma = std::vector<double>(kArraySize, kUntouched);
+    std::vector<double> vega = std::vector<double>(kArraySize, kUntouched);
+    std::vector<double> theta = std::vector<double>(kArraySize, kUntouched);
+    int32_t rowCount = kUntouchedCount;
+
+    // Runs the export; returns its text (empty = success).
+    std::string operator()(bool nullRowCount = false)
+    {
+        TvString text = VelkOptionPricerMC(value.data(), delta.data(), gamma.data(), vega.data(), theta.data(),
+                                           nullRowCount ? nullptr : &rowCount, spot, strike, lowerBarrier,
+                                           upperBarrier, expiry, volatility, intRate, divYield, numSteps,
+                                           optionType, exerciseType, knockOut, contMonitoring, numPaths,
+                                           numLSPaths, numBasisFunctions, greeksCode, greeksMethod, timeMarching,
+                                           antithetic, useSobol, warmUpSobol, brownianBridge, multiThreaded,
+                                           fewSobolBlocks);
+        std::string result(text, tvStringByteLen(text));
+        tvFreeString(text);
+        return result;
+    }
+
+    Market market() const { return Market{spot, strike, intRate, divYield, volatility, expiry}; }
+
+    std::vector<double> rows(const std::vector<double>& array) const
+    {
+        return std::vector<double>(array.begin(), array.begin() + rowCount);
+    }
+};
+
+bool untouched(const std::vector<double>& array)
+{
+    for (double v : array)
+        if (v != kUntouched)
+            return false;
+    return true;
+}
+
+bool writtenUpTo(const std::vector<double>& array, int32_t rows)
+{
+    for (int32_t i = 0; i < rows; ++i)
+        if (array[i] == kUntouched || !std::isfinite(array[i]))
+            return false;
+    for (size_t i = static_cast<size_t>(rows); i < array.size(); ++i)
+        if (array[i] != kUntouched)
+            return false;
+    return true;
+}
+
+class McExportTest : public ::testing::Test {
+protected:
+    ThreadCount threads_{8};
+};
+
+TEST_F(McExportTest, RowCounts)
+{
+    struct Case {
+        int32_t useSobol, numPaths, fewSobolBlocks, rows;
+    };
+    const Case cases[] = {{0, 20, 0, 500}, {1, 12, 0, 128}, {1, 12, 1, 8}, {1, 19, 0, 256},
+                          {1, 20, 0, 512}, {1, 21, 0, 512}, {1, 14, 1, 8},  {0, 1, 0, 500}};
+    for (const Case& k : cases) {
+        McCall call;
+        call.useSobol = k.useSobol;
+        call.numPaths = k.numPaths;
+        call.fewSobolBlocks = k.fewSobolBlocks;
+        ASSERT_EQ(call(), "");
+        EXPECT_EQ(call.rowCount, k.rows) << "Sobol " << k.useSobol << ", numPaths " << k.numPaths;
+        EXPECT_TRUE(writtenUpTo(call.value, k.rows));
+    }
+}
+
+TEST_F(McExportTest, PathCountsOfBothGenerators)
+{
+    // numPaths 12: 12000 pseudo-random paths, 2^12 Sobol points.
+    const Market m{100.0, 100.0, 0.05, 0.02, 0.25, 1.0};
+    tarvic::EuropeanContract c;
+    c.spot = m.spot;
+    c.strike = m.strike;
+    c.intRate = m.rate;
+    c.divYield = m.div;
+    c.volatility = m.vol;
+    c.expiry = m.expiry;
+    McCall pseudo;
+    pseudo.numPaths = 12;
+    ASSERT_EQ(pseudo(), "");
+    tarvic::EstimateSeries engine;
+    tarvic::priceEuropeanMC(engine, c, 12000, false, true, 500);
+    EXPECT_EQ(pseudo.rows(pseudo.value), engine.value());
+
+    McCall sobol;
+    sobol.numPaths = 12;
+    sobol.useSobol = 1;
+    ASSERT_EQ(sobol(), "");
+    tarvic::EstimateSeries points;
+    tarvic::priceEuropeanQMC(points, c, 12, false, false, true, false, 9);
+    EXPECT_EQ(sobol.rows(sobol.value), points.value());
+}
+
+TEST_F(McExportTest, OnlyTheRequestedSensitivitiesAreWritten)
+{
+    struct Case {
+        int32_t code, method;
+        bool delta, vega, theta;
+    };
+    const Case cases[] = {
+        {0, 1, false, false, false},  {1110, 0, false, false, false}, {1110, 3, false, false, false},
+        {10, 2, false, false, true},  {100, 2, false, true, false},   {1000, 2, true, false, false},
+        {110, 2, false, true, true},  {1110, 2, true, true, true},    {1110, 1, true, true, true},
+        {1, 1, true, true, true},
+    };
+    McCall plain;
+    ASSERT_EQ(plain(), "");
+    for (const Case& k : cases) {
+        McCall call;
+        call.greeksCode = k.code;
+        call.greeksMethod = k.method;
+        ASSERT_EQ(call(), "");
+        const std::string what = "code " + std::to_string(k.code) + ", method " + std::to_string(k.method);
+        EXPECT_EQ(call.rowCount, 500) << what;
+        EXPECT_EQ(call.rows(call.value), plain.rows(plain.value)) << what;
+        EXPECT_EQ(writtenUpTo(call.delta, 500), k.delta) << what;
+        EXPECT_EQ(writtenUpTo(call.gamma, 500), k.delta) << what;
+        EXPECT_EQ(untouched(call.delta), !k.delta) << what;
+        EXPECT_EQ(untouched(call.vega), !k.vega) << what;
+        EXPECT_EQ(untouched(call.theta), !k.theta) << what;
+    }
+}
+
+TEST_F(McExportTest, FiniteDifferenceSensitivitiesOfAVanilla)
+{
+    for (int32_t type : {0, 1}) {
+        McCall call;
+        call.optionType = type;
+        call.numPaths = 200;
+        call.greeksCode = 1110;
+        call.greeksMethod = 2;
+        ASSERT_EQ(call(), "");
+        const tarvic_test::Greeks g = bsGreeks(type == 0, call.market());
+        const auto check = [&](const std::vector<double>& array, double truth, const char* name) {
+            const std::vector<double> rows = call.rows(array);
+            EXPECT_NEAR(rows.back(), truth, 4.0 * blockStandardError(rows) + 1e-4) << name;
+        };
+        check(call.value, bsPrice(type == 0, call.market()), "value");
+        check(call.delta, g.delta, "delta");
+        check(call.gamma, g.gamma, "gamma");
+        check(call.vega, g.vega, "vega");
+        check(call.theta, g.theta, "theta");
+    }
+}
+
+TEST_F(McExportTest, LikelihoodRatioSeriesAreCopiedUnchanged)
+{
+    McCall call;
+    call.numSteps = 3;
+    call.lowerBarrier = 85.0;
+    call.contMonitoring = 1;
+    call.greeksCode = 1000;
+    call.greeksMethod = 1;
+    ASSERT_EQ(call(), "");
+    tarvic::EuropeanContract c;
+    c.spot = call.spot;
+    c.strike = call.strike;
+    c.lowerBarrier = 85.0;
+    c.intRate = call.intRate;
+    c.divYield = call.divYield;
+    c.volatility = call.volatility;
+    c.expiry = call.expiry;
+    c.numSteps = 3;
+    c.contMonitoring = true;
+    c.computeGreeks = true;
+    tarvic::EstimateSeries engine;
+    tarvic::priceEuropeanMC(engine, c, 20000, false, true, 500);
+    EXPECT_EQ(call.rows(call.delta), engine[tarvic::EstimateSeries::kDelta]);
+    EXPECT_EQ(call.rows(call.gamma), engine[tarvic::EstimateSeries::kGamma]);
+    EXPECT_EQ(call.rows(call.vega), engine[tarvic::EstimateSeries::kVega]);
+    EXPECT_EQ(call.rows(call.theta), engine[tarvic::EstimateSeries::kTheta]);
+}
+
+TEST_F(McExportTest, LikelihoodRatioAndFiniteDifferencesAgree)
+{
+    // Two estimators of the same sensitivities on barrier options without a
+    // closed form (discrete dates) or with an awkward one (knock-in).
+    struct Case {
+        const char* name;
+        double lower, upper;
+        int32_t knockOut, contMonitoring, numSteps;
+    };
+    const Case cases[] = {{"discrete down-and-out", 85.0, 0.0, 1, 0, 12},
+                          {"discrete double knock-out", 80.0, 125.0, 1, 0, 12},
+                          {"continuous up-and-in", 0.0, 120.0, 0, 1, 6}};
+    for (const Case& k : cases) {
+        McCall lr;
+        lr.lowerBarrier = k.lower;
+        lr.upperBarrier = k.upper;
+        lr.knockOut = k.knockOut;
+        lr.contMonitoring = k.contMonitoring;
+        lr.numSteps = k.numSteps;
+        lr.numPaths = 200;
+        lr.greeksCode = 1110;
+        lr.greeksMethod = 1;
+        McCall fd = lr;
+        fd.greeksMethod = 2;
+        ASSERT_EQ(lr(), "");
+        ASSERT_EQ(fd(), "");
+        const auto agree = [&](const std::vector<double>& a, const std::vector<double>& b, const char* greek) {
+            const std::vector<double> x = lr.rows(a), y = fd.rows(b);
+            EXPECT_NEAR(x.back(), y.back(), 4.0 * (blockStandardError(x) + blockStandardError(y)))
+                << k.name << " " << greek;
+        };
+        agree(lr.delta, fd.delta, "delta");
+        agree(lr.vega, fd.vega, "vega");
+        agree(lr.theta, fd.theta, "theta");
+    }
+}
+
+TEST_F(McExportTest, DefaultSobolRunWithLikelihoodRatioGreeks)
+{
+    McCall call;
+    call.useSobol = 1;
+    call.numPaths = 19;
+    call.greeksCode = 1110;
+    call.greeksMethod = 1;
+    call.brownianBridge = 1;
+    ASSERT_EQ(call(), "");
+    ASSERT_EQ(call.rowCount, 256);
+    const tarvic_test::Greeks g = bsGreeks(true, call.market());
+    EXPECT_NEAR(call.value[255], bsPrice(true, call.market()), 1e-3);
+    EXPECT_NEAR(call.delta[255], g.delta, 2e-4);
+    EXPECT_NEAR(call.gamma[255], g.gamma, 2e-5);
+    EXPECT_NEAR(call.vega[255], g.vega, 5e-4);
+    EXPECT_NEAR(call.theta[255], g.theta, 5e-5);
+}
+
+TEST_F(McExportTest, KnockInBeyondAContinuousBarrierIsTheVanilla)
+{
+    struct Case {
+        double lower, upper;
+        int32_t optionType;  // a put for the up barriers: an up-and-in call struck above them is the call
+    };
+    const Case cases[] = {{100.0, 0.0, 0}, {105.0, 0.0, 0}, {0.0, 100.0, 1}, {0.0, 95.0, 1}, {100.0, 120.0, 0}};
+    for (const Case& k : cases) {
+        McCall vanilla;
+        vanilla.numPaths = 10;
+        vanilla.optionType = k.optionType;
+        vanilla.greeksCode = 1000;
+        vanilla.greeksMethod = 2;
+        ASSERT_EQ(vanilla(), "");
+        McCall in = vanilla;
+        in.lowerBarrier = k.lower;
+        in.upperBarrier = k.upper;
+        in.knockOut = 0;
+        in.contMonitoring = 1;
+        ASSERT_EQ(in(), "");
+        // Same values and the vanilla's spot step: the same delta, bit for bit.
+        EXPECT_EQ(in.rows(in.value), vanilla.rows(vanilla.value)) << k.lower << " " << k.upper;
+        EXPECT_EQ(in.rows(in.delta), vanilla.rows(vanilla.delta)) << k.lower << " " << k.upper;
+        // Monitored at the dates only, the barriers stay.
+        McCall discrete = in;
+        discrete.contMonitoring = 0;
+        discrete.numSteps = 4;
+        ASSERT_EQ(discrete(), "");
+        McCall discreteVanilla = vanilla;
+        discreteVanilla.numSteps = 4;
+        ASSERT_EQ(discreteVanilla(), "");
+        EXPECT_LT(discrete.value[499], discreteVanilla.value[499] - 0.1) << k.lower << " " << k.upper;
+    }
+}
+
+TEST_F(McExportTest, SpotBumpAcrossAContinuousBarrierKnocksOut)
+{
+    // Spot x 1.002 lies beyond the up barrier: that run is worth 0.
+    McCall call;
+    call.upperBarrier = 100.15;
+    call.strike = 90.0;
+    call.contMonitoring = 1;
+    call.numSteps = 4;
+    call.greeksCode = 1000;
+    call.greeksMethod = 2;
+    ASSERT_EQ(call(), "");
+    McCall down = call;
+    down.spot = call.spot * (1.0 - 0.002);
+    down.greeksMethod = 0;
+    ASSERT_EQ(down(), "");
+    const double h = 0.002 * call.spot;
+    for (int32_t i = 0; i < call.rowCount; ++i)
+        ASSERT_EQ(call.delta[i], (0.0 - down.value[i]) * 0.5 / h) << "row " << i;
+}
+
+TEST_F(McExportTest, FlagsCountByTheirLowByte)
+{
+    McCall clear;
+    clear.useSobol = 256;
+    clear.numPaths = 12;
+    ASSERT_EQ(clear(), "");
+    EXPECT_EQ(clear.rowCount, 500);
+    McCall set;
+    set.useSobol = 65535;
+    set.numPaths = 12;
+    ASSERT_EQ(set(), "");
+    EXPECT_EQ(set.rowCount, 128);
+}
+
+TEST_F(McExportTest, ThreadedAndSerialRunsAgree)
+{
+    for (int32_t sobol : {0, 1}) {
+        McCall threaded;
+        threaded.useSobol = sobol;
+        threaded.numPaths = sobol ? 14 : 20;
+        threaded.numSteps = 5;
+        threaded.lowerBarrier = 80.0;
+        threaded.upperBarrier = 130.0;
+        threaded.contMonitoring = 1;
+        threaded.greeksCode = 1110;
+        threaded.greeksMethod = 2;
+        McCall serial = threaded;
+        serial.multiThreaded = 0;
+        ASSERT_EQ(threaded(), "");
+        ASSERT_EQ(serial(), "");
+        EXPECT_EQ(threaded.rows(threaded.value), serial.rows(serial.value));
+        EXPECT_EQ(threaded.rows(threaded.gamma), serial.rows(serial.gamma));
+        EXPECT_EQ(threaded.rows(threaded.theta), serial.rows(serial.theta));
+    }
+}
+
+// ---- Failures -------------------------------------------------------------------
+
+struct FailureCase {
+    const char* text;  // the whole text, or a word it must contain
+    bool whole;
+    void (*spoil)(McCall&);
+};
+
+const FailureCase kFailures[] = {
+    {tarvic::kEarlyExerciseUnavailableText, true, [](McCall& c) { c.exerciseType = 1; }},
+    {tarvic::kEarlyExerciseUnavailableText, true, [](McCall& c) { c.exerciseType = 2; c.useSobol = 1; }},
+    {tarvic::kSimulationMemoryText, true, [](McCall& c) { c.useSobol = 1; c.numPaths = 30; c.numSteps = 20000; }},
+    {"spot", false, [](McCall& c) { c.spot = std::numeric_limits<double>::quiet_NaN(); }},
+    {"spot", false, [](McCall& c) { c.spot = 0.0; }},
+    {"strike", false, [](McCall& c) { c.strike = 0.0; }},
+    {"strike", false, [](McCall& c) { c.strike = -5.0; }},
+    {"volatility", false, [](McCall& c) { c.volatility = -0.2; }},
+    {"volatility", false, [](McCall& c) { c.volatility = HUGE_VAL; }},
+    {"expiry", false, [](McCall& c) { c.expiry = HUGE_VAL; }},
+    {"expiry", false, [](McCall& c) { c.expiry = 0.0; }},
+    {"intRate", false, [](McCall& c) { c.intRate = std::numeric_limits<double>::quiet_NaN(); }},
+    {"upperBarrier", false, [](McCall& c) { c.upperBarrier = HUGE_VAL; }},
+    {"numSteps", false, [](McCall& c) { c.numSteps = 0; }},
+    {"numSteps", false, [](McCall& c) { c.numSteps = -3; c.useSobol = 1; c.numPaths = 12; }},
+    {"numSteps", false, [](McCall& c) { c.numSteps = 20001; c.useSobol = 1; c.numPaths = 12; }},
+    {"numPaths", false, [](McCall& c) { c.numPaths = 0; }},
+    {"numPaths", false, [](McCall& c) { c.numPaths = -4; }},
+    {"numPaths", false, [](McCall& c) { c.numPaths = 2147484; }},
+    {"numPaths", false, [](McCall& c) { c.useSobol = 1; c.numPaths = 31; }},
+    {"numPaths", false, [](McCall& c) { c.useSobol = 1; c.numPaths = -1; }},
+    {"numPaths", false, [](McCall& c) { c.useSobol = 1; c.numPaths = 6; }},
+    {"numPaths", false, [](McCall& c) { c.useSobol = 1; c.numPaths = 2; c.fewSobolBlocks = 1; }},
+    {"timeMarching", false, [](McCall& c) { c.timeMarching = 0; }},
+    {"timeMarching", false, [](McCall& c) { c.timeMarching = 4; c.useSobol = 1; c.numPaths = 12; }},
+    {"knockOut", false, [](McCall& c) { c.lowerBarrier = 80.0; c.knockOut = 2; }},
+};
+
+TEST_F(McExportTest, FailuresReturnTheirTextAndWriteNothing)
+{
+    for (const FailureCase& k : kFailures) {
+        McCall call;
+        call.greeksCode = 1110;
+        call.greeksMethod = 2;
+        k.spoil(call);
+        const std::string text = call();
+        if (k.whole)
+            EXPECT_EQ(text, k.text);
+        else
+            EXPECT_NE(text.find(std::string("Invalid input: ") + k.text), std::string::npos)
+                << "'" << text << "' should name " << k.text;
+        EXPECT_EQ(call.rowCount, kUntouchedCount) << text;
+        EXPECT_TRUE(untouched(call.value) && untouched(call.delta) && untouched(call.gamma) &&
+                    untouched(call.vega) && untouched(call.theta))
+            << text;
+    }
+}
+
+TEST_F(McExportTest, MissingRowCountIsRefused)
+{
+    McCall call;
+    EXPECT_NE(call(true).find("rowCount"), std::string::npos);
+    EXPECT_TRUE(untouched(call.value));
+}
+
+}  // namespace
