@@ -122,26 +122,23 @@ void SobolGenerator::readDirectionNumbers(const std::string& path)
     std::ifstream file(path, std::ios::in | std::ios::binary);
     if (!file)
         throw std::runtime_error(kDirectionFileMissingText);
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad())
-        corruptFile();
 
     const size_t d = static_cast<size_t>(d_);
     const uint32_t bits = bitsFor(n_);
 
-    // Line starts after the header; count the dimension lines first so that
-    // a request beyond the file is refused before anything is built.
-    std::vector<std::pair<size_t, size_t>> lines;
-    const size_t headerEnd = text.find('\n');
-    size_t position = headerEnd == std::string::npos ? text.size() : headerEnd + 1;
-    while (position < text.size() && lines.size() + 1 < d) {
-        size_t stop = text.find('\n', position);
-        if (stop == std::string::npos)
-            stop = text.size();
-        if (hasContent(text.data() + position, text.data() + stop))
-            lines.emplace_back(position, stop);
-        position = stop + 1;
+    // Only the lines of the dimensions asked for are read (the whole file
+    // holds 21201 of them); a request beyond the file is refused before
+    // anything is built.
+    std::vector<std::string> lines;
+    lines.reserve(d - 1);
+    std::string line;
+    std::getline(file, line);  // header
+    while (lines.size() + 1 < d && std::getline(file, line)) {
+        if (hasContent(line.data(), line.data() + line.size()))
+            lines.push_back(line);
     }
+    if (file.bad())
+        corruptFile();
     if (lines.size() + 1 < d) {
         size_t held = lines.size() + 1;
         fail("Invalid input: Sobol dimensions (" + std::to_string(d) + ") exceed the " +
@@ -155,8 +152,8 @@ void SobolGenerator::readDirectionNumbers(const std::string& path)
     std::vector<uint32_t> values;
     values.reserve(64);
     for (size_t j = 1; j < d; ++j) {
-        const auto& line = lines[j - 1];
-        if (!parseLine(text.data() + line.first, text.data() + line.second, values) || values.size() < 3)
+        const std::string& text = lines[j - 1];
+        if (!parseLine(text.data(), text.data() + text.size(), values) || values.size() < 3)
             corruptFile();
         const uint32_t number = values[0];
         const uint32_t s = values[1];
