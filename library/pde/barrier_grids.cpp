@@ -21,7 +21,7 @@ constexpr double kMaxNodes = static_cast<double>(kMaxGridNodes);
 
 // Steps of the walk that fits the second barrier of a double barrier onto a
 // node: the step halves every time, so after this many it no longer moves.
-constexpr int kMaxFitSteps = 200;
+constexpr int kMaxFitSteps = 100;
 
 GridNodes oversized(double count)
 {
