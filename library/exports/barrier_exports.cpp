@@ -86,7 +86,7 @@ TARVIC_EXPORT TvString VelkBarrierOptionPricer(
     return guardedExport([&] {
         const NodeArrays out{assetGrid, optionValue, delta, gamma, theta, vega};
         checkNodeArrays(out, assetSteps);
-        requireFinite(spot, "spot");
+        requireNonNegative(spot, "spot");
         checkBarriers(lowerBarrier, upperBarrier);
         requireCode(knockOut, 0, 1, "knockOut");
         requireCode(optionType, 0, 1, "optionType");
