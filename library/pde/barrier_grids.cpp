@@ -154,6 +154,8 @@ GridNodes emitSinh(const SinhMap& map, double top, double dx)
 
 void installGrid(DornTechOption& option, GridNodes&& g)
 {
+    if (!(g.count >= 1.0) || (g.count <= kMaxNodes && g.nodes.empty()))
+        barrierGridFailure();
     if (g.count > kMaxNodes) {
         option.grid.clear();
         option.nodeCount = g.count < static_cast<double>(std::numeric_limits<int32_t>::max())
@@ -363,7 +365,9 @@ GridNodes discreteDoubleBarrierStretchedGrid(double L, double U, double K, int32
     const double h0 = K / assetSteps;
     const double sMax = c * U;
     const double N = std::floor(sMax / h0);
-    if (maxAsset <= 0.0 && N + 1.0 > kMaxNodes)
+    // Node indices are whole numbers below N: a grid of that many cells is
+    // beyond the solver whatever a user maximum would cut off.
+    if (N + 1.0 > kMaxNodes)
         return oversized(N + 1.0);
     if (!(N >= 2.0))
         barrierGridFailure();
@@ -453,7 +457,7 @@ GridNodes discreteSingleBarrierStretchedGrid(double B, double K, int32_t assetSt
     const double h0 = K / assetSteps;
     const double dx = B / std::max(1.0, std::floor(B / h0));
     const double N = std::floor(sMax / dx);
-    if (maxAsset <= 0.0 && N + 1.0 > kMaxNodes)
+    if (N + 1.0 > kMaxNodes)
         return oversized(N + 1.0);
     if (!(N >= 2.0))
         barrierGridFailure();
