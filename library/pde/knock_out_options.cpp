@@ -135,15 +135,15 @@ void applyLowerBarrier(const std::vector<double>& S, std::vector<double>& V, dou
         std::fill(V.begin(), V.end(), 0.0);
         return;
     }
-    const std::vector<double> W(V);
+    // The quadratic is fitted to the values before any is knocked out.
     const Cell cell = cellFaces(S, j);
-    for (int64_t k = 0; k < j; ++k)
-        V[static_cast<size_t>(k)] = 0.0;
     if (cell.right > cell.left)
         V[static_cast<size_t>(j)] =
-            cell.right > X ? quadraticIntegral(S, W, j, std::max(X, cell.left), cell.right) /
+            cell.right > X ? quadraticIntegral(S, V, j, std::max(X, cell.left), cell.right) /
                                  (cell.right - cell.left)
                            : 0.0;
+    for (int64_t k = 0; k < j; ++k)
+        V[static_cast<size_t>(k)] = 0.0;
 }
 
 void applyUpperBarrier(const std::vector<double>& S, std::vector<double>& V, double X)
