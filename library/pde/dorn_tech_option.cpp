@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/require.h"
+#include "pde/grid_stretching.h"
 
 namespace tarvic {
 
@@ -118,32 +119,6 @@ int32_t DornTechOption::gridStdDevs()
 }
 
 namespace {
-
-// Position of the strike in the stretched coordinate, fitted to the extent m.
-double strikePosition(double x)
-{
-    return ((((1996.8 * x - 2055.6) * x + 797.29) * x - 145.77) * x + 13.803) * x - 0.3483;
-}
-
-// Stretching a of the sinh grid: sinh(a(1 - xi)) / sinh(a xi) = m - 1, by the
-// secant method from 1 and 10.
-double sinhStretching(double xi, double m)
-{
-    auto f = [&](double a) { return std::sinh(a * (1.0 - xi)) / std::sinh(a * xi) + 1.0 - m; };
-    double aPrev = 1.0;
-    double a = 10.0;
-    double fPrev = f(aPrev);
-    for (int k = 0; k < 1000; ++k) {
-        const double fa = f(a);
-        const double delta = (a - aPrev) * fa / (fa - fPrev);
-        if (std::fabs(delta) < 1e-12)
-            break;
-        aPrev = a;
-        fPrev = fa;
-        a -= delta;
-    }
-    return a;
-}
 
 [[noreturn]] void gridFailure(const std::string& why)
 {

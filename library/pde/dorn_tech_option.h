@@ -74,9 +74,13 @@ public:
     // Steps the solution back from expiry to today. With allOutputs only the
     // value vector of results is filled (values at or below 2e-9 as 0). A
     // level > 0 records the solution at that asset level for every time
-    // level (entry 0 a placeholder for expiry).
+    // level (entry 0 a placeholder for expiry). recordTimes, when given and a
+    // level records, receives the time to go of every recorded entry (0 for
+    // the placeholder), so that a solve on other time levels can look the
+    // records up by time.
     void solvePde(PdeResults& results, bool allOutputs, double level1,
-                  std::vector<double>* record1, double level2, std::vector<double>* record2);
+                  std::vector<double>* record1, double level2, std::vector<double>* record2,
+                  std::vector<double>* recordTimes = nullptr);
 
     // Fields, in the order of the contract.
     std::vector<double> grid;

@@ -35,7 +35,8 @@ double plainTolerance(int32_t assetSteps)
 
 void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level1,
                               std::vector<double>* record1, double level2,
-                              std::vector<double>* record2)
+                              std::vector<double>* record2,
+                              std::vector<double>* recordTimes)
 {
     checkInputs();
 
@@ -91,6 +92,12 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
         } else {
             rec.level = 0.0;
         }
+    }
+    const bool anyRecording = recordings[0].level > 0.0 || recordings[1].level > 0.0;
+    if (recordTimes) {
+        recordTimes->clear();
+        if (anyRecording)
+            recordTimes->push_back(0.0);
     }
 
     payoff();
@@ -321,6 +328,8 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
         }
 
         // 13. Recording at the barrier levels.
+        if (recordTimes && anyRecording && !timedRecords)
+            recordTimes->push_back(tau);
         for (Recording& rec : recordings) {
             if (rec.level <= 0.0)
                 continue;
@@ -336,6 +345,13 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
     // quarter-step start, so every recording has 1 + timeSteps + 3 entries.
     if (timedRecords) {
         const double dtN = expiry / timeSteps;
+        if (recordTimes && anyRecording) {
+            double t = 0.0;
+            for (int32_t j = 1; j <= timeSteps + 3; ++j) {
+                t += j < 5 ? dtN / 4.0 : dtN;
+                recordTimes->push_back(t);
+            }
+        }
         for (Recording& rec : recordings) {
             if (rec.level <= 0.0)
                 continue;

@@ -86,6 +86,27 @@ TvString VelkOptionPricer(double* assetGrid, double* optionValue, double* delta,
                           int32_t calcTheta, int32_t calcVega, int32_t nonUniformGrid,
                           int32_t numPeriods);
 
+/* Single or double barrier option, knock-out (knockOut 1) or knock-in (0),
+ * on the barrier grid. A missing barrier is exactly 0: only lowerBarrier
+ * gives a down barrier, only upperBarrier an up barrier, both (lower below
+ * upper) a double barrier. contMonitoring set: the barriers are watched
+ * continuously; clear: a knock-out is monitored at the numPeriods equally
+ * spaced dates ending at expiry. spot only places the clustering of the
+ * discretely monitored grids; knock-ins are always monitored continuously.
+ * The node count, the arrays and the 50000-node limit are those of
+ * VelkOptionPricer. The solver's theta is written for continuously monitored
+ * contracts that are not Bermudan with several periods, otherwise zeros
+ * (calcTheta replaces them by a re-solved theta). */
+TvString VelkBarrierOptionPricer(double* assetGrid, double* optionValue, double* delta,
+                                 double* gamma, double* theta, double* vega, double spot,
+                                 double strike, double lowerBarrier, double upperBarrier,
+                                 int32_t contMonitoring, int32_t timeSteps, double expiry,
+                                 double volatility, double intRate, double divYield,
+                                 int32_t* assetSteps, int32_t optionType, int32_t knockOut,
+                                 int32_t exerciseType, int32_t discretization,
+                                 int32_t amerSolver, double maxAsset, int32_t calcTheta,
+                                 int32_t calcVega, int32_t nonUniformGrid, int32_t numPeriods);
+
 /* ---------------------------------------------------------------------------
  * Monte Carlo
  * ------------------------------------------------------------------------- */

@@ -1,0 +1,134 @@
+// Time per call of VelkBarrierOptionPricer at Low (30/30), Medium (100/100)
+// and High (300/300) resolution (asset steps to the strike / time steps),
+// default settings otherwise (stretched grid, Crank-Nicolson with Rannacher
+// start, Brennan-Schwartz), with the error of the value at the spot:
+//  - continuous down-and-out call, S = K = 100, B = 95, T = 0.5, r = 0.08,
+//    q = 0.04, sigma = 0.25: against the closed form;
+//  - continuous double knock-out call, S = K = 100, barriers 80 and 120,
+//    T = 0.25, r = 0.1, q = 0, sigma = 0.25: against the closed-form series;
+//  - American down-and-in put, S = K = 100, B = 95, T = 0.5, r = 0.08,
+//    q = 0.04, sigma = 0.25: against a fine-grid solution (2000 asset and
+//    2000 time steps) of the same method; the counter solverGap is the
+//    difference between that fine solution and one with projected SOR.
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "closedform/closed_form.h"
+#include "tarvic/tarvic.h"
+
+namespace {
+
+struct Contract {
+    double spot, strike, lower, upper, expiry, volatility, intRate, divYield;
+    int32_t optionType, knockOut, exerciseType;
+};
+
+const Contract kDownOutCall{100, 100, 95, 0, 0.5, 0.25, 0.08, 0.04, 0, 1, 0};
+const Contract kDoubleOutCall{100, 100, 80, 120, 0.25, 0.25, 0.1, 0.0, 0, 1, 0};
+const Contract kAmericanDownInPut{100, 100, 95, 0, 0.5, 0.25, 0.08, 0.04, 1, 0, 1};
+
+struct Arrays {
+    std::vector<double> a[6];
+    Arrays()
+    {
+        for (auto& v : a)
+            v.assign(50001, 0.0);
+    }
+};
+
+// Value at the spot, quadratic through the three nearest nodes.
+double atSpot(const std::vector<double>& g, const std::vector<double>& v, int n, double s)
+{
+    int i = 0;
+    while (i + 1 < n && g[static_cast<size_t>(i + 1)] < s)
+        ++i;
+    int j = i;
+    if (j > 0 && s - g[static_cast<size_t>(i)] < g[static_cast<size_t>(i + 1)] - s)
+        j = i - 1;
+    if (j + 2 > n)
+        j = n - 2;
+    const double x0 = g[static_cast<size_t>(j)], x1 = g[static_cast<size_t>(j + 1)],
+                 x2 = g[static_cast<size_t>(j + 2)];
+    return v[static_cast<size_t>(j)] * (s - x1) * (s - x2) / ((x0 - x1) * (x0 - x2)) +
+           v[static_cast<size_t>(j + 1)] * (s - x0) * (s - x2) / ((x1 - x0) * (x1 - x2)) +
+           v[static_cast<size_t>(j + 2)] * (s - x0) * (s - x1) / ((x2 - x0) * (x2 - x1));
+}
+
+// One call of the export; returns the value at the spot (NaN on failure).
+double price(const Contract& c, int32_t assetSteps, int32_t timeSteps, Arrays& out,
+             int32_t amerSolver = 2)
+{
+    int32_t n = assetSteps;
+    TvString text = VelkBarrierOptionPricer(
+        out.a[0].data(), out.a[1].data(), out.a[2].data(), out.a[3].data(), out.a[4].data(),
+        out.a[5].data(), c.spot, c.strike, c.lower, c.upper, 1, timeSteps, c.expiry,
+        c.volatility, c.intRate, c.divYield, &n, c.optionType, c.knockOut, c.exerciseType, 2,
+        amerSolver, 0.0, 0, 0, 1, 1);
+    const bool ok = tvStringByteLen(text) == 0 && n <= 50000;
+    tvFreeString(text);
+    return ok ? atSpot(out.a[0], out.a[1], n, c.spot) : std::nan("");
+}
+
+double closedForm(const Contract& c)
+{
+    return tarvic::barrierPrice(c.spot, c.strike, c.intRate, c.divYield, c.volatility, c.expiry,
+                                c.lower, c.upper, c.knockOut, c.optionType);
+}
+
+void runAgainst(benchmark::State& state, const Contract& c, double known)
+{
+    const auto steps = static_cast<int32_t>(state.range(0));
+    Arrays out;
+    double value = 0.0;
+    for (auto _ : state) {
+        value = price(c, steps, steps, out);
+        benchmark::DoNotOptimize(value);
+    }
+    state.counters["value"] = value;
+    state.counters["error"] = std::fabs(value - known);
+}
+
+void BM_DownOutCall(benchmark::State& state)
+{
+    runAgainst(state, kDownOutCall, closedForm(kDownOutCall));
+}
+BENCHMARK(BM_DownOutCall)->Arg(30)->Arg(100)->Arg(300)->ArgName("steps")->Unit(benchmark::kMillisecond);
+
+void BM_DoubleKnockOutCall(benchmark::State& state)
+{
+    runAgainst(state, kDoubleOutCall, closedForm(kDoubleOutCall));
+}
+BENCHMARK(BM_DoubleKnockOutCall)->Arg(30)->Arg(100)->Arg(300)->ArgName("steps")->Unit(benchmark::kMillisecond);
+
+struct FineAmerican {
+    double value;
+    double solverGap;
+};
+
+const FineAmerican& fineAmericanDownInPut()
+{
+    static const FineAmerican fine = [] {
+        Arrays out;
+        const double bs = price(kAmericanDownInPut, 2000, 2000, out, 2);
+        const double sor = price(kAmericanDownInPut, 2000, 2000, out, 0);
+        return FineAmerican{bs, sor - bs};
+    }();
+    return fine;
+}
+
+void BM_AmericanDownInPut(benchmark::State& state)
+{
+    const FineAmerican& fine = fineAmericanDownInPut();
+    runAgainst(state, kAmericanDownInPut, fine.value);
+    state.counters["fineValue"] = fine.value;
+    state.counters["solverGap"] = fine.solverGap;
+}
+BENCHMARK(BM_AmericanDownInPut)->Arg(30)->Arg(100)->Arg(300)->ArgName("steps")->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
