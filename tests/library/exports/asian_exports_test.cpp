@@ -405,6 +405,26 @@ TEST(VelkAsianOptionPricer, AmericanAboveBermudanAboveEuropean)
     }
 }
 
+TEST(VelkAsianOptionPricer, AmericanInterpolationsAgree)
+{
+    // Early exercise bends the planes; linear interpolation reads them along
+    // the exercise boundary where the lower plane is much steeper, and must
+    // then agree with the quadratic and cubic reading.
+    for (int32_t type : {0, 1}) {
+        double values[3];
+        for (int32_t interp : {0, 1, 2}) {
+            AsianRequest r;
+            r.optionType = type;
+            r.exerciseType = 1;
+            r.planesInterp = interp;
+            r.resolution(60, 1);
+            values[interp] = r.curve().at(100.0);
+        }
+        EXPECT_NEAR(values[0], values[2], 1e-2) << "type " << type;
+        EXPECT_NEAR(values[1], values[2], 1e-3) << "type " << type;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Settings that must not change the result
 
