@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <stdexcept>
 
 namespace tarvic {
 
@@ -23,6 +24,19 @@ bool stillBends(double S, double Stop, double delta, double gamma)
 {
     return std::fabs(delta) > 1e-6 && gamma >= 0.0 && std::fabs(gamma / delta) > 1e-5 &&
            S / Stop < 0.5;
+}
+
+// Extreme scales (squares of the asset levels beyond the range of doubles,
+// steps whose squares vanish) give values or Greeks that are not numbers.
+void requireFiniteCurve(const Curve& c, int32_t n)
+{
+    for (int32_t i = 0; i <= n; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        if (!std::isfinite(c.value[k]) || !std::isfinite(c.delta[k]) || !std::isfinite(c.gamma[k]))
+            throw std::runtime_error(
+                "The solution is not a finite number: the asset, strike or market data lie "
+                "beyond the range the solver can represent.");
+    }
 }
 
 void fill(double* to, int32_t n, double value)
@@ -66,6 +80,7 @@ void runAsianFrame(DornTechAsianOption& option, const NodeArrays& out, int32_t* 
         return;
     n = reportedLastIndex(base.grid, base.delta, base.gamma, reference, kMaxNodeIndex);
     *lastIndexOut = n;
+    requireFiniteCurve(base, n);
 
     for (int32_t i = 0; i <= n; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
@@ -79,8 +94,11 @@ void runAsianFrame(DornTechAsianOption& option, const NodeArrays& out, int32_t* 
     // A bumped re-pricing counts only when it reports the same grid and
     // solves at least the nodes reported.
     auto sameGrid = [&](const Curve& bumped) {
-        return option.lastOutputIndex() == reference &&
-               bumped.value.size() > static_cast<std::size_t>(n);
+        if (option.lastOutputIndex() != reference ||
+            bumped.value.size() <= static_cast<std::size_t>(n))
+            return false;
+        requireFiniteCurve(bumped, n);
+        return true;
     };
     const double T = option.expiry;
     const double sigma = option.volatility;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -30,6 +31,8 @@ constexpr double kPlanesGiB = 3.6;
 constexpr std::size_t kVectorsPerPlaneSolve = 16;
 // The longest sweep accepted: periods times steps per period.
 constexpr long long kMaxTotalSteps = 100'000'000LL;
+// The most fixings the program offers; each is one period of plane solves.
+constexpr int32_t kMaxFixings = 5000;
 
 }  // namespace
 
@@ -86,6 +89,8 @@ void DornTechAsianOption::checkInputs() const
     requireAtLeast(assetSteps, 1, "assetSteps");
     requireAtLeast(planeSpacing, 0, "planeSpacing");
     requireAtLeast(numFixings, 1, "numFixings");
+    if (numFixings > kMaxFixings)
+        fail("Invalid input: numFixings must be at most " + std::to_string(kMaxFixings) + ".");
     requireAtLeast(numSettled, 0, "numSettled");
     if (numSettled >= numFixings)
         fail("Invalid input: numSettled must be smaller than numFixings (at least one fixing "
@@ -127,6 +132,11 @@ void DornTechAsianOption::setUpPlanes()
             top *= 0.5;
         if (maxAsset > top)
             top = maxAsset;
+        if (!std::isfinite(top)) {
+            usedNodes = std::numeric_limits<int32_t>::max();  // no grid reaches that far
+            assetNodes.clear();
+            return;
+        }
         DornTechOptionAS wide(strike, timeSteps, expiry, volatility, intRate, divYield,
                               assetSteps, optionType, 0, discretization, amerSolver, top,
                               nonUniformGrid, true);

@@ -590,7 +590,20 @@ TEST(VelkAsianOptionPricer, FailuresComeBackAsTextAndTouchNoArray)
         {"American amerSolver 5", [](AsianRequest& r) { r.exerciseType = 1; r.amerSolver = 5; },
          "Invalid input: amerSolver must be one of 0..2."},
         {"fixings beyond the step budget", [](AsianRequest& r) { r.numFixings = 1 << 30; },
-         nullptr},
+         "Invalid input: numFixings must be at most 5000."},
+        {"5001 fixings", [](AsianRequest& r) { r.numFixings = 5001; }, nullptr},
+        {"time steps beyond the step budget",
+         [](AsianRequest& r) { r.timeSteps = 2147483647; r.numFixings = 1; }, nullptr},
+        {"strike too large for doubles", [](AsianRequest& r) { r.strike = 1e300; r.resolution(20, 2); },
+         "The solution is not a finite number: the asset, strike or market data lie beyond the "
+         "range the solver can represent."},
+        {"spot too small for doubles",
+         [](AsianRequest& r) { r.strike = 0.0; r.spot = 1e-300; r.resolution(20, 1); }, nullptr},
+        {"planes without end",
+         [](AsianRequest& r) { r.strike = 0.0; r.expiry = 1e300; r.planeSpacing = 1; },
+         "The spatial resolution you have requested requires more memory than the program can "
+         "handle (4GB). Try reducing the number of asset steps to strike and/or the A-planes to "
+         "Asset grid spacing ratio if possible."},
         {"settled average above the planes",
          [](AsianRequest& r) { r.numSettled = 3; r.settledAverage = 1e6; },
          "The average of settled fixings is too high and outside the calculation grid"},
