@@ -594,11 +594,11 @@ TEST(VelkAsianOptionPricer, FailuresComeBackAsTextAndTouchNoArray)
         {"5001 fixings", [](AsianRequest& r) { r.numFixings = 5001; }, nullptr},
         {"time steps beyond the step budget",
          [](AsianRequest& r) { r.timeSteps = 2147483647; r.numFixings = 1; }, nullptr},
-        {"strike too large for doubles", [](AsianRequest& r) { r.strike = 1e300; r.resolution(20, 2); },
+        {"strike too large for doubles", [](AsianRequest& r) { r.strike = 1e300; r.resolution(20, 2); r.numFixings = 2; },
          "The solution is not a finite number: the asset, strike or market data lie beyond the "
          "range the solver can represent."},
         {"spot too small for doubles",
-         [](AsianRequest& r) { r.strike = 0.0; r.spot = 1e-300; r.resolution(20, 1); }, nullptr},
+         [](AsianRequest& r) { r.strike = 0.0; r.spot = 1e-300; r.resolution(20, 1); r.numFixings = 2; }, nullptr},
         {"planes without end",
          [](AsianRequest& r) { r.strike = 0.0; r.expiry = 1e300; r.planeSpacing = 1; },
          "The spatial resolution you have requested requires more memory than the program can "
