@@ -121,8 +121,11 @@ void DornTechAsianOption::setUpPlanes()
 
     if (!floatingStrike && (exerciseType == 0 || !nonUniformGrid || optionType == 1)) {
         usedNodes = outputNodes;
+        // The re-pricings with a bumped expiry or volatility keep this
+        // extent. A uniform grid counts its nodes as trunc(maxAsset / dx) + 1,
+        // so its top is held half a step higher: (i dx) / dx may round below i.
         if (maxAsset == 0.0)
-            maxAsset = assetNodes.back();
+            maxAsset = assetNodes.back() + (nonUniformGrid ? 0.0 : 0.5 * standard.dx);
     } else {
         // A floating strike, or a call with early exercise on a stretched
         // grid: the planes need room far above the reported grid.

@@ -165,9 +165,38 @@ TEST(AsianPlanes, FloatingStrikeAndEarlyCallsSolveOnAWiderGrid)
         EXPECT_EQ(option.usedNodes > option.outputNodes, k.wider)
             << "strike " << k.strike << " type " << k.type << " exercise " << k.exercise;
         if (!k.wider) {
-            EXPECT_EQ(option.maxAsset, option.assetNodes.back());  // kept for the re-pricings
+            // The extent is kept for the re-pricings.
+            const double top = option.assetNodes.back();
+            EXPECT_GE(option.maxAsset, top);
+            EXPECT_LT(option.maxAsset, top + 0.5 * (top - option.assetNodes[top > 0 ? 1 : 0]));
         }
     }
+}
+
+TEST(AsianPlanes, BumpedRepricingsKeepTheReportedGrid)
+{
+    // Theta and vega come from re-pricings with T (1 + 1e-5) and sigma +
+    // 1e-5; on a grid of the same node count. The uniform grid counts its
+    // nodes from the kept extent, which must not round one node away.
+    int checked = 0;
+    for (bool nonUniform : {false, true}) {
+        for (int32_t steps = 10; steps <= 400; ++steps) {
+            AsianContract c;
+            c.steps = steps;
+            c.nonUniform = nonUniform;
+            DornTechAsianOption option = c.make();
+            const int32_t n = option.lastOutputIndex();
+            option.expiry *= 1.00001;
+            option.setUpPlanes();
+            ASSERT_EQ(option.lastOutputIndex(), n) << "steps " << steps << " " << nonUniform;
+            option.expiry = 1.0;
+            option.volatility += 1e-5;
+            option.setUpPlanes();
+            ASSERT_EQ(option.lastOutputIndex(), n) << "steps " << steps << " " << nonUniform;
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 2 * 391);
 }
 
 // ---------------------------------------------------------------------------
