@@ -20,11 +20,15 @@ double lagrangeAt(const double* x, const double* y, int count, double x0)
 {
     double sum = 0.0;
     for (int k = 0; k < count; ++k) {
-        double weight = 1.0;
-        for (int l = 0; l < count; ++l)
-            if (l != k)
-                weight *= (x0 - x[l]) / (x[k] - x[l]);
-        sum += weight * y[k];
+        double numerator = 1.0;
+        double denominator = 1.0;
+        for (int l = 0; l < count; ++l) {
+            if (l != k) {
+                numerator *= x0 - x[l];
+                denominator *= x[k] - x[l];
+            }
+        }
+        sum += y[k] * numerator / denominator;
     }
     return sum;
 }
@@ -74,7 +78,7 @@ double DornTechAsianOption::shiftedLinear(int32_t lo, int32_t hi, double w, int3
     return (1.0 - w) * planeAt(lo, S[i] - w * h) + w * planeAt(hi, S[i] + (1.0 - w) * h);
 }
 
-double DornTechAsianOption::acrossPlanes(double average, int32_t i) const
+double DornTechAsianOption::acrossPlanes(double average, int32_t i, int32_t& hi) const
 {
     const double* A = averagePlanes.data();
     const int32_t top = numActivePlanes - 1;
@@ -83,16 +87,12 @@ double DornTechAsianOption::acrossPlanes(double average, int32_t i) const
         const double Pbelow = plane(top - 1)[i];
         return Ptop + (Ptop - Pbelow) * (average - A[top]) / (A[top] - A[top - 1]);
     }
-    // The planes lo < hi with A_lo < A' <= A_hi (or the first two).
-    int32_t lo = 0;
-    int32_t hi = top;
-    while (hi - lo > 1) {
-        const int32_t mid = (lo + hi) / 2;
-        if (A[mid] >= average)
-            hi = mid;
-        else
-            lo = mid;
-    }
+    // The planes lo = hi - 1 and hi, hi the first plane at or above A' (at
+    // least 1). The jumped average rises with the asset level, so the
+    // search goes on from the bracket of the node before.
+    while (A[hi] < average)
+        ++hi;
+    const int32_t lo = hi - 1;
     const double w = (average - A[lo]) / (A[hi] - A[lo]);
     const double Plo = plane(lo)[i];
     const double Phi = plane(hi)[i];
@@ -147,9 +147,10 @@ void DornTechAsianOption::interpolatePlanes(double* out, int32_t periodIndex,
         planeIndex < 0 ? settledAverage : averagePlanes[static_cast<std::size_t>(planeIndex)];
     const double fixing = numFixings - periodIndex;  // the fixing that closes the period
     const bool exercisable = exerciseType == 1 || exerciseType == 2;
+    int32_t bracket = 1;
     for (std::size_t i = 0; i < n; ++i) {
         const double jumped = ((fixing - 1.0) * source + S[i]) / fixing;
-        double v = acrossPlanes(jumped, static_cast<int32_t>(i));
+        double v = acrossPlanes(jumped, static_cast<int32_t>(i), bracket);
         if (exercisable)
             v = std::max(v, exerciseValueAt(jumped, S[i]));
         out[i] = v;

@@ -117,8 +117,10 @@ private:
     // Payoff at expiry for an average A' after the last fixing and asset S.
     double payoffAt(double average, double S) const;
     double exerciseValueAt(double average, double S) const;
-    // The value just before a fixing that moves the average to `average`.
-    double acrossPlanes(double average, int32_t i) const;
+    // The value at node i just before a fixing that moves the average to
+    // `average`. hi: the upper plane of the bracket of the node before (1 at
+    // the first node); averages must not fall from one call to the next.
+    double acrossPlanes(double average, int32_t i, int32_t& hi) const;
     double shiftedLinear(int32_t lo, int32_t hi, double w, int32_t i) const;
     double planeAt(int32_t j, double S) const;
     const double* plane(int32_t j) const
