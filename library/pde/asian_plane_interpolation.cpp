@@ -129,6 +129,11 @@ void DornTechAsianOption::interpolatePlanes(double* out, int32_t periodIndex,
         planeIndex >= numActivePlanes)
         throw std::logic_error("interpolatePlanes: period or plane outside the sweep.");
     const std::size_t n = static_cast<std::size_t>(usedNodes);
+    const std::size_t planesRead =
+        periodIndex > 0 ? static_cast<std::size_t>(numActivePlanes)
+                        : static_cast<std::size_t>(planeIndex + 1);
+    if (planeValues.size() < planesRead * n || assetNodes.size() != n)
+        throw std::logic_error("interpolatePlanes: the planes do not hold the values read.");
     const double* S = assetNodes.data();
     const double N = numFixings;
 

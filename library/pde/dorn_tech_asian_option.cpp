@@ -229,19 +229,31 @@ int32_t DornTechAsianOption::countActivePlanes() const
     return std::min(std::max(c, 2), numPlanes);
 }
 
+int32_t DornTechAsianOption::filledPlanes(const Schedule& s) const
+{
+    if (s.remaining > 1)
+        return numActivePlanes;
+    // One fixing left: the last solve reads the payoff at the settled
+    // average, or plane 0 when nothing is settled.
+    return numSettled == 0 ? 1 : 0;
+}
+
 void DornTechAsianOption::checkMemory(const Schedule& s) const
 {
+    // The program's rule: the planes of the estimate within 3.6 GiB.
     const std::size_t nodes = static_cast<std::size_t>(usedNodes);
     const std::size_t sets = s.remaining > 1 ? 2 : 1;
-    std::size_t planeBytes = 0;
-    const bool fits = multiplySizes(nodes, sets, planeBytes) &&
-                      multiplySizes(planeBytes, static_cast<std::size_t>(numActivePlanes), planeBytes) &&
-                      multiplySizes(planeBytes, sizeof(double), planeBytes);
-    if (!fits || static_cast<double>(planeBytes) / (1024.0 * 1024.0 * 1024.0) > kPlanesGiB)
+    std::size_t estimate = 0;
+    const bool fits = multiplySizes(nodes, sets, estimate) &&
+                      multiplySizes(estimate, static_cast<std::size_t>(numActivePlanes), estimate) &&
+                      multiplySizes(estimate, sizeof(double), estimate);
+    if (!fits || static_cast<double>(estimate) / (1024.0 * 1024.0 * 1024.0) > kPlanesGiB)
         throw std::runtime_error(kAsianPlanesTooLargeText);
 
-    // The planes fit the program; now the machine: planes, one set of
-    // working vectors per thread solving a plane, and the results.
+    // The machine: the planes allocated, one set of working vectors per
+    // thread solving a plane, and the results.
+    const std::size_t planeBytes =
+        nodes * sets * static_cast<std::size_t>(filledPlanes(s)) * sizeof(double);
     const std::size_t threads =
         multiThreaded ? static_cast<std::size_t>(std::max(1, omp_get_max_threads())) : 1;
     std::size_t workBytes = 0;
@@ -304,8 +316,8 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
 
     const std::size_t n = static_cast<std::size_t>(usedNodes);
     const int32_t planes = numActivePlanes;
-    planeValues.assign(n * static_cast<std::size_t>(planes), 0.0);
-    maturityPayoff(planes);
+    planeValues.assign(n * static_cast<std::size_t>(filledPlanes(s)), 0.0);
+    maturityPayoff(filledPlanes(s));
 
     // Periods before the one from now, from expiry backwards: each plane
     // starts from the values just before its closing fixing and is stepped

@@ -113,6 +113,9 @@ private:
     void checkInputs() const;
     Schedule schedule() const;
     int32_t countActivePlanes() const;
+    // Planes holding values in the sweep (all active ones, fewer when one
+    // fixing is left).
+    int32_t filledPlanes(const Schedule& s) const;
     void checkMemory(const Schedule& s) const;
     // Payoff at expiry for an average A' after the last fixing and asset S.
     double payoffAt(double average, double S) const;

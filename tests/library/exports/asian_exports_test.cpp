@@ -502,6 +502,32 @@ TEST(VelkAsianOptionPricer, GridBeyondTheArraysWritesOnlyTheNodeCount)
         EXPECT_TRUE(out.untouched(k)) << "array " << k;
 }
 
+TEST(VelkAsianOptionPricer, GridOfExactly50001NodesIsSolvedAndCopied)
+{
+    // Uniform grid to maxAsset: trunc(maxAsset / dx) + 1 nodes. Nine of ten
+    // fixings settled at A0: the option is a tenth of a call struck at
+    // 10 K - 9 A0, and no plane is held.
+    AsianRequest r;
+    r.nonUniformGrid = 0;
+    r.assetSteps = 9999;
+    const double dx = 100.0 / 9999.5;
+    r.maxAsset = 50000.5 * dx;
+    r.timeSteps = 10;
+    r.numSettled = 9;
+    r.settledAverage = 100.0;
+    CallerArrays out;
+    ASSERT_EQ(r.run(out), "");
+    ASSERT_EQ(r.assetSteps, 50000);
+    EXPECT_NEAR(out.a[kGrid][50000], 50000 * dx, 1e-9);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_NE(out.a[k][50000], kSentinel) << "array " << k;
+    for (int k = 0; k < 6; ++k)
+        EXPECT_EQ(out.a[k][50001], kSentinel) << "array " << k;
+    const size_t atSpot = 10000;  // S = 10000 dx, just above 100
+    const double S = out.a[kGrid][atSpot];
+    EXPECT_NEAR(out.a[kValue][atSpot], 0.1 * vanilla(true, S, 100.0, 1.0, r), 1e-3);
+}
+
 TEST(VelkAsianOptionPricer, FloatingCurveIsReportedFurtherWhileItBends)
 {
     // The planes of a floating strike reach far above the reported grid (the
