@@ -2,6 +2,7 @@
 // average planes, the jump across planes at a fixing, the parallel plane
 // loop, the memory guard and the reported tail.
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <functional>
@@ -197,6 +198,43 @@ TEST(AsianPlanes, BumpedRepricingsKeepTheReportedGrid)
         }
     }
     EXPECT_EQ(checked, 2 * 391);
+}
+
+TEST(AsianPlanes, ActivePlanesReachHalfTheRangeAndTheSettledAverage)
+{
+    // Fixed-strike European: the lower half of the planes, on a stretched
+    // grid up to the first plane at half the top average; more when the
+    // settled average lies above them; at least two.
+    struct Case {
+        bool nonUniform;
+        int32_t spacing;
+        double settledFraction;  // of the top plane
+    } cases[] = {{false, 2, 0.0}, {false, 2, 0.8}, {true, 2, 0.0}, {true, 4, 0.9},
+                 {false, 4, 1.0}, {true, 1, 1.0}};
+    for (const Case& k : cases) {
+        AsianContract c;
+        c.nonUniform = k.nonUniform;
+        c.spacing = k.spacing;
+        DornTechAsianOption probe = c.make();
+        probe.setUpPlanes();
+        const std::vector<double> A = probe.averagePlanes;
+        c.settled = 2;
+        c.settledAverage = k.settledFraction * A.back();
+        DornTechAsianOption option = c.make();
+        std::vector<double> g, v, d, ga, t;
+        option.price(g, v, d, ga, t);
+        auto throughFirstAtOrAbove = [&](double level) {
+            return static_cast<int32_t>(std::lower_bound(A.begin(), A.end(), level) - A.begin()) + 1;
+        };
+        int32_t expected = k.nonUniform ? throughFirstAtOrAbove(0.5 * A.back())
+                                        : static_cast<int32_t>(A.size() / 2);
+        if (c.settledAverage > A[static_cast<size_t>(expected - 1)])
+            expected = throughFirstAtOrAbove(c.settledAverage);
+        EXPECT_EQ(option.numActivePlanes, expected)
+            << "non-uniform " << k.nonUniform << " spacing " << k.spacing << " settled "
+            << k.settledFraction;
+        EXPECT_GE(option.numActivePlanes, 2);
+    }
 }
 
 // ---------------------------------------------------------------------------
