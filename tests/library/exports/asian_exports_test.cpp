@@ -16,35 +16,24 @@
 
 #include <gtest/gtest.h>
 
+#include "support/caller_arrays.h"
 #include "support/reference_pricing.h"
 #include "tarvic/tarvic.h"
 
 namespace {
 
-constexpr double kSentinel = -12345.0;
+using tarvic_test::CallerArrays;
+using tarvic_test::kSentinel;
+using tarvic_test::kGrid;
+using tarvic_test::kValue;
+using tarvic_test::kDelta;
+using tarvic_test::kGamma;
+using tarvic_test::kTheta;
+using tarvic_test::kVega;
+
 constexpr const char* kOutOfMemoryText =
     "The application attempted to use more memory than it can afford to and lost it. Please "
     "restart and choose lower spatial resolution";
-
-// Six caller arrays of 50001 entries plus a guard entry each.
-struct CallerArrays {
-    std::vector<double> a[6];
-    CallerArrays()
-    {
-        for (auto& v : a)
-            v.assign(50002, kSentinel);
-    }
-    double* p(int k) { return a[k].data(); }
-    bool untouched(int k, int from = 0) const
-    {
-        for (size_t i = static_cast<size_t>(from); i < a[k].size(); ++i)
-            if (a[k][i] != kSentinel)
-                return false;
-        return true;
-    }
-};
-
-enum { kGrid, kValue, kDelta, kGamma, kTheta, kVega };
 
 // The reported curve.
 struct Curve {

@@ -12,32 +12,20 @@
 #include <gtest/gtest.h>
 
 #include "closedform/closed_form.h"
+#include "support/caller_arrays.h"
 #include "support/reference_pricing.h"
 #include "tarvic/tarvic.h"
 
 namespace {
 
-constexpr double kSentinel = -12345.0;
-
-// Six caller arrays of 50001 entries and a guard entry each.
-struct CallerArrays {
-    std::vector<double> a[6];
-    CallerArrays()
-    {
-        for (auto& v : a)
-            v.assign(50002, kSentinel);
-    }
-    double* p(int k) { return a[k].data(); }
-    bool untouched(int k, size_t from = 0) const
-    {
-        for (size_t i = from; i < a[k].size(); ++i)
-            if (a[k][i] != kSentinel)
-                return false;
-        return true;
-    }
-};
-
-enum { kGrid, kValue, kDelta, kGamma, kTheta, kVega };
+using tarvic_test::CallerArrays;
+using tarvic_test::kSentinel;
+using tarvic_test::kGrid;
+using tarvic_test::kValue;
+using tarvic_test::kDelta;
+using tarvic_test::kGamma;
+using tarvic_test::kTheta;
+using tarvic_test::kVega;
 
 // The classic grid: S = 100, T = 0.5, r = 0.08, q = 0.04, sigma = 0.25, at
 // the default settings (100 asset and time steps, stretched grid,
