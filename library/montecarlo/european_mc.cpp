@@ -200,21 +200,9 @@ double priceEuropeanMC(EstimateSeries& result, double spot, double strike, doubl
                        bool contMonitoring, int32_t timeMarching, bool computeGreeks, bool antithetic,
                        bool multiThreaded, int32_t numCheckpoints)
 {
-    EuropeanContract c;
-    c.spot = spot;
-    c.strike = strike;
-    c.lowerBarrier = lowerBarrier;
-    c.upperBarrier = upperBarrier;
-    c.intRate = intRate;
-    c.expiry = expiry;
-    c.volatility = volatility;
-    c.divYield = divYield;
-    c.numSteps = numSteps;
-    c.optionType = optionType;
-    c.knockOut = knockOut;
-    c.contMonitoring = contMonitoring;
-    c.timeMarching = timeMarching;
-    c.computeGreeks = computeGreeks;
+    const EuropeanContract c{spot,     strike,     lowerBarrier,   upperBarrier, intRate,
+                             expiry,   volatility, divYield,       numSteps,     optionType,
+                             knockOut, contMonitoring, timeMarching, computeGreeks};
     return priceEuropeanMC(result, c, pathCount, antithetic, multiThreaded, numCheckpoints);
 }
 

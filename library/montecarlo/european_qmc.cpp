@@ -205,21 +205,9 @@ double priceEuropeanQMC(EstimateSeries& result, double spot, double strike, doub
                         bool contMonitoring, int32_t timeMarching, bool computeGreeks, bool brownianBridge,
                         bool warmUpSobol, bool multiThreaded, bool fewSobolBlocks, int32_t numCheckpoints)
 {
-    EuropeanContract c;
-    c.spot = spot;
-    c.strike = strike;
-    c.lowerBarrier = lowerBarrier;
-    c.upperBarrier = upperBarrier;
-    c.intRate = intRate;
-    c.expiry = expiry;
-    c.volatility = volatility;
-    c.divYield = divYield;
-    c.numSteps = numSteps;
-    c.optionType = optionType;
-    c.knockOut = knockOut;
-    c.contMonitoring = contMonitoring;
-    c.timeMarching = timeMarching;
-    c.computeGreeks = computeGreeks;
+    const EuropeanContract c{spot,     strike,     lowerBarrier,   upperBarrier, intRate,
+                             expiry,   volatility, divYield,       numSteps,     optionType,
+                             knockOut, contMonitoring, timeMarching, computeGreeks};
     return priceEuropeanQMC(result, c, numPaths, brownianBridge, warmUpSobol, multiThreaded, fewSobolBlocks,
                             numCheckpoints);
 }
