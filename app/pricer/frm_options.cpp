@@ -371,6 +371,7 @@ void frmOptions::buildControls()
     bindList(cboOptions, [this] { cboOptions_Click(); });
     connect(chkContMon, &QCheckBox::toggled, this, [this] { chkContMon_Click(); });
     connect(lblAdditionalParams, &ClickLabel::clicked, this, [this] { lblAdditionalParams_Click(); });
+    bindInputFields();
 }
 
 void frmOptions::buildMenus()
@@ -701,33 +702,6 @@ void frmOptions::Form_KeyDown(int keyCode, int /*shift*/)
 void frmOptions::Form_Unload(int& /*cancel*/)
 {
     // Nothing to keep: the close goes ahead.
-}
-
-// ---------------------------------------------------------------------------
-// Contract choice
-
-void frmOptions::cboPayoff_Click()
-{
-    trapped("changing the payoff", [] {});
-}
-
-void frmOptions::cboExercise_Click()
-{
-    trapped("changing the exercise style", [] {});
-}
-
-void frmOptions::cboOptions_Click()
-{
-}
-
-void frmOptions::chkContMon_Click()
-{
-    trapped("specifying the continuous monitoring correction", [] {});
-}
-
-void frmOptions::lblAdditionalParams_Click()
-{
-    trapped("clicking on the additional parameters button", [] {});
 }
 
 // ---------------------------------------------------------------------------

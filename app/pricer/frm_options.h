@@ -110,6 +110,82 @@ public:
     // Ticks or clears a check box; its click handler runs on a change.
     void setCheckValue(QCheckBox* box, bool checked);
 
+    // ==== Contract choice and input boxes (frm_options_contract.cpp,
+    // ==== frm_options_inputs.cpp)
+    // True only while the payoff handler reselects the exercise style after
+    // rebuilding the list, so that the exercise handler does not run the
+    // payoff handler again.
+    bool gRebuildingExercise = false;
+    // Contract state kept by the contract handlers (the runs refresh
+    // mContMon from its box before the library call).
+    bool mContMon = false;        // "Continuous monitoring" ticked
+    bool mEarlyExercise = false;  // "American" or "Bermudan"
+    int32_t mKnockOut = 0;        // 1 knock-out, 0 knock-in
+
+    // Key filters: keyAscii is the typed character's code (8 = Backspace);
+    // a handler sets it to 0 to drop the key, which beeps.
+    void txtAsset_KeyPress(int& keyAscii);
+    void txtStrike_KeyPress(int& keyAscii);
+    void txtVol_KeyPress(int& keyAscii);
+    void txtIntRate_KeyPress(int& keyAscii);
+    void txtDiv_KeyPress(int& keyAscii);
+    void txtExpi_KeyPress(int& keyAscii);
+    void TxtUpBar_KeyPress(int& keyAscii);
+    void txtDownBar_KeyPress(int& keyAscii);
+    void txtMonPts_KeyPress(int& keyAscii);
+    void txtSmplstart_KeyPress(int& keyAscii);
+    void txtNFixed_KeyPress(int& keyAscii);
+    void txtSmplPoints_KeyPress(int& keyAscii);
+    void txtInitAvg_KeyPress(int& keyAscii);
+    void txtMCExact_KeyPress(int& keyAscii);
+    void txtXmin_KeyPress(int& keyAscii);
+    void txtXmax_KeyPress(int& keyAscii);
+    void txtYmin_KeyPress(int& keyAscii);
+    void txtYmax_KeyPress(int& keyAscii);
+
+    // Change handlers (also raised when code sets the text).
+    void txtAsset_Change();
+    void txtDiv_Change();
+    void TxtUpBar_Change();
+    void txtDownBar_Change();
+    void txtMonPts_Change();
+    void txtNFixed_Change();
+    void txtSmplPoints_Change();
+    void txtInitAvg_Change();
+
+    // Focus handlers.
+    void txtNFixed_GotFocus();
+    void txtInitAvg_GotFocus();
+    void txtAsset_LostFocus();
+    void txtStrike_LostFocus();
+    void txtVol_LostFocus();
+    void txtIntRate_LostFocus();
+    void txtDiv_LostFocus();
+    void txtExpi_LostFocus();
+    void TxtUpBar_LostFocus();
+    void txtDownBar_LostFocus();
+    void txtMonPts_LostFocus();
+    void txtNFixed_LostFocus();
+    void txtInitAvg_LostFocus();
+
+    // The range the average of the settled fixings can lie in under the
+    // model, in asset units; both arguments are overwritten (a fault leaves
+    // them as they were at the fault, and is reported).
+    void GetInitAvgLimits(double& lower, double& upper);
+
+private:
+    // Connects the boxes' key, change and focus handlers (construction).
+    void bindInputFields();
+    // gInputsChanged = True and the status line emptied.
+    void markInputsChanged();
+    // Shown as far as the window's layout goes (the window itself may not
+    // be on screen yet).
+    bool shownInWindow(const QWidget* control) const;
+    void focusBox(QLineEdit* box, bool caretAtEnd);
+
+public:
+    // ==== end of the contract and input block
+
     // ---- PricerLink ----
     QString exerciseText() const override;
     int payoffIndex() const override;
