@@ -78,6 +78,7 @@ frmOptions::frmOptions(QWidget* parent)
     mExactValue.assign(kArraySize, 0.0);
     buildControls();
     buildMenus();
+    buildCalculationParts();
     applyLayout();
 }
 
@@ -500,6 +501,7 @@ void frmOptions::applyLayout()
     MSFlexGrid1->setFixedRows(2);
     MSFlexGrid1->setFixedBackColor(0xDDE8FF);
     MSFlexGrid1->setToolTipText(QString());
+    resetCalculationState();
     m_loading = wasLoading;
 }
 
@@ -532,6 +534,8 @@ void frmOptions::Unload()
 {
     if (!m_loaded)
         return;
+    if (deferWhileRunning(true))
+        return;  // the run unloads the window when it ends
     int cancel = 0;
     Form_Unload(cancel);
     if (cancel != 0)
@@ -609,6 +613,11 @@ void frmOptions::markShown()
 
 void frmOptions::closeEvent(QCloseEvent* event)
 {
+    // A close during a run waits for the run to end.
+    if (deferWhileRunning(false)) {
+        event->ignore();
+        return;
+    }
     // Closing unloads; the instance stays for a later load.
     if (m_loaded) {
         int cancel = 0;
