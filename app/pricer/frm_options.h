@@ -13,6 +13,7 @@
 #include "shared/product_inputs.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -399,6 +400,7 @@ private:
     int m_deferredClose = 0;  // 0 none, 1 close, 2 unload
     QActionGroup* m_workActions = nullptr;
     std::vector<double> m_scratch;  // six arrays of 50001 doubles for the library
+    QPointer<QWidget> m_focusBeforeRun;
 
 public:
     // ==== end of the calculation block

@@ -2,7 +2,6 @@
 // checks, the library call and the display of a successful run.
 #include "pricer/frm_options.h"
 
-#include "frame/app_windows.h"
 #include "platform/chart.h"
 #include "platform/control_look.h"
 #include "platform/dialog_show.h"
@@ -28,8 +27,10 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 
+#include <QApplication>
+#include <QPointer>
+
 #include <algorithm>
-#include <cstring>
 
 using namespace tarvic;
 
@@ -661,6 +662,12 @@ void frmOptions::beginRun()
 {
     if (m_runDepth++ > 0)
         return;
+    // The box or button in use gets its focus back after the run; meanwhile
+    // the focus stays nowhere rather than wandering into the table.
+    QWidget* focused = QApplication::focusWidget();
+    m_focusBeforeRun = focused && isAncestorOf(focused) ? focused : nullptr;
+    if (m_focusBeforeRun)
+        m_focusBeforeRun->clearFocus();
     m_workActions->setEnabled(false);
     for (QWidget* w : std::initializer_list<QWidget*>{cmdCalc, frmOptType, Frame1, txtAsset,
                                                        Frame5, picAsian, Frame6})
@@ -675,6 +682,9 @@ void frmOptions::endRun()
                                                        Frame5, picAsian, Frame6})
         w->setEnabled(true);
     m_workActions->setEnabled(true);
+    if (m_focusBeforeRun && m_focusBeforeRun->isEnabled() && !QApplication::focusWidget())
+        m_focusBeforeRun->setFocus();
+    m_focusBeforeRun = nullptr;
 }
 
 bool frmOptions::deferWhileRunning(bool unload)

@@ -623,6 +623,28 @@ TEST_F(PdeRun, RunInProgressBlocksWorkAndDefersTheClose)
     EXPECT_TRUE(w->mnuResol->isEnabled());
 }
 
+TEST_F(PdeRun, FocusStaysOutOfTheTableDuringARunAndComesBack)
+{
+    typeInputs("100");
+    dorn->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dorn.get()));
+    w->cmdCalc->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), w->cmdCalc);
+    bool seen = false;
+    tarvic::setDoEventsHook([&] {
+        if (seen)
+            return;
+        seen = true;
+        EXPECT_FALSE(w->MSFlexGrid1->hasFocus());
+        EXPECT_FALSE(w->mGridHasFocus);
+    });
+    calculate();
+    tarvic::setDoEventsHook({});
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(w->mGridHasFocus);
+    EXPECT_EQ(QApplication::focusWidget(), w->cmdCalc);
+}
+
 TEST_F(PdeRun, ExitDuringARunUnloadsAfterIt)
 {
     typeInputs("100");
