@@ -80,7 +80,12 @@ DornTechOption::~DornTechOption() = default;
 
 void DornTechOption::checkInputs() const
 {
-    requirePositive(strike, "strike");
+    // With a grid and start values from outside (the planes of an Asian
+    // option) the strike is only the exercise level, which may be 0.
+    if (startsFromOutside())
+        requireNonNegative(strike, "strike");
+    else
+        requirePositive(strike, "strike");
     requirePositive(expiry, "expiry");
     requireNonNegative(volatility, "volatility");
     requireFinite(intRate, "intRate");
@@ -200,8 +205,9 @@ void DornTechOption::checkGrid() const
         if (!(grid[static_cast<size_t>(i)] > grid[static_cast<size_t>(i - 1)]))
             gridFailure("the nodes are not increasing.");
     }
-    // Beyond this the coefficients sigma^2 S^2 lose all precision.
-    if (!(grid.back() <= 1e12 * strike))
+    // Beyond this the coefficients sigma^2 S^2 lose all precision. A grid
+    // from outside was checked against its own strike where it was built.
+    if (!startsFromOutside() && !(grid.back() <= 1e12 * strike))
         gridFailure("the maximum asset value is too large for the strike.");
 }
 

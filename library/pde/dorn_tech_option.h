@@ -32,6 +32,9 @@ using TimedRecord = std::pair<double, double>;
 
 class DornTechOption {
 public:
+    // PlaneCall and PlanePut are the planes of a fixed-strike Asian option:
+    // no payoff here (start values come from outside), the strike is a cash
+    // amount that is also the exercise value at every node.
     enum OptionType : int32_t { Call = 0, Put = 1, PlaneCall = 2, PlanePut = 3 };
     enum ExerciseType : int32_t { European = 0, American = 1, Bermudan = 2 };
     enum Discretization : int32_t { Implicit = 0, CrankNicolson = 1, Rannacher = 2 };
@@ -122,6 +125,8 @@ protected:
     // Checks a grid once built: enough nodes for the stencils, increasing.
     void checkGrid() const;
     bool putLikeLowerEnd() const { return optionType == Put || optionType == PlanePut; }
+    // The grid and the start values were set from outside, not built here.
+    bool startsFromOutside() const { return payoffReady && gridBuilt; }
 };
 
 // The largest number of nodes the solver accepts in one grid. The exports

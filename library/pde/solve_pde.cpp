@@ -113,6 +113,9 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
     } else if (optionType == Put) {
         for (size_t i = 0; i < nodes; ++i)
             intrinsic[i] = strike > S[i] ? strike - S[i] : 0.0;
+    } else {
+        // A plane of a fixed-strike Asian: exercise pays the cash amount.
+        intrinsic.assign(nodes, strike);
     }
 
     std::vector<double> lowerV(nodes, 0.0), diagV(nodes, 0.0), upperV(nodes, 0.0),
@@ -160,7 +163,8 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
                               (divYield != 0.0 || optionType > Put);
     bool finalQuarterBegun = false;
     const bool periodic = bermudan || monitoringHook;
-    const double scale = optionType <= Put ? strike : 1.0;
+    // The SOR error is measured relative to the strike (a plane's strike may be 0).
+    const double scale = optionType <= Put && strike > 0.0 ? strike : 1.0;
     double savedTopUpper = 0.0;
     double tau = 0.0;
     int32_t level = 1;

@@ -107,6 +107,34 @@ TvString VelkBarrierOptionPricer(double* assetGrid, double* optionValue, double*
                                  int32_t amerSolver, double maxAsset, int32_t calcTheta,
                                  int32_t calcVega, int32_t nonUniformGrid, int32_t numPeriods);
 
+/* Fixed- or floating-strike Asian option on the arithmetic average of
+ * numFixings equally spaced fixings (the last at expiry), numSettled of them
+ * already settled at the average settledAverage; European, American or
+ * Bermudan (exercisable at the fixings). A strike of exactly 0 selects the
+ * floating strike. Solved backwards on planes of the running average,
+ * planeSpacing (1, 2 or 4) asset steps apart, interpolated across them
+ * linearly (planesInterp 0), quadratically (1) or cubically (2 or any other
+ * value); the planes of a period run on all cores when multiThreaded is set.
+ * firstFixingTime is accepted and not read: the fixings still to come fall
+ * at equal intervals of the time to expiry.
+ * In: *assetSteps, the asset steps to the strike; out: the index n of the
+ * last node reported, written first. When n > 50000 nothing is solved and
+ * no array is touched. Otherwise entries 0..n are written, n possibly one
+ * or more beyond the grid's own last index while the curve still bends,
+ * never beyond 50000; theta is 0 unless calcTheta is set (then per day, by
+ * re-pricing), vega only with calcVega. Running out of memory gives its own
+ * text. */
+TvString VelkAsianOptionPricer(double* assetGrid, double* optionValue, double* delta,
+                               double* gamma, double* theta, double* vega, double spot,
+                               double strike, int32_t timeSteps, double expiry,
+                               double volatility, double intRate, double divYield,
+                               int32_t* assetSteps, int32_t planeSpacing, int32_t numFixings,
+                               int32_t numSettled, double settledAverage,
+                               double firstFixingTime, int32_t optionType,
+                               int32_t exerciseType, int32_t discretization, int32_t amerSolver,
+                               int32_t planesInterp, double maxAsset, int32_t calcTheta,
+                               int32_t calcVega, int32_t nonUniformGrid, int32_t multiThreaded);
+
 /* ---------------------------------------------------------------------------
  * Monte Carlo
  * ------------------------------------------------------------------------- */

@@ -1,0 +1,135 @@
+#include "pde/asian_frame.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <stdexcept>
+
+namespace tarvic {
+
+namespace {
+
+struct Curve {
+    std::vector<double> grid, value, delta, gamma, theta;
+};
+
+Curve priceCurve(DornTechAsianOption& option)
+{
+    Curve c;
+    option.price(c.grid, c.value, c.delta, c.gamma, c.theta);
+    return c;
+}
+
+bool stillBends(double S, double Stop, double delta, double gamma)
+{
+    return std::fabs(delta) > 1e-6 && gamma >= 0.0 && std::fabs(gamma / delta) > 1e-5 &&
+           S / Stop < 0.5;
+}
+
+// Extreme scales (squares of the asset levels beyond the range of doubles,
+// steps whose squares vanish) give values or Greeks that are not numbers.
+void requireFiniteCurve(const Curve& c, int32_t n)
+{
+    for (int32_t i = 0; i <= n; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        if (!std::isfinite(c.value[k]) || !std::isfinite(c.delta[k]) || !std::isfinite(c.gamma[k]))
+            throw std::runtime_error(
+                "The solution is not a finite number: the asset, strike or market data lie "
+                "beyond the range the solver can represent.");
+    }
+}
+
+void fill(double* to, int32_t n, double value)
+{
+    for (int32_t i = 0; i <= n; ++i)
+        to[i] = value;
+}
+
+}  // namespace
+
+int32_t reportedLastIndex(const std::vector<double>& grid, const std::vector<double>& delta,
+                          const std::vector<double>& gamma, int32_t n, int32_t maxIndex)
+{
+    const int32_t solvedLast = static_cast<int32_t>(
+        std::min({grid.size(), delta.size(), gamma.size()})) - 1;
+    if (solvedLast < 0)
+        return n;
+    const double Stop = grid[static_cast<std::size_t>(solvedLast)];
+    while (n < maxIndex && n < solvedLast) {
+        const std::size_t i = static_cast<std::size_t>(n);
+        if (!stillBends(grid[i], Stop, delta[i], gamma[i]))
+            break;
+        ++n;
+    }
+    return n;
+}
+
+void runAsianFrame(DornTechAsianOption& option, const NodeArrays& out, int32_t* lastIndexOut,
+                   bool calcTheta, bool calcVega)
+{
+    int32_t n = option.lastOutputIndex();
+    *lastIndexOut = n;
+    if (n > kMaxNodeIndex || n < 0)
+        return;
+
+    const Curve base = priceCurve(option);
+    const int32_t reference = option.lastOutputIndex();
+    *lastIndexOut = reference;
+    if (reference > kMaxNodeIndex || reference < 0 ||
+        base.value.size() <= static_cast<std::size_t>(reference))
+        return;
+    n = reportedLastIndex(base.grid, base.delta, base.gamma, reference, kMaxNodeIndex);
+    *lastIndexOut = n;
+    requireFiniteCurve(base, n);
+
+    for (int32_t i = 0; i <= n; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        out.assetGrid[i] = base.grid[k];
+        out.optionValue[i] = base.value[k];
+        out.delta[i] = base.delta[k];
+        out.gamma[i] = base.gamma[k];
+        out.theta[i] = 0.0;
+    }
+
+    // A bumped re-pricing counts only when it reports the same grid and
+    // solves at least the nodes reported.
+    auto sameGrid = [&](const Curve& bumped) {
+        if (option.lastOutputIndex() != reference ||
+            bumped.value.size() <= static_cast<std::size_t>(n))
+            return false;
+        requireFiniteCurve(bumped, n);
+        return true;
+    };
+    const double T = option.expiry;
+    const double sigma = option.volatility;
+
+    if (calcTheta) {
+        option.expiry = T * 1.00001;
+        const Curve bumped = priceCurve(option);
+        if (sameGrid(bumped)) {
+            const double h = T * 1e-5;
+            for (int32_t i = 0; i <= n; ++i) {
+                const std::size_t k = static_cast<std::size_t>(i);
+                out.theta[i] = (base.value[k] - bumped.value[k]) / h / 365.0;
+            }
+        } else {
+            fill(out.theta, n, 0.0);
+        }
+    }
+
+    if (calcVega) {
+        option.expiry = T;
+        option.volatility = sigma + 1e-5;
+        const Curve bumped = priceCurve(option);
+        if (sameGrid(bumped)) {
+            for (int32_t i = 0; i <= n; ++i) {
+                const std::size_t k = static_cast<std::size_t>(i);
+                out.vega[i] = (bumped.value[k] - base.value[k]) / 1e-5 / 100.0;
+            }
+        } else {
+            fill(out.vega, n, 0.0);
+        }
+    }
+}
+
+}  // namespace tarvic
