@@ -187,6 +187,8 @@ private:
     // be on screen yet).
     bool shownInWindow(const QWidget* control) const;
     void focusBox(QLineEdit* box, bool caretAtEnd);
+    // A store cell; rows not stored yet read as 0.
+    double storedAt(int row, int col) const;
 
 public:
     // ==== end of the contract and input block

@@ -1,11 +1,14 @@
 // The pricer window's input boxes: which keys each box takes, what each box
 // stores while it is edited, the focus rules that repair empty or impossible
-// entries, and the bounds of the settled fixings' average.
+// entries, the live spot row after a finite-difference run, and the bounds
+// of the settled fixings' average.
 #include "pricer/frm_options.h"
 
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
+#include "platform/results_grid.h"
 #include "platform/runtime_error.h"
+#include "shared/solver_mode.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -330,11 +333,44 @@ void frmOptions::txtYmax_KeyPress(int& keyAscii)
 // ---------------------------------------------------------------------------
 // Change handlers
 
+double frmOptions::storedAt(int row, int col) const
+{
+    if (row < 0 || row >= kStoreRows || col < 0 || col >= kStoreColumns)
+        RaiseError(kErrSubscript, QStringLiteral("Subscript out of range"));
+    if (static_cast<size_t>(row) >= mSolution.size())
+        return 0.0;  // nothing stored yet
+    return mSolution[static_cast<size_t>(row)][static_cast<size_t>(col)];
+}
+
 void frmOptions::txtAsset_Change()
 {
     trapped("changing the asset", [this] {
-        // Editing the spot never marks the inputs changed.
-        m_inputs.gAsset = Val(txtAsset->text());
+        ProductInputs& in = m_inputs;
+        in.gAsset = Val(txtAsset->text());
+        // Editing the spot never marks the inputs changed; while the
+        // finite-difference results on show still match the inputs, the
+        // spot row follows the new spot.
+        if (mGridStep == 0.0 || in.gInputsChanged || gSolverMode != kSolverPde)
+            return;
+        Interpolation();
+        const int n = mLastIndex;
+        ResultsGrid& grid = *MSFlexGrid1;
+        grid.setRows(n + 3);
+        const QString format = QStringLiteral("#####0.00000");
+        const double top = storedAt(n, 0);
+        const double figures[6] = {in.gAsset > top ? top : in.gAsset,
+                                   mSpotValue,
+                                   mSpotDelta,
+                                   mSpotGamma,
+                                   mSpotTheta,
+                                   mSpotVega};
+        grid.setRow(1);
+        for (int col = 0; col < 6; ++col) {
+            grid.setCol(col);
+            grid.setText(formatNumber(figures[col], format));
+        }
+        if (Val(txtAsset->text()) != in.gAsset)
+            txtAsset->setText(numberText(in.gAsset));
     });
 }
 
@@ -397,6 +433,20 @@ void frmOptions::txtInitAvg_GotFocus()
 void frmOptions::txtAsset_LostFocus()
 {
     caretToStart(txtAsset);
+    if (gSolverMode != kSolverPde)
+        return;
+    // A spot above the grid takes the top node and its figures; the box
+    // keeps what was typed.
+    const int n = mLastIndex;
+    const double top = storedAt(n, 0);
+    if (m_inputs.gAsset > top) {
+        m_inputs.gAsset = top;
+        mSpotValue = storedAt(n, 1);
+        mSpotDelta = storedAt(n, 2);
+        mSpotGamma = storedAt(n, 3);
+        mSpotTheta = storedAt(n, 4);
+        mSpotVega = storedAt(n, 5);
+    }
 }
 
 void frmOptions::txtStrike_LostFocus()

@@ -1,6 +1,9 @@
 // The pricer window's input boxes: key filters, what each box stores as it
-// changes, the focus rules and the bounds of the settled fixings' average.
+// changes, the focus rules, the live spot after a finite-difference run and
+// the bounds of the settled fixings' average.
 #include "support/app_fixture.h"
+
+#include "platform/results_grid.h"
 
 #include <QComboBox>
 #include <QFocusEvent>
@@ -333,6 +336,99 @@ TEST_F(InputFieldsTest, LeavingTheAverageBoxTakesItsValueOnceAFixingIsSettled)
         EXPECT_EQ(in.gInitAvg, settled >= 1 ? 97.5 : 50.0) << settled;
         EXPECT_EQ(in.gInputsChanged, settled >= 1) << settled;
     }
+}
+
+// ---------------------------------------------------------------------------
+// The spot after a finite-difference run
+
+class SpotAfterRunTest : public InputFieldsTest {
+protected:
+    // A stored run: nodes 0, 10, ..., 200, value = asset / 2 and the
+    // sensitivities fixed per node.
+    void storeRun(frmOptions& w)
+    {
+        const int n = 20;
+        w.mSolution.assign(frmOptions::kStoreRows, {});
+        for (int i = 0; i <= n; ++i)
+            w.mSolution[i] = {10.0 * i, 5.0 * i, 0.5, 0.01 * i, -0.02, 0.3, 0.0};
+        w.mLastIndex = n;
+        w.mGridStep = 10.0;
+        w.productInputs().gInputsChanged = false;
+    }
+};
+
+TEST_F(SpotAfterRunTest, EditingTheSpotRewritesTheSpotRowWithoutMarkingAChange)
+{
+    frmOptions& w = openPde();
+    storeRun(w);
+    tarvic::ResultsGrid& grid = *w.MSFlexGrid1;
+    w.txtAsset->setText(QStringLiteral("105"));
+    EXPECT_FALSE(w.productInputs().gInputsChanged);
+    EXPECT_EQ(grid.Rows(), 23);
+    // Straight-line data: every interpolation gives the line.
+    const QStringList inside{"105.00000", "52.50000", "0.50000", "0.10500", "-0.02000", "0.30000"};
+    for (int col = 0; col < 6; ++col)
+        EXPECT_EQ(grid.TextMatrix(1, col), inside[col]) << col;
+
+    // Above the top node: the top node's asset and figures.
+    w.txtAsset->setText(QStringLiteral("250"));
+    const QStringList above{"200.00000", "100.00000", "0.50000", "0.20000", "-0.02000", "0.30000"};
+    for (int col = 0; col < 6; ++col)
+        EXPECT_EQ(grid.TextMatrix(1, col), above[col]) << col;
+    EXPECT_EQ(w.productInputs().gAsset, 250.0);
+    EXPECT_EQ(w.txtAsset->text(), QStringLiteral("250"));
+
+    // Once an input changed, the row stays as it is.
+    w.productInputs().gInputsChanged = true;
+    w.txtAsset->setText(QStringLiteral("105"));
+    EXPECT_EQ(grid.TextMatrix(1, 0), QStringLiteral("200.00000"));
+    EXPECT_EQ(w.productInputs().gAsset, 105.0);
+    EXPECT_TRUE(boxes.shown.isEmpty());
+}
+
+TEST_F(SpotAfterRunTest, MonteCarloWindowHasNoLiveSpotRow)
+{
+    frmOptions& w = openMc();
+    storeRun(w);
+    const QString before = w.MSFlexGrid1->TextMatrix(1, 0);
+    w.txtAsset->setText(QStringLiteral("105"));
+    EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 0), before);
+    EXPECT_EQ(w.productInputs().gAsset, 105.0);
+}
+
+TEST_F(SpotAfterRunTest, LeavingASpotAboveTheGridTakesTheTopNode)
+{
+    frmOptions& w = openPde();
+    activate(w);
+    storeRun(w);
+    w.productInputs().gInputsChanged = true;  // no live row for this test
+    w.txtAsset->setFocus();
+    w.txtAsset->setText(QStringLiteral("250"));
+    ASSERT_EQ(w.productInputs().gAsset, 250.0);
+    leave(w);
+    EXPECT_EQ(w.productInputs().gAsset, 200.0);
+    EXPECT_EQ(w.mSpotValue, 100.0);
+    EXPECT_EQ(w.mSpotDelta, 0.5);
+    EXPECT_EQ(w.mSpotGamma, 0.2);
+    EXPECT_EQ(w.mSpotTheta, -0.02);
+    EXPECT_EQ(w.mSpotVega, 0.3);
+    EXPECT_EQ(w.txtAsset->text(), QStringLiteral("250"));  // the box keeps its text
+
+    // Within the grid nothing moves; the Monte Carlo window never does it.
+    w.txtAsset->setFocus();
+    w.txtAsset->setText(QStringLiteral("150"));
+    leave(w);
+    EXPECT_EQ(w.productInputs().gAsset, 150.0);
+}
+
+TEST_F(SpotAfterRunTest, MonteCarloSpotIsNeverMovedToAGrid)
+{
+    frmOptions& w = openMc();
+    activate(w);
+    w.txtAsset->setFocus();
+    w.txtAsset->setText(QStringLiteral("250"));
+    leave(w);
+    EXPECT_EQ(w.productInputs().gAsset, 250.0);
 }
 
 // ---------------------------------------------------------------------------
