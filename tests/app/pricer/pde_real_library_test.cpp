@@ -127,6 +127,24 @@ TEST_F(RealLibraryRun, DownAndOutPutPricedAndShownWithItsChart)
     EXPECT_TRUE(w->mnuBS->isVisible());  // a continuous barrier has a closed form
 }
 
+// An average of fixings moves less than the asset: the fixed-strike Asian
+// call is worth less than the vanilla call, and more than nothing.
+TEST_F(RealLibraryRun, FixedStrikeAsianCallLiesBelowTheVanilla)
+{
+    typeInputs("100", "100", "25", "5", "0", "1");
+    choosePayoff(7);
+    w->txtSmplPoints->setText(QStringLiteral("12"));
+    w->txtNFixed->setText(QStringLiteral("0"));
+    w->txtSmplstart->setText(QStringLiteral("0.0833333"));
+    calculate();
+    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"))
+        << (boxes.shown.isEmpty() ? std::string() : boxes.shown.back().text.toStdString());
+    EXPECT_EQ(w->MSFlexGrid1->Rows(), w->mLastIndex + 3);
+    const double vanilla = closedForm(100, 100, 0.05, 0, 0.25, 1, 0);
+    EXPECT_GT(w->mSpotValue, 0.3 * vanilla);
+    EXPECT_LT(w->mSpotValue, vanilla);
+}
+
 // A picture of a priced down-and-out put with its chart for the
 // documentation.
 TEST_F(RealLibraryRun, ScreenshotOfAPricedDownAndOutPut)
