@@ -334,6 +334,9 @@ public:
     bool CheckGridSize(int32_t lastNode);
     // Store of the finite-difference results (rows 0 to mLastIndex).
     void Results();
+    // Store of a Monte Carlo run: mLastIndex comes in as the row count the
+    // export wrote and leaves as the last row; gPaths becomes the paths run.
+    void ResultsMC();
     // The five figures at the spot, from the store.
     void Interpolation();
     // Draws column `kind` of the store (1 premium .. 6 error) against the

@@ -5,6 +5,8 @@
 #include "platform/chart.h"
 #include "platform/number_rules.h"
 #include "platform/results_grid.h"
+#include "settings/frmResolMC.h"
+#include "settings/settings_dialogs.h"
 #include "platform/runtime_error.h"
 #include "shared/mc_settings.h"
 #include "shared/solver_mode.h"
@@ -16,9 +18,11 @@
 #include <QFrame>
 #include <QMenu>
 #include <QPushButton>
+#include <QCheckBox>
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <cstdint>
 
 using namespace tarvic;
 
@@ -103,6 +107,46 @@ void frmOptions::Results()
             row[5] = mCalcVega ? mVega[k] : 0.0;
         }
         Interpolation();
+    });
+}
+
+void frmOptions::ResultsMC()
+{
+    trapped("preparing to show the MC results", [this] {
+        McSettings& mc = gMcSettings;
+        // The paths run, from the exponent or the thousands sent.
+        const double paths = mc.gSobol ? std::pow(2.0, mc.gPaths) : 1000.0 * mc.gPaths;
+        if (paths > INT32_MAX || paths < INT32_MIN)
+            RaiseError(kErrOverflow, QStringLiteral("Overflow"));
+        mc.gPaths = static_cast<int32_t>(paths);
+
+        mLastIndex = mLastIndex - 1;
+        const int32_t n = mLastIndex;
+        if (n >= kStoreRows)
+            RaiseError(kErrSubscript, QStringLiteral("Subscript out of range"));
+        const frmResolMC& settings = gFrmResolMC(this);
+        for (int32_t i = 0; i <= n; ++i) {
+            const size_t k = static_cast<size_t>(i);
+            mAssetGrid[k] = static_cast<double>(i + 1) * mc.gPaths / (n + 1);
+            auto& row = mSolution[k];
+            row[0] = mAssetGrid[k];
+            row[1] = mOptionValue[k];
+            // The boxes as they stand now, row by row.
+            const bool deltas = settings.chkGreeks[0]->isChecked();
+            row[2] = deltas ? mDelta[k] : 0.0;
+            row[3] = deltas ? mGamma[k] : 0.0;
+            row[4] = settings.chkGreeks[3]->isChecked() ? mTheta[k] : 0.0;
+            row[5] = settings.chkGreeks[2]->isChecked() ? mVega[k] : 0.0;
+        }
+        if (n < 0)
+            RaiseError(kErrSubscript, QStringLiteral("Subscript out of range"));
+        const auto& last = mSolution[static_cast<size_t>(n)];
+        mSpotValue = last[1];
+        mSpotDelta = last[2];
+        mSpotGamma = last[3];
+        mSpotTheta = last[4];
+        mSpotVega = last[5];
+        mGridStep = mAssetGrid[2] - mAssetGrid[1];
     });
 }
 

@@ -4,6 +4,7 @@
 #include "pricer/pde_run_support.h"
 
 #include "platform/results_grid.h"
+#include "settings/frmResolMC.h"
 
 #include "platform/chart.h"
 
@@ -210,6 +211,59 @@ TEST_F(SolutionStore, ChartKindsTitlesReferenceLineAndThePointLimit)
     EXPECT_EQ(c.RowCount(), 0);
     EXPECT_EQ(c.TitleText(), QString());
     EXPECT_EQ(w->mChartToolTip, QString());
+}
+
+}  // namespace
+
+namespace {
+
+// The Monte Carlo store: one row per checkpoint against the paths run.
+class MonteCarloStore : public AppFixture {};
+
+TEST_F(MonteCarloStore, RowsAgainstPathsRunWithTheSensitivitiesTicked)
+{
+    dorn->mnuMCOptions->trigger();
+    frmOptions& mc = gFrmMC();
+    frmResolMC& settings = gFrmResolMC(&mc);
+    struct Case {
+        bool sobol;
+        int32_t paths;
+        bool delta, theta, vega;
+        double pathsRun;
+    };
+    const Case cases[] = {
+        {true, 19, true, true, true, 524288.0},
+        {false, 50, false, true, false, 50000.0},
+    };
+    for (const Case& c : cases) {
+        tarvic::gMcSettings.gSobol = c.sobol;
+        tarvic::gMcSettings.gPaths = c.paths;
+        settings.chkGreeks[0]->setChecked(c.delta);
+        settings.chkGreeks[3]->setChecked(c.theta);
+        settings.chkGreeks[2]->setChecked(c.vega);
+        for (size_t i = 0; i < 9; ++i) {
+            mc.mOptionValue[i] = 10.0 + static_cast<double>(i);
+            mc.mDelta[i] = 0.5;
+            mc.mGamma[i] = 0.01;
+            mc.mTheta[i] = -0.02;
+            mc.mVega[i] = 0.3;
+        }
+        mc.mLastIndex = 9;  // the row count written by the export
+        mc.ResultsMC();
+        EXPECT_EQ(tarvic::gMcSettings.gPaths, static_cast<int32_t>(c.pathsRun));
+        ASSERT_EQ(mc.mLastIndex, 8);
+        EXPECT_NEAR(mc.mSolution[0][0], c.pathsRun / 9, 1e-9);
+        EXPECT_EQ(mc.mSolution[8][0], c.pathsRun);
+        EXPECT_EQ(mc.mSolution[8][1], 18.0);
+        EXPECT_EQ(mc.mSolution[3][2], c.delta ? 0.5 : 0.0);
+        EXPECT_EQ(mc.mSolution[3][3], c.delta ? 0.01 : 0.0);
+        EXPECT_EQ(mc.mSolution[3][4], c.theta ? -0.02 : 0.0);
+        EXPECT_EQ(mc.mSolution[3][5], c.vega ? 0.3 : 0.0);
+        EXPECT_EQ(mc.mSpotValue, 18.0);
+        EXPECT_EQ(mc.mSpotDelta, c.delta ? 0.5 : 0.0);
+        EXPECT_NEAR(mc.mGridStep, c.pathsRun / 9, 1e-6);
+    }
+    EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
 }  // namespace
