@@ -702,7 +702,11 @@ TEST_F(ContractChoiceTest, AWindowNotOnScreenKeepsTheFocusWhereItIs)
     mc.Load();
     ASSERT_FALSE(mc.Visible());
     mc.setListIndex(mc.cboExercise, 1);
-    mc.setListIndex(mc.cboPayoff, 5);
+    mc.setListIndex(mc.cboPayoff, 6);  // knock-in: forced only by finite differences
     EXPECT_TRUE(pde.txtStrike->hasFocus());
     EXPECT_EQ(mc.txtMonPts->text(), QString());
+    // It lays out as the Monte Carlo window it is, whatever is in front.
+    EXPECT_EQ(mc.cboExercise->count(), 2);
+    EXPECT_EQ(mc.cboExercise->currentText(), QStringLiteral("Bermudan"));
+    EXPECT_TRUE(mc.chkContMon->isEnabled());
 }
