@@ -80,6 +80,8 @@ void frmOptions::cmdCalc_Click()
 
 void frmOptions::CalculatePDE()
 {
+    if (runInProgress())
+        return;
     RunTrapped(
         [this] {
             if (checkPdeInputs())
