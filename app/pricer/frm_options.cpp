@@ -78,6 +78,7 @@ frmOptions::frmOptions(QWidget* parent)
     mExactValue.assign(kArraySize, 0.0);
     buildControls();
     buildMenus();
+    buildCalculationParts();
     applyLayout();
 }
 
@@ -371,6 +372,7 @@ void frmOptions::buildControls()
     bindList(cboOptions, [this] { cboOptions_Click(); });
     connect(chkContMon, &QCheckBox::toggled, this, [this] { chkContMon_Click(); });
     connect(lblAdditionalParams, &ClickLabel::clicked, this, [this] { lblAdditionalParams_Click(); });
+    bindInputFields();
 }
 
 void frmOptions::buildMenus()
@@ -499,6 +501,7 @@ void frmOptions::applyLayout()
     MSFlexGrid1->setFixedRows(2);
     MSFlexGrid1->setFixedBackColor(0xDDE8FF);
     MSFlexGrid1->setToolTipText(QString());
+    resetCalculationState();
     m_loading = wasLoading;
 }
 
@@ -531,6 +534,8 @@ void frmOptions::Unload()
 {
     if (!m_loaded)
         return;
+    if (deferWhileRunning(true))
+        return;  // the run unloads the window when it ends
     int cancel = 0;
     Form_Unload(cancel);
     if (cancel != 0)
@@ -608,6 +613,11 @@ void frmOptions::markShown()
 
 void frmOptions::closeEvent(QCloseEvent* event)
 {
+    // A close during a run waits for the run to end.
+    if (deferWhileRunning(false)) {
+        event->ignore();
+        return;
+    }
     // Closing unloads; the instance stays for a later load.
     if (m_loaded) {
         int cancel = 0;
@@ -701,33 +711,6 @@ void frmOptions::Form_KeyDown(int keyCode, int /*shift*/)
 void frmOptions::Form_Unload(int& /*cancel*/)
 {
     // Nothing to keep: the close goes ahead.
-}
-
-// ---------------------------------------------------------------------------
-// Contract choice
-
-void frmOptions::cboPayoff_Click()
-{
-    trapped("changing the payoff", [] {});
-}
-
-void frmOptions::cboExercise_Click()
-{
-    trapped("changing the exercise style", [] {});
-}
-
-void frmOptions::cboOptions_Click()
-{
-}
-
-void frmOptions::chkContMon_Click()
-{
-    trapped("specifying the continuous monitoring correction", [] {});
-}
-
-void frmOptions::lblAdditionalParams_Click()
-{
-    trapped("clicking on the additional parameters button", [] {});
 }
 
 // ---------------------------------------------------------------------------

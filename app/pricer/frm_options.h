@@ -13,13 +13,17 @@
 #include "shared/product_inputs.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
 class QAction;
+class QActionGroup;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -32,6 +36,7 @@ class QPushButton;
 class QToolButton;
 
 namespace tarvic {
+class ChartControl;
 class ResultsGrid;
 }
 
@@ -109,6 +114,84 @@ public:
     void setListIndex(QComboBox* box, int index);
     // Ticks or clears a check box; its click handler runs on a change.
     void setCheckValue(QCheckBox* box, bool checked);
+
+    // ==== Contract choice and input boxes (frm_options_contract.cpp,
+    // ==== frm_options_inputs.cpp)
+    // True only while the payoff handler reselects the exercise style after
+    // rebuilding the list, so that the exercise handler does not run the
+    // payoff handler again.
+    bool gRebuildingExercise = false;
+    // Contract state kept by the contract handlers (the runs refresh
+    // mContMon from its box before the library call).
+    bool mContMon = false;        // "Continuous monitoring" ticked
+    bool mEarlyExercise = false;  // "American" or "Bermudan"
+    int32_t mKnockOut = 0;        // 1 knock-out, 0 knock-in
+
+    // Key filters: keyAscii is the typed character's code (8 = Backspace);
+    // a handler sets it to 0 to drop the key, which beeps.
+    void txtAsset_KeyPress(int& keyAscii);
+    void txtStrike_KeyPress(int& keyAscii);
+    void txtVol_KeyPress(int& keyAscii);
+    void txtIntRate_KeyPress(int& keyAscii);
+    void txtDiv_KeyPress(int& keyAscii);
+    void txtExpi_KeyPress(int& keyAscii);
+    void TxtUpBar_KeyPress(int& keyAscii);
+    void txtDownBar_KeyPress(int& keyAscii);
+    void txtMonPts_KeyPress(int& keyAscii);
+    void txtSmplstart_KeyPress(int& keyAscii);
+    void txtNFixed_KeyPress(int& keyAscii);
+    void txtSmplPoints_KeyPress(int& keyAscii);
+    void txtInitAvg_KeyPress(int& keyAscii);
+    void txtMCExact_KeyPress(int& keyAscii);
+    void txtXmin_KeyPress(int& keyAscii);
+    void txtXmax_KeyPress(int& keyAscii);
+    void txtYmin_KeyPress(int& keyAscii);
+    void txtYmax_KeyPress(int& keyAscii);
+
+    // Change handlers (also raised when code sets the text).
+    void txtAsset_Change();
+    void txtDiv_Change();
+    void TxtUpBar_Change();
+    void txtDownBar_Change();
+    void txtMonPts_Change();
+    void txtNFixed_Change();
+    void txtSmplPoints_Change();
+    void txtInitAvg_Change();
+
+    // Focus handlers.
+    void txtNFixed_GotFocus();
+    void txtInitAvg_GotFocus();
+    void txtAsset_LostFocus();
+    void txtStrike_LostFocus();
+    void txtVol_LostFocus();
+    void txtIntRate_LostFocus();
+    void txtDiv_LostFocus();
+    void txtExpi_LostFocus();
+    void TxtUpBar_LostFocus();
+    void txtDownBar_LostFocus();
+    void txtMonPts_LostFocus();
+    void txtNFixed_LostFocus();
+    void txtInitAvg_LostFocus();
+
+    // The range the average of the settled fixings can lie in under the
+    // model, in asset units; both arguments are overwritten (a fault leaves
+    // them as they were at the fault, and is reported).
+    void GetInitAvgLimits(double& lower, double& upper);
+
+private:
+    // Connects the boxes' key, change and focus handlers (construction).
+    void bindInputFields();
+    // gInputsChanged = True and the status line emptied.
+    void markInputsChanged();
+    // Shown as far as the window's layout goes (the window itself may not
+    // be on screen yet).
+    bool shownInWindow(const QWidget* control) const;
+    void focusBox(QLineEdit* box, bool caretAtEnd);
+    // A store cell; rows not stored yet read as 0.
+    double storedAt(int row, int col) const;
+
+public:
+    // ==== end of the contract and input block
 
     // ---- PricerLink ----
     QString exerciseText() const override;
@@ -236,6 +319,96 @@ public:
     std::vector<double> mRefAsset;
     std::vector<double> mRefValue;
     std::vector<double> mAssetGrid, mOptionValue, mDelta, mGamma, mTheta, mVega, mExactValue;
+
+    // ==== Calculation: finite-difference run, solution store, value at the
+    // ==== spot and chart (frm_options_pde_run.cpp, frm_options_results.cpp,
+    // ==== frm_options_chart.cpp)
+    // Calculate: the finite-difference run in mode 1, the Monte Carlo run
+    // otherwise. Ignored while a run of this window is in progress.
+    void cmdCalc_Click();
+    // The finite-difference run: reads and checks the inputs, calls the
+    // library into scratch arrays and, on success, keeps the results.
+    void CalculatePDE();
+    // False (after the message and the settings dialog) when the returned
+    // last node index is beyond the arrays.
+    bool CheckGridSize(int32_t lastNode);
+    // Store of the finite-difference results (rows 0 to mLastIndex).
+    void Results();
+    // Store of a Monte Carlo run: mLastIndex comes in as the row count the
+    // export wrote and leaves as the last row; gPaths becomes the paths run.
+    void ResultsMC();
+    // The five figures at the spot, from the store.
+    void Interpolation();
+    // Draws column `kind` of the store (1 premium .. 6 error) against the
+    // asset grid; a referenceValue above 0 adds a horizontal line.
+    void Chart(int kind, double referenceValue);
+    // Results table events.
+    void MSFlexGrid1_DblClick();
+    void MSFlexGrid1_GotFocus();
+    void MSFlexGrid1_LostFocus();
+    void MSFlexGrid1_MouseDown(int button, int shift, double x, double y);
+
+    // A run of this window is between its first yield and its end: Calculate,
+    // the inputs and the menus that start or change work are disabled, and a
+    // close waits for the run to end.
+    bool runInProgress() const { return m_runDepth > 0; }
+
+    int32_t mOptionType = 0;  // list index of cboOptions at the last Calculate
+    int32_t mPayoff = 0;      // list index of cboPayoff at the last Calculate
+    bool mCalcVega = false;
+    bool mCalcTheta = false;
+
+    // The solution store: columns 0 asset (or paths), 1 value, 2 delta,
+    // 3 gamma, 4 theta, 5 vega, 6 error curve; rows 0 to 50000. Only rows 0
+    // to mLastIndex belong to the results on show.
+    static constexpr int kStoreRows = 50001;
+    static constexpr int kStoreColumns = 7;
+    std::vector<std::array<double, kStoreColumns>> mSolution;
+    // The last row of the results on show. It changes only when a run
+    // succeeds; every reader of the store and the result arrays uses it
+    // (never gGridSize, which holds the asset steps typed in the dialog).
+    int32_t mLastIndex = 0;
+    // Node spacing of the last run (0 = no results yet).
+    double mGridStep = 0.0;
+    // Grid kind of the run that made the results on show (the dialog may
+    // change the setting afterwards).
+    bool mResultsNonUniGrid = false;
+    double mSpotValue = 0.0, mSpotDelta = 0.0, mSpotGamma = 0.0, mSpotTheta = 0.0,
+           mSpotVega = 0.0;
+    bool mGridHasFocus = false;
+
+    // The chart and what a drawing leaves behind.
+    tarvic::ChartControl* chart = nullptr;  // inside MSChart1
+    int mPlotKind = 0;
+    bool mChartDrawn = false;
+    QString mChartToolTip;
+    double mPlotXMax = 0.0, mPlotXMin = 0.0;
+    bool mPlotBoxPlaced = false;
+    bool mExactBoxPlaced = false;
+
+private:
+    // Builds the chart control and binds Calculate and the table events.
+    void buildCalculationParts();
+    // No results on show (construction and every load).
+    void resetCalculationState();
+    // The steps of the finite-difference run once every check has passed.
+    void runPdeSolver();
+    // The input checks; false when a check stopped the run.
+    bool checkPdeInputs();
+    // Enters and leaves the busy state of a run.
+    void beginRun();
+    void endRun();
+    // Runs a close or unload that arrived during a run once the run ends.
+    // Returns true when the request was deferred.
+    bool deferWhileRunning(bool unload);
+    int m_runDepth = 0;
+    int m_deferredClose = 0;  // 0 none, 1 close, 2 unload
+    QActionGroup* m_workActions = nullptr;
+    std::vector<double> m_scratch;  // six arrays of 50001 doubles for the library
+    QPointer<QWidget> m_focusBeforeRun;
+
+public:
+    // ==== end of the calculation block
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -70,11 +70,14 @@ TEST_F(PricerWindowTest, LoadLeavesTheDesignedLayoutAndMenus)
 
     EXPECT_FALSE(w.mnuExcel->isEnabled());
     EXPECT_EQ(w.mnuResol->shortcut(), QKeySequence(Qt::Key_F2));
-    EXPECT_FALSE(w.mnuBS->isVisible());
+    // A vanilla option has a closed form: its entries are offered, but only
+    // a run enables them.
+    EXPECT_TRUE(w.mnuBS->isVisible());
     EXPECT_FALSE(w.mnuBS->isEnabled());
     EXPECT_EQ(w.mnuBS->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
     EXPECT_FALSE(w.mnuSaveRefSol->isVisible());
-    EXPECT_FALSE(w.mnuBSGrid->isVisible());
+    EXPECT_TRUE(w.mnuBSGrid->isVisible());
+    EXPECT_FALSE(w.mnuBSGrid->isEnabled());
     EXPECT_TRUE(w.mnuVega->isVisible());
     EXPECT_FALSE(w.mnuVega->isChecked());
     EXPECT_FALSE(w.mnuTheta->isChecked());

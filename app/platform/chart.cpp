@@ -1,0 +1,524 @@
+#include "platform/chart.h"
+
+#include "platform/runtime_error.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPen>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarvic {
+namespace {
+
+constexpr int kMaxRows = 32767;
+constexpr double kTwipsPerPixel = 15.0;
+
+[[noreturn]] void invalidProperty()
+{
+    RaiseError(380, QStringLiteral("Invalid property value"));
+}
+
+}  // namespace
+
+QString chartLabelFormat(const QString& pattern)
+{
+    if (pattern.isEmpty())
+        return QStringLiteral("%g");
+    if (pattern.contains(QLatin1Char('e'), Qt::CaseInsensitive)) {
+        const qsizetype point = pattern.indexOf(QLatin1Char('.'));
+        const qsizetype e = pattern.indexOf(QLatin1Char('e'), 0, Qt::CaseInsensitive);
+        const int decimals = point >= 0 && point < e ? static_cast<int>(e - point - 1) : 0;
+        return QStringLiteral("%.%1e").arg(decimals);
+    }
+    const qsizetype point = pattern.indexOf(QLatin1Char('.'));
+    int decimals = 0;
+    if (point >= 0)
+        for (qsizetype i = point + 1; i < pattern.size(); ++i)
+            if (pattern[i] == QLatin1Char('0') || pattern[i] == QLatin1Char('#'))
+                ++decimals;
+    return QStringLiteral("%.%1f").arg(decimals);
+}
+
+// ---------------------------------------------------------------------------
+// Axis
+
+void ChartAxis::changed()
+{
+    m_owner->scheduleRefresh();
+}
+
+void ChartAxis::setTitleText(const QString& text)
+{
+    m_titleText = text;
+    changed();
+}
+
+void ChartAxis::setTitleFontSize(double points)
+{
+    m_titleFontSize = points;
+    changed();
+}
+
+void ChartAxis::setTitleFontStyle(int style)
+{
+    m_titleFontStyle = style;
+    changed();
+}
+
+void ChartAxis::setLabelTick(bool onTicks)
+{
+    m_labelTick = onTicks;
+    changed();
+}
+
+void ChartAxis::setValueScaleAuto(bool automatic)
+{
+    if (automatic && !m_auto) {
+        m_minSet = m_maxSet = false;
+        m_divisionSet = false;
+    }
+    if (!automatic && m_auto) {
+        // The scale stays where the automatic choice put it until it is set.
+        double lower = 0.0, upper = 0.0;
+        int divisions = 0;
+        chosenScale(lower, upper, divisions);
+        if (!m_minSet)
+            m_min = lower;
+        if (!m_maxSet)
+            m_max = upper;
+        if (!m_divisionSet)
+            m_majorDivision = divisions;
+        m_minSet = m_maxSet = m_divisionSet = true;
+    }
+    m_auto = automatic;
+    changed();
+}
+
+void ChartAxis::setMinimum(double value)
+{
+    if (m_auto)
+        setValueScaleAuto(false);
+    m_min = value;
+    m_minSet = true;
+    changed();
+}
+
+void ChartAxis::setMaximum(double value)
+{
+    if (m_auto)
+        setValueScaleAuto(false);
+    m_max = value;
+    m_maxSet = true;
+    changed();
+}
+
+double ChartAxis::minimum() const
+{
+    if (!m_auto)
+        return m_min;
+    double lower = 0.0, upper = 0.0;
+    int divisions = 0;
+    chosenScale(lower, upper, divisions);
+    return lower;
+}
+
+double ChartAxis::maximum() const
+{
+    if (!m_auto)
+        return m_max;
+    double lower = 0.0, upper = 0.0;
+    int divisions = 0;
+    chosenScale(lower, upper, divisions);
+    return upper;
+}
+
+void ChartAxis::setMajorDivision(int divisions)
+{
+    if (divisions < 1)
+        invalidProperty();
+    m_majorDivision = divisions;
+    m_divisionSet = true;
+    changed();
+}
+
+int ChartAxis::majorDivision() const
+{
+    if (m_divisionSet)
+        return m_majorDivision;
+    double lower = 0.0, upper = 0.0;
+    int divisions = 0;
+    chosenScale(lower, upper, divisions);
+    return divisions;
+}
+
+void ChartAxis::setMinorDivision(int divisions)
+{
+    if (divisions < 1)
+        invalidProperty();
+    m_minorDivision = divisions;
+    changed();
+}
+
+void ChartAxis::setIntersectionAuto(bool automatic)
+{
+    m_intersectionAuto = automatic;
+    changed();
+}
+
+void ChartAxis::setLabelsInsidePlot(bool inside)
+{
+    m_labelsInside = inside;
+    changed();
+}
+
+void ChartAxis::setTickStyle(int style)
+{
+    m_tickStyle = style;
+    changed();
+}
+
+void ChartAxis::setLabelAuto(bool automatic)
+{
+    m_labelAuto = automatic;
+    changed();
+}
+
+void ChartAxis::setLabelFormat(const QString& pattern)
+{
+    m_labelFormat = pattern;
+    changed();
+}
+
+void ChartAxis::setLabelOrientation(int orientation)
+{
+    m_orientation = orientation;
+    changed();
+}
+
+void ChartAxis::chosenScale(double& lower, double& upper, int& divisions) const
+{
+    double low = 0.0, high = 0.0;
+    if (!m_owner->dataRange(m_id, low, high)) {
+        low = 0.0;
+        high = 1.0;
+    }
+    if (!(high > low)) {
+        const double pad = low == 0.0 ? 1.0 : std::fabs(low) * 0.1;
+        low -= pad;
+        high += pad;
+    }
+    // The nice-number rule of the Qt axis: loose limits on round steps.
+    QValueAxis probe;
+    probe.setTickCount(6);
+    probe.setRange(low, high);
+    probe.applyNiceNumbers();
+    lower = probe.min();
+    upper = probe.max();
+    divisions = std::max(1, probe.tickCount() - 1);
+}
+
+// ---------------------------------------------------------------------------
+// Chart
+
+ChartControl::ChartControl(QWidget* parent)
+    : QWidget(parent)
+{
+    m_axes[0] = new ChartAxis(this, 0);
+    m_axes[1] = new ChartAxis(this, 1);
+
+    m_chart = new QChart;
+    m_chart->legend()->hide();
+    m_chart->setBackgroundRoundness(0);
+    m_axisX = new QValueAxis(m_chart);
+    m_axisY = new QValueAxis(m_chart);
+    m_chart->addAxis(m_axisX, Qt::AlignBottom);
+    m_chart->addAxis(m_axisY, Qt::AlignLeft);
+
+    m_view = new QChartView(m_chart, this);
+    m_view->setRenderHint(QPainter::Antialiasing);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+
+    m_title = new QLabel(this);
+    m_title->setAlignment(Qt::AlignCenter);
+    m_title->setAutoFillBackground(true);
+    m_title->hide();
+    refresh();
+}
+
+ChartControl::~ChartControl()
+{
+    delete m_axes[0];
+    delete m_axes[1];
+}
+
+void ChartControl::setChartType(int type)
+{
+    m_chartType = type;
+    scheduleRefresh();
+}
+
+void ChartControl::setRowCount(int rows)
+{
+    if (rows < 0 || rows > kMaxRows)
+        invalidProperty();
+    m_rows = rows;
+    m_data.assign(static_cast<size_t>(m_rows) * static_cast<size_t>(m_columns), 0.0);
+    m_set.assign(m_data.size(), 0);
+    scheduleRefresh();
+}
+
+void ChartControl::setColumnCount(int columns)
+{
+    if (columns < 0 || columns > 64)
+        invalidProperty();
+    m_columns = columns;
+    m_data.assign(static_cast<size_t>(m_rows) * static_cast<size_t>(m_columns), 0.0);
+    m_set.assign(m_data.size(), 0);
+    m_penWidths.resize(static_cast<size_t>(m_columns), 0.0);
+    scheduleRefresh();
+}
+
+void ChartControl::setTitleText(const QString& text)
+{
+    m_titleText = text;
+    scheduleRefresh();
+}
+
+void ChartControl::SetData(int row, int column, double value, int nullFlag)
+{
+    if (row < 1 || row > m_rows || column < 1 || column > m_columns)
+        invalidProperty();
+    const size_t at = static_cast<size_t>(row - 1) * static_cast<size_t>(m_columns) +
+                      static_cast<size_t>(column - 1);
+    m_data[at] = value;
+    m_set[at] = nullFlag == 0 ? 1 : 0;
+    scheduleRefresh();
+}
+
+double ChartControl::cell(int row, int column) const
+{
+    return m_data[static_cast<size_t>(row - 1) * static_cast<size_t>(m_columns) +
+                  static_cast<size_t>(column - 1)];
+}
+
+bool ChartControl::cellSet(int row, int column) const
+{
+    return m_set[static_cast<size_t>(row - 1) * static_cast<size_t>(m_columns) +
+                 static_cast<size_t>(column - 1)] != 0;
+}
+
+void ChartControl::setTitleLocationType(int type)
+{
+    m_titleLocation = type;
+    scheduleRefresh();
+}
+
+void ChartControl::setTitleRect(const QPoint& min, const QPoint& max)
+{
+    m_titleRect = QRect(min, max);
+    scheduleRefresh();
+}
+
+void ChartControl::setTitleBrushStyle(int style)
+{
+    m_titleBrushStyle = style;
+    scheduleRefresh();
+}
+
+void ChartControl::setTitleFillColorAuto(bool automatic)
+{
+    m_titleFillAuto = automatic;
+    scheduleRefresh();
+}
+
+void ChartControl::setTitleFillColor(int red, int green, int blue)
+{
+    m_titleFill = QColor(red, green, blue);
+    scheduleRefresh();
+}
+
+void ChartControl::setUniformAxis(bool uniform)
+{
+    m_uniformAxis = uniform;
+}
+
+void ChartControl::setAutoLayout(bool automatic)
+{
+    m_autoLayout = automatic;
+}
+
+void ChartControl::setLocationRectMinY(double y)
+{
+    m_locationMinY = y;
+}
+
+void ChartControl::setSeriesPenWidth(int series, double width)
+{
+    if (series < 1 || series > m_columns)
+        invalidProperty();
+    m_penWidths[static_cast<size_t>(series - 1)] = width;
+    scheduleRefresh();
+}
+
+double ChartControl::seriesPenWidth(int series) const
+{
+    if (series < 1 || series > m_columns)
+        return 0.0;
+    return m_penWidths[static_cast<size_t>(series - 1)];
+}
+
+ChartAxis& ChartControl::Axis(int id)
+{
+    if (id < 0 || id > 1)
+        invalidProperty();
+    return *m_axes[static_cast<size_t>(id)];
+}
+
+int ChartControl::curveCount() const
+{
+    return m_chartType == 16 ? m_columns / 2 : 0;
+}
+
+QVector<QPointF> ChartControl::curvePoints(int curve) const
+{
+    QVector<QPointF> points;
+    if (curve < 1 || curve > curveCount())
+        return points;
+    const int xc = 2 * curve - 1;
+    const int yc = 2 * curve;
+    points.reserve(m_rows);
+    for (int r = 1; r <= m_rows; ++r)
+        if (cellSet(r, xc) && cellSet(r, yc))
+            points.append(QPointF(cell(r, xc), cell(r, yc)));
+    return points;
+}
+
+bool ChartControl::dataRange(int axis, double& low, double& high) const
+{
+    bool any = false;
+    for (int k = 1; k <= curveCount(); ++k) {
+        const int column = axis == 0 ? 2 * k - 1 : 2 * k;
+        for (int r = 1; r <= m_rows; ++r) {
+            if (!cellSet(r, 2 * k - 1) || !cellSet(r, 2 * k))
+                continue;
+            const double v = cell(r, column);
+            if (!std::isfinite(v))
+                continue;
+            if (!any) {
+                low = high = v;
+                any = true;
+            } else {
+                low = std::min(low, v);
+                high = std::max(high, v);
+            }
+        }
+    }
+    return any;
+}
+
+void ChartControl::scheduleRefresh()
+{
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_refreshPending)
+            refresh();
+    });
+}
+
+void ChartControl::refresh()
+{
+    m_refreshPending = false;
+
+    // Curves
+    const int curves = curveCount();
+    while (m_series.size() > curves) {
+        QLineSeries* s = m_series.takeLast();
+        m_chart->removeSeries(s);
+        delete s;
+    }
+    while (m_series.size() < curves) {
+        auto* s = new QLineSeries;
+        m_chart->addSeries(s);
+        s->attachAxis(m_axisX);
+        s->attachAxis(m_axisY);
+        m_series.append(s);
+    }
+    static const QColor kCurveColours[] = {QColor(0, 0, 160), QColor(200, 0, 0),
+                                           QColor(0, 130, 0), QColor(120, 0, 120)};
+    for (int k = 1; k <= curves; ++k) {
+        QLineSeries* s = m_series[k - 1];
+        s->replace(curvePoints(k));
+        const double twips = std::max(seriesPenWidth(2 * k - 1), seriesPenWidth(2 * k));
+        QPen pen(kCurveColours[(k - 1) % 4]);
+        pen.setWidthF(std::max(1.0, twips / kTwipsPerPixel));
+        s->setPen(pen);
+    }
+
+    // Axes
+    QValueAxis* qtAxes[2] = {m_axisX, m_axisY};
+    for (int id = 0; id < 2; ++id) {
+        const ChartAxis& a = *m_axes[static_cast<size_t>(id)];
+        QValueAxis* q = qtAxes[id];
+        const double lower = a.minimum();
+        const double upper = a.maximum();
+        q->setRange(lower, upper > lower ? upper : lower + 1.0);
+        q->setTickCount(std::clamp(a.majorDivision() + 1, 2, 60));
+        q->setMinorTickCount(std::max(0, a.minorDivision() - 1));
+        q->setLabelFormat(chartLabelFormat(a.labelAuto() ? QString() : a.labelFormat()));
+        q->setLabelsAngle(a.labelOrientation() == 1 ? -90 : 0);
+        q->setTitleText(a.titleText());
+        QFont font = q->titleFont();
+        font.setPointSizeF(std::max(1.0, a.titleFontSize()));
+        font.setBold((a.titleFontStyle() & 1) != 0);
+        font.setItalic((a.titleFontStyle() & 2) != 0);
+        q->setTitleFont(font);
+    }
+
+    // Title
+    m_title->setText(m_titleText);
+    QPalette palette = m_title->palette();
+    const bool filled = m_titleBrushStyle == 1 && !m_titleFillAuto && m_titleFill.isValid();
+    palette.setColor(QPalette::Window, filled ? m_titleFill : palette.color(QPalette::Base));
+    m_title->setPalette(palette);
+    m_title->setVisible(!m_titleText.isEmpty());
+    placeTitle();
+}
+
+void ChartControl::placeTitle()
+{
+    const QSize hint = m_title->sizeHint();
+    int width = hint.width() + 12;
+    int height = hint.height() + 4;
+    int left = (this->width() - width) / 2;
+    int top = 2;
+    if (m_titleLocation == 8 && m_titleRect.isValid()) {
+        width = std::max(width, static_cast<int>(m_titleRect.width() / kTwipsPerPixel));
+        height = std::max(height, static_cast<int>(m_titleRect.height() / kTwipsPerPixel));
+        left = static_cast<int>(m_titleRect.left() / kTwipsPerPixel);
+        top = this->height() - static_cast<int>(m_titleRect.bottom() / kTwipsPerPixel);
+    }
+    left = std::clamp(left, 0, std::max(0, this->width() - width));
+    top = std::clamp(top, 0, std::max(0, this->height() - height));
+    m_title->setGeometry(left, top, width, height);
+    m_title->raise();
+    m_chart->setMargins(QMargins(6, m_title->isVisible() ? height + 2 : 6, 10, 6));
+}
+
+void ChartControl::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeTitle();
+}
+
+}  // namespace tarvic

@@ -1,0 +1,158 @@
+// The pricer window's one drawing routine.
+#include "pricer/frm_options.h"
+
+#include "platform/chart.h"
+#include "platform/message_box.h"
+#include "platform/number_rules.h"
+#include "platform/runtime_error.h"
+#include "platform/system_services.h"
+#include "pricer/plot_rules.h"
+#include "shared/solver_mode.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+
+using namespace tarvic;
+
+namespace {
+
+constexpr int32_t kMaxChartIndex = 32766;
+
+struct PlotLook {
+    const char* title;
+    int red, green, blue;
+};
+
+const PlotLook kLooks[7] = {
+    {"Option error", 255, 224, 192},  // any other kind
+    {"Premium", 255, 224, 192},       {"Delta", 255, 192, 128}, {"Gamma", 255, 128, 128},
+    {"Theta", 192, 0, 0},             {"Vega", 255, 255, 192},  {"Option error", 255, 224, 192},
+};
+
+}  // namespace
+
+void frmOptions::Chart(int kind, double referenceValue)
+{
+    trapped("creating the chart", [this, kind, referenceValue] {
+        ChartControl& c = *chart;
+        const int32_t n = mLastIndex;
+        // 1, 2
+        c.setRowCount(0);
+        if (n > kMaxChartIndex) {
+            MsgBox(QStringLiteral("Too many data points, unable to draw the graph!"),
+                   MsgIcon::Exclamation, MsgButtons::OKOnly,
+                   QStringLiteral("Invalid graph input"), this);
+            c.setRowCount(0);
+            mChartDrawn = false;
+            mChartToolTip.clear();
+            c.setTitleText(QString());
+            return;
+        }
+        if (n < 0 || kind < 0 || kind >= kStoreColumns)
+            RaiseError(kErrSubscript, QStringLiteral("Subscript out of range"));
+        // 3, 4, 5
+        mPlotKind = kind;
+        c.setRowCount(n + 1);
+        c.setColumnCount(4);
+        for (int32_t i = 1; i <= n + 1; ++i) {
+            const size_t k = static_cast<size_t>(i - 1);
+            c.SetData(i, 1, mAssetGrid[k], 0);
+            c.SetData(i, 2, mSolution[k][static_cast<size_t>(kind)], 0);
+        }
+        if (referenceValue > 0.0) {
+            for (int32_t i = 1; i <= n + 1; ++i) {
+                c.SetData(i, 3, mAssetGrid[static_cast<size_t>(i - 1)], 0);
+                c.SetData(i, 4, referenceValue, 0);
+            }
+            c.setSeriesPenWidth(3, 30);
+        }
+        // 6
+        c.setChartType(16);
+        c.setUniformAxis(false);
+        // 7: the X axis.
+        const bool mc = gSolverMode == kSolverMc;
+        ChartAxis& xAxis = c.Axis(0);
+        xAxis.setTitleText(mc ? QStringLiteral("Number of paths run") : QStringLiteral("Asset"));
+        xAxis.setTitleFontSize(8);
+        xAxis.setTitleFontStyle(1);
+        xAxis.setCategoryScaleAuto(true);
+        DoEvents();
+        xAxis.setMinorDivision(1);
+        int chosenDivision = 0;
+        if (mc) {
+            chosenDivision = xAxis.majorDivision();
+            xAxis.setMajorDivision(chosenDivision);
+            if (chosenDivision < 7)
+                xAxis.setMinorDivision(2);
+        } else {
+            xAxis.setMajorDivision(12);
+        }
+        xAxis.setCategoryScaleAuto(false);
+        xAxis.setMinimum(mc ? 0.0 : mAssetGrid[0]);
+        xAxis.setMaximum(mAssetGrid[static_cast<size_t>(n)]);
+        xAxis.setLabelTick(true);
+        xAxis.setIntersectionAuto(false);
+        xAxis.setLabelsInsidePlot(false);
+        xAxis.setTickStyle(0);
+        const double span = xAxis.maximum() - xAxis.minimum();
+        const QChar separator = numberText(1.1).at(1);
+        const QString pattern = xAxisLabelPattern(span, xAxis.maximum(), separator);
+        if (!pattern.isEmpty())
+            xAxis.setLabelFormat(pattern);
+        if (xAxis.maximum() > 1e6 && xAxis.maximum() <= 1e7)
+            xAxis.setMajorDivision(mc ? chosenDivision + 2 : 2);
+        xAxis.setLabelAuto(false);
+        xAxis.setLabelOrientation(0);
+        // 8, 9: the title and the tooltip by kind.
+        c.setTitleLocationType(8);
+        c.setTitleRect(QPoint(3870, 5005), QPoint(5260, 5320));
+        c.setTitleFillColorAuto(false);
+        c.setTitleBrushStyle(1);
+        const PlotLook& look = kLooks[kind >= 1 && kind <= 5 ? kind : 0];
+        c.setTitleText(QString::fromLatin1(look.title));
+        c.setTitleFillColor(look.red, look.green, look.blue);
+        switch (kind) {
+        case 1: {
+            const int p = cboPayoff->currentIndex();
+            const bool noClosedForm =
+                p == 7 || p == 8 || mEarlyExercise ||
+                ((p == 5 || p == 6) &&
+                 (m_inputs.gStrike > m_inputs.gUpBar || m_inputs.gStrike < m_inputs.gDownBar));
+            mChartToolTip = !noClosedForm && mnuBSGrid->isVisible()
+                                ? QStringLiteral("Option premium. Press Ctrl+X to plot the "
+                                                 "numerical solution error.")
+                                : QStringLiteral("Option premium");
+            break;
+        }
+        case 2:
+            mChartToolTip = QStringLiteral("Delta");
+            break;
+        case 3:
+            mChartToolTip = QStringLiteral("Gamma");
+            break;
+        case 4:
+            mChartToolTip = QStringLiteral("Theta");
+            break;
+        case 5:
+            mChartToolTip = QStringLiteral("Vega");
+            break;
+        default:
+            mChartToolTip = QStringLiteral("Option premium numerical solution error");
+            break;
+        }
+        // 10: the Y axis is left to the control.
+        c.setLocationRectMinY(0.0);
+        c.setAutoLayout(false);
+        c.Axis(1).setValueScaleAuto(true);
+        // 11: the X range shown.
+        txtXmax->setText(numberText(mAssetGrid[static_cast<size_t>(n)]));
+        txtXmin->setText(numberText(mAssetGrid[0]));
+        mPlotXMax = mAssetGrid[static_cast<size_t>(n)];
+        mPlotXMin = mAssetGrid[0];
+        // 13
+        mChartDrawn = true;
+        mPlotBoxPlaced = false;
+        mExactBoxPlaced = false;
+    });
+}

@@ -1,0 +1,492 @@
+// The pricer window's contract choice: the payoff, exercise-style and
+// option-type lists, the monitoring check box and the additional-parameters
+// button. cboPayoff_Click is the one place that lays out the input panels;
+// the exercise and monitoring handlers run it after their own changes.
+#include "pricer/frm_options.h"
+
+#include "platform/number_rules.h"
+#include "platform/results_grid.h"
+#include "pricer/click_label.h"
+#include "settings/frmResol.h"
+#include "settings/frmResolMC.h"
+#include "settings/settings_dialogs.h"
+#include "shared/pde_settings.h"
+#include "shared/solver_mode.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+
+using namespace tarvic;
+
+namespace {
+
+// The monitoring / exercise panel's height when shown: 2750 twips.
+constexpr int kBarPanelHeight = 2750 / 15;
+
+const QString kPathStepsTip =
+    QStringLiteral("This will also be the number of time steps used for the paths construction");
+const QString kMoreDigitsTip = QStringLiteral("Click or double-click to see more digits");
+
+void setPeriodsCaption(frmOptions& w, const char* top, const char* bottom)
+{
+    w.lblMonPts->setText(QString::fromLatin1(top));
+    w.lblMonPts2->setText(QString::fromLatin1(bottom));
+}
+
+void showPeriodsBox(frmOptions& w, bool shown)
+{
+    w.txtMonPts->setHidden(!shown);
+    w.lblMonPts->setHidden(!shown);
+    w.lblMonPts2->setHidden(!shown);
+}
+
+void showBarPanel(frmOptions& w)
+{
+    w.picBar->setFixedHeight(kBarPanelHeight);
+    w.picBar->show();
+}
+
+void showUpBarrier(frmOptions& w, bool shown)
+{
+    w.lblUpBar->setHidden(!shown);
+    w.TxtUpBar->setHidden(!shown);
+}
+
+void showDownBarrier(frmOptions& w, bool shown)
+{
+    w.lblDownBar->setHidden(!shown);
+    w.txtDownBar->setHidden(!shown);
+}
+
+void caretToEnd(QLineEdit* box)
+{
+    box->setCursorPosition(static_cast<int>(box->text().size()));
+}
+
+// The finite-difference window lays out and sets up the finite-difference
+// contract, whichever window is in front; a window not told its solver
+// follows the solver mode.
+bool pdeWindow(const frmOptions& w)
+{
+    return w.solverKind() != 0 ? w.solverKind() == kSolverPde : gSolverMode == kSolverPde;
+}
+
+}  // namespace
+
+bool frmOptions::shownInWindow(const QWidget* control) const
+{
+    // Shown as far as the window's own layout goes: the control and every
+    // panel around it, whether or not the window itself is on screen yet.
+    return control->isVisibleTo(this);
+}
+
+void frmOptions::focusBox(QLineEdit* box, bool caretAtEnd)
+{
+    // Only a window on screen hands out the focus; a window that is still
+    // loading or hidden leaves it where it is.
+    if (!Visible() || !shownInWindow(box) || !box->isEnabled())
+        return;
+    box->setFocus();
+    if (caretAtEnd)
+        caretToEnd(box);
+}
+
+// ---------------------------------------------------------------------------
+// Payoff
+
+void frmOptions::cboPayoff_Click()
+{
+    trapped("changing the payoff", [this] {
+        ProductInputs& in = m_inputs;
+        PdeSettings& pde = gPdeSettings;
+        const bool fd = pdeWindow(*this);
+        const int p = cboPayoff->currentIndex();
+        const bool barrier = p >= 1 && p <= 6;
+        const bool asian = p == 7 || p == 8;
+
+        // Barrier flags.
+        if (barrier) {
+            in.gBarrier = true;
+            if (p == 1 || p == 2 || p == 5) {
+                mKnockOut = 1;
+                chkContMon->setEnabled(true);
+            } else {
+                mKnockOut = 0;
+                if (fd) {
+                    // Knock-in barriers are priced under continuous
+                    // monitoring by finite differences.
+                    chkContMon->setEnabled(false);
+                    setCheckValue(chkContMon, true);
+                } else {
+                    chkContMon->setEnabled(true);
+                }
+            }
+        } else {
+            in.gBarrier = false;
+        }
+
+        const bool barPanel = barrier || (!fd && p == 0 && mEarlyExercise);
+        if (barPanel) {
+            picAsian->hide();
+            showBarPanel(*this);
+            lblMonPts->show();
+            if (!fd) {
+                // The paths take their step count from the periods box.
+                lblMonPts2->show();
+                txtMonPts->show();
+            }
+            if (p == 0) {
+                chkContMon->hide();
+                showUpBarrier(*this, false);
+                showDownBarrier(*this, false);
+                if (in.gMonPts > 0)
+                    txtMonPts->setText(QString::number(in.gMonPts));
+                if (shownInWindow(txtMonPts))
+                    focusBox(txtMonPts, true);
+            } else {
+                chkContMon->show();
+                showUpBarrier(*this, true);
+                showDownBarrier(*this, true);
+                setPeriodsCaption(*this, "Num of monitoring/exer-", "cising periods");
+                if (in.gMonPts > 0)
+                    txtMonPts->setText(QString::number(in.gMonPts));
+            }
+            if (p == 1 || p == 3) {
+                showDownBarrier(*this, false);
+                in.gDownBar = 0.0;
+                if (in.gUpBar == 0.0 && shownInWindow(TxtUpBar))
+                    focusBox(TxtUpBar, false);
+            } else if (p == 2 || p == 4) {
+                showUpBarrier(*this, false);
+                in.gUpBar = 0.0;
+                if (in.gDownBar == 0.0 && shownInWindow(txtDownBar))
+                    focusBox(txtDownBar, false);
+            } else if (p == 5 || p == 6) {
+                if (in.gUpBar == 0.0 && shownInWindow(TxtUpBar))
+                    focusBox(TxtUpBar, false);
+                if (in.gDownBar == 0.0 && shownInWindow(txtDownBar))
+                    focusBox(txtDownBar, false);
+            }
+            if (fd && (p == 1 || p == 5)) {
+                frmResol& resol = gFrmResol(this);
+                if (resol.ChkOverMaxS->isChecked())
+                    resol.ChkOverMaxS->setChecked(false);
+            }
+        } else if (asian) {
+            picAsian->show();
+            picBar->hide();
+            if (p == 7) {
+                in.gAsianStrikeType = 0;
+                txtStrike->setEnabled(true);
+                lblStrike->setEnabled(true);
+                if (Val(txtStrike->text()) == 0.0 && !txtAsset->text().isEmpty() &&
+                    txtStrike->isEnabled() && shownInWindow(txtStrike))
+                    focusBox(txtStrike, false);
+            } else {
+                in.gAsianStrikeType = 1;
+                txtStrike->setEnabled(false);
+                txtStrike->setText(QString());
+                lblStrike->setEnabled(false);
+                if (in.gNFixed < 2) {
+                    // The spot is the first fixing of a floating strike.
+                    txtNFixed->setText(QStringLiteral("1"));
+                    if (Val(txtAsset->text()) > 0.0)
+                        txtInitAvg->setText(txtAsset->text());
+                } else {
+                    txtNFixed->setText(QString::number(in.gNFixed));
+                }
+            }
+            if (shownInWindow(txtSmplPoints)) {
+                txtSmplPoints->setToolTip(fd ? QString() : kPathStepsTip);
+                if (Val(txtSmplPoints->text()) == 0.0)
+                    focusBox(txtSmplPoints, false);
+            }
+            in.gUpBar = 0.0;
+            in.gDownBar = 0.0;
+        } else {
+            // Vanilla without the panel.
+            if (fd) {
+                if (cboExercise->currentIndex() == 2)
+                    showBarPanel(*this);
+                else
+                    picBar->hide();
+            }
+            showUpBarrier(*this, false);
+            showDownBarrier(*this, false);
+            picAsian->hide();
+        }
+
+        // Finite-difference settings that the new contract rules out.
+        if (fd) {
+            frmResol& resol = gFrmResol(this);
+            if ((p == 1 || p == 5 || p == 8) && (mContMon || !in.gBarrier)) {
+                resol.chkNonUniGrid->setEnabled(false);
+                resol.chkNonUniGrid->setChecked(p == 8);
+            } else if (p == 7 && mEarlyExercise) {
+                resol.chkNonUniGrid->setEnabled(false);
+                resol.chkNonUniGrid->setChecked(true);
+            } else {
+                resol.chkNonUniGrid->setEnabled(true);
+            }
+            if (p == 1 || p == 5) {
+                if (!chkContMon->isChecked()) {
+                    resol.ChkOverMaxS->setEnabled(true);
+                    resol.chkNonUniGrid->setEnabled(true);
+                } else {
+                    resol.ChkOverMaxS->setEnabled(false);
+                    resol.ChkOverMaxS->setChecked(false);
+                    resol.chkNonUniGrid->setEnabled(false);
+                }
+            } else {
+                resol.ChkOverMaxS->setEnabled(true);
+            }
+        }
+
+        if (asian) {
+            in.gAsian = true;
+            if (p == 8) {
+                in.gFloatingStrike = true;
+                pde.gPlaneSpacing = 1;
+                pde.gPlanesInterp = 1;
+            } else {
+                in.gFloatingStrike = false;
+            }
+            if (fd) {
+                frmResol& resol = gFrmResol(this);
+                resol.cboPlanes->setEnabled(true);
+                resol.lblPlanes->setEnabled(true);
+                resol.setListIndex(resol.cboPlanes, pde.gPlanesInterp);
+                resol.chkMT->setEnabled(true);
+                resol.chkMT->setChecked(true);
+                resol.cboPlaneSpc->setEnabled(true);
+                resol.lblPlaneSpc->setEnabled(true);
+                resol.cboAmerSolver->setEnabled(false);
+                resol.setListIndex(resol.cboAmerSolver, -1);
+                const int spacing = pde.gPlaneSpacing == 1 ? 0 : pde.gPlaneSpacing == 2 ? 1 : 2;
+                resol.setListIndex(resol.cboPlaneSpc, spacing);
+                mnuBS->setVisible(false);
+                mnuBSGrid->setVisible(false);
+                mnuSaveRefSol->setVisible(true);
+                mnuSaveRefSol->setEnabled(false);
+                mnuTheta->setVisible(true);
+            }
+        } else {
+            in.gAsian = false;
+            if (fd) {
+                frmResol& resol = gFrmResol(this);
+                resol.cboPlanes->setEnabled(false);
+                resol.lblPlanes->setEnabled(false);
+                resol.setListIndex(resol.cboPlanes, -1);
+                resol.cboAmerSolver->setEnabled(true);
+                resol.setListIndex(resol.cboAmerSolver, pde.gAmerSolver);
+                resol.chkMT->setEnabled(false);
+                resol.chkMT->setChecked(false);
+                resol.cboPlaneSpc->setEnabled(false);
+                resol.lblPlaneSpc->setEnabled(false);
+                resol.setListIndex(resol.cboPlaneSpc, -1);
+
+                const bool discreteBarrier = in.gBarrier && !mContMon;
+                mnuBS->setVisible(!discreteBarrier);
+                mnuBSGrid->setVisible(!discreteBarrier);
+                mnuTheta->setVisible(discreteBarrier);
+                mnuBS->setEnabled(false);  // until the next successful run
+                mnuBSGrid->setEnabled(false);
+
+                // Rebuild the exercise list, keeping an early-exercise style.
+                const QString style = cboExercise->currentText();
+                fillList(cboExercise, {QStringLiteral("European"), QStringLiteral("American"),
+                                       QStringLiteral("Bermudan")});
+                gRebuildingExercise = true;
+                int index = 0;
+                if (style == QLatin1String("Bermudan"))
+                    index = 2;
+                else if (style == QLatin1String("American"))
+                    index = 1;
+                // The flag must not outlive a failing reselection.
+                struct Reset {
+                    bool& flag;
+                    ~Reset() { flag = false; }
+                } reset{gRebuildingExercise};
+                setListIndex(cboExercise, index);
+            }
+        }
+
+        if (fd && cboExercise->currentIndex() == 2)
+            mnuTheta->setVisible(true);
+        if (p != 8) {
+            txtStrike->setEnabled(true);
+            lblStrike->setEnabled(true);
+        }
+        if (!fd) {
+            if (frmResolMC* resolMC = frmResolMCIfLoaded())
+                resolMC->SetBasisFunctionMenu(this);
+            // A dialog created later fills its list for this payoff itself.
+        }
+        if (!fd && p == 0) {
+            if (mEarlyExercise) {
+                setPeriodsCaption(*this, "Num of exercising", "periods");
+                txtMonPts->setToolTip(kPathStepsTip);
+            } else {
+                setPeriodsCaption(*this, "Number of time", "steps");
+                txtMonPts->setToolTip(QString());
+            }
+            if (Val(txtMonPts->text()) > 1.0)
+                showBarPanel(*this);
+            chkContMon->hide();
+        }
+        if (!fd && lblMonPts->text() != QLatin1String("Number of time"))
+            txtMonPts->setToolTip(kPathStepsTip);
+        if (shownInWindow(txtMonPts) && txtMonPts->text().isEmpty())
+            focusBox(txtMonPts, false);
+
+        in.gInputsChanged = true;
+        lblProgress->clear();
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Exercise style
+
+void frmOptions::cboExercise_Click()
+{
+    trapped("changing the exercise style", [this] {
+        ProductInputs& in = m_inputs;
+        const bool fd = pdeWindow(*this);
+        const bool asianPayoff = cboPayoff->currentIndex() >= 7;
+        const QString style = cboExercise->currentText();
+        const int index = cboExercise->currentIndex();
+
+        in.gInputsChanged = true;
+        lblProgress->clear();
+
+        if (style == QLatin1String("Bermudan") || style == QLatin1String("American")) {
+            mEarlyExercise = true;
+            MSFlexGrid1->setToolTipText(kMoreDigitsTip);
+            if (fd && !asianPayoff) {
+                mnuBS->setEnabled(false);
+                mnuBSGrid->setEnabled(false);
+            }
+            if (index == 2) {
+                showBarPanel(*this);
+                showPeriodsBox(*this, true);
+                if (in.gBarrier) {
+                    chkContMon->show();
+                    if (mContMon)
+                        setPeriodsCaption(*this, "Num of exercising", "periods");
+                    else
+                        setPeriodsCaption(*this, "Num of monitoring/exer-", "cising periods");
+                } else {
+                    chkContMon->hide();
+                    setPeriodsCaption(*this, "Num of exercising", "periods");
+                }
+                if (in.gMonPts > 0)
+                    txtMonPts->setText(QString::number(in.gMonPts));
+                if (txtMonPts->text().isEmpty() && shownInWindow(cboExercise))
+                    focusBox(txtMonPts, true);
+            } else if (!in.gBarrier || mContMon) {
+                // No monitoring dates to enter for American exercise. The
+                // Monte Carlo paths always need their step count, so the box
+                // stays there; the payoff handler lays it out.
+                if (fd)
+                    showPeriodsBox(*this, false);
+            } else {
+                showPeriodsBox(*this, true);
+                setPeriodsCaption(*this, "Num of monitoring", "periods");
+            }
+        } else {
+            mEarlyExercise = false;
+            MSFlexGrid1->setToolTipText(kMoreDigitsTip + QLatin1Char('.'));
+            if (lblProgress->text() == QLatin1String("Ready")) {
+                mnuBS->setEnabled(true);
+                mnuBSGrid->setEnabled(true);
+            }
+            if (fd && !asianPayoff) {
+                if (in.gBarrier && mContMon) {
+                    showPeriodsBox(*this, false);
+                } else {
+                    showPeriodsBox(*this, true);
+                    setPeriodsCaption(*this, "Num of monitoring", "periods");
+                }
+            }
+        }
+
+        if (!gRebuildingExercise) {
+            cboPayoff_Click();
+            if (cboExercise->currentText() == QLatin1String("Bermudan") &&
+                shownInWindow(txtMonPts) && txtMonPts->text().isEmpty())
+                focusBox(txtMonPts, false);
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Option type
+
+void frmOptions::cboOptions_Click()
+{
+    // The option type itself is read from the list at Calculate.
+    m_inputs.gInputsChanged = true;
+    lblProgress->clear();
+}
+
+// ---------------------------------------------------------------------------
+// Monitoring
+
+void frmOptions::chkContMon_Click()
+{
+    trapped("specifying the continuous monitoring correction", [this] {
+        ProductInputs& in = m_inputs;
+        const bool checked = chkContMon->isChecked();
+        in.gInputsChanged = checked != mContMon;
+        lblProgress->clear();
+        in.gDiscreteMon = !checked;
+        mContMon = checked;
+
+        if (!pdeWindow(*this))
+            return;
+        cboPayoff_Click();
+        const bool bermudan = cboExercise->currentText() == QLatin1String("Bermudan");
+        if (checked) {
+            if (bermudan) {
+                showPeriodsBox(*this, true);
+                setPeriodsCaption(*this, "Num of exercising", "periods");
+                mnuTheta->setVisible(true);
+            } else {
+                mnuTheta->setVisible(false);
+                showPeriodsBox(*this, false);
+            }
+        } else {
+            showPeriodsBox(*this, true);
+            if (bermudan)
+                setPeriodsCaption(*this, "Num of monitoring/exer-", "cising periods");
+            else
+                setPeriodsCaption(*this, "Num of monitoring", "periods");
+            mnuTheta->setVisible(true);
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Additional parameters: the Monte Carlo time steps of a vanilla European
+
+void frmOptions::lblAdditionalParams_Click()
+{
+    trapped("clicking on the additional parameters button", [this] {
+        if (pdeWindow(*this) || cboPayoff->currentIndex() != 0 || mEarlyExercise)
+            return;
+        if (picBar->isHidden()) {
+            showBarPanel(*this);
+            setPeriodsCaption(*this, "Number of time", "steps");
+            chkContMon->hide();
+            if (txtMonPts->text().isEmpty())
+                txtMonPts->setText(QStringLiteral("1"));
+            focusBox(txtMonPts, true);
+        } else {
+            picBar->hide();
+        }
+    });
+}

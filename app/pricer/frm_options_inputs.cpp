@@ -1,0 +1,558 @@
+// The pricer window's input boxes: which keys each box takes, what each box
+// stores while it is edited, the focus rules that repair empty or impossible
+// entries, the live spot row after a finite-difference run, and the bounds
+// of the settled fixings' average.
+#include "pricer/frm_options.h"
+
+#include "platform/message_box.h"
+#include "platform/number_rules.h"
+#include "platform/results_grid.h"
+#include "platform/runtime_error.h"
+#include "shared/solver_mode.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+
+using namespace tarvic;
+
+namespace {
+
+constexpr int kBackspace = 8;
+
+// The key, got-focus and lost-focus handlers of one box. Each typed
+// character (and Backspace) goes to the key handler first; a handler that
+// sets the code to 0 drops the key, which beeps. Keys with no printable
+// character (Enter, Esc, Tab) and Ctrl combinations pass untouched. Pasted
+// text does not come through here: the runs check the values again.
+class BoxEvents : public QObject {
+public:
+    BoxEvents(QLineEdit* box, std::function<void(int&)> keyPress)
+        : QObject(box), m_keyPress(std::move(keyPress))
+    {
+        box->installEventFilter(this);
+    }
+    std::function<void()> gotFocus;
+    std::function<void()> lostFocus;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const QString text = key->text();
+            if (!m_keyPress || text.isEmpty())
+                break;
+            // Ctrl combinations are commands (select all, copy, paste), not
+            // typing; Ctrl with Alt is AltGr typing a character.
+            const Qt::KeyboardModifiers mods = key->modifiers();
+            if ((mods & (Qt::ControlModifier | Qt::MetaModifier)) && !(mods & Qt::AltModifier))
+                break;
+            const int code = text.at(0).unicode();
+            if (code != kBackspace && (code < 32 || code == 127))
+                break;
+            int typed = code;
+            m_keyPress(typed);
+            if (typed == 0) {
+                Beep();
+                return true;
+            }
+            break;
+        }
+        case QEvent::FocusIn:
+        case QEvent::FocusOut: {
+            const std::function<void()>& handler =
+                event->type() == QEvent::FocusIn ? gotFocus : lostFocus;
+            if (!handler || m_dispatching)
+                break;
+            // Switching to another program, or a context menu over the
+            // box, takes the focus only for a while: no handler runs.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+                break;
+            // The box takes or gives up the focus first (a tabbed-to box
+            // selects its text), then the handler runs.
+            const std::function<void()> run = handler;
+            m_dispatching = true;
+            QCoreApplication::sendEvent(watched, event);
+            m_dispatching = false;
+            run();
+            return true;
+        }
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(int&)> m_keyPress;
+    bool m_dispatching = false;
+};
+
+// The shared key rule: digits and Backspace, plus "." and "-" where allowed.
+bool acceptKey(int& keyAscii, bool point, bool minus)
+{
+    const bool ok = (keyAscii >= '0' && keyAscii <= '9') || keyAscii == kBackspace ||
+                    (point && keyAscii == '.') || (minus && keyAscii == '-');
+    if (!ok)
+        keyAscii = 0;
+    return ok;
+}
+
+void caretToStart(QLineEdit* box)
+{
+    box->setCursorPosition(0);
+}
+
+void caretToEnd(QLineEdit* box)
+{
+    box->setCursorPosition(static_cast<int>(box->text().size()));
+}
+
+// Floating-point faults raise the runtime's errors rather than giving
+// infinities: 0 / 0 and overflow are error 6, x / 0 error 11.
+double finiteOrRaise(double value)
+{
+    if (!std::isfinite(value))
+        RaiseError(kErrOverflow, QStringLiteral("Overflow"));
+    return value;
+}
+
+double divide(double a, double b)
+{
+    if (b == 0.0) {
+        if (a == 0.0)
+            RaiseError(kErrOverflow, QStringLiteral("Overflow"));
+        RaiseError(kErrDivisionByZero, QStringLiteral("Division by zero"));
+    }
+    return finiteOrRaise(a / b);
+}
+
+double squareRoot(double value)
+{
+    if (value < 0.0)
+        RaiseError(5, QStringLiteral("Invalid procedure call or argument"));
+    return std::sqrt(value);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Binding, at construction
+
+void frmOptions::bindInputFields()
+{
+    struct Box {
+        QLineEdit* box;
+        void (frmOptions::*keyPress)(int&);
+    };
+    const Box boxes[] = {
+        {txtAsset, &frmOptions::txtAsset_KeyPress},
+        {txtStrike, &frmOptions::txtStrike_KeyPress},
+        {txtVol, &frmOptions::txtVol_KeyPress},
+        {txtIntRate, &frmOptions::txtIntRate_KeyPress},
+        {txtDiv, &frmOptions::txtDiv_KeyPress},
+        {txtExpi, &frmOptions::txtExpi_KeyPress},
+        {TxtUpBar, &frmOptions::TxtUpBar_KeyPress},
+        {txtDownBar, &frmOptions::txtDownBar_KeyPress},
+        {txtMonPts, &frmOptions::txtMonPts_KeyPress},
+        {txtSmplstart, &frmOptions::txtSmplstart_KeyPress},
+        {txtNFixed, &frmOptions::txtNFixed_KeyPress},
+        {txtSmplPoints, &frmOptions::txtSmplPoints_KeyPress},
+        {txtInitAvg, &frmOptions::txtInitAvg_KeyPress},
+        {txtMCExact, &frmOptions::txtMCExact_KeyPress},
+        {txtXmin, &frmOptions::txtXmin_KeyPress},
+        {txtXmax, &frmOptions::txtXmax_KeyPress},
+        {txtYmin, &frmOptions::txtYmin_KeyPress},
+        {txtYmax, &frmOptions::txtYmax_KeyPress},
+    };
+    QHash<QLineEdit*, BoxEvents*> events;
+    for (const Box& b : boxes) {
+        const auto handler = b.keyPress;
+        events.insert(b.box, new BoxEvents(b.box, [this, handler](int& k) { (this->*handler)(k); }));
+    }
+
+    const std::pair<QLineEdit*, void (frmOptions::*)()> changes[] = {
+        {txtAsset, &frmOptions::txtAsset_Change},
+        {txtDiv, &frmOptions::txtDiv_Change},
+        {TxtUpBar, &frmOptions::TxtUpBar_Change},
+        {txtDownBar, &frmOptions::txtDownBar_Change},
+        {txtMonPts, &frmOptions::txtMonPts_Change},
+        {txtNFixed, &frmOptions::txtNFixed_Change},
+        {txtSmplPoints, &frmOptions::txtSmplPoints_Change},
+        {txtInitAvg, &frmOptions::txtInitAvg_Change},
+    };
+    for (const auto& c : changes) {
+        const auto handler = c.second;
+        connect(c.first, &QLineEdit::textChanged, this, [this, handler] { (this->*handler)(); });
+    }
+
+    const std::pair<QLineEdit*, void (frmOptions::*)()> gotFocus[] = {
+        {txtNFixed, &frmOptions::txtNFixed_GotFocus},
+        {txtInitAvg, &frmOptions::txtInitAvg_GotFocus},
+    };
+    for (const auto& g : gotFocus) {
+        const auto handler = g.second;
+        events.value(g.first)->gotFocus = [this, handler] { (this->*handler)(); };
+    }
+
+    const std::pair<QLineEdit*, void (frmOptions::*)()> lostFocus[] = {
+        {txtAsset, &frmOptions::txtAsset_LostFocus},
+        {txtStrike, &frmOptions::txtStrike_LostFocus},
+        {txtVol, &frmOptions::txtVol_LostFocus},
+        {txtIntRate, &frmOptions::txtIntRate_LostFocus},
+        {txtDiv, &frmOptions::txtDiv_LostFocus},
+        {txtExpi, &frmOptions::txtExpi_LostFocus},
+        {TxtUpBar, &frmOptions::TxtUpBar_LostFocus},
+        {txtDownBar, &frmOptions::txtDownBar_LostFocus},
+        {txtMonPts, &frmOptions::txtMonPts_LostFocus},
+        {txtNFixed, &frmOptions::txtNFixed_LostFocus},
+        {txtInitAvg, &frmOptions::txtInitAvg_LostFocus},
+    };
+    for (const auto& l : lostFocus) {
+        const auto handler = l.second;
+        events.value(l.first)->lostFocus = [this, handler] { (this->*handler)(); };
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Key filters
+
+void frmOptions::markInputsChanged()
+{
+    m_inputs.gInputsChanged = true;
+    lblProgress->clear();
+}
+
+void frmOptions::txtAsset_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, true, false);
+}
+
+void frmOptions::txtStrike_KeyPress(int& keyAscii)
+{
+    if (acceptKey(keyAscii, true, false))
+        markInputsChanged();
+}
+
+void frmOptions::txtVol_KeyPress(int& keyAscii)
+{
+    if (acceptKey(keyAscii, true, false))
+        markInputsChanged();
+}
+
+void frmOptions::txtIntRate_KeyPress(int& keyAscii)
+{
+    if (acceptKey(keyAscii, true, false))
+        markInputsChanged();
+}
+
+void frmOptions::txtDiv_KeyPress(int& keyAscii)
+{
+    if (acceptKey(keyAscii, true, true))
+        markInputsChanged();
+}
+
+void frmOptions::txtExpi_KeyPress(int& keyAscii)
+{
+    if (acceptKey(keyAscii, true, false))
+        markInputsChanged();
+}
+
+void frmOptions::TxtUpBar_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, true, false);
+}
+
+void frmOptions::txtDownBar_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, true, false);
+}
+
+void frmOptions::txtInitAvg_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, true, false);
+}
+
+void frmOptions::txtSmplstart_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, true, true);
+}
+
+void frmOptions::txtMonPts_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, false, false);
+}
+
+void frmOptions::txtNFixed_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, false, false);
+}
+
+void frmOptions::txtSmplPoints_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, false, false);
+}
+
+void frmOptions::txtMCExact_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, true, false);
+}
+
+void frmOptions::txtXmin_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, true, false);
+}
+
+void frmOptions::txtXmax_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, true, false);
+}
+
+void frmOptions::txtYmin_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, true, true);
+}
+
+void frmOptions::txtYmax_KeyPress(int& keyAscii)
+{
+    acceptKey(keyAscii, true, true);
+}
+
+// ---------------------------------------------------------------------------
+// Change handlers
+
+double frmOptions::storedAt(int row, int col) const
+{
+    if (row < 0 || row >= kStoreRows || col < 0 || col >= kStoreColumns)
+        RaiseError(kErrSubscript, QStringLiteral("Subscript out of range"));
+    if (static_cast<size_t>(row) >= mSolution.size())
+        return 0.0;  // nothing stored yet
+    return mSolution[static_cast<size_t>(row)][static_cast<size_t>(col)];
+}
+
+void frmOptions::txtAsset_Change()
+{
+    trapped("changing the asset", [this] {
+        ProductInputs& in = m_inputs;
+        in.gAsset = Val(txtAsset->text());
+        // Editing the spot never marks the inputs changed; while the
+        // finite-difference results on show still match the inputs, the
+        // spot row follows the new spot.
+        if (mGridStep == 0.0 || in.gInputsChanged || gSolverMode != kSolverPde)
+            return;
+        Interpolation();
+        const int n = mLastIndex;
+        ResultsGrid& grid = *MSFlexGrid1;
+        grid.setRows(n + 3);
+        const QString format = QStringLiteral("#####0.00000");
+        const double top = storedAt(n, 0);
+        const double figures[6] = {in.gAsset > top ? top : in.gAsset,
+                                   mSpotValue,
+                                   mSpotDelta,
+                                   mSpotGamma,
+                                   mSpotTheta,
+                                   mSpotVega};
+        grid.setRow(1);
+        for (int col = 0; col < 6; ++col) {
+            grid.setCol(col);
+            grid.setText(formatNumber(figures[col], format));
+        }
+        if (Val(txtAsset->text()) != in.gAsset)
+            txtAsset->setText(numberText(in.gAsset));
+    });
+}
+
+void frmOptions::txtDiv_Change()
+{
+    markInputsChanged();
+}
+
+void frmOptions::TxtUpBar_Change()
+{
+    // An emptied box leaves the barrier as it was.
+    if (TxtUpBar->text().isEmpty())
+        return;
+    m_inputs.gUpBar = Val(TxtUpBar->text());
+    markInputsChanged();
+}
+
+void frmOptions::txtDownBar_Change()
+{
+    if (txtDownBar->text().isEmpty())
+        return;
+    m_inputs.gDownBar = Val(txtDownBar->text());
+    markInputsChanged();
+}
+
+void frmOptions::txtMonPts_Change()
+{
+    m_inputs.gMonPts = wholeNumber32(Val(txtMonPts->text()));
+    markInputsChanged();
+}
+
+void frmOptions::txtNFixed_Change()
+{
+    m_inputs.gNFixed = wholeNumber32(Val(txtNFixed->text()));
+}
+
+void frmOptions::txtSmplPoints_Change()
+{
+    m_inputs.gSmplPoints = wholeNumber32(Val(txtSmplPoints->text()));
+}
+
+void frmOptions::txtInitAvg_Change()
+{
+    m_inputs.gInitAvg = Val(txtInitAvg->text());
+}
+
+// ---------------------------------------------------------------------------
+// Focus rules
+
+void frmOptions::txtNFixed_GotFocus()
+{
+    caretToEnd(txtNFixed);
+}
+
+void frmOptions::txtInitAvg_GotFocus()
+{
+    caretToEnd(txtInitAvg);
+}
+
+void frmOptions::txtAsset_LostFocus()
+{
+    caretToStart(txtAsset);
+    if (gSolverMode != kSolverPde)
+        return;
+    // A spot above the grid takes the top node and its figures; the box
+    // keeps what was typed.
+    const int n = mLastIndex;
+    const double top = storedAt(n, 0);
+    if (m_inputs.gAsset > top) {
+        m_inputs.gAsset = top;
+        mSpotValue = storedAt(n, 1);
+        mSpotDelta = storedAt(n, 2);
+        mSpotGamma = storedAt(n, 3);
+        mSpotTheta = storedAt(n, 4);
+        mSpotVega = storedAt(n, 5);
+    }
+}
+
+void frmOptions::txtStrike_LostFocus()
+{
+    caretToStart(txtStrike);
+}
+
+void frmOptions::txtVol_LostFocus()
+{
+    caretToStart(txtVol);
+}
+
+void frmOptions::txtIntRate_LostFocus()
+{
+    caretToStart(txtIntRate);
+}
+
+void frmOptions::txtDiv_LostFocus()
+{
+    caretToStart(txtDiv);
+}
+
+void frmOptions::txtExpi_LostFocus()
+{
+    caretToStart(txtExpi);
+}
+
+void frmOptions::TxtUpBar_LostFocus()
+{
+    caretToStart(TxtUpBar);
+}
+
+void frmOptions::txtDownBar_LostFocus()
+{
+    caretToStart(txtDownBar);
+}
+
+void frmOptions::txtMonPts_LostFocus()
+{
+    // There is at least one period from now to expiry.
+    if (txtMonPts->text().isEmpty() || Val(txtMonPts->text()) == 0.0)
+        txtMonPts->setText(QStringLiteral("1"));
+}
+
+void frmOptions::txtNFixed_LostFocus()
+{
+    ProductInputs& in = m_inputs;
+    const double value = Val(txtNFixed->text());
+    if (value != in.gNFixed) {
+        in.gNFixed = wholeNumber32(value);
+        markInputsChanged();
+    }
+    if (in.gNFixed < 1 && cboPayoff->currentIndex() == 8) {
+        // The spot is always the first fixing of a floating strike.
+        in.gNFixed = 1;
+        txtNFixed->setText(QStringLiteral("1"));
+        in.gInitAvg = Val(txtAsset->text());
+        txtInitAvg->setText(txtAsset->text());
+    }
+}
+
+void frmOptions::txtInitAvg_LostFocus()
+{
+    caretToStart(txtInitAvg);
+    ProductInputs& in = m_inputs;
+    const double value = Val(txtInitAvg->text());
+    if (in.gNFixed >= 1 && value != in.gInitAvg) {
+        in.gInitAvg = value;
+        markInputsChanged();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Bounds of the settled fixings' average
+
+void frmOptions::GetInitAvgLimits(double& lower, double& upper)
+{
+    trapped("checking whether the initial average is within the allowed limits", [&] {
+        const ProductInputs& in = m_inputs;
+        const double s = in.gAsset;
+        const double sigma = in.gVol;
+        const double drift = in.gIntRate - sigma * sigma / 2.0;
+        const int64_t remaining = static_cast<int64_t>(in.gSmplPoints) - in.gNFixed;
+        if (remaining < INT32_MIN || remaining > INT32_MAX)
+            RaiseError(kErrOverflow, QStringLiteral("Overflow"));
+        const int32_t n = in.gNFixed;
+        // The fixings are counted with a 16-bit index.
+        if (n - 1 >= 32767)
+            RaiseError(kErrOverflow, QStringLiteral("Overflow"));
+        const double dt = divide(in.gExpiry, static_cast<double>(remaining));
+
+        // Looking back from today's spot, five standard deviations either
+        // way, with the fixings spaced as the remaining ones.
+        auto sum = [&](double spread) {
+            double total = s;
+            for (int i = 1; i <= n - 1; ++i) {
+                const double t = i * dt;
+                total = finiteOrRaise(total + finiteOrRaise(s * std::exp(-drift * t + spread * sigma * squareRoot(t))));
+            }
+            return total;
+        };
+        const double lowerSum = sum(-5.0);
+        lower = divide(lowerSum, n);
+        lower = roundHalfEven(finiteOrRaise((divide(lower, s) + 0.0001) * 10000.0)) * s / 10000.0;
+        const double upperSum = sum(5.0);
+        upper = roundHalfEven(finiteOrRaise((divide(divide(upperSum, n), s) + 0.0001) * 10000.0)) * s /
+                10000.0;
+    });
+}

@@ -1,0 +1,698 @@
+// The finite-difference run of the pricer window: Calculate, the input
+// checks, the library call and the display of a successful run.
+#include "pricer/frm_options.h"
+
+#include "platform/chart.h"
+#include "platform/control_look.h"
+#include "platform/dialog_show.h"
+#include "platform/message_box.h"
+#include "platform/number_rules.h"
+#include "platform/results_grid.h"
+#include "platform/runtime_error.h"
+#include "platform/system_services.h"
+#include "platform/tarvic_library.h"
+#include "pricer/plot_rules.h"
+#include "settings/frmResol.h"
+#include "settings/settings_dialogs.h"
+#include "shared/pde_settings.h"
+#include "shared/solver_mode.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+
+#include <QApplication>
+#include <QPointer>
+
+#include <algorithm>
+
+using namespace tarvic;
+
+namespace {
+
+constexpr int32_t kMaxNodeIndex = 50000;
+constexpr uint32_t kRed = 0xC0;      // &HC0
+constexpr uint32_t kGreen = 0xC000;  // &HC000
+const QString kCrLf = QStringLiteral("\r\n");
+
+bool hasUpBarrier(int p)
+{
+    return p == 1 || p == 3 || p == 5 || p == 6;
+}
+bool hasDownBarrier(int p)
+{
+    return p == 2 || p == 4 || p == 5 || p == 6;
+}
+bool isDouble(int p)
+{
+    return p == 5 || p == 6;
+}
+bool isAsian(int p)
+{
+    return p == 7 || p == 8;
+}
+
+void caretToEnd(QLineEdit* box)
+{
+    box->setCursorPosition(static_cast<int>(box->text().size()));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Calculate
+
+void frmOptions::cmdCalc_Click()
+{
+    // A second press while a run lets events through must not start another.
+    if (runInProgress())
+        return;
+    if (gSolverMode == kSolverPde)
+        CalculatePDE();
+    // The Monte Carlo run is not part of this window yet.
+}
+
+void frmOptions::CalculatePDE()
+{
+    if (runInProgress())
+        return;
+    RunTrapped(
+        [this] {
+            if (checkPdeInputs())
+                runPdeSolver();
+        },
+        [this] {
+            if (Err().Number == kErrGridInvalidRow)
+                return;
+            lblProgress->setText(QStringLiteral("Failed"));
+            ReportError(QStringLiteral("solving for the option price"));
+        });
+    // A close that came in while the run let events through happens now.
+    const int deferred = m_deferredClose;
+    m_deferredClose = 0;
+    if (deferred == 2) {
+        Unload();
+    } else if (deferred == 1) {
+        if (QMdiSubWindow* frame = subWindow())
+            frame->close();
+        else
+            close();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The input checks. Each stop leaves what was read in the shared state.
+
+bool frmOptions::checkPdeInputs()
+{
+    ProductInputs& in = m_inputs;
+    PdeSettings& s = gPdeSettings;
+
+    // Reading, in this order.
+    in.gAsset = Val(txtAsset->text());
+    in.gStrike = Val(txtStrike->text());
+    in.gVol = Val(txtVol->text()) / 100.0;
+    in.gIntRate = Val(txtIntRate->text()) / 100.0;
+    in.gDiv = Val(txtDiv->text()) / 100.0;
+    in.gExpiry = Val(txtExpi->text());
+    frmResol& resol = gFrmResol(this);
+    s.gGridSize = wholeNumber32(Val(resol.txtNoA->text()));
+    s.gTimeSteps = wholeNumber32(Val(resol.txtTS->text()));
+    in.gSmplPoints = wholeNumber32(Val(txtSmplPoints->text()));
+    in.gInitAvg = Val(txtInitAvg->text());
+    in.gSmplStart = Val(txtSmplstart->text());
+    in.gNFixed = wholeNumber32(Val(txtNFixed->text()));
+    mOptionType = cboOptions->currentIndex();
+    mPayoff = cboPayoff->currentIndex();
+    s.gNonUniGrid = resol.chkNonUniGrid->isChecked();
+    in.gUpBar = TxtUpBar->isHidden() ? 0.0 : Val(TxtUpBar->text());
+    in.gDownBar = txtDownBar->isHidden() ? 0.0 : Val(txtDownBar->text());
+
+    if (in.gInputsChanged) {
+        mRefValue.assign(2, 0.0);
+        mRefAsset.assign(2, 0.0);
+    }
+
+    const auto P = [this] { return cboPayoff->currentIndex(); };
+    const double K = in.gStrike;
+    const double S = in.gAsset;
+    const double U = in.gUpBar;
+    const double D = in.gDownBar;
+    const int32_t N = s.gGridSize;
+    const bool maxChecked = resol.ChkOverMaxS->isChecked();
+
+    const auto box = [this](const QString& text, const QString& title) {
+        MsgBox(text, MsgIcon::Exclamation, MsgButtons::OKOnly, title, this);
+    };
+    // Message, then the box emptied (when asked) and focused; the run stops.
+    const auto refuse = [&](const QString& text, const QString& title, QLineEdit* field,
+                            bool clear) {
+        box(text, title);
+        if (clear)
+            field->clear();
+        field->setFocus();
+        return false;
+    };
+    // Message, then the box focused and reset; the run stops.
+    const auto resetAndStop = [&](const QString& text, QLineEdit* field, const QString& value,
+                                  bool caret) {
+        box(text, QStringLiteral("Invalid Input"));
+        field->setFocus();
+        field->setText(value);
+        if (caret)
+            caretToEnd(field);
+        return false;
+    };
+    const auto resetMaxS = [&](const QString& sentence, double value) {
+        box(sentence + kCrLf + QStringLiteral("Resetting to ") + numberText(value) +
+                QStringLiteral("."),
+            QStringLiteral("Invalid Input"));
+        resol.txtMaxS->setText(numberText(value));
+    };
+    const auto divide = [](double a, int32_t b) {
+        if (b == 0)
+            RaiseError(kErrDivisionByZero, QStringLiteral("Division by zero"));
+        return a / b;
+    };
+    // The fixings still to come; a difference beyond 32 bits overflows.
+    const auto fixingsLeft = [&in] {
+        const int64_t left = int64_t{in.gSmplPoints} - int64_t{in.gNFixed};
+        if (left > INT32_MAX || left < INT32_MIN)
+            RaiseError(kErrOverflow, QStringLiteral("Overflow"));
+        return static_cast<int32_t>(left);
+    };
+
+    // Pasted text passes the key filters: a negative or non-numeric spot
+    // never reaches the library.
+    if (S < 0.0 || (!txtAsset->text().isEmpty() && !startsWithNumber(txtAsset->text())))
+        return refuse(QStringLiteral("Please enter a non-zero initial asset level."),
+                      QStringLiteral("Invalid input"), txtAsset, true);
+    // 1 (a negative strike is refused as well)
+    if (K <= 0.0 && P() != 8)
+        return refuse(QStringLiteral("Please enter a non-zero strike."),
+                      QStringLiteral("Invalid input"), txtStrike, true);
+    // 2 to 7
+    if (in.gIntRate > 0.5)
+        return refuse(QStringLiteral("Please enter an interest rate that does not exceed 50%."),
+                      QStringLiteral("Invalid input"), txtIntRate, true);
+    if (in.gDiv > 0.5)
+        return refuse(QStringLiteral("Please enter a dividend yield that does not exceed 50%."),
+                      QStringLiteral("Invalid input"), txtDiv, true);
+    if (K > 10000.0)
+        return refuse(QStringLiteral("Please enter an option strike that does not exceed 10000."),
+                      QStringLiteral("Invalid input"), txtStrike, true);
+    if (in.gExpiry > 2.0 || in.gExpiry < 0.0001)
+        return refuse(QStringLiteral("Please enter a time to expiry between 0.0001 and 2Y."),
+                      QStringLiteral("Unsupported input value"), txtExpi, true);
+    if (in.gVol > 1.0)
+        return refuse(QStringLiteral("The volatility cannot exceed 100%. "),
+                      QStringLiteral("Unsupported input value"), txtVol, true);
+    if (in.gVol < 0.03)
+        return refuse(QStringLiteral("The volatility cannot be less than 3%."),
+                      QStringLiteral("Unsupported input value"), txtVol, true);
+    // 8
+    if (Val(resol.txtTS->text()) < 10) {
+        box(QStringLiteral("The number of time steps must be at least 10.") + kCrLf +
+                QStringLiteral("Change the numerical resolution setting."),
+            QStringLiteral("Invalid unput"));
+        resol.showModalFor(this);
+        return false;
+    }
+
+    // 9 to 12: one chain; "too close" ends it.
+    if (isDouble(P()) && D >= U) {
+        box(QStringLiteral("The up barrier must be greater than the down barrier."),
+            QStringLiteral("Invalid Input"));
+        TxtUpBar->setFocus();
+        return false;
+    }
+    const double step = divide(K, N);
+    if (!isDouble(P()) && !s.gNonUniGrid &&
+        ((K < U && step > U - K) || (K > D && step > K - D))) {
+        box(QStringLiteral("The strike and barrier are too close. The resolution will be increased."),
+            QStringLiteral("Invalid Input"));
+    } else if (hasDownBarrier(P()) && (txtDownBar->text().isEmpty() || D == 0.0)) {
+        box(QStringLiteral("Please enter a non-zero down barrier value."),
+            QStringLiteral("Invalid Input"));
+        txtDownBar->setFocus();
+        return false;
+    } else if (hasDownBarrier(P()) && (D / K > 5.0 || K / D > 10.0)) {
+        box(QStringLiteral("The down barrier value is outside the allowed range for the given strike."),
+            QStringLiteral("Invalid Input"));
+        txtDownBar->setFocus();
+        return false;
+    }
+    // 13 to 15, for every payoff that has periods or fixings (down barriers
+    // and strikes close to a barrier included).
+    const bool bermudan = cboExercise->currentText() == QLatin1String("Bermudan");
+    if (P() <= 6 && bermudan && Val(txtMonPts->text()) < 1)
+        return resetAndStop(QStringLiteral("There is at least one exercising period (from now to "
+                                           "maturity). Resetting to 1."),
+                            txtMonPts, QStringLiteral("1"), true);
+    if (P() <= 6 && bermudan && Val(txtMonPts->text()) > 5000)
+        return resetAndStop(QStringLiteral("The maximum allowed number of exercising periods is "
+                                           "5000. Resetting to 5000."),
+                            txtMonPts, QStringLiteral("5000"), true);
+    if (in.gAsian && Val(txtSmplPoints->text()) > 5000)
+        return resetAndStop(QStringLiteral("The maximum allowed number of fixings (observations) "
+                                           "is 5000. Resetting to 5000."),
+                            txtSmplPoints, QStringLiteral("5000"), false);
+
+    // 16, 17
+    if (hasUpBarrier(P()) && (TxtUpBar->text().isEmpty() || U == 0.0)) {
+        box(QStringLiteral("Please enter a non-zero up barrier value."),
+            QStringLiteral("Invalid Input"));
+        TxtUpBar->setFocus();
+        return false;
+    }
+    if (hasUpBarrier(P())) {
+        const double ratio = U / K;
+        const bool outside = mContMon ? (ratio < 0.001 || ratio > 40.0)
+                                      : (ratio < 0.1 || ratio > 5.0);
+        if (outside) {
+            box(QStringLiteral("The up barrier value is too small or too large for the given "
+                               "option strike."),
+                QStringLiteral("Invalid Input"));
+            TxtUpBar->setFocus();
+            return false;
+        }
+    }
+    // 18, 19
+    if (maxChecked && (P() == 2 || P() == 4) && s.gMaxS <= D) {
+        box(QStringLiteral("The maximum grid asset value must be greater than the down barrier.") +
+                kCrLf + QStringLiteral("Press F2 to enter a larger maximum grid asset value"),
+            QStringLiteral("Cannot create grid"));
+        return false;
+    }
+    if (maxChecked && (P() == 2 || P() == 4) && 3.0 * step > s.gMaxS - D) {
+        box(QStringLiteral("The maximum grid asset value is too close to the down barrier.") +
+                kCrLf +
+                QStringLiteral("Press F2 to enter a larger maximum grid asset value, or increase "
+                               "the grid resolution"),
+            QStringLiteral("Cannot create grid"));
+        return false;
+    }
+    // 20, 21
+    if (P() != 8 && resol.ChkOverMaxS->isChecked() && P() != 1 && P() != 5) {
+        if (s.gMaxS / K < 2.0)
+            resetMaxS(QStringLiteral("The maximum grid asset value must be at least 2*Strike."),
+                      2.0 * K);
+        else if (s.gMaxS / K > 30.0)
+            resetMaxS(QStringLiteral("The maximum grid asset value must be less than 30*Strike."),
+                      30.0 * K);
+    }
+    // 22 to 24
+    if (P() == 8) {
+        if (S <= 0.0) {
+            box(QStringLiteral("You must provide the current asset price."),
+                QStringLiteral("Invalid Input"));
+            txtAsset->setFocus();
+            return false;
+        }
+        if (resol.ChkOverMaxS->isChecked()) {
+            if (s.gMaxS / S < 3.0)
+                resetMaxS(QStringLiteral("The maximum grid asset value must be at least 3*Asset."),
+                          3.0 * S);
+            else if (s.gMaxS / S > 30.0)
+                resetMaxS(QStringLiteral("The maximum grid asset value must be less than 30*Asset."),
+                          30.0 * S);
+        }
+    }
+    // 25, 26
+    if (in.gBarrier && !mContMon) {
+        if (resol.ChkOverMaxS->isChecked() && U > 0.0 && s.gMaxS / U < 1.5)
+            resetMaxS(QStringLiteral("The maximum grid asset value must be at least 1.5*[Up Barrier]."),
+                      1.5 * U);
+        if (Val(txtMonPts->text()) < 1)
+            return resetAndStop(QStringLiteral("There is at least one monitoring period (from now "
+                                               "to maturity). Resetting to 1."),
+                                txtMonPts, QStringLiteral("1"), true);
+    }
+
+    // 27, 28 and 32: the fixings counts (made again after a reset of the
+    // settled fixings below).
+    const auto fixingsCountsFail = [&] {
+        if (isAsian(P()) && in.gSmplPoints == 0) {
+            box(QStringLiteral("Please enter a positive number of fixings (observations)."),
+                QStringLiteral("Invalid Input"));
+            txtSmplPoints->setFocus();
+            return true;
+        }
+        if (isAsian(P()) && fixingsLeft() < 1) {
+            box(QStringLiteral("The number of settled fixings (observations) must be less than "
+                               "the total number of fixings."),
+                QStringLiteral("Invalid Input"));
+            txtNFixed->setFocus();
+            return true;
+        }
+        return false;
+    };
+    const auto runningAverageFails = [&] {
+        if (in.gAsian && in.gSmplPoints * in.gExpiry / fixingsLeft() > 10.0) {
+            box(QStringLiteral("The program assumes equally spaced observation(fixing)dates with "
+                               "an observation period of: [Time to expiry] / [Total number of "
+                               "fixings - Number of settled fixings]. In this case it implies an "
+                               "average that is running for more than 10 years. Please reduce "
+                               "the number of settled fixings."),
+                QStringLiteral("Unsupported input value"));
+            txtNFixed->setFocus();
+            return true;
+        }
+        return false;
+    };
+    if (fixingsCountsFail())
+        return false;
+    // 29, 30
+    if (P() == 7 && in.gInitAvg > 5.0 * K) {
+        box(QStringLiteral("The settled fixings average must be less than 5 times the strike."),
+            QStringLiteral("Unsupported input value"));
+        txtInitAvg->setFocus();
+        return false;
+    }
+    if (P() == 8 && in.gInitAvg > 5.0 * S) {
+        box(QStringLiteral("The settled fixings average must be less than 5 times the current "
+                           "asset level."),
+            QStringLiteral("Unsupported input value"));
+        txtInitAvg->setFocus();
+        return false;
+    }
+    // 31
+    if (in.gAsian && cboExercise->currentText() == QLatin1String("American") &&
+        s.gPlaneSpacing != 1) {
+        s.gPlaneSpacing = 1;
+        if (s.gPlanesInterp == -1)
+            s.gPlanesInterp = 1;
+    }
+    // 32
+    if (runningAverageFails())
+        return false;
+    // 33, 34: the spot is the first fixing of a floating strike.
+    const auto spotIsFirstFixing = [&](const QString& text) {
+        box(text, QStringLiteral("Warning"));
+        txtInitAvg->setText(txtAsset->text());
+        txtNFixed->setText(QStringLiteral("1"));
+        in.gInitAvg = Val(txtAsset->text());
+        in.gNFixed = 1;
+    };
+    if (P() == 8 && in.gNFixed < 1) {
+        spotIsFirstFixing(QStringLiteral("The current asset spot is always taken as the first "
+                                         "fixing for Floating Strike Asian options. Resetting "
+                                         "number of settled fixings to 1."));
+        // The settled count has grown: the counts must still leave a fixing
+        // to come.
+        if (fixingsCountsFail() || runningAverageFails())
+            return false;
+    }
+    if (P() == 8 && in.gNFixed == 1 && in.gInitAvg != S)
+        spotIsFirstFixing(QStringLiteral("The current asset spot is always taken as the first "
+                                         "fixing for Floating Strike Asian options. Resetting the "
+                                         "average of settled fixings to the asset spot."));
+    // 35
+    if (P() == 8 && in.gNFixed > 1) {
+        double lower = 0.0, upper = 0.0;
+        GetInitAvgLimits(lower, upper);
+        const auto limitStop = [&](const char* sentence, double limit) {
+            box(QString::fromLatin1(sentence) + formatNumber(limit * 100.0 / S, QStringLiteral("###.##")) +
+                    QStringLiteral("% of the current asset level!"),
+                QStringLiteral("Unsupported input value"));
+            txtInitAvg->setText(numberText(limit));
+            txtInitAvg->setFocus();
+            caretToEnd(txtInitAvg);
+            return false;
+        };
+        if (in.gInitAvg < lower)
+            return limitStop("Based on the undelying GBM model, the average of the settled "
+                             "fixings in this case cannot be less than ",
+                             lower);
+        if (in.gInitAvg > upper)
+            return limitStop("Based on the undelying GBM model, the average of the settled "
+                             "fixings in this case cannot be more than ",
+                             upper);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The library call and the results
+
+namespace {
+
+// Ends the busy state however the run ends.
+class RunScope {
+public:
+    explicit RunScope(std::function<void()> leave) : m_leave(std::move(leave)) {}
+    ~RunScope() { m_leave(); }
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+private:
+    std::function<void()> m_leave;
+};
+
+}  // namespace
+
+void frmOptions::runPdeSolver()
+{
+    ProductInputs& in = m_inputs;
+    PdeSettings& s = gPdeSettings;
+    frmResol& resol = gFrmResol(this);
+
+    beginRun();
+    const RunScope scope([this] { endRun(); });
+
+    // 1, 2
+    DoEvents();
+    if (in.gIntRate == 0.0)
+        txtIntRate->setText(QStringLiteral("0"));
+    if (in.gDiv == 0.0)
+        txtDiv->setText(QStringLiteral("0"));
+    // 3
+    const uint32_t start = GetTickCount();
+    lblProgress->setText(QStringLiteral("Please wait"));
+    setForeColor(lblProgress, kRed);
+    lblProgress->repaint();
+    lblCalcTime->clear();
+    lblCalcTime->repaint();
+    // 4, 5, 6
+    mCalcVega = mnuVega->isChecked();
+    mCalcTheta = mnuTheta->isChecked() && mnuTheta->isVisible();
+    in.gExercise = cboExercise->currentIndex();
+    mContMon = chkContMon->isChecked();
+    in.gMonPts = txtMonPts->isHidden() ? 0 : wholeNumber32(Val(txtMonPts->text()));
+    if (s.gPlanesInterp == -1)
+        s.gPlanesInterp = s.gDefaultPlanesInterp;
+    mLastCalcTheta = false;
+    mLastCalcVega = false;
+    // 7
+    if ((in.gAsian && in.gExercise > 0) || in.gFloatingStrike)
+        resol.ChkOverMaxS->setChecked(false);
+
+    // 8: the library writes into scratch arrays; the window's arrays change
+    // only when the run succeeds.
+    const size_t size = static_cast<size_t>(kStoreRows);
+    if (m_scratch.size() != 6 * size)
+        m_scratch.assign(6 * size, 0.0);
+    double* grid = m_scratch.data();
+    double* value = grid + size;
+    double* delta = value + size;
+    double* gamma = delta + size;
+    double* theta = gamma + size;
+    double* vega = theta + size;
+    int32_t lastNode = s.gGridSize;
+    TarvicLibrary& library = TarvicLibrary::instance();
+    const int p = mPayoff;
+    QString text;
+    if (p == 0) {
+        text = library.VelkOptionPricer(grid, value, delta, gamma, theta, vega, in.gStrike,
+                                        s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate, in.gDiv,
+                                        lastNode, mOptionType, in.gExercise, s.gDiscretization,
+                                        s.gAmerSolver, s.gMaxS, flagArgument(mCalcTheta),
+                                        flagArgument(mCalcVega), flagArgument(s.gNonUniGrid),
+                                        in.gMonPts);
+    } else if (p >= 1 && p <= 6) {
+        const int32_t knockOut = (p == 1 || p == 2 || p == 5) ? 1 : 0;
+        text = library.VelkBarrierOptionPricer(
+            grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, in.gDownBar,
+            in.gUpBar, flagArgument(mContMon), s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate,
+            in.gDiv, lastNode, mOptionType, knockOut, in.gExercise, s.gDiscretization,
+            s.gAmerSolver, s.gMaxS, flagArgument(mCalcTheta), flagArgument(mCalcVega),
+            flagArgument(s.gNonUniGrid), in.gMonPts);
+    } else {
+        text = library.VelkAsianOptionPricer(
+            grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, s.gTimeSteps,
+            in.gExpiry, in.gVol, in.gIntRate, in.gDiv, lastNode, s.gPlaneSpacing,
+            in.gSmplPoints, in.gNFixed, in.gInitAvg, in.gSmplStart, mOptionType, in.gExercise,
+            s.gDiscretization, s.gAmerSolver, s.gPlanesInterp, s.gMaxS,
+            flagArgument(mCalcTheta), flagArgument(mCalcVega), flagArgument(s.gNonUniGrid),
+            flagArgument(s.gMultiThreadPDE));
+    }
+
+    // 9, 10
+    if (!CheckGridSize(lastNode))
+        return;
+    if (!text.isEmpty()) {
+        lblProgress->setText(QStringLiteral("Failed"));
+        MsgBox(text, MsgIcon::Exclamation, MsgButtons::OKOnly,
+               QStringLiteral("MC Option Pricer - ERROR"), this);
+        return;
+    }
+    if (lastNode < 0)
+        RaiseError(kErrSubscript, QStringLiteral("Subscript out of range"));
+
+    // 11: success. The results move into the window's arrays.
+    const size_t count = static_cast<size_t>(lastNode) + 1;
+    std::copy(grid, grid + count, mAssetGrid.begin());
+    std::copy(value, value + count, mOptionValue.begin());
+    std::copy(delta, delta + count, mDelta.begin());
+    std::copy(gamma, gamma + count, mGamma.begin());
+    std::copy(theta, theta + count, mTheta.begin());
+    if (mCalcVega)
+        std::copy(vega, vega + count, mVega.begin());
+    mLastCalcTheta = mCalcTheta;
+    mLastCalcVega = mCalcVega;
+    const double seconds = static_cast<double>(GetTickCount() - start) / 1000.0;
+    lblCalcTime->setText(formatNumber(seconds, QStringLiteral("####0.000 sec")));
+    lblProgress->setText(QStringLiteral("Ready"));
+    setForeColor(lblProgress, kGreen);
+
+    // 12
+    mGridStep = mAssetGrid[2] - mAssetGrid[1];
+    mLastIndex = lastNode;
+    mResultsNonUniGrid = s.gNonUniGrid;
+    Results();
+
+    // 13, 14: the menus that depend on the contract.
+    const double K = in.gStrike, U = in.gUpBar, D = in.gDownBar;
+    const bool asian = isAsian(p);
+    const bool discreteBarrier = in.gBarrier && !mContMon;
+    const bool closedForm = !(isDouble(p) && (K > U || K < D)) && !asian && !discreteBarrier &&
+                            !mEarlyExercise;
+    if (closedForm) {
+        MSFlexGrid1->setToolTipText(QStringLiteral("Click or double-click to see more digits. "
+                                                   "Press Ctrl+A to show exact analytical "
+                                                   "solution."));
+        for (QAction* a : {mnuBS, mnuBSGrid}) {
+            a->setVisible(true);
+            a->setEnabled(true);
+        }
+    } else {
+        MSFlexGrid1->setToolTipText(QString());
+        mnuBS->setVisible(false);
+        mnuBSGrid->setVisible(false);
+        frAnalytic->hide();
+    }
+    mnuSaveRefSol->setVisible(false);
+    if (discreteBarrier || asian || mEarlyExercise) {
+        mnuSaveRefSol->setVisible(true);
+        mnuSaveRefSol->setEnabled(true);
+        if (mRefValue.size() > 2) {
+            mnuBSGrid->setVisible(true);
+            mnuBSGrid->setEnabled(true);
+        }
+        frAnalytic->hide();
+    }
+
+    // 15
+    Chart(1, 0.0);
+    DoEvents();
+    in.gInputsChanged = false;
+
+    // 16: a spot above the grid moves to its top node.
+    const int32_t n = mLastIndex;
+    if (in.gAsset > mSolution[static_cast<size_t>(n)][0])
+        in.gAsset = mSolution[static_cast<size_t>(n)][0];
+    if (Val(txtAsset->text()) != in.gAsset)
+        txtAsset->setText(numberText(in.gAsset));
+
+    // 17: the table, the spot row first.
+    ResultsGrid& table = *MSFlexGrid1;
+    table.setRows(n + 3);
+    const QString spotPattern = QStringLiteral("#####0.00000");
+    const double spotRow[6] = {in.gAsset,  mSpotValue, mSpotDelta,
+                               mSpotGamma, mSpotTheta, mSpotVega};
+    table.setRow(1);
+    for (int col = 0; col < 6; ++col) {
+        table.setCol(col);
+        table.setText(formatNumber(spotRow[col], spotPattern));
+    }
+    const bool wide = mAssetGrid[static_cast<size_t>(n)] >= 10000.0;
+    const QString fine = QStringLiteral("####0.00000");
+    const QString coarse = QStringLiteral("####0.0000");
+    for (int32_t i = 0; i <= n; ++i) {
+        const auto& row = mSolution[static_cast<size_t>(i)];
+        table.setRow(i + 2);
+        for (int col = 0; col < 6; ++col) {
+            table.setCol(col);
+            table.setText(formatNumber(row[static_cast<size_t>(col)],
+                                       wide && col < 2 ? coarse : fine));
+        }
+        DoEvents();
+    }
+    // 18
+    mnuExcel->setEnabled(true);
+}
+
+bool frmOptions::CheckGridSize(int32_t lastNode)
+{
+    if (lastNode <= kMaxNodeIndex)
+        return true;
+    lblProgress->clear();
+    setForeColor(lblProgress, kGreen);
+    MsgBox(QStringLiteral("The resolution you've entered requires a grid size of ") +
+               QString::number(lastNode) +
+               QStringLiteral(" for this pricing problem, which exceeds the maximum allowed size "
+                              "of 50000.") +
+               kCrLf + QStringLiteral("Please reduce the number of Asset Steps to Strike!"),
+           MsgIcon::Exclamation, MsgButtons::OKOnly, QStringLiteral("Grid is too large."), this);
+    frmResol& resol = gFrmResol(this);
+    resol.showModelessFor(this);
+    if (resol.txtNoA->isEnabled())
+        resol.txtNoA->setFocus();
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// The busy state of a run
+
+void frmOptions::beginRun()
+{
+    if (m_runDepth++ > 0)
+        return;
+    // The box or button in use gets its focus back after the run; meanwhile
+    // the focus stays nowhere rather than wandering into the table.
+    QWidget* focused = QApplication::focusWidget();
+    m_focusBeforeRun = focused && isAncestorOf(focused) ? focused : nullptr;
+    if (m_focusBeforeRun)
+        m_focusBeforeRun->clearFocus();
+    m_workActions->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdCalc, frmOptType, Frame1, txtAsset,
+                                                       Frame5, picAsian, Frame6})
+        w->setEnabled(false);
+}
+
+void frmOptions::endRun()
+{
+    if (--m_runDepth > 0)
+        return;
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdCalc, frmOptType, Frame1, txtAsset,
+                                                       Frame5, picAsian, Frame6})
+        w->setEnabled(true);
+    m_workActions->setEnabled(true);
+    if (m_focusBeforeRun && m_focusBeforeRun->isEnabled() && !QApplication::focusWidget())
+        m_focusBeforeRun->setFocus();
+    m_focusBeforeRun = nullptr;
+}
+
+bool frmOptions::deferWhileRunning(bool unload)
+{
+    if (!runInProgress())
+        return false;
+    m_deferredClose = std::max(m_deferredClose, unload ? 2 : 1);
+    return true;
+}

@@ -1,0 +1,145 @@
+/* A stand-in pricing library for the pricer window's run tests: the three
+ * finite-difference exports record their arguments and answer as scripted.
+ *
+ * Script (tvScript): the last node index to write back (-1: the asset steps
+ * passed in), the top of a uniform grid from 0, and an optional failure
+ * text. On success entries 0..n get x = top * i / n (a negative top: the
+ * non-uniform grid x = |top| * (i / n)^2), value x^2 / 100, delta
+ * x / 50, gamma 0.02, theta -x / 365, vega x / 10 (vega only with calcVega).
+ * A failure first scribbles 777 over entries 0..n, as a solver that stopped
+ * half way would, then returns the text. */
+#include "tarvic/counted_string.h"
+
+#include <string.h>
+
+#define EXPORT __attribute__((visibility("default")))
+
+typedef struct {
+    char name[32];
+    int count;          /* scalar arguments recorded */
+    double args[40];    /* the scalar arguments in order, as doubles */
+    const double* arrays[6];
+    int calls;
+} TvRecord;
+
+static TvRecord record;
+static int32_t scriptNode = -1;
+static double scriptTop = 200.0;
+static char scriptFailure[256];
+
+EXPORT TvRecord* tvRecorded(void)
+{
+    return &record;
+}
+
+EXPORT void tvScript(int32_t lastNode, double top, const char* failure)
+{
+    scriptNode = lastNode;
+    scriptTop = top;
+    scriptFailure[0] = 0;
+    if (failure)
+        strncpy(scriptFailure, failure, sizeof scriptFailure - 1);
+    memset(&record, 0, sizeof record);
+}
+
+static void begin(const char* name, double* a, double* v, double* d, double* g, double* t,
+                  double* ve)
+{
+    int calls = record.calls;
+    memset(&record, 0, sizeof record);
+    record.calls = calls + 1;
+    strncpy(record.name, name, sizeof record.name - 1);
+    record.arrays[0] = a;
+    record.arrays[1] = v;
+    record.arrays[2] = d;
+    record.arrays[3] = g;
+    record.arrays[4] = t;
+    record.arrays[5] = ve;
+}
+
+static void put(double x)
+{
+    if (record.count < 40)
+        record.args[record.count++] = x;
+}
+
+static TvString answer(double* a, double* v, double* d, double* g, double* t, double* ve,
+                       int32_t* assetSteps, int32_t calcVega)
+{
+    int32_t n = scriptNode >= 0 ? scriptNode : *assetSteps;
+    *assetSteps = n;
+    if (n > 50000)
+        return tvAllocStringByteLen(0, 0);
+    if (scriptFailure[0]) {
+        for (int32_t i = 0; i <= n; ++i)
+            a[i] = v[i] = d[i] = g[i] = t[i] = ve[i] = 777.0;
+        return tvAllocStringByteLen(scriptFailure, (uint32_t)strlen(scriptFailure));
+    }
+    for (int32_t i = 0; i <= n; ++i) {
+        double u = n > 0 ? (double)i / n : 0.0;
+        double x = scriptTop >= 0.0 ? scriptTop * u : -scriptTop * u * u;
+        a[i] = x;
+        v[i] = x * x / 100.0;
+        d[i] = x / 50.0;
+        g[i] = 0.02;
+        t[i] = -x / 365.0;
+        if (calcVega)
+            ve[i] = x / 10.0;
+    }
+    return tvAllocStringByteLen(0, 0);
+}
+
+EXPORT TvString VelkOptionPricer(double* a, double* v, double* d, double* g, double* t,
+                                 double* ve, double strike, int32_t timeSteps, double expiry,
+                                 double volatility, double intRate, double divYield,
+                                 int32_t* assetSteps, int32_t optionType, int32_t exerciseType,
+                                 int32_t discretization, int32_t amerSolver, double maxAsset,
+                                 int32_t calcTheta, int32_t calcVega, int32_t nonUniformGrid,
+                                 int32_t numPeriods)
+{
+    begin("VelkOptionPricer", a, v, d, g, t, ve);
+    put(strike); put(timeSteps); put(expiry); put(volatility); put(intRate); put(divYield);
+    put(*assetSteps); put(optionType); put(exerciseType); put(discretization); put(amerSolver);
+    put(maxAsset); put(calcTheta); put(calcVega); put(nonUniformGrid); put(numPeriods);
+    return answer(a, v, d, g, t, ve, assetSteps, calcVega);
+}
+
+EXPORT TvString VelkBarrierOptionPricer(double* a, double* v, double* d, double* g, double* t,
+                                        double* ve, double spot, double strike,
+                                        double lowerBarrier, double upperBarrier,
+                                        int32_t contMonitoring, int32_t timeSteps, double expiry,
+                                        double volatility, double intRate, double divYield,
+                                        int32_t* assetSteps, int32_t optionType,
+                                        int32_t knockOut, int32_t exerciseType,
+                                        int32_t discretization, int32_t amerSolver,
+                                        double maxAsset, int32_t calcTheta, int32_t calcVega,
+                                        int32_t nonUniformGrid, int32_t numPeriods)
+{
+    begin("VelkBarrierOptionPricer", a, v, d, g, t, ve);
+    put(spot); put(strike); put(lowerBarrier); put(upperBarrier); put(contMonitoring);
+    put(timeSteps); put(expiry); put(volatility); put(intRate); put(divYield); put(*assetSteps);
+    put(optionType); put(knockOut); put(exerciseType); put(discretization); put(amerSolver);
+    put(maxAsset); put(calcTheta); put(calcVega); put(nonUniformGrid); put(numPeriods);
+    return answer(a, v, d, g, t, ve, assetSteps, calcVega);
+}
+
+EXPORT TvString VelkAsianOptionPricer(double* a, double* v, double* d, double* g, double* t,
+                                      double* ve, double spot, double strike, int32_t timeSteps,
+                                      double expiry, double volatility, double intRate,
+                                      double divYield, int32_t* assetSteps, int32_t planeSpacing,
+                                      int32_t numFixings, int32_t numSettled,
+                                      double settledAverage, double firstFixingTime,
+                                      int32_t optionType, int32_t exerciseType,
+                                      int32_t discretization, int32_t amerSolver,
+                                      int32_t planesInterp, double maxAsset, int32_t calcTheta,
+                                      int32_t calcVega, int32_t nonUniformGrid,
+                                      int32_t multiThreaded)
+{
+    begin("VelkAsianOptionPricer", a, v, d, g, t, ve);
+    put(spot); put(strike); put(timeSteps); put(expiry); put(volatility); put(intRate);
+    put(divYield); put(*assetSteps); put(planeSpacing); put(numFixings); put(numSettled);
+    put(settledAverage); put(firstFixingTime); put(optionType); put(exerciseType);
+    put(discretization); put(amerSolver); put(planesInterp); put(maxAsset); put(calcTheta);
+    put(calcVega); put(nonUniformGrid); put(multiThreaded);
+    return answer(a, v, d, g, t, ve, assetSteps, calcVega);
+}

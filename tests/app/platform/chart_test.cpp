@@ -1,0 +1,106 @@
+// The chart control: the data grid drawn as XY curves, automatic scales
+// readable back, and the printf form of its label patterns.
+#include "platform/chart.h"
+#include "platform/runtime_error.h"
+
+#include <QApplication>
+#include <QLineSeries>
+#include <QChart>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+
+using tarvic::ChartControl;
+
+namespace {
+
+void fill(ChartControl& c, const std::vector<QPointF>& points)
+{
+    c.setRowCount(static_cast<int>(points.size()));
+    c.setColumnCount(2);
+    for (size_t i = 0; i < points.size(); ++i) {
+        c.SetData(static_cast<int>(i) + 1, 1, points[i].x(), 0);
+        c.SetData(static_cast<int>(i) + 1, 2, points[i].y(), 0);
+    }
+}
+
+TEST(ChartControlTest, DrawsColumnPairsAsCurves)
+{
+    ChartControl c;
+    c.setChartType(16);
+    c.setRowCount(3);
+    c.setColumnCount(4);
+    for (int r = 1; r <= 3; ++r) {
+        c.SetData(r, 1, r, 0);
+        c.SetData(r, 2, r * r, 0);
+        c.SetData(r, 3, r, 0);
+        c.SetData(r, 4, 5.0, 0);
+    }
+    c.SetData(2, 4, 99.0, 1);  // a null point is left out
+    c.refresh();
+    EXPECT_EQ(c.curveCount(), 2);
+    EXPECT_EQ(c.curvePoints(1), (QVector<QPointF>{{1, 1}, {2, 4}, {3, 9}}));
+    EXPECT_EQ(c.curvePoints(2), (QVector<QPointF>{{1, 5}, {3, 5}}));
+    const auto series = c.qtChart()->series();
+    ASSERT_EQ(series.size(), 2);
+    EXPECT_EQ(static_cast<QLineSeries*>(series[0])->count(), 3);
+
+    // A new row count empties the grid.
+    c.setRowCount(0);
+    c.refresh();
+    EXPECT_TRUE(c.curvePoints(1).isEmpty());
+}
+
+TEST(ChartControlTest, AutomaticScaleIsReadBackAndASetLimitEndsIt)
+{
+    ChartControl c;
+    fill(c, {{0, -0.3}, {50, 4.2}, {200, 17.9}});
+    tarvic::ChartAxis& y = c.Axis(1);
+    EXPECT_TRUE(y.valueScaleAuto());
+    // Nice limits around the data, on whole steps of the divisions.
+    EXPECT_LE(y.minimum(), -0.3);
+    EXPECT_GE(y.maximum(), 17.9);
+    EXPECT_LT(y.maximum() - y.minimum(), 2 * 18.2);
+    const double step = (y.maximum() - y.minimum()) / y.majorDivision();
+    EXPECT_NEAR(std::remainder(y.maximum(), step), 0.0, 1e-9);
+
+    tarvic::ChartAxis& x = c.Axis(0);
+    x.setMinimum(10);
+    EXPECT_FALSE(x.valueScaleAuto());
+    EXPECT_EQ(x.minimum(), 10.0);
+    x.setValueScaleAuto(true);
+    EXPECT_EQ(x.minimum(), 0.0);
+    EXPECT_EQ(x.maximum(), 200.0);
+}
+
+TEST(ChartControlTest, OutOfRangeCallsRaiseInvalidPropertyValue)
+{
+    ChartControl c;
+    c.setRowCount(2);
+    c.setColumnCount(2);
+    const std::function<void()> calls[] = {
+        [&] { c.SetData(3, 1, 0, 0); },
+        [&] { c.SetData(1, 0, 0, 0); },
+        [&] { c.setRowCount(32768); },
+        [&] { c.Axis(2); },
+    };
+    for (const auto& call : calls) {
+        int number = 0;
+        tarvic::RunTrapped(call, [&] { number = tarvic::Err().Number; });
+        EXPECT_EQ(number, 380);
+    }
+    c.setRowCount(32767);  // a signed 16-bit count
+    EXPECT_EQ(c.RowCount(), 32767);
+}
+
+TEST(ChartLabelRules, PrintfFormOfDisplayPatterns)
+{
+    EXPECT_EQ(tarvic::chartLabelFormat(QStringLiteral("###0.000")), QStringLiteral("%.3f"));
+    EXPECT_EQ(tarvic::chartLabelFormat(QStringLiteral("#,###")), QStringLiteral("%.0f"));
+    EXPECT_EQ(tarvic::chartLabelFormat(QStringLiteral("#.#e##")), QStringLiteral("%.1e"));
+}
+
+}  // namespace

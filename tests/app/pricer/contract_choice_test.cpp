@@ -1,0 +1,712 @@
+// The contract lists, the monitoring box and the additional-parameters
+// button: which panels, boxes and captions each contract shows, the
+// contract flags, the menus, and the finite-difference settings that a
+// contract rules out.
+#include "support/app_fixture.h"
+
+#include "platform/results_grid.h"
+#include "pricer/click_label.h"
+#include "settings/frmResol.h"
+#include "settings/frmResolMC.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+const QString kPathStepsTip =
+    QStringLiteral("This will also be the number of time steps used for the paths construction");
+
+// Shown as the window lays it out (the control and all its panels).
+bool shown(const frmOptions& w, const QWidget* control)
+{
+    return control->isVisibleTo(&w);
+}
+
+QString caption(const frmOptions& w)
+{
+    return w.lblMonPts->text() + QLatin1Char('|') + w.lblMonPts2->text();
+}
+
+// Monitoring as the user leaves it: untouched, ticked, or ticked and cleared.
+enum class Mon { Untouched, Ticked, TickedThenCleared };
+
+void setMonitoring(frmOptions& w, Mon mon)
+{
+    if (mon == Mon::Untouched)
+        return;
+    w.setCheckValue(w.chkContMon, true);
+    if (mon == Mon::TickedThenCleared)
+        w.setCheckValue(w.chkContMon, false);
+}
+
+}  // namespace
+
+class ContractChoiceTest : public AppFixture {
+protected:
+    frmOptions& openPde()
+    {
+        dorn->mnuPDEOptions->trigger();
+        return *dorn->pricerPde();
+    }
+    frmOptions& openMc()
+    {
+        dorn->mnuMCOptions->trigger();
+        return *dorn->pricerMc();
+    }
+    void activate(frmOptions& w)
+    {
+        dorn->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dorn.get()));
+        w.activateWindow();
+        QApplication::processEvents();
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Payoff panels of the finite-difference window (European, monitoring box
+// left alone).
+
+struct FdPayoffCase {
+    const char* name;
+    int payoff;
+    bool barPanel, asianPanel;
+    bool contMonShown, contMonEnabled, contMonChecked;
+    bool upShown, downShown, periodsShown;
+    int knockOut;
+    bool barrier, asian;
+    bool bsMenus, thetaMenu, saveRefSolMenu;
+    bool strikeEnabled;
+};
+
+const FdPayoffCase kFdPayoffCases[] = {
+    // name         P  bar    asian  chk: shown  enab   ticked up     down   periods KO barr   asian  BS     theta  ref    strike
+    {"Vanilla",     0, false, false, false, true, false, false, false, false, 0, false, false, true, false, false, true},
+    {"UpOut",       1, true, false, true, true, false, true, false, true, 1, true, false, false, true, false, true},
+    {"DownOut",     2, true, false, true, true, false, false, true, true, 1, true, false, false, true, false, true},
+    {"UpIn",        3, true, false, true, false, true, true, false, false, 0, true, false, true, false, false, true},
+    {"DownIn",      4, true, false, true, false, true, false, true, false, 0, true, false, true, false, false, true},
+    {"DoubleOut",   5, true, false, true, true, false, true, true, true, 1, true, false, false, true, false, true},
+    {"DoubleIn",    6, true, false, true, false, true, true, true, false, 0, true, false, true, false, false, true},
+    {"AsianFixed",  7, false, true, false, true, false, false, false, false, 0, false, true, false, true, true, true},
+    {"AsianFloat",  8, false, true, false, true, false, false, false, false, 0, false, true, false, true, true, false},
+};
+
+class FdPayoffPanelsTest : public ContractChoiceTest,
+                           public ::testing::WithParamInterface<FdPayoffCase> {};
+
+TEST_P(FdPayoffPanelsTest, ShowsThePanelsFlagsAndMenusOfThePayoff)
+{
+    const FdPayoffCase& c = GetParam();
+    frmOptions& w = openPde();
+    w.setListIndex(w.cboPayoff, c.payoff);
+    const tarvic::ProductInputs& in = w.productInputs();
+
+    EXPECT_EQ(shown(w, w.picBar), c.barPanel);
+    EXPECT_EQ(shown(w, w.picAsian), c.asianPanel);
+    EXPECT_EQ(shown(w, w.chkContMon), c.contMonShown);
+    EXPECT_EQ(w.chkContMon->isEnabled(), c.contMonEnabled);
+    EXPECT_EQ(w.chkContMon->isChecked(), c.contMonChecked);
+    EXPECT_EQ(w.mContMon, c.contMonChecked);
+    EXPECT_FALSE(in.gDiscreteMon);  // only the box's own handler writes it
+    EXPECT_EQ(shown(w, w.TxtUpBar), c.upShown);
+    EXPECT_EQ(shown(w, w.lblUpBar), c.upShown);
+    EXPECT_EQ(shown(w, w.txtDownBar), c.downShown);
+    EXPECT_EQ(shown(w, w.lblDownBar), c.downShown);
+    EXPECT_EQ(shown(w, w.txtMonPts), c.periodsShown);
+    EXPECT_EQ(shown(w, w.lblMonPts2), c.periodsShown);
+    if (c.periodsShown) {
+        EXPECT_EQ(caption(w), QStringLiteral("Num of monitoring|periods"));
+    }
+    EXPECT_EQ(w.mKnockOut, c.knockOut);
+    EXPECT_EQ(in.gBarrier, c.barrier);
+    EXPECT_EQ(in.gAsian, c.asian);
+    EXPECT_EQ(w.mnuBS->isVisible(), c.bsMenus);
+    EXPECT_EQ(w.mnuBSGrid->isVisible(), c.bsMenus);
+    EXPECT_FALSE(w.mnuBS->isEnabled());
+    EXPECT_FALSE(w.mnuBSGrid->isEnabled());
+    EXPECT_EQ(w.mnuTheta->isVisible(), c.thetaMenu);
+    EXPECT_EQ(w.mnuSaveRefSol->isVisible(), c.saveRefSolMenu);
+    if (c.saveRefSolMenu) {
+        EXPECT_FALSE(w.mnuSaveRefSol->isEnabled());
+    }
+    EXPECT_EQ(w.txtStrike->isEnabled(), c.strikeEnabled);
+    EXPECT_EQ(w.lblStrike->isEnabled(), c.strikeEnabled);
+    if (c.barPanel) {
+        EXPECT_EQ(w.picBar->maximumHeight(), 2750 / 15);
+    }
+    EXPECT_TRUE(in.gInputsChanged);
+    EXPECT_TRUE(boxes.shown.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Payoffs, FdPayoffPanelsTest, ::testing::ValuesIn(kFdPayoffCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// The periods box of the finite-difference window: exercise style ×
+// monitoring, for a barrier and for a vanilla option.
+
+struct FdPeriodsCase {
+    const char* name;
+    int payoff;
+    int exercise;  // 0 European, 1 American, 2 Bermudan
+    Mon mon;
+    bool periodsShown;
+    const char* caption;  // "" when hidden
+    bool contMonShown;
+    bool thetaMenu;
+    bool bsMenus;
+};
+
+const FdPeriodsCase kFdPeriodsCases[] = {
+    {"DownOutEuropeanDiscrete", 2, 0, Mon::Untouched, true, "Num of monitoring|periods", true, true, false},
+    {"DownOutEuropeanContinuous", 2, 0, Mon::Ticked, false, "", true, false, true},
+    {"DownOutEuropeanBackToDiscrete", 2, 0, Mon::TickedThenCleared, true, "Num of monitoring|periods", true, true, false},
+    {"DownOutAmericanDiscrete", 2, 1, Mon::Untouched, true, "Num of monitoring|periods", true, true, false},
+    {"DownOutAmericanContinuous", 2, 1, Mon::Ticked, false, "", true, false, true},
+    {"DownOutBermudanDiscrete", 2, 2, Mon::Untouched, true, "Num of monitoring/exer-|cising periods", true, true, false},
+    {"DownOutBermudanContinuous", 2, 2, Mon::Ticked, true, "Num of exercising|periods", true, true, true},
+    {"DownOutBermudanBackToDiscrete", 2, 2, Mon::TickedThenCleared, true, "Num of monitoring/exer-|cising periods", true, true, false},
+    {"VanillaAmerican", 0, 1, Mon::Untouched, false, "", false, false, true},
+    {"VanillaBermudan", 0, 2, Mon::Untouched, true, "Num of exercising|periods", false, true, true},
+};
+
+class FdPeriodsTest : public ContractChoiceTest,
+                      public ::testing::WithParamInterface<FdPeriodsCase> {};
+
+TEST_P(FdPeriodsTest, LaysOutThePeriodsBoxForTheExerciseAndMonitoring)
+{
+    const FdPeriodsCase& c = GetParam();
+    frmOptions& w = openPde();
+    w.setListIndex(w.cboPayoff, c.payoff);
+    w.setListIndex(w.cboExercise, c.exercise);
+    setMonitoring(w, c.mon);
+
+    EXPECT_EQ(w.mEarlyExercise, c.exercise != 0);
+    EXPECT_TRUE(shown(w, w.picBar) || !c.periodsShown);
+    EXPECT_EQ(shown(w, w.txtMonPts), c.periodsShown);
+    EXPECT_EQ(shown(w, w.lblMonPts), c.periodsShown);
+    EXPECT_EQ(shown(w, w.lblMonPts2), c.periodsShown);
+    if (c.periodsShown) {
+        EXPECT_EQ(caption(w), QString::fromLatin1(c.caption));
+    }
+    EXPECT_EQ(shown(w, w.chkContMon), c.contMonShown);
+    EXPECT_EQ(w.mnuTheta->isVisible(), c.thetaMenu);
+    EXPECT_EQ(w.mnuBS->isVisible(), c.bsMenus);
+    EXPECT_FALSE(w.mnuBS->isEnabled());
+    EXPECT_EQ(w.cboExercise->currentIndex(), c.exercise);
+    EXPECT_TRUE(boxes.shown.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Contracts, FdPeriodsTest, ::testing::ValuesIn(kFdPeriodsCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ContractChoiceTest, VanillaEuropeanAndAmericanHaveNoPanelOnTheFiniteDifferenceWindow)
+{
+    frmOptions& w = openPde();
+    w.setListIndex(w.cboExercise, 2);
+    ASSERT_TRUE(shown(w, w.picBar));
+    w.setListIndex(w.cboExercise, 1);
+    EXPECT_FALSE(shown(w, w.picBar));
+    w.setListIndex(w.cboExercise, 2);
+    w.setListIndex(w.cboExercise, 0);
+    EXPECT_FALSE(shown(w, w.picBar));
+    EXPECT_FALSE(w.mEarlyExercise);
+}
+
+// ---------------------------------------------------------------------------
+// Settings of the finite-difference dialog that the contract rules out.
+
+struct FdSettingsCase {
+    const char* name;
+    int payoff;
+    int exercise;
+    Mon mon;
+    bool nonUniEnabled, nonUniChecked;
+    bool maxSEnabled;
+    bool planesEnabled;
+    int planes;       // cboPlanes index
+    int planeSpacing; // cboPlaneSpc index
+    bool mtEnabled, mtChecked;
+    bool amerEnabled;
+    int amer;         // cboAmerSolver index
+};
+
+const FdSettingsCase kFdSettingsCases[] = {
+    // name                P  ex mon             nonUni e/c     maxS   planes idx spc  MT e/c        amer e/idx
+    {"Vanilla",            0, 0, Mon::Untouched, true, true,    true,  false, -1, -1,  false, false, true, 2},
+    {"UpOutDiscrete",      1, 0, Mon::Untouched, true, true,    true,  false, -1, -1,  false, false, true, 2},
+    {"UpOutContinuous",    1, 0, Mon::Ticked,    false, false,  false, false, -1, -1,  false, false, true, 2},
+    {"DoubleOutContinuous", 5, 0, Mon::Ticked,   false, false,  false, false, -1, -1,  false, false, true, 2},
+    {"DownOutContinuous",  2, 0, Mon::Ticked,    true, true,    true,  false, -1, -1,  false, false, true, 2},
+    {"UpInForcedContinuous", 3, 0, Mon::Untouched, true, true,  true,  false, -1, -1,  false, false, true, 2},
+    {"AsianFixedEuropean", 7, 0, Mon::Untouched, true, true,    true,  true,  -1, 2,   true, true,   false, -1},
+    {"AsianFixedAmerican", 7, 1, Mon::Untouched, false, true,   true,  true,  -1, 2,   true, true,   false, -1},
+    {"AsianFloating",      8, 0, Mon::Untouched, false, true,   true,  true,  1, 0,    true, true,   false, -1},
+};
+
+class FdSettingsTest : public ContractChoiceTest,
+                       public ::testing::WithParamInterface<FdSettingsCase> {};
+
+TEST_P(FdSettingsTest, SetsTheDialogControlsThatTheContractRulesOut)
+{
+    const FdSettingsCase& c = GetParam();
+    frmOptions& w = openPde();
+    frmResol* resol = frmResolIfLoaded();
+    ASSERT_NE(resol, nullptr);  // the window's load sets it up
+    w.setListIndex(w.cboExercise, c.exercise);
+    w.setListIndex(w.cboPayoff, c.payoff);
+    setMonitoring(w, c.mon);
+
+    EXPECT_EQ(resol->chkNonUniGrid->isEnabled(), c.nonUniEnabled);
+    EXPECT_EQ(resol->chkNonUniGrid->isChecked(), c.nonUniChecked);
+    EXPECT_EQ(tarvic::gPdeSettings.gNonUniGrid, c.nonUniChecked);
+    EXPECT_EQ(resol->ChkOverMaxS->isEnabled(), c.maxSEnabled);
+    EXPECT_EQ(resol->cboPlanes->isEnabled(), c.planesEnabled);
+    EXPECT_EQ(resol->lblPlanes->isEnabled(), c.planesEnabled);
+    EXPECT_EQ(resol->cboPlanes->currentIndex(), c.planes);
+    EXPECT_EQ(resol->cboPlaneSpc->isEnabled(), c.planesEnabled);
+    EXPECT_EQ(resol->lblPlaneSpc->isEnabled(), c.planesEnabled);
+    EXPECT_EQ(resol->cboPlaneSpc->currentIndex(), c.planeSpacing);
+    EXPECT_EQ(resol->chkMT->isEnabled(), c.mtEnabled);
+    EXPECT_EQ(resol->chkMT->isChecked(), c.mtChecked);
+    EXPECT_EQ(tarvic::gPdeSettings.gMultiThreadPDE, c.mtChecked);
+    EXPECT_EQ(resol->cboAmerSolver->isEnabled(), c.amerEnabled);
+    EXPECT_EQ(resol->cboAmerSolver->currentIndex(), c.amer);
+    EXPECT_EQ(tarvic::gPdeSettings.gAmerSolver, 2);  // a cleared list keeps the choice
+}
+
+INSTANTIATE_TEST_SUITE_P(Contracts, FdSettingsTest, ::testing::ValuesIn(kFdSettingsCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ContractChoiceTest, FloatingStrikeSetsOneToOneQuadraticAndVanillaRestoresTheSolver)
+{
+    frmOptions& w = openPde();
+    frmResol& resol = *frmResolIfLoaded();
+    resol.setListIndex(resol.cboAmerSolver, 0);  // Projected SOR
+    w.setListIndex(w.cboPayoff, 8);
+    EXPECT_EQ(tarvic::gPdeSettings.gPlaneSpacing, 1);
+    EXPECT_EQ(tarvic::gPdeSettings.gPlanesInterp, 1);
+    EXPECT_EQ(resol.cboPlaneSpc->currentText(), QStringLiteral(" 1:1"));
+    EXPECT_EQ(resol.cboPlanes->currentText(), QStringLiteral("Quadratic"));
+    EXPECT_TRUE(w.productInputs().gFloatingStrike);
+    EXPECT_EQ(w.productInputs().gAsianStrikeType, 1);
+
+    w.setListIndex(w.cboPayoff, 0);
+    EXPECT_EQ(resol.cboPlanes->currentIndex(), -1);
+    EXPECT_EQ(resol.cboPlaneSpc->currentIndex(), -1);
+    EXPECT_EQ(resol.cboAmerSolver->currentText(), QStringLiteral("Projected SOR"));
+    EXPECT_TRUE(resol.cboAmerSolver->isEnabled());
+    // The Asian flags stay as the last Asian payoff left them.
+    EXPECT_TRUE(w.productInputs().gFloatingStrike);
+    EXPECT_EQ(w.productInputs().gAsianStrikeType, 1);
+    EXPECT_FALSE(w.productInputs().gAsian);
+
+    w.setListIndex(w.cboPayoff, 7);
+    EXPECT_FALSE(w.productInputs().gFloatingStrike);
+    EXPECT_EQ(w.productInputs().gAsianStrikeType, 0);
+}
+
+TEST_F(ContractChoiceTest, UpBarrierPayoffsClearAUserMaximumAsset)
+{
+    frmOptions& w = openPde();
+    frmResol& resol = *frmResolIfLoaded();
+    for (int payoff : {1, 5}) {
+        w.setListIndex(w.cboPayoff, 0);
+        resol.ChkOverMaxS->setChecked(true);
+        ASSERT_FALSE(resol.txtMaxS->isHidden());
+        w.setListIndex(w.cboPayoff, payoff);
+        EXPECT_FALSE(resol.ChkOverMaxS->isChecked()) << payoff;
+        EXPECT_TRUE(resol.txtMaxS->isHidden()) << payoff;
+        EXPECT_EQ(tarvic::gPdeSettings.gMaxS, 0.0);
+    }
+    // A down barrier leaves it.
+    resol.ChkOverMaxS->setChecked(true);
+    w.setListIndex(w.cboPayoff, 2);
+    EXPECT_TRUE(resol.ChkOverMaxS->isChecked());
+}
+
+// ---------------------------------------------------------------------------
+// Contract flags and boxes across payoff changes
+
+TEST_F(ContractChoiceTest, ASingleBarrierClearsTheOtherBarrierButNotItsBox)
+{
+    for (frmOptions* w : {&openPde(), &openMc()}) {
+        w->setListIndex(w->cboPayoff, 5);
+        w->TxtUpBar->setText(QStringLiteral("120"));
+        w->txtDownBar->setText(QStringLiteral("80"));
+        ASSERT_EQ(w->productInputs().gUpBar, 120.0);
+        w->setListIndex(w->cboPayoff, 2);  // Down & Out
+        EXPECT_EQ(w->productInputs().gUpBar, 0.0);
+        EXPECT_EQ(w->productInputs().gDownBar, 80.0);
+        EXPECT_EQ(w->TxtUpBar->text(), QStringLiteral("120"));
+        EXPECT_FALSE(shown(*w, w->TxtUpBar));
+        w->setListIndex(w->cboPayoff, 1);  // Up & Out: the box is back, its value not
+        EXPECT_EQ(w->productInputs().gDownBar, 0.0);
+        EXPECT_EQ(w->productInputs().gUpBar, 0.0);
+        w->TxtUpBar->setText(QStringLiteral("125"));
+        w->txtDownBar->setText(QStringLiteral("75"));
+        w->setListIndex(w->cboPayoff, 7);  // Asian: no barriers at all
+        EXPECT_EQ(w->productInputs().gUpBar, 0.0);
+        EXPECT_EQ(w->productInputs().gDownBar, 0.0);
+        w->TxtUpBar->setText(QStringLiteral("130"));
+        w->txtDownBar->setText(QStringLiteral("70"));
+        w->setListIndex(w->cboPayoff, 0);  // Vanilla leaves both
+        EXPECT_EQ(w->productInputs().gUpBar, 130.0);
+        EXPECT_EQ(w->productInputs().gDownBar, 70.0);
+    }
+}
+
+TEST_F(ContractChoiceTest, KnockOutFlagStaysForPayoffsWithoutABarrier)
+{
+    frmOptions& w = openPde();
+    w.setListIndex(w.cboPayoff, 2);
+    ASSERT_EQ(w.mKnockOut, 1);
+    for (int payoff : {0, 7, 8}) {
+        w.setListIndex(w.cboPayoff, payoff);
+        EXPECT_EQ(w.mKnockOut, 1) << payoff;
+    }
+    w.setListIndex(w.cboPayoff, 6);
+    EXPECT_EQ(w.mKnockOut, 0);
+    w.setListIndex(w.cboPayoff, 0);
+    EXPECT_EQ(w.mKnockOut, 0);
+}
+
+TEST_F(ContractChoiceTest, PayoffChangeKeepsAnEarlyExerciseStyleAcrossTheRebuiltList)
+{
+    frmOptions& w = openPde();
+    for (int style : {0, 1, 2}) {
+        w.setListIndex(w.cboExercise, style);
+        for (int payoff : {2, 0, 5, 7, 1}) {
+            w.setListIndex(w.cboPayoff, payoff);
+            EXPECT_EQ(w.cboExercise->currentIndex(), style) << payoff;
+            EXPECT_EQ(w.cboExercise->count(), 3);
+            EXPECT_EQ(w.mEarlyExercise, style != 0);
+        }
+    }
+    EXPECT_FALSE(w.gRebuildingExercise);
+}
+
+TEST_F(ContractChoiceTest, KnockInIsForcedToContinuousMonitoringOnlyByFiniteDifferences)
+{
+    frmOptions& pde = openPde();
+    frmOptions& mc = openMc();
+    for (int payoff : {3, 4, 6}) {
+        pde.setListIndex(pde.cboPayoff, 0);
+        pde.setCheckValue(pde.chkContMon, false);
+        pde.setListIndex(pde.cboPayoff, payoff);
+        EXPECT_TRUE(pde.chkContMon->isChecked()) << payoff;
+        EXPECT_FALSE(pde.chkContMon->isEnabled()) << payoff;
+        EXPECT_TRUE(pde.mContMon);
+        EXPECT_FALSE(pde.productInputs().gDiscreteMon);
+
+        mc.setListIndex(mc.cboPayoff, payoff);
+        EXPECT_FALSE(mc.chkContMon->isChecked()) << payoff;
+        EXPECT_TRUE(mc.chkContMon->isEnabled()) << payoff;
+    }
+    // A knock-out frees the box again (it stays ticked).
+    pde.setListIndex(pde.cboPayoff, 2);
+    EXPECT_TRUE(pde.chkContMon->isEnabled());
+    EXPECT_TRUE(pde.chkContMon->isChecked());
+}
+
+TEST_F(ContractChoiceTest, MonitoringBoxRecordsItsStateAndWhetherItChanged)
+{
+    frmOptions& mc = openMc();
+    mc.setListIndex(mc.cboPayoff, 2);
+    tarvic::ProductInputs& in = mc.productInputs();
+    in.gInputsChanged = false;
+    mc.lblProgress->setText(QStringLiteral("Ready"));
+    mc.setCheckValue(mc.chkContMon, true);
+    EXPECT_TRUE(in.gInputsChanged);
+    EXPECT_TRUE(mc.mContMon);
+    EXPECT_FALSE(in.gDiscreteMon);
+    EXPECT_EQ(mc.lblProgress->text(), QString());
+
+    // Raised again in the state last recorded: nothing changed.
+    in.gInputsChanged = true;
+    mc.chkContMon_Click();
+    EXPECT_FALSE(in.gInputsChanged);
+
+    mc.setCheckValue(mc.chkContMon, false);
+    EXPECT_TRUE(in.gInputsChanged);
+    EXPECT_FALSE(mc.mContMon);
+    EXPECT_TRUE(in.gDiscreteMon);
+}
+
+TEST_F(ContractChoiceTest, FloatingStrikeTakesTheSpotAsTheFirstSettledFixing)
+{
+    frmOptions& w = openPde();
+    w.txtStrike->setText(QStringLiteral("95"));
+    w.txtAsset->setText(QStringLiteral("101.5"));
+    w.txtInitAvg->setText(QStringLiteral("90"));
+    w.setListIndex(w.cboPayoff, 8);
+    EXPECT_EQ(w.txtStrike->text(), QString());
+    EXPECT_FALSE(w.txtStrike->isEnabled());
+    EXPECT_EQ(w.txtNFixed->text(), QStringLiteral("1"));
+    EXPECT_EQ(w.productInputs().gNFixed, 1);
+    EXPECT_EQ(w.txtInitAvg->text(), QStringLiteral("101.5"));
+    EXPECT_EQ(w.productInputs().gInitAvg, 101.5);
+
+    // Without a positive spot the average is left alone.
+    w.setListIndex(w.cboPayoff, 7);
+    EXPECT_TRUE(w.txtStrike->isEnabled());
+    w.txtAsset->setText(QString());
+    w.txtInitAvg->setText(QStringLiteral("90"));
+    w.txtNFixed->setText(QStringLiteral("0"));
+    w.setListIndex(w.cboPayoff, 8);
+    EXPECT_EQ(w.txtNFixed->text(), QStringLiteral("1"));
+    EXPECT_EQ(w.txtInitAvg->text(), QStringLiteral("90"));
+
+    // Two or more settled fixings stay.
+    w.setListIndex(w.cboPayoff, 7);
+    w.txtNFixed->setText(QStringLiteral("3"));
+    w.setListIndex(w.cboPayoff, 8);
+    EXPECT_EQ(w.txtNFixed->text(), QStringLiteral("3"));
+}
+
+TEST_F(ContractChoiceTest, FixingsToolTipTellsOfPathStepsOnlyOnMonteCarlo)
+{
+    frmOptions& pde = openPde();
+    pde.setListIndex(pde.cboPayoff, 7);
+    EXPECT_EQ(pde.txtSmplPoints->toolTip(), QString());
+    frmOptions& mc = openMc();
+    mc.setListIndex(mc.cboPayoff, 8);
+    EXPECT_EQ(mc.txtSmplPoints->toolTip(), kPathStepsTip);
+    EXPECT_TRUE(shown(mc, mc.picAsian));
+    EXPECT_FALSE(shown(mc, mc.picBar));
+}
+
+TEST_F(ContractChoiceTest, ExerciseStyleSetsTheResultsToolTipAndStatus)
+{
+    for (frmOptions* w : {&openPde(), &openMc()}) {
+        w->lblProgress->setText(QStringLiteral("Ready"));
+        w->productInputs().gInputsChanged = false;
+        w->setListIndex(w->cboExercise, 1);
+        EXPECT_EQ(w->MSFlexGrid1->ToolTipText(),
+                  QStringLiteral("Click or double-click to see more digits"));
+        EXPECT_TRUE(w->mEarlyExercise);
+        EXPECT_TRUE(w->productInputs().gInputsChanged);
+        EXPECT_EQ(w->lblProgress->text(), QString());
+        w->setListIndex(w->cboExercise, 0);
+        EXPECT_EQ(w->MSFlexGrid1->ToolTipText(),
+                  QStringLiteral("Click or double-click to see more digits."));
+        EXPECT_FALSE(w->mEarlyExercise);
+    }
+}
+
+TEST_F(ContractChoiceTest, OptionTypeMarksTheInputsChanged)
+{
+    frmOptions& w = openPde();
+    w.productInputs().gInputsChanged = false;
+    w.lblProgress->setText(QStringLiteral("Ready"));
+    w.setListIndex(w.cboOptions, 1);
+    EXPECT_TRUE(w.productInputs().gInputsChanged);
+    EXPECT_EQ(w.lblProgress->text(), QString());
+}
+
+// ---------------------------------------------------------------------------
+// Monte Carlo window
+
+struct McPanelCase {
+    const char* name;
+    int payoff;
+    Mon mon;        // set before the exercise style
+    int exercise;   // 0 European, 1 Bermudan
+    bool barPanel;
+    bool contMonShown, contMonEnabled;
+    bool upShown, downShown;
+    bool periodsShown;
+    const char* caption;
+    bool pathStepsTip;
+};
+
+const McPanelCase kMcPanelCases[] = {
+    {"VanillaEuropean", 0, Mon::Untouched, 0, false, false, true, false, false, true, "Number of time|steps", false},
+    {"VanillaBermudan", 0, Mon::Untouched, 1, true, false, true, false, false, true, "Num of exercising|periods", true},
+    {"UpOutEuropean", 1, Mon::Untouched, 0, true, true, true, true, false, true, "Num of monitoring/exer-|cising periods", true},
+    {"DownInEuropean", 4, Mon::Untouched, 0, true, true, true, false, true, true, "Num of monitoring/exer-|cising periods", true},
+    {"DownInBermudan", 4, Mon::Untouched, 1, true, true, true, false, true, true, "Num of monitoring/exer-|cising periods", true},
+    {"DoubleOutContinuousBermudan", 5, Mon::Ticked, 1, true, true, true, true, true, true, "Num of monitoring/exer-|cising periods", true},
+};
+
+class McPanelsTest : public ContractChoiceTest,
+                     public ::testing::WithParamInterface<McPanelCase> {};
+
+TEST_P(McPanelsTest, ShowsTheTimeStepsOrPeriodsBoxOfTheContract)
+{
+    const McPanelCase& c = GetParam();
+    frmOptions& w = openMc();
+    w.setListIndex(w.cboPayoff, c.payoff);
+    setMonitoring(w, c.mon);
+    w.setListIndex(w.cboExercise, c.exercise);
+
+    EXPECT_EQ(shown(w, w.picBar), c.barPanel);
+    EXPECT_FALSE(shown(w, w.picAsian));
+    EXPECT_EQ(shown(w, w.chkContMon), c.contMonShown);
+    EXPECT_EQ(w.chkContMon->isEnabled(), c.contMonEnabled);
+    EXPECT_EQ(shown(w, w.TxtUpBar), c.upShown);
+    EXPECT_EQ(shown(w, w.txtDownBar), c.downShown);
+    // The paths take their step count from this box: whenever the panel
+    // is up, the box and both caption lines are there with it.
+    if (c.barPanel) {
+        EXPECT_EQ(shown(w, w.txtMonPts), c.periodsShown);
+        EXPECT_EQ(shown(w, w.lblMonPts), c.periodsShown);
+        EXPECT_EQ(shown(w, w.lblMonPts2), c.periodsShown);
+    }
+    EXPECT_EQ(caption(w), QString::fromLatin1(c.caption));
+    EXPECT_EQ(w.txtMonPts->toolTip(), c.pathStepsTip ? kPathStepsTip : QString());
+    EXPECT_EQ(w.cboExercise->count(), 2);
+    EXPECT_TRUE(boxes.shown.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Contracts, McPanelsTest, ::testing::ValuesIn(kMcPanelCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ContractChoiceTest, MonteCarloVanillaShowsItsTimeStepsWhenMoreThanOne)
+{
+    frmOptions& w = openMc();
+    w.txtMonPts->setText(QStringLiteral("1"));
+    w.setListIndex(w.cboPayoff, 0);
+    EXPECT_FALSE(shown(w, w.picBar));
+    w.txtMonPts->setText(QStringLiteral("12"));
+    w.setListIndex(w.cboPayoff, 0);
+    EXPECT_TRUE(shown(w, w.picBar));
+    EXPECT_FALSE(shown(w, w.chkContMon));
+    EXPECT_EQ(caption(w), QStringLiteral("Number of time|steps"));
+}
+
+TEST_F(ContractChoiceTest, MonteCarloPayoffRefillsALoadedBasisFunctionList)
+{
+    frmOptions& w = openMc();
+    w.mnuResol_Click();  // the dialog exists from here on
+    frmResolMC& dialog = *frmResolMCIfLoaded();
+    dialog.hide();
+    ASSERT_EQ(dialog.cboBasisF->count(), 6);
+    w.setListIndex(w.cboPayoff, 7);
+    EXPECT_EQ(dialog.cboBasisF->count(), 4);
+    EXPECT_EQ(dialog.cboBasisF->currentIndex(), 1);
+    w.setListIndex(w.cboPayoff, 3);
+    EXPECT_EQ(dialog.cboBasisF->count(), 6);
+}
+
+TEST_F(ContractChoiceTest, AdditionalParametersTogglesTheTimeStepsOfAVanillaEuropean)
+{
+    frmOptions& w = openMc();
+    activate(w);
+    ASSERT_FALSE(shown(w, w.picBar));
+    QTest::mouseClick(w.lblAdditionalParams, Qt::LeftButton);
+    EXPECT_TRUE(shown(w, w.picBar));
+    EXPECT_FALSE(shown(w, w.chkContMon));
+    EXPECT_EQ(caption(w), QStringLiteral("Number of time|steps"));
+    EXPECT_EQ(w.txtMonPts->text(), QStringLiteral("1"));
+    EXPECT_TRUE(w.txtMonPts->hasFocus());
+    EXPECT_EQ(w.txtMonPts->cursorPosition(), 1);
+    QTest::mouseClick(w.lblAdditionalParams, Qt::LeftButton);
+    EXPECT_FALSE(shown(w, w.picBar));
+    // A typed count stays.
+    w.txtMonPts->setText(QStringLiteral("24"));
+    w.lblAdditionalParams_Click();
+    EXPECT_EQ(w.txtMonPts->text(), QStringLiteral("24"));
+}
+
+TEST_F(ContractChoiceTest, AdditionalParametersDoNothingOutsideAMonteCarloVanillaEuropean)
+{
+    frmOptions& pde = openPde();
+    pde.lblAdditionalParams_Click();
+    EXPECT_FALSE(shown(pde, pde.picBar));
+
+    frmOptions& mc = openMc();
+    mc.setListIndex(mc.cboPayoff, 7);
+    mc.lblAdditionalParams_Click();
+    EXPECT_FALSE(shown(mc, mc.picBar));
+    EXPECT_TRUE(shown(mc, mc.picAsian));
+
+    mc.setListIndex(mc.cboPayoff, 2);
+    mc.lblAdditionalParams_Click();
+    EXPECT_TRUE(shown(mc, mc.picBar));
+
+    mc.setListIndex(mc.cboPayoff, 0);
+    mc.setListIndex(mc.cboExercise, 1);
+    ASSERT_TRUE(shown(mc, mc.picBar));
+    mc.lblAdditionalParams_Click();
+    EXPECT_TRUE(shown(mc, mc.picBar));
+    EXPECT_EQ(caption(mc), QStringLiteral("Num of exercising|periods"));
+}
+
+// ---------------------------------------------------------------------------
+// Where the focus goes (window on screen and active)
+
+TEST_F(ContractChoiceTest, FocusGoesToTheFirstMissingBarrier)
+{
+    frmOptions& w = openPde();
+    activate(w);
+    // An empty periods box takes the focus last.
+    w.setListIndex(w.cboPayoff, 1);
+    EXPECT_TRUE(w.txtMonPts->hasFocus());
+
+    w.txtMonPts->setText(QStringLiteral("4"));
+    w.setListIndex(w.cboPayoff, 1);
+    EXPECT_TRUE(w.TxtUpBar->hasFocus());
+    w.setListIndex(w.cboPayoff, 2);
+    EXPECT_TRUE(w.txtDownBar->hasFocus());
+
+    // Both missing: the down box is focused last.
+    w.setListIndex(w.cboPayoff, 5);
+    EXPECT_TRUE(w.txtDownBar->hasFocus());
+
+    // Down barrier typed, up missing: the up box.
+    w.txtDownBar->setText(QStringLiteral("80"));
+    w.cboOptions->setFocus();
+    w.setListIndex(w.cboPayoff, 6);
+    EXPECT_TRUE(w.TxtUpBar->hasFocus());
+
+    // Both typed: the focus stays.
+    w.TxtUpBar->setText(QStringLiteral("120"));
+    w.cboOptions->setFocus();
+    w.setListIndex(w.cboPayoff, 5);
+    EXPECT_TRUE(w.cboOptions->hasFocus());
+}
+
+TEST_F(ContractChoiceTest, FocusGoesToAnEmptyPeriodsBoxOrStrike)
+{
+    frmOptions& w = openPde();
+    activate(w);
+    w.cboOptions->setFocus();
+    w.setListIndex(w.cboExercise, 2);  // Bermudan vanilla, no periods yet
+    EXPECT_TRUE(w.txtMonPts->hasFocus());
+
+    w.txtAsset->setText(QStringLiteral("100"));
+    w.setListIndex(w.cboExercise, 0);
+    w.cboOptions->setFocus();
+    w.setListIndex(w.cboPayoff, 7);  // fixed strike, none typed
+    // The fixings box, empty as well, is focused after the strike.
+    EXPECT_TRUE(w.txtSmplPoints->hasFocus());
+
+    w.txtSmplPoints->setText(QStringLiteral("12"));
+    w.cboOptions->setFocus();
+    w.setListIndex(w.cboPayoff, 7);
+    EXPECT_TRUE(w.txtStrike->hasFocus());
+}
+
+TEST_F(ContractChoiceTest, AWindowNotOnScreenKeepsTheFocusWhereItIs)
+{
+    // The Monte Carlo window loads and takes its lists behind the other.
+    frmOptions& pde = openPde();
+    activate(pde);
+    pde.txtStrike->setFocus();
+    frmOptions& mc = *dorn->pricerMc();
+    mc.Load();
+    ASSERT_FALSE(mc.Visible());
+    mc.setListIndex(mc.cboExercise, 1);
+    mc.setListIndex(mc.cboPayoff, 6);  // knock-in: forced only by finite differences
+    EXPECT_TRUE(pde.txtStrike->hasFocus());
+    EXPECT_EQ(mc.txtMonPts->text(), QString());
+    // It lays out as the Monte Carlo window it is, whatever is in front.
+    EXPECT_EQ(mc.cboExercise->count(), 2);
+    EXPECT_EQ(mc.cboExercise->currentText(), QStringLiteral("Bermudan"));
+    EXPECT_TRUE(mc.chkContMon->isEnabled());
+}

@@ -1,0 +1,171 @@
+// The finite-difference run with the real pricing library: typed inputs,
+// Calculate, and what the window shows, checked against the closed forms.
+#include "pricer/pde_run_support.h"
+
+#include "platform/chart.h"
+#include "platform/number_rules.h"
+#include "platform/results_grid.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QPixmap>
+
+#include <QRegularExpression>
+
+namespace {
+
+class RealLibraryRun : public PdeWindowFixture {
+protected:
+    // The closed form of the library itself, at one spot.
+    static double closedForm(double spot, double strike, double rate, double div, double vol,
+                             double expiry, int type)
+    {
+        double value = 0, delta = 0, gamma = 0, theta = 0, vega = 0;
+        tarvic::TarvicLibrary::instance().VanillaBS(value, delta, gamma, theta, vega, spot,
+                                                    strike, rate, div, vol, expiry, type);
+        return value;
+    }
+};
+
+TEST_F(RealLibraryRun, EuropeanVanillaPutMatchesTheClosedFormAtTheSpot)
+{
+    typeInputs("103", "100", "25", "5", "1", "1");
+    w->setListIndex(w->cboOptions, 1);
+    setSteps("200", "200");
+    calculate();
+    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready")) << boxes.shown.size();
+    const double exact = closedForm(103, 100, 0.05, 0.01, 0.25, 1, 1);
+    EXPECT_NEAR(w->mSpotValue, exact, 1e-3);
+    EXPECT_EQ(w->MSFlexGrid1->Rows(), w->mLastIndex + 3);
+    EXPECT_EQ(w->MSFlexGrid1->TextMatrix(1, 1),
+              tarvic::formatNumber(w->mSpotValue, QStringLiteral("#####0.00000")));
+    EXPECT_TRUE(w->lblCalcTime->text().endsWith(QStringLiteral(" sec")));
+    // The curve follows the closed form along the grid away from its ends.
+    const QVector<QPointF> curve = w->chart->curvePoints(1);
+    ASSERT_EQ(curve.size(), w->mLastIndex + 1);
+    for (const QPointF& p : curve) {
+        if (p.x() > 60 && p.x() < 160) {
+            EXPECT_NEAR(p.y(), closedForm(p.x(), 100, 0.05, 0.01, 0.25, 1, 1), 5e-3) << p.x();
+        }
+    }
+}
+
+TEST_F(RealLibraryRun, OversizedGridIsRefused)
+{
+    typeInputs("100");
+    setSteps("60000", "10");
+    calculate();
+    ASSERT_FALSE(boxes.shown.isEmpty());
+    EXPECT_EQ(boxes.shown.back().title, QStringLiteral("Grid is too large."));
+    EXPECT_TRUE(boxes.shown.back().text.startsWith(
+        QStringLiteral("The resolution you've entered requires a grid size of ")));
+    EXPECT_EQ(w->lblProgress->text(), QString());
+    EXPECT_EQ(w->mLastIndex, 0);
+    EXPECT_EQ(w->mGridStep, 0.0);
+}
+
+// Four-point Lagrange value through nodes i-1 .. i+2 of the store.
+double fourPoint(const frmOptions& w, int i, int column, double x)
+{
+    double sum = 0;
+    for (int k = i - 1; k <= i + 2; ++k) {
+        double term = w.mSolution[static_cast<size_t>(k)][static_cast<size_t>(column)];
+        for (int m = i - 1; m <= i + 2; ++m)
+            if (m != k)
+                term *= (x - w.mSolution[static_cast<size_t>(m)][0]) /
+                        (w.mSolution[static_cast<size_t>(k)][0] - w.mSolution[static_cast<size_t>(m)][0]);
+        sum += term;
+    }
+    return sum;
+}
+
+TEST_F(RealLibraryRun, DownAndOutPutPricedAndShownWithItsChart)
+{
+    typeInputs("100", "100", "25", "5", "0", "1");
+    w->setListIndex(w->cboOptions, 1);
+    choosePayoff(2);
+    ASSERT_EQ(w->cboPayoff->currentText(), QStringLiteral("Barrier - Down & Out"));
+    w->txtDownBar->setText(QStringLiteral("80"));
+    w->chkContMon->setChecked(true);
+    calculate();
+    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9]+\\.[0-9]{3} sec$"))
+                    .match(w->lblCalcTime->text())
+                    .hasMatch())
+        << w->lblCalcTime->text().toStdString();
+    const int n = w->mLastIndex;
+    ASSERT_GT(n, 10);
+    EXPECT_EQ(w->MSFlexGrid1->Rows(), n + 3);
+
+    // The spot row holds the four-point value through the nodes around the
+    // spot (the grid is non-uniform by default).
+    int i = 0;
+    while (i <= n && w->mSolution[static_cast<size_t>(i)][0] < 100.0)
+        ++i;
+    --i;
+    ASSERT_GE(i, 2);
+    ASSERT_LE(i, n - 2);
+    const double interpolated = fourPoint(*w, i, 1, 100.0);
+    EXPECT_NEAR(w->mSpotValue, interpolated, 1e-12);
+    EXPECT_EQ(w->MSFlexGrid1->TextMatrix(1, 1),
+              tarvic::formatNumber(interpolated, QStringLiteral("#####0.00000")));
+    EXPECT_EQ(w->MSFlexGrid1->TextMatrix(1, 0), QStringLiteral("100.00000"));
+
+    // Against the closed form of the continuously monitored barrier.
+    double value = 0, delta = 0, gamma = 0, theta = 0, vega = 0;
+    tarvic::TarvicLibrary::instance().BarrierBS(value, delta, gamma, theta, vega, 100, 100, 0.05,
+                                                0, 0.25, 1, 80, 0, 1, 1);
+    EXPECT_NEAR(w->mSpotValue, value, 2e-2);
+
+    // The premium chart over the grid, starting at the barrier.
+    EXPECT_EQ(w->chart->TitleText(), QStringLiteral("Premium"));
+    EXPECT_EQ(w->chart->curvePoints(1).size(), n + 1);
+    EXPECT_EQ(w->chart->Axis(0).minimum(), w->mAssetGrid[0]);
+    EXPECT_NEAR(w->mAssetGrid[0], 80.0, 1e-9);
+    EXPECT_EQ(w->chart->Axis(0).maximum(), w->mAssetGrid[static_cast<size_t>(n)]);
+    EXPECT_TRUE(w->mnuBS->isVisible());  // a continuous barrier has a closed form
+}
+
+// An average of fixings moves less than the asset: the fixed-strike Asian
+// call is worth less than the vanilla call, and more than nothing.
+TEST_F(RealLibraryRun, FixedStrikeAsianCallLiesBelowTheVanilla)
+{
+    typeInputs("100", "100", "25", "5", "0", "1");
+    choosePayoff(7);
+    w->txtSmplPoints->setText(QStringLiteral("12"));
+    w->txtNFixed->setText(QStringLiteral("0"));
+    w->txtSmplstart->setText(QStringLiteral("0.0833333"));
+    calculate();
+    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"))
+        << (boxes.shown.isEmpty() ? std::string() : boxes.shown.back().text.toStdString());
+    EXPECT_EQ(w->MSFlexGrid1->Rows(), w->mLastIndex + 3);
+    const double vanilla = closedForm(100, 100, 0.05, 0, 0.25, 1, 0);
+    EXPECT_GT(w->mSpotValue, 0.3 * vanilla);
+    EXPECT_LT(w->mSpotValue, vanilla);
+}
+
+// A picture of a priced down-and-out put with its chart for the
+// documentation.
+TEST_F(RealLibraryRun, ScreenshotOfAPricedDownAndOutPut)
+{
+    typeInputs("100", "100", "25", "5", "0", "1");
+    w->setListIndex(w->cboOptions, 1);
+    choosePayoff(2);
+    w->txtDownBar->setText(QStringLiteral("80"));
+    w->chkContMon->setChecked(true);
+    calculate();
+    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    QApplication::processEvents();
+    w->chart->refresh();
+    QApplication::processEvents();
+    const QPixmap shot = dorn->grab();
+    ASSERT_FALSE(shot.isNull());
+    const QString folder = QStringLiteral(TARVIC_SOURCE_DIR "/docs/screenshots");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString file = folder + QStringLiteral("/priced-down-and-out-put.png");
+    ASSERT_TRUE(shot.save(file, "PNG"));
+    EXPECT_GT(QFileInfo(file).size(), 0);
+}
+
+}  // namespace

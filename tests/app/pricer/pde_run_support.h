@@ -1,0 +1,106 @@
+// The finite-difference pricer window ready for a run: the window shown from
+// the Tools menu, a library of the test's choice, and a way to type the
+// inputs the way a user does.
+#pragma once
+
+#include "support/app_fixture.h"
+
+#include "platform/tarvic_library.h"
+#include "settings/frmResol.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <dlfcn.h>
+
+// The record the stand-in library keeps of its last call.
+struct TvRecord {
+    char name[32];
+    int count;
+    double args[40];
+    const double* arrays[6];
+    int calls;
+};
+
+class PdeWindowFixture : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        dorn->mnuPDEOptions->trigger();
+        w = &gFrmPDE();
+        resol = &gFrmResol(w);
+    }
+
+    void TearDown() override
+    {
+        tarvic::TarvicLibrary::instance().setLibraryPath(QString());
+        tarvic::setDoEventsHook({});
+        tarvic::setTickSource({});
+        AppFixture::TearDown();
+    }
+
+    // The market data of a plain contract.
+    void typeInputs(const char* spot = "100", const char* strike = "100",
+                    const char* vol = "20", const char* rate = "5", const char* div = "0",
+                    const char* expiry = "1")
+    {
+        w->txtAsset->setText(QString::fromLatin1(spot));
+        w->txtStrike->setText(QString::fromLatin1(strike));
+        w->txtVol->setText(QString::fromLatin1(vol));
+        w->txtIntRate->setText(QString::fromLatin1(rate));
+        w->txtDiv->setText(QString::fromLatin1(div));
+        w->txtExpi->setText(QString::fromLatin1(expiry));
+    }
+
+    void choosePayoff(int index) { w->setListIndex(w->cboPayoff, index); }
+    void chooseExercise(int index) { w->setListIndex(w->cboExercise, index); }
+
+    // User-defined resolution in the settings dialog.
+    void setSteps(const char* assetSteps, const char* timeSteps)
+    {
+        resol->setListIndex(resol->cboResol, 3);
+        resol->txtNoA->setText(QString::fromLatin1(assetSteps));
+        resol->txtTS->setText(QString::fromLatin1(timeSteps));
+    }
+
+    void calculate() { w->cmdCalc->click(); }
+
+    frmOptions* w = nullptr;
+    frmResol* resol = nullptr;
+};
+
+// The same with the recording stand-in library.
+class RecordingFixture : public PdeWindowFixture {
+protected:
+    void SetUp() override
+    {
+        PdeWindowFixture::SetUp();
+        tarvic::TarvicLibrary::instance().setLibraryPath(QStringLiteral(TARVIC_RECORDING_LIBRARY));
+        handle = dlopen(TARVIC_RECORDING_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle, nullptr);
+        record = reinterpret_cast<TvRecord* (*)()>(dlsym(handle, "tvRecorded"))();
+        scriptFn = reinterpret_cast<void (*)(int32_t, double, const char*)>(dlsym(handle, "tvScript"));
+        script(-1, 200.0, nullptr);
+    }
+
+    void TearDown() override
+    {
+        PdeWindowFixture::TearDown();
+        if (handle)
+            dlclose(handle);
+    }
+
+    // lastNode -1: the asset steps passed in; top < 0: a non-uniform grid.
+    void script(int32_t lastNode, double top, const char* failure)
+    {
+        scriptFn(lastNode, top, failure);
+    }
+
+    void* handle = nullptr;
+    TvRecord* record = nullptr;
+    void (*scriptFn)(int32_t, double, const char*) = nullptr;
+};
