@@ -3,6 +3,7 @@
 
 #include "platform/results_grid.h"
 #include "platform/window_placement.h"
+#include "support/screenshot_folder.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -167,7 +168,7 @@ TEST_F(MainWindowTest, ScreenshotWithTheFiniteDifferenceWindow)
     QApplication::processEvents();
     const QPixmap shot = dorn->grab();
     ASSERT_FALSE(shot.isNull());
-    const QString folder = QStringLiteral(TARVIC_SOURCE_DIR "/docs/screenshots");
+    const QString folder = screenshotFolder();
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString file = folder + QStringLiteral("/main-window.png");
     ASSERT_TRUE(shot.save(file, "PNG"));

@@ -5,6 +5,7 @@
 #include "platform/chart.h"
 #include "platform/number_rules.h"
 #include "platform/results_grid.h"
+#include "support/screenshot_folder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -161,7 +162,7 @@ TEST_F(RealLibraryRun, ScreenshotOfAPricedDownAndOutPut)
     QApplication::processEvents();
     const QPixmap shot = dorn->grab();
     ASSERT_FALSE(shot.isNull());
-    const QString folder = QStringLiteral(TARVIC_SOURCE_DIR "/docs/screenshots");
+    const QString folder = screenshotFolder();
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString file = folder + QStringLiteral("/priced-down-and-out-put.png");
     ASSERT_TRUE(shot.save(file, "PNG"));
