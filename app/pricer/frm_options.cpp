@@ -767,6 +767,20 @@ void copyText(QLineEdit* from, QLineEdit* to)
     to->setText(from->text());
 }
 
+// The contract and market boxes a solver switch carries into the other window.
+void copyContractTexts(const frmOptions& from, frmOptions& to)
+{
+    copyText(from.txtAsset, to.txtAsset);
+    copyText(from.txtStrike, to.txtStrike);
+    copyText(from.txtExpi, to.txtExpi);
+    copyText(from.txtVol, to.txtVol);
+    copyText(from.txtIntRate, to.txtIntRate);
+    copyText(from.txtDiv, to.txtDiv);
+    copyText(from.txtSmplPoints, to.txtSmplPoints);
+    copyText(from.txtNFixed, to.txtNFixed);
+    copyText(from.txtInitAvg, to.txtInitAvg);
+}
+
 }  // namespace
 
 void frmOptions::PrepareMCSolverForm()
@@ -781,15 +795,7 @@ void frmOptions::PrepareMCSolverForm()
         mc.mnuMC->setVisible(false);
         mc.setWindowState(2);
         if (!mc.Visible()) {
-            copyText(pde.txtAsset, mc.txtAsset);
-            copyText(pde.txtStrike, mc.txtStrike);
-            copyText(pde.txtExpi, mc.txtExpi);
-            copyText(pde.txtVol, mc.txtVol);
-            copyText(pde.txtIntRate, mc.txtIntRate);
-            copyText(pde.txtDiv, mc.txtDiv);
-            copyText(pde.txtSmplPoints, mc.txtSmplPoints);
-            copyText(pde.txtNFixed, mc.txtNFixed);
-            copyText(pde.txtInitAvg, mc.txtInitAvg);
+            copyContractTexts(pde, mc);
             mc.setListIndex(mc.cboOptions, pde.cboOptions->currentIndex());
             const int style = pde.cboExercise->currentIndex();
             mc.setListIndex(mc.cboExercise, style == 2 ? 1 : style);
@@ -816,15 +822,7 @@ void frmOptions::PreparePDESolverForm()
         pde.mnuPDE->setVisible(false);
         pde.setWindowState(2);
         if (!pde.Visible()) {
-            copyText(mc.txtAsset, pde.txtAsset);
-            copyText(mc.txtStrike, pde.txtStrike);
-            copyText(mc.txtExpi, pde.txtExpi);
-            copyText(mc.txtVol, pde.txtVol);
-            copyText(mc.txtIntRate, pde.txtIntRate);
-            copyText(mc.txtDiv, pde.txtDiv);
-            copyText(mc.txtSmplPoints, pde.txtSmplPoints);
-            copyText(mc.txtNFixed, pde.txtNFixed);
-            copyText(mc.txtInitAvg, pde.txtInitAvg);
+            copyContractTexts(mc, pde);
             pde.setListIndex(pde.cboExercise, mc.cboExercise->currentIndex() == 1 ? 2 : 0);
             pde.setListIndex(pde.cboOptions, mc.cboOptions->currentIndex());
             pde.setListIndex(pde.cboPayoff, mc.cboPayoff->currentIndex());
