@@ -20,6 +20,7 @@ namespace {
 
 using tarvic_test::bsGreeks;
 using tarvic_test::bsPrice;
+using tarvic_test::contractFor;
 using tarvic_test::Greeks;
 using tarvic_test::knockIn;
 using tarvic_test::knockOut;
@@ -28,20 +29,6 @@ using tarvic_test::numericGreeks;
 using tarvic_test::ThreadCount;
 
 constexpr int32_t kRows = 500;
-
-EuropeanContract contractFor(const Market& m, bool call, int32_t steps)
-{
-    EuropeanContract c;
-    c.spot = m.spot;
-    c.strike = m.strike;
-    c.intRate = m.rate;
-    c.divYield = m.div;
-    c.volatility = m.vol;
-    c.expiry = m.expiry;
-    c.numSteps = steps;
-    c.optionType = call ? 0 : 1;
-    return c;
-}
 
 EuropeanContract barrierContract(const Market& m, bool call, int32_t steps, double lower, double upper, bool out,
                                  bool continuous)

@@ -18,25 +18,12 @@ namespace {
 
 using tarvic_test::bsGreeks;
 using tarvic_test::bsPrice;
+using tarvic_test::contractFor;
 using tarvic_test::Greeks;
 using tarvic_test::Market;
 using tarvic_test::ThreadCount;
 
 constexpr int32_t kExportCheckpoints = 9;
-
-EuropeanContract contractFor(const Market& m, bool call, int32_t steps)
-{
-    EuropeanContract c;
-    c.spot = m.spot;
-    c.strike = m.strike;
-    c.intRate = m.rate;
-    c.divYield = m.div;
-    c.volatility = m.vol;
-    c.expiry = m.expiry;
-    c.numSteps = steps;
-    c.optionType = call ? 0 : 1;
-    return c;
-}
 
 struct Options {
     bool bridge = false;

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <vector>
 
+#include "montecarlo/european_path.h"
+
 namespace tarvic_test {
 
 struct Market {
@@ -209,5 +211,20 @@ public:
 private:
     int saved_;
 };
+
+// The engines' contract for a plain option on the market m.
+inline tarvic::EuropeanContract contractFor(const Market& m, bool call, int32_t steps)
+{
+    tarvic::EuropeanContract c;
+    c.spot = m.spot;
+    c.strike = m.strike;
+    c.intRate = m.rate;
+    c.divYield = m.div;
+    c.volatility = m.vol;
+    c.expiry = m.expiry;
+    c.numSteps = steps;
+    c.optionType = call ? 0 : 1;
+    return c;
+}
 
 }  // namespace tarvic_test
