@@ -1,0 +1,95 @@
+// One worksheet held in memory and written as an .xlsx workbook.
+//
+// libxlsxwriter writes a workbook in one go and can neither read it back nor
+// fit column widths, so the sheet is kept here, read from here, and each
+// column's width is computed from its texts when the workbook is written.
+//
+// Cells are named as the sheet shows them ("H1", "A2"), ranges by their
+// corners ("H1:H17"), columns by their letters ("I"). Operations:
+// - setText, setNumber: one cell. A number that is not finite (NaN,
+//   infinity) is written as the text "NaN", "Infinity" or "-Infinity": as a
+//   number it would make the workbook unreadable.
+// - setTexts: texts down a column from a cell; setNumberBlock: a table of
+//   numbers from its top-left cell.
+// - text: what a cell shows ("" when it is empty); numbers as plain text.
+// - setBold, setFontColor: the font of every cell of a range.
+// - setColumnLeftAligned: the horizontal alignment of a whole column.
+// - saveAs: writes the workbook, each used column as wide as its longest
+//   text, to a temporary file in the target's folder, and renames it over
+//   the target only when it is complete: a failed save leaves no file and
+//   keeps a file it was to replace.
+//
+// Every failure raises a RuntimeError numbered kErrWorkbook whose
+// description names the file or cell and the reason (a missing folder, a
+// target that is a folder, a write error).
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace tarvic {
+
+constexpr int32_t kErrWorkbook = 1004;
+
+class WorkbookWriter {
+public:
+    // ---- contents ----
+    void setText(const QString& cell, const QString& text);
+    void setNumber(const QString& cell, double value);
+    void setTexts(const QString& firstCell, const QStringList& texts);
+    // value(row, col) for row in 0..rows-1 and col in 0..cols-1.
+    void setNumberBlock(const QString& topLeft, int rows, int cols,
+                        const std::function<double(int row, int col)>& value);
+    QString text(const QString& cell) const;
+
+    // ---- looks ----
+    void setBold(const QString& range);
+    void setFontColor(const QString& range, const QColor& color);
+    void setColumnLeftAligned(const QString& column);
+
+    // ---- writing ----
+    void saveAs(const QString& path) const;
+
+    // The width, in characters of the sheet's standard font, that fits a
+    // text (bold when asked).
+    static double fittingWidth(const QString& text, bool bold);
+
+private:
+    struct Cell {
+        enum Kind : uint8_t { Empty, Text, Number };
+        QString text;
+        double number = 0.0;
+        Kind kind = Empty;
+        bool bold = false;
+        bool coloured = false;
+        QRgb colour = 0;
+    };
+    struct Position {
+        int row = 0;
+        int col = 0;
+    };
+
+    static Position parseCell(const QString& cell);
+    static void parseRange(const QString& range, Position& first, Position& last);
+    static int parseColumn(const QString& column);
+    static QString shownText(const Cell& cell);
+    static QString cellName(int row, int col);
+
+    Cell& at(int row, int col);
+    const Cell* find(int row, int col) const;
+    void putText(int row, int col, const QString& text);
+    void putNumber(int row, int col, double value);
+    bool leftAligned(int col) const;
+    void writeWorkbook(const QString& file, const QString& target) const;
+    std::vector<double> columnWidths() const;
+
+    std::vector<std::vector<Cell>> m_rows;
+    std::vector<bool> m_leftAligned;  // by column
+};
+
+}  // namespace tarvic
