@@ -26,6 +26,7 @@ class QAction;
 class QActionGroup;
 class QCheckBox;
 class QComboBox;
+class QFontMetrics;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -427,6 +428,12 @@ private:
     // Leaves this window's default solver settings to a dialog that shows them.
     void writeSolverDefaults();
 
+    // The width of the widest wording of the periods caption.
+    static int periodsCaptionWidth(const QFontMetrics& metrics);
+    // Fixes the contract column's width at that of its widest panel.
+    void holdLeftColumnWidth();
+
+    QWidget* m_leftColumn = nullptr;
     bool m_loaded = false;
     bool m_loading = false;
     bool m_shown = false;

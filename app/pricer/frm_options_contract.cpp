@@ -16,9 +16,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+
+#include <algorithm>
 
 using namespace tarvic;
 
@@ -30,6 +33,14 @@ constexpr int kBarPanelHeight = 2750 / 15;
 const QString kPathStepsTip =
     QStringLiteral("This will also be the number of time steps used for the paths construction");
 const QString kMoreDigitsTip = QStringLiteral("Click or double-click to see more digits");
+
+// The wordings of the periods caption, each on two lines.
+const char* const kPeriodsCaptions[][2] = {
+    {"Num of monitoring/exer-", "cising periods"},
+    {"Num of monitoring", "periods"},
+    {"Num of exercising", "periods"},
+    {"Number of time", "steps"},
+};
 
 void setPeriodsCaption(frmOptions& w, const char* top, const char* bottom)
 {
@@ -76,6 +87,15 @@ bool pdeWindow(const frmOptions& w)
 }
 
 }  // namespace
+
+int frmOptions::periodsCaptionWidth(const QFontMetrics& metrics)
+{
+    int widest = 0;
+    for (const auto& caption : kPeriodsCaptions)
+        for (const char* line : caption)
+            widest = std::max(widest, metrics.horizontalAdvance(QString::fromLatin1(line)));
+    return widest;
+}
 
 bool frmOptions::shownInWindow(const QWidget* control) const
 {
