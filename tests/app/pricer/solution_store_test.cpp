@@ -8,6 +8,9 @@
 
 #include "platform/chart.h"
 
+#include <QChart>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QMenu>
 #include <QSignalBlocker>
 
@@ -211,6 +214,68 @@ TEST_F(SolutionStore, ChartKindsTitlesReferenceLineAndThePointLimit)
     EXPECT_EQ(c.RowCount(), 0);
     EXPECT_EQ(c.TitleText(), QString());
     EXPECT_EQ(w->mChartToolTip, QString());
+}
+
+// The X labels of a drawn chart as Qt Charts renders them: the visible text
+// items below the plot area, the axis title left out.
+QStringList renderedLabelsX(tarvic::ChartControl& c)
+{
+    QChart* chart = c.qtChart();
+    const QRectF plot = chart->mapToScene(chart->plotArea()).boundingRect();
+    QStringList labels;
+    for (QGraphicsItem* item : chart->scene()->items()) {
+        auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (!text || !text->isVisible() || text->sceneBoundingRect().top() < plot.bottom())
+            continue;
+        if (text->toPlainText() != c.Axis(0).titleText())
+            labels << text->toPlainText();
+    }
+    return labels;
+}
+
+TEST_F(SolutionStore, ChartAxisLabelsAreWholeOverEveryRange)
+{
+    const struct {
+        const char* name;
+        double lower, upper;
+        int mode;
+    } ranges[] = {
+        {"double knock-out 80 to 130", 80, 130, tarvic::kSolverPde},
+        {"strike 100", 0, 300, tarvic::kSolverPde},
+        {"strike 1000", 0, 3000, tarvic::kSolverPde},
+        {"strike 10000", 0, 36000, tarvic::kSolverPde},
+        {"span of a tenth", 99.95, 100.05, tarvic::kSolverPde},
+        {"span of a tenth above 1000", 1999.95, 2000.05, tarvic::kSolverPde},
+        {"span of five", 97.5, 102.5, tarvic::kSolverPde},
+        {"millions", 0, 5e6, tarvic::kSolverPde},
+        {"billions", 0, 4e9, tarvic::kSolverPde},
+        {"paths run", 0, 1073741824.0, tarvic::kSolverMc},
+    };
+    for (const auto& r : ranges) {
+        const int n = 200;
+        for (int i = 0; i <= n; ++i) {
+            const double x = r.lower + (r.upper - r.lower) * i / n;
+            w->mSolution[static_cast<size_t>(i)] = {x, std::sin(i / 30.0), 0, 0, 0, 0, 0};
+            w->mAssetGrid[static_cast<size_t>(i)] = x;
+        }
+        w->mLastIndex = n;
+        tarvic::gSolverMode = r.mode;
+        w->Chart(1, 0.0);
+        tarvic::gSolverMode = tarvic::kSolverPde;
+        w->chart->refresh();
+        for (int turn = 0; turn < 3; ++turn)
+            QApplication::processEvents();
+
+        const QStringList labels = renderedLabelsX(*w->chart);
+        EXPECT_GE(labels.size(), 2) << r.name;
+        for (const QString& label : labels) {
+            EXPECT_FALSE(label.contains(QStringLiteral("...")) || label.contains(QChar(0x2026)))
+                << r.name << ": " << label.toStdString();
+            bool number = false;
+            label.toDouble(&number);
+            EXPECT_TRUE(number) << r.name << ": " << label.toStdString();
+        }
+    }
 }
 
 }  // namespace
