@@ -44,6 +44,7 @@ void frmOptions::buildCalculationParts()
     connect(MSFlexGrid1, &ResultsGrid::DblClick, this, [this] { MSFlexGrid1_DblClick(); });
     connect(MSFlexGrid1, &ResultsGrid::GotFocus, this, [this] { MSFlexGrid1_GotFocus(); });
     connect(MSFlexGrid1, &ResultsGrid::LostFocus, this, [this] { MSFlexGrid1_LostFocus(); });
+    connect(MSFlexGrid1, &ResultsGrid::CopyKeys, this, [this] { mnuCopy_Click(); });
     connect(MSFlexGrid1, &ResultsGrid::MouseDown, this,
             [this](int button, int shift, double x, double y) {
                 MSFlexGrid1_MouseDown(button, shift, x, y);
