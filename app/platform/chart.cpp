@@ -258,6 +258,28 @@ ChartControl::ChartControl(QWidget* parent)
     refresh();
 }
 
+void ChartControl::reset()
+{
+    for (int id = 0; id < 2; ++id)
+        *m_axes[static_cast<size_t>(id)] = ChartAxis(this, id);
+    m_chartType = 16;
+    m_rows = 0;
+    m_columns = 0;
+    m_data.clear();
+    m_set.clear();
+    m_titleText.clear();
+    m_titleLocation = 0;
+    m_titleRect = QRect();
+    m_titleBrushStyle = 0;
+    m_titleFillAuto = true;
+    m_titleFill = QColor();
+    m_uniformAxis = false;
+    m_autoLayout = true;
+    m_locationMinY = 0.0;
+    m_penWidths.clear();
+    refresh();
+}
+
 ChartControl::~ChartControl()
 {
     delete m_axes[0];

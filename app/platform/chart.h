@@ -155,6 +155,10 @@ public:
     // Axis 0 is the X axis, 1 the Y axis; others raise "Invalid property value".
     ChartAxis& Axis(int id);
 
+    // Back to the state the control was created in: no data, no title,
+    // automatic scales, default axes and pens.
+    void reset();
+
     // ---- what is drawn (for the window's tests and data tips) ----
     // The points of curve k (1-based): X from column 2k-1, Y from column 2k.
     QVector<QPointF> curvePoints(int curve) const;

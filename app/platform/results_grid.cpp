@@ -210,6 +210,15 @@ void ResultsGridModel::clearTexts()
         emit dataChanged(index(0, 0), index(m_rows - 1, m_cols - 1), {Qt::DisplayRole});
 }
 
+void ResultsGridModel::clearLooks()
+{
+    for (Cell& c : m_cells)
+        c.look = 0;
+    m_looks.resize(1);
+    if (m_rows > 0 && m_cols > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, m_cols - 1));
+}
+
 ResultsGrid::ResultsGrid(QWidget* parent)
     : QTableView(parent)
     , m_model(new ResultsGridModel(this))
@@ -429,6 +438,13 @@ void ResultsGrid::resetView()
     scrollToTop();
     horizontalScrollBar()->setValue(0);
     fitColumns();
+}
+
+void ResultsGrid::reset()
+{
+    m_model->clearTexts();
+    m_model->clearLooks();
+    resetView();
 }
 
 int ResultsGrid::borderAt(int x) const

@@ -55,6 +55,8 @@ public:
     CellLook look(int row, int col) const;
     void setLook(int row, int col, const CellLook& look);
     void clearTexts();
+    // Every cell back to the default look.
+    void clearLooks();
 
 private:
     struct Cell {
@@ -126,6 +128,9 @@ public:
     // dragging a border in the fixed rows (never below what the column
     // shows). Back to the even shares, no cell selected, at the top.
     void resetView();
+    // The grid as created: empty cells in the default look, and a fresh
+    // view.
+    void reset();
     // The width the user gave a column by dragging, 0 when none.
     int userColumnWidth(int col) const;
     // Selects the block from the current cell to (rowSel, colSel).

@@ -456,6 +456,12 @@ void frmOptions::applyLayout()
     const bool wasLoading = m_loading;
     m_loading = true;
     setWindowTitle(QString());
+    // The contract state of a window loaded afresh.
+    m_inputs = ProductInputs{};
+    mContMon = false;
+    mEarlyExercise = false;
+    mKnockOut = 0;
+    gRebuildingExercise = false;
     for (QComboBox* box : {cboPayoff, cboExercise, cboOptions})
         fillList(box, {});
     for (QLineEdit* box : m_textBoxes) {
@@ -511,7 +517,9 @@ void frmOptions::applyLayout()
     mnuMC->setEnabled(true);
     mnuCopy->setEnabled(true);
 
-    // The results table as designed: 100 rows, 6 columns, 2 fixed rows.
+    // The results table as designed: 100 rows, 6 columns, 2 fixed rows,
+    // nothing selected and no column widened.
+    MSFlexGrid1->reset();
     MSFlexGrid1->setCols(6);
     MSFlexGrid1->setRows(100);
     MSFlexGrid1->setFixedRows(2);

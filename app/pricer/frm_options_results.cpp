@@ -73,14 +73,19 @@ void frmOptions::resetCalculationState()
     mSpotValue = mSpotDelta = mSpotGamma = mSpotTheta = mSpotVega = 0.0;
     mGridHasFocus = false;
     mCalcVega = mCalcTheta = false;
+    mOptionType = 0;
+    mPayoff = 0;
     mPlotKind = 0;
     mChartDrawn = false;
     mChartToolTip.clear();
     mPlotXMax = mPlotXMin = 0.0;
     mPlotBoxPlaced = mExactBoxPlaced = false;
     if (chart) {
-        chart->setRowCount(0);
-        chart->setTitleText(QString());
+        // No axes, title or curves of an earlier load; the plot's own
+        // layout off, as at the window's load.
+        chart->reset();
+        chart->setAutoLayout(false);
+        chart->setLocationRectMinY(0.0);
     }
 }
 

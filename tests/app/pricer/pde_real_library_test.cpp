@@ -13,6 +13,10 @@
 #include <QPixmap>
 
 #include <QRegularExpression>
+#include <QChart>
+#include <QAbstractAxis>
+#include <QScrollBar>
+#include <QItemSelectionModel>
 
 namespace {
 
@@ -144,6 +148,61 @@ TEST_F(RealLibraryRun, FixedStrikeAsianCallLiesBelowTheVanilla)
     const double vanilla = closedForm(100, 100, 0.05, 0, 0.25, 1, 0);
     EXPECT_GT(w->mSpotValue, 0.3 * vanilla);
     EXPECT_LT(w->mSpotValue, vanilla);
+}
+
+// What a pricer window keeps of its past: the chart's axes, title and
+// curves, the table's selection, widths, scroll and spot row, the status
+// and the contract state.
+QStringList windowState(frmOptions& w)
+{
+    for (int turn = 0; turn < 3; ++turn)
+        QApplication::processEvents();
+    w.chart->refresh();
+    const auto num = [](double v) { return QString::number(v, 'g', 12); };
+    QStringList state;
+    tarvic::ChartControl& c = *w.chart;
+    for (int id = 0; id < 2; ++id) {
+        tarvic::ChartAxis& a = c.Axis(id);
+        state << a.titleText() << num(a.minimum()) << num(a.maximum()) << num(a.majorDivision())
+              << a.labelFormat() << num(a.valueScaleAuto());
+    }
+    state << c.TitleText() << num(c.RowCount()) << num(c.ColumnCount()) << num(c.curveCount());
+    for (QAbstractAxis* axis : c.qtChart()->axes())
+        state << axis->titleText();
+    tarvic::ResultsGrid& g = *w.MSFlexGrid1;
+    state << num(g.selectionModel()->hasSelection()) << num(g.currentIndex().isValid())
+          << num(g.verticalScrollBar()->value()) << num(g.Rows());
+    for (int col = 0; col < 6; ++col)
+        state << num(g.columnWidth(col)) << g.TextMatrix(1, col);
+    const tarvic::ProductInputs& in = w.productInputs();
+    state << w.lblProgress->text() << w.lblCalcTime->text() << w.txtAsset->text()
+          << num(w.mContMon) << num(w.mKnockOut) << num(in.gUpBar) << num(in.gDownBar)
+          << num(in.gBarrier) << num(w.mLastIndex) << num(w.mGridStep);
+    return state;
+}
+
+TEST_F(RealLibraryRun, AReopenedWindowStartsAsTheFirstOneDid)
+{
+    const QStringList fresh = windowState(*w);
+    typeInputs("100", "100", "25", "5", "0", "1");
+    choosePayoff(5);
+    w->TxtUpBar->setText(QStringLiteral("130"));
+    w->txtDownBar->setText(QStringLiteral("80"));
+    w->chkContMon->setChecked(true);
+    calculate();
+    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    w->Chart(2, 0.0);
+    tarvic::ResultsGrid& grid = *w->MSFlexGrid1;
+    grid.setRow(5);
+    grid.setCol(1);
+    grid.selectBlock(9, 3);
+    grid.scrollToBottom();
+    ASSERT_NE(windowState(*w), fresh);
+
+    w->mnuExit->trigger();
+    dorn->mnuPDEOptions->trigger();
+    ASSERT_TRUE(w->Visible());
+    EXPECT_EQ(windowState(*w), fresh);
 }
 
 // A picture of a priced down-and-out put with its chart for the
