@@ -462,6 +462,7 @@ void frmOptions::applyLayout()
     mEarlyExercise = false;
     mKnockOut = 0;
     gRebuildingExercise = false;
+    m_heldStrike.reset();
     for (QComboBox* box : {cboPayoff, cboExercise, cboOptions})
         fillList(box, {});
     for (QLineEdit* box : m_textBoxes) {

@@ -20,6 +20,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -434,6 +435,8 @@ private:
     void holdLeftColumnWidth();
 
     QWidget* m_leftColumn = nullptr;
+    // The strike typed before a floating strike emptied its box.
+    std::optional<QString> m_heldStrike;
     bool m_loaded = false;
     bool m_loading = false;
     bool m_shown = false;

@@ -382,9 +382,11 @@ bool frmOptions::checkPdeInputs()
         txtInitAvg->setFocus();
         return false;
     }
-    // 31
+    // An American Asian takes one plane per asset step (the user's spacing
+    // waits for a European one).
     if (in.gAsian && cboExercise->currentText() == QLatin1String("American") &&
         s.gPlaneSpacing != 1) {
+        resol.holdPlanes();
         s.gPlaneSpacing = 1;
         if (s.gPlanesInterp == -1)
             s.gPlanesInterp = 1;
@@ -489,9 +491,11 @@ void frmOptions::runPdeSolver()
         s.gPlanesInterp = s.gDefaultPlanesInterp;
     mLastCalcTheta = false;
     mLastCalcVega = false;
-    // 7
-    if ((in.gAsian && in.gExercise > 0) || in.gFloatingStrike)
-        resol.ChkOverMaxS->setChecked(false);
+    // Asians with early exercise and floating strikes use the automatic
+    // grid extent; a maximum asset value the user set waits for the next
+    // contract that uses it.
+    if ((in.gAsian && in.gExercise > 0) || mPayoff == 8)
+        resol.holdMaxAsset();
 
     // 8: the library writes into scratch arrays; the window's arrays change
     // only when the run succeeds.

@@ -248,12 +248,16 @@ void frmResol::Form_Activate()
         const bool earlyExercise =
             exercise == QLatin1String("Bermudan") || exercise == QLatin1String("American");
         if ((earlyExercise && inputs.gAsian) || inputs.gFloatingStrike) {
+            // One plane per asset step, quadratic across planes and the
+            // automatic extent; the user's choices wait for a European
+            // fixed strike.
+            holdPlanes();
             fillList(cboPlaneSpc, {QStringLiteral("1:1")});
             setListIndex(cboPlaneSpc, 0);
             s.gPlanesInterp = 1;
-            ChkOverMaxS->setChecked(false);
-            ChkOverMaxS->setEnabled(false);
+            holdMaxAsset();
         } else {
+            releasePlanes();
             fillList(cboPlaneSpc, {QStringLiteral(" 1:1"), QStringLiteral(" 2:1"), QStringLiteral(" 4:1")});
             int index = -1;
             if (s.gPlaneSpacing == 1)
@@ -263,7 +267,7 @@ void frmResol::Form_Activate()
             else if (s.gPlaneSpacing == 4)
                 index = 2;
             setListIndex(cboPlaneSpc, index);
-            ChkOverMaxS->setEnabled(true);
+            releaseMaxAsset();
         }
         setListIndex(cboPlanes, s.gPlanesInterp == -1 ? s.gDefaultPlanesInterp : s.gPlanesInterp);
     } else {
@@ -377,15 +381,11 @@ void frmResol::chkNonUniGrid_Click()
 {
     if (chkNonUniGrid->isChecked()) {
         gPdeSettings.gNonUniGrid = true;
-        // The payoff handler forces the non-uniform grid by disabling and
-        // checking the box: a user maximum asset value no longer applies.
-        if (!chkNonUniGrid->isEnabled() && ChkOverMaxS->isChecked()) {
-            ChkOverMaxS->setChecked(false);
-            txtMaxS->setVisible(false);
-            txtMaxS->setText(QString());
-            gPdeSettings.gMaxS = 0.0;
-            ChkOverMaxS->setEnabled(false);
-        }
+        // A contract that forces the non-uniform grid (by disabling and
+        // checking the box) takes the grid's own extent: a user maximum
+        // asset value waits until it applies again.
+        if (!chkNonUniGrid->isEnabled() && ChkOverMaxS->isChecked())
+            holdMaxAsset();
     } else {
         gPdeSettings.gNonUniGrid = false;
     }
@@ -443,4 +443,83 @@ void frmResol::txtMaxS_KeyPress(int& keyAscii)
 {
     if (!isDigitOrBackspace(keyAscii) && keyAscii != '.')
         keyAscii = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Settings a contract rules out
+
+void frmResol::holdBox(QCheckBox* box, std::optional<bool>& held, bool shown)
+{
+    if (!held)
+        held = box->isChecked();
+    // Disabled first: the box's handler then takes the change for the
+    // contract's, not the user's.
+    box->setEnabled(false);
+    box->setChecked(shown);
+}
+
+void frmResol::releaseBox(QCheckBox* box, std::optional<bool>& held)
+{
+    box->setEnabled(true);
+    if (!held)
+        return;
+    const bool choice = *held;
+    held.reset();
+    box->setChecked(choice);
+}
+
+void frmResol::holdNonUniGrid(bool shown)
+{
+    holdBox(chkNonUniGrid, m_heldNonUniGrid, shown);
+}
+
+void frmResol::releaseNonUniGrid()
+{
+    releaseBox(chkNonUniGrid, m_heldNonUniGrid);
+}
+
+void frmResol::holdMaxAsset()
+{
+    if (!m_heldMaxAsset)
+        m_heldMaxAsset = HeldMaxAsset{ChkOverMaxS->isChecked(), txtMaxS->text()};
+    ChkOverMaxS->setEnabled(false);
+    ChkOverMaxS->setChecked(false);  // hides and empties the value: gMaxS = 0
+}
+
+void frmResol::releaseMaxAsset()
+{
+    ChkOverMaxS->setEnabled(true);
+    if (!m_heldMaxAsset)
+        return;
+    const HeldMaxAsset held = *m_heldMaxAsset;
+    m_heldMaxAsset.reset();
+    if (held.ticked) {
+        ChkOverMaxS->setChecked(true);
+        txtMaxS->setText(held.value);  // gMaxS follows the box
+    }
+}
+
+void frmResol::holdMultiThreading()
+{
+    holdBox(chkMT, m_heldMultiThreading, false);
+}
+
+void frmResol::releaseMultiThreading()
+{
+    releaseBox(chkMT, m_heldMultiThreading);
+}
+
+void frmResol::holdPlanes()
+{
+    if (!m_heldPlanes)
+        m_heldPlanes = HeldPlanes{gPdeSettings.gPlaneSpacing, gPdeSettings.gPlanesInterp};
+}
+
+void frmResol::releasePlanes()
+{
+    if (!m_heldPlanes)
+        return;
+    gPdeSettings.gPlaneSpacing = m_heldPlanes->spacing;
+    gPdeSettings.gPlanesInterp = m_heldPlanes->interpolation;
+    m_heldPlanes.reset();
 }

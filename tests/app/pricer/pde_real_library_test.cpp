@@ -150,6 +150,25 @@ TEST_F(RealLibraryRun, FixedStrikeAsianCallLiesBelowTheVanilla)
     EXPECT_LT(w->mSpotValue, vanilla);
 }
 
+// The maximum asset value set after a floating strike holds through the run
+// and prices the spot it covers.
+TEST_F(RealLibraryRun, UserMaximumAssetSetAfterAFloatingStrikeHoldsThroughTheRun)
+{
+    choosePayoff(8);
+    choosePayoff(0);
+    resol->ChkOverMaxS->setChecked(true);
+    resol->txtMaxS->setText(QStringLiteral("1000"));
+    resol->Command1->click();
+    typeInputs("400", "100", "20", "5", "0", "1");
+    calculate();
+    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    EXPECT_TRUE(resol->ChkOverMaxS->isChecked());
+    EXPECT_EQ(resol->txtMaxS->text(), QStringLiteral("1000"));
+    EXPECT_EQ(w->txtAsset->text(), QStringLiteral("400"));
+    EXPECT_GE(w->mAssetGrid[static_cast<size_t>(w->mLastIndex)], 1000.0);
+    EXPECT_NEAR(w->mSpotValue, closedForm(400, 100, 0.05, 0, 0.2, 1, 0), 1e-3);
+}
+
 // What a pricer window keeps of its past: the chart's axes, title and
 // curves, the table's selection, widths, scroll and spot row, the status
 // and the contract state.
