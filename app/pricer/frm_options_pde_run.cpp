@@ -29,6 +29,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -188,9 +189,11 @@ bool frmOptions::checkPdeInputs()
         return static_cast<int32_t>(left);
     };
 
-    // Pasted text passes the key filters: a negative or non-numeric spot
-    // never reaches the library.
-    if (S < 0.0 || (!txtAsset->text().isEmpty() && !startsWithNumber(txtAsset->text())))
+    // The results are priced at the spot: an empty, zero, negative or
+    // non-numeric one (pasted text passes the key filters) is refused. The
+    // floating strike asks for a missing spot in its own words below.
+    if (S < 0.0 || (!txtAsset->text().isEmpty() && !startsWithNumber(txtAsset->text())) ||
+        (S == 0.0 && P() != 8))
         return refuse(QStringLiteral("Please enter a non-zero initial asset level."),
                       QStringLiteral("Invalid input"), txtAsset, true);
     // 1 (a negative strike is refused as well)
@@ -459,6 +462,46 @@ private:
 
 }  // namespace
 
+QString frmOptions::priceOnGrid(int payoff, double maxAsset, int32_t& lastNode)
+{
+    const ProductInputs& in = m_inputs;
+    const PdeSettings& s = gPdeSettings;
+    // The library writes into scratch arrays; the window's arrays change
+    // only when the run succeeds.
+    const size_t size = static_cast<size_t>(kStoreRows);
+    if (m_scratch.size() != 6 * size)
+        m_scratch.assign(6 * size, 0.0);
+    double* grid = m_scratch.data();
+    double* value = grid + size;
+    double* delta = value + size;
+    double* gamma = delta + size;
+    double* theta = gamma + size;
+    double* vega = theta + size;
+    TarvicLibrary& library = TarvicLibrary::instance();
+    if (payoff == 0)
+        return library.VelkOptionPricer(grid, value, delta, gamma, theta, vega, in.gStrike,
+                                        s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate, in.gDiv,
+                                        lastNode, mOptionType, in.gExercise, s.gDiscretization,
+                                        s.gAmerSolver, maxAsset, flagArgument(mCalcTheta),
+                                        flagArgument(mCalcVega), flagArgument(s.gNonUniGrid),
+                                        in.gMonPts);
+    if (payoff >= 1 && payoff <= 6) {
+        const int32_t knockOut = (payoff == 1 || payoff == 2 || payoff == 5) ? 1 : 0;
+        return library.VelkBarrierOptionPricer(
+            grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, in.gDownBar,
+            in.gUpBar, flagArgument(mContMon), s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate,
+            in.gDiv, lastNode, mOptionType, knockOut, in.gExercise, s.gDiscretization,
+            s.gAmerSolver, maxAsset, flagArgument(mCalcTheta), flagArgument(mCalcVega),
+            flagArgument(s.gNonUniGrid), in.gMonPts);
+    }
+    return library.VelkAsianOptionPricer(
+        grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, s.gTimeSteps, in.gExpiry,
+        in.gVol, in.gIntRate, in.gDiv, lastNode, s.gPlaneSpacing, in.gSmplPoints, in.gNFixed,
+        in.gInitAvg, in.gSmplStart, mOptionType, in.gExercise, s.gDiscretization, s.gAmerSolver,
+        s.gPlanesInterp, maxAsset, flagArgument(mCalcTheta), flagArgument(mCalcVega),
+        flagArgument(s.gNonUniGrid), flagArgument(s.gMultiThreadPDE));
+}
+
 void frmOptions::runPdeSolver()
 {
     ProductInputs& in = m_inputs;
@@ -468,20 +511,22 @@ void frmOptions::runPdeSolver()
     beginRun();
     const RunScope scope([this] { endRun(); });
 
-    // 1, 2
+    // Let the window repaint before the work starts; an empty rate or
+    // dividend box shows the 0 it is read as.
     DoEvents();
     if (in.gIntRate == 0.0)
         txtIntRate->setText(QStringLiteral("0"));
     if (in.gDiv == 0.0)
         txtDiv->setText(QStringLiteral("0"));
-    // 3
+    // Busy from here on, and the clock runs.
     const uint32_t start = GetTickCount();
     lblProgress->setText(QStringLiteral("Please wait"));
     setForeColor(lblProgress, kRed);
     lblProgress->repaint();
     lblCalcTime->clear();
     lblCalcTime->repaint();
-    // 4, 5, 6
+    // The last inputs: the Greeks asked for, the exercise style, monitoring
+    // and periods, the planes interpolation when none was chosen.
     mCalcVega = mnuVega->isChecked();
     mCalcTheta = mnuTheta->isChecked() && mnuTheta->isVisible();
     in.gExercise = cboExercise->currentIndex();
@@ -497,47 +542,26 @@ void frmOptions::runPdeSolver()
     if ((in.gAsian && in.gExercise > 0) || mPayoff == 8)
         resol.holdMaxAsset();
 
-    // 8: the library writes into scratch arrays; the window's arrays change
-    // only when the run succeeds.
-    const size_t size = static_cast<size_t>(kStoreRows);
-    if (m_scratch.size() != 6 * size)
-        m_scratch.assign(6 * size, 0.0);
-    double* grid = m_scratch.data();
-    double* value = grid + size;
-    double* delta = value + size;
-    double* gamma = delta + size;
-    double* theta = gamma + size;
-    double* vega = theta + size;
-    int32_t lastNode = s.gGridSize;
-    TarvicLibrary& library = TarvicLibrary::instance();
+    // A knock-in whose spot is at or past its barrier has knocked in: it is
+    // the vanilla, priced as one.
     const int p = mPayoff;
-    QString text;
-    if (p == 0) {
-        text = library.VelkOptionPricer(grid, value, delta, gamma, theta, vega, in.gStrike,
-                                        s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate, in.gDiv,
-                                        lastNode, mOptionType, in.gExercise, s.gDiscretization,
-                                        s.gAmerSolver, s.gMaxS, flagArgument(mCalcTheta),
-                                        flagArgument(mCalcVega), flagArgument(s.gNonUniGrid),
-                                        in.gMonPts);
-    } else if (p >= 1 && p <= 6) {
-        const int32_t knockOut = (p == 1 || p == 2 || p == 5) ? 1 : 0;
-        text = library.VelkBarrierOptionPricer(
-            grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, in.gDownBar,
-            in.gUpBar, flagArgument(mContMon), s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate,
-            in.gDiv, lastNode, mOptionType, knockOut, in.gExercise, s.gDiscretization,
-            s.gAmerSolver, s.gMaxS, flagArgument(mCalcTheta), flagArgument(mCalcVega),
-            flagArgument(s.gNonUniGrid), in.gMonPts);
-    } else {
-        text = library.VelkAsianOptionPricer(
-            grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, s.gTimeSteps,
-            in.gExpiry, in.gVol, in.gIntRate, in.gDiv, lastNode, s.gPlaneSpacing,
-            in.gSmplPoints, in.gNFixed, in.gInitAvg, in.gSmplStart, mOptionType, in.gExercise,
-            s.gDiscretization, s.gAmerSolver, s.gPlanesInterp, s.gMaxS,
-            flagArgument(mCalcTheta), flagArgument(mCalcVega), flagArgument(s.gNonUniGrid),
-            flagArgument(s.gMultiThreadPDE));
+    const bool knockedIn = mContMon && spotKnockedIn(p, in.gAsset, in.gUpBar, in.gDownBar);
+    const int priced = knockedIn ? 0 : p;
+    int32_t lastNode = s.gGridSize;
+    QString text = priceOnGrid(priced, s.gMaxS, lastNode);
+    // The automatic grid ends near a few strikes: a spot above its top is
+    // priced again on a grid that reaches twice the spot. (A continuously
+    // monitored up barrier ends the grid itself; a spot above it has
+    // knocked out.)
+    const bool gridEndsAtBarrier = mContMon && hasUpBarrier(priced);
+    if (text.isEmpty() && lastNode >= 2 && lastNode <= kMaxNodeIndex && s.gMaxS == 0.0 &&
+        !gridEndsAtBarrier && priced != 8 &&
+        in.gAsset > m_scratch[static_cast<size_t>(lastNode)]) {
+        lastNode = s.gGridSize;
+        text = priceOnGrid(priced, 2.0 * in.gAsset, lastNode);
     }
 
-    // 9, 10
+    // A grid beyond the arrays, or the library's failure text, ends the run.
     if (!CheckGridSize(lastNode))
         return;
     if (!text.isEmpty()) {
@@ -549,15 +573,17 @@ void frmOptions::runPdeSolver()
     if (lastNode < 0)
         RaiseError(kErrSubscript, QStringLiteral("Subscript out of range"));
 
-    // 11: success. The results move into the window's arrays.
+    // Success: the results move into the window's arrays.
+    const size_t size = static_cast<size_t>(kStoreRows);
+    const double* grid = m_scratch.data();
     const size_t count = static_cast<size_t>(lastNode) + 1;
     std::copy(grid, grid + count, mAssetGrid.begin());
-    std::copy(value, value + count, mOptionValue.begin());
-    std::copy(delta, delta + count, mDelta.begin());
-    std::copy(gamma, gamma + count, mGamma.begin());
-    std::copy(theta, theta + count, mTheta.begin());
+    std::copy(grid + size, grid + size + count, mOptionValue.begin());
+    std::copy(grid + 2 * size, grid + 2 * size + count, mDelta.begin());
+    std::copy(grid + 3 * size, grid + 3 * size + count, mGamma.begin());
+    std::copy(grid + 4 * size, grid + 4 * size + count, mTheta.begin());
     if (mCalcVega)
-        std::copy(vega, vega + count, mVega.begin());
+        std::copy(grid + 5 * size, grid + 5 * size + count, mVega.begin());
     mLastCalcTheta = mCalcTheta;
     mLastCalcVega = mCalcVega;
     const double seconds = static_cast<double>(GetTickCount() - start) / 1000.0;
@@ -565,13 +591,35 @@ void frmOptions::runPdeSolver()
     lblProgress->setText(QStringLiteral("Ready"));
     setForeColor(lblProgress, kGreen);
 
-    // 12
+    // A spot the grid still does not reach (a maximum asset value the user
+    // set below it) moves to the top node, and the user is told.
+    const double top = mAssetGrid[static_cast<size_t>(lastNode)];
+    if (in.gAsset > top) {
+        const QString spot = numberText(in.gAsset);
+        const QString reason =
+            s.gMaxS > 0.0
+                ? QStringLiteral("The asset level ") + spot +
+                      QStringLiteral(" lies above the user-defined maximum asset value of ") +
+                      numberText(s.gMaxS) + QLatin1Char('.')
+                : QStringLiteral("The asset level ") + spot +
+                      QStringLiteral(" lies above the top of the grid.");
+        MsgBox(reason + kCrLf + QStringLiteral("Resetting the asset level to the top of the grid, ") +
+                   numberText(top) + QLatin1Char('.'),
+               MsgIcon::Exclamation, MsgButtons::OKOnly, QStringLiteral("Warning"), this);
+        in.gAsset = top;
+        const QSignalBlocker quiet(txtAsset);  // the run writes the spot row itself
+        txtAsset->setText(numberText(top));
+    }
+
+    // The store, and the figures at the spot.
     mGridStep = mAssetGrid[2] - mAssetGrid[1];
     mLastIndex = lastNode;
     mResultsNonUniGrid = s.gNonUniGrid;
+    mResultsKnockedIn = knockedIn;
     Results();
 
-    // 13, 14: the menus that depend on the contract.
+    // The menus that depend on the contract: the closed form where one
+    // exists, the reference solution where none does.
     const double K = in.gStrike, U = in.gUpBar, D = in.gDownBar;
     const bool asian = isAsian(p);
     const bool discreteBarrier = in.gBarrier && !mContMon;
@@ -602,29 +650,17 @@ void frmOptions::runPdeSolver()
         frAnalytic->hide();
     }
 
-    // 15
+    // The premium chart; from here on the results match the inputs.
     Chart(1, 0.0);
     DoEvents();
     in.gInputsChanged = false;
 
-    // 16: a spot above the grid moves to its top node.
+    // The table: the spot row first, then one row per node; wide grids
+    // show four decimals of the asset and the value.
     const int32_t n = mLastIndex;
-    if (in.gAsset > mSolution[static_cast<size_t>(n)][0])
-        in.gAsset = mSolution[static_cast<size_t>(n)][0];
-    if (Val(txtAsset->text()) != in.gAsset)
-        txtAsset->setText(numberText(in.gAsset));
-
-    // 17: the table, the spot row first.
     ResultsGrid& table = *MSFlexGrid1;
     table.setRows(n + 3);
-    const QString spotPattern = QStringLiteral("#####0.00000");
-    const double spotRow[6] = {in.gAsset,  mSpotValue, mSpotDelta,
-                               mSpotGamma, mSpotTheta, mSpotVega};
-    table.setRow(1);
-    for (int col = 0; col < 6; ++col) {
-        table.setCol(col);
-        table.setText(formatNumber(spotRow[col], spotPattern));
-    }
+    writeSpotRow(QStringLiteral("#####0.00000"));
     const bool wide = mAssetGrid[static_cast<size_t>(n)] >= 10000.0;
     const QString fine = QStringLiteral("####0.00000");
     const QString coarse = QStringLiteral("####0.0000");
@@ -638,7 +674,7 @@ void frmOptions::runPdeSolver()
         }
         DoEvents();
     }
-    // 18
+    // There are results to export now.
     mnuExcel->setEnabled(true);
 }
 
