@@ -196,11 +196,12 @@ bool frmOptions::checkPdeInputs()
         (S == 0.0 && P() != 8))
         return refuse(QStringLiteral("Please enter a non-zero initial asset level."),
                       QStringLiteral("Invalid input"), txtAsset, true);
-    // 1 (a negative strike is refused as well)
+    // A strike (a negative one is refused as well); the floating strike
+    // has none.
     if (K <= 0.0 && P() != 8)
         return refuse(QStringLiteral("Please enter a non-zero strike."),
                       QStringLiteral("Invalid input"), txtStrike, true);
-    // 2 to 7
+    // Rate, dividend, strike, expiry and volatility within their limits.
     if (in.gIntRate > 0.5)
         return refuse(QStringLiteral("Please enter an interest rate that does not exceed 50%."),
                       QStringLiteral("Invalid input"), txtIntRate, true);
@@ -219,7 +220,7 @@ bool frmOptions::checkPdeInputs()
     if (in.gVol < 0.03)
         return refuse(QStringLiteral("The volatility cannot be less than 3%."),
                       QStringLiteral("Unsupported input value"), txtVol, true);
-    // 8
+    // Enough time steps, or the settings dialog to give them.
     if (Val(resol.txtTS->text()) < 10) {
         box(QStringLiteral("The number of time steps must be at least 10.") + kCrLf +
                 QStringLiteral("Change the numerical resolution setting."),
@@ -228,7 +229,8 @@ bool frmOptions::checkPdeInputs()
         return false;
     }
 
-    // 9 to 12: one chain; "too close" ends it.
+    // The barriers: ordered, not too close to the strike on a uniform grid
+    // (a warning that ends this chain), a down barrier present and in range.
     if (isDouble(P()) && D >= U) {
         box(QStringLiteral("The up barrier must be greater than the down barrier."),
             QStringLiteral("Invalid Input"));
@@ -251,8 +253,9 @@ bool frmOptions::checkPdeInputs()
         txtDownBar->setFocus();
         return false;
     }
-    // 13 to 15, for every payoff that has periods or fixings (down barriers
-    // and strikes close to a barrier included).
+    // The exercise periods and the fixings within their limits, for every
+    // payoff that has them (down barriers and strikes close to a barrier
+    // included).
     const bool bermudan = cboExercise->currentText() == QLatin1String("Bermudan");
     if (P() <= 6 && bermudan && Val(txtMonPts->text()) < 1)
         return resetAndStop(QStringLiteral("There is at least one exercising period (from now to "
@@ -267,7 +270,7 @@ bool frmOptions::checkPdeInputs()
                                            "is 5000. Resetting to 5000."),
                             txtSmplPoints, QStringLiteral("5000"), false);
 
-    // 16, 17
+    // An up barrier present and within its range of the strike.
     if (hasUpBarrier(P()) && (TxtUpBar->text().isEmpty() || U == 0.0)) {
         box(QStringLiteral("Please enter a non-zero up barrier value."),
             QStringLiteral("Invalid Input"));
@@ -286,7 +289,7 @@ bool frmOptions::checkPdeInputs()
             return false;
         }
     }
-    // 18, 19
+    // A user maximum asset value clear of a down barrier.
     if (maxChecked && (P() == 2 || P() == 4) && s.gMaxS <= D) {
         box(QStringLiteral("The maximum grid asset value must be greater than the down barrier.") +
                 kCrLf + QStringLiteral("Press F2 to enter a larger maximum grid asset value"),
@@ -301,7 +304,8 @@ bool frmOptions::checkPdeInputs()
             QStringLiteral("Cannot create grid"));
         return false;
     }
-    // 20, 21
+    // A user maximum asset value between 2 and 30 strikes (reset, and the
+    // run goes on).
     if (P() != 8 && resol.ChkOverMaxS->isChecked() && P() != 1 && P() != 5) {
         if (s.gMaxS / K < 2.0)
             resetMaxS(QStringLiteral("The maximum grid asset value must be at least 2*Strike."),
@@ -310,7 +314,8 @@ bool frmOptions::checkPdeInputs()
             resetMaxS(QStringLiteral("The maximum grid asset value must be less than 30*Strike."),
                       30.0 * K);
     }
-    // 22 to 24
+    // The floating strike: a spot, and a user maximum asset value between 3
+    // and 30 spots.
     if (P() == 8) {
         if (S <= 0.0) {
             box(QStringLiteral("You must provide the current asset price."),
@@ -327,7 +332,8 @@ bool frmOptions::checkPdeInputs()
                           30.0 * S);
         }
     }
-    // 25, 26
+    // A discretely monitored barrier: a user maximum asset value at least
+    // 1.5 up barriers, and at least one monitoring period.
     if (in.gBarrier && !mContMon) {
         if (resol.ChkOverMaxS->isChecked() && U > 0.0 && s.gMaxS / U < 1.5)
             resetMaxS(QStringLiteral("The maximum grid asset value must be at least 1.5*[Up Barrier]."),
@@ -338,8 +344,8 @@ bool frmOptions::checkPdeInputs()
                                 txtMonPts, QStringLiteral("1"), true);
     }
 
-    // 27, 28 and 32: the fixings counts (made again after a reset of the
-    // settled fixings below).
+    // The fixings: some to come, and an average not running for more than
+    // ten years (made again after a reset of the settled fixings below).
     const auto fixingsCountsFail = [&] {
         if (isAsian(P()) && in.gSmplPoints == 0) {
             box(QStringLiteral("Please enter a positive number of fixings (observations)."),
@@ -371,7 +377,8 @@ bool frmOptions::checkPdeInputs()
     };
     if (fixingsCountsFail())
         return false;
-    // 29, 30
+    // The settled average within five strikes, or five spots for a
+    // floating strike.
     if (P() == 7 && in.gInitAvg > 5.0 * K) {
         box(QStringLiteral("The settled fixings average must be less than 5 times the strike."),
             QStringLiteral("Unsupported input value"));
@@ -394,10 +401,10 @@ bool frmOptions::checkPdeInputs()
         if (s.gPlanesInterp == -1)
             s.gPlanesInterp = 1;
     }
-    // 32
+    // The average's running time.
     if (runningAverageFails())
         return false;
-    // 33, 34: the spot is the first fixing of a floating strike.
+    // The spot is the first fixing of a floating strike.
     const auto spotIsFirstFixing = [&](const QString& text) {
         box(text, QStringLiteral("Warning"));
         txtInitAvg->setText(txtAsset->text());
@@ -418,7 +425,7 @@ bool frmOptions::checkPdeInputs()
         spotIsFirstFixing(QStringLiteral("The current asset spot is always taken as the first "
                                          "fixing for Floating Strike Asian options. Resetting the "
                                          "average of settled fixings to the asset spot."));
-    // 35
+    // The settled average within what the model allows.
     if (P() == 8 && in.gNFixed > 1) {
         double lower = 0.0, upper = 0.0;
         GetInitAvgLimits(lower, upper);
