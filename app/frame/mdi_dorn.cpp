@@ -2,6 +2,7 @@
 
 #include "frame/app_windows.h"
 #include "platform/colors.h"
+#include "platform/control_fit.h"
 #include "platform/system_services.h"
 #include "platform/window_placement.h"
 #include "pricer/frm_options.h"
@@ -131,6 +132,9 @@ void MDIDorn::buildCover()
     QFont coverFont(QStringLiteral("Times New Roman"));
     coverFont.setPointSizeF(48);
     lblCover->setFont(coverFont);
+    // The title stays centred where the design puts it, as wide as the
+    // platform's serif font needs.
+    widenAboutCentre(lblCover);
 
     lblCompany = new QLabel(QStringLiteral("             by Halvic"), PicCover);
     lblCompany->setGeometry(px(6620), px(5440), px(2175), px(255));
@@ -138,6 +142,7 @@ void MDIDorn::buildCover()
     QFont companyFont(QStringLiteral("Times New Roman"));
     companyFont.setPointSizeF(9.75);
     lblCompany->setFont(companyFont);
+    widenAboutCentre(lblCompany);
 
     for (QLabel* label : {lblCover, lblCompany}) {
         QPalette palette = label->palette();

@@ -4,9 +4,11 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPen>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -247,10 +249,34 @@ ChartControl::ChartControl(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
 
+    connect(m_chart, &QChart::plotAreaChanged, this, [this] { fitLabelsX(); });
+
     m_title = new QLabel(this);
     m_title->setAlignment(Qt::AlignCenter);
     m_title->setAutoFillBackground(true);
     m_title->hide();
+    refresh();
+}
+
+void ChartControl::reset()
+{
+    for (int id = 0; id < 2; ++id)
+        *m_axes[static_cast<size_t>(id)] = ChartAxis(this, id);
+    m_chartType = 16;
+    m_rows = 0;
+    m_columns = 0;
+    m_data.clear();
+    m_set.clear();
+    m_titleText.clear();
+    m_titleLocation = 0;
+    m_titleRect = QRect();
+    m_titleBrushStyle = 0;
+    m_titleFillAuto = true;
+    m_titleFill = QColor();
+    m_uniformAxis = false;
+    m_autoLayout = true;
+    m_locationMinY = 0.0;
+    m_penWidths.clear();
     refresh();
 }
 
@@ -473,9 +499,18 @@ void ChartControl::refresh()
         const double lower = a.minimum();
         const double upper = a.maximum();
         q->setRange(lower, upper > lower ? upper : lower + 1.0);
-        q->setTickCount(std::clamp(a.majorDivision() + 1, 2, 60));
+        const int ticks = std::clamp(a.majorDivision() + 1, 2, 60);
+        const QString format = chartLabelFormat(a.labelAuto() ? QString() : a.labelFormat());
+        if (id == 0) {
+            // The X labels share the axis's width: fitted below, and again
+            // whenever the plot area changes.
+            m_wantedTicksX = ticks;
+            m_wantedFormatX = format;
+        } else {
+            q->setTickCount(ticks);
+            q->setLabelFormat(format);
+        }
         q->setMinorTickCount(std::max(0, a.minorDivision() - 1));
-        q->setLabelFormat(chartLabelFormat(a.labelAuto() ? QString() : a.labelFormat()));
         q->setLabelsAngle(a.labelOrientation() == 1 ? -90 : 0);
         q->setTitleText(a.titleText());
         QFont font = q->titleFont();
@@ -485,6 +520,8 @@ void ChartControl::refresh()
         q->setTitleFont(font);
     }
 
+    fitLabelsX();
+
     // Title
     m_title->setText(m_titleText);
     QPalette palette = m_title->palette();
@@ -493,6 +530,67 @@ void ChartControl::refresh()
     m_title->setPalette(palette);
     m_title->setVisible(!m_titleText.isEmpty());
     placeTitle();
+}
+
+namespace {
+
+// The printf form with one decimal fewer ("%.2f" gives "%.1f"); the same
+// form when it has none to give.
+QString fewerDecimals(const QString& format)
+{
+    static const QRegularExpression precision(QStringLiteral("%\\.(\\d+)([fe])"));
+    const QRegularExpressionMatch m = precision.match(format);
+    if (!m.hasMatch() || m.captured(1).toInt() == 0)
+        return format;
+    return QStringLiteral("%.%1%2").arg(m.captured(1).toInt() - 1).arg(m.captured(2));
+}
+
+}  // namespace
+
+int fittingTickCount(double lower, double upper, int ticks, const QString& format,
+                     const QFontMetricsF& metrics, double axisWidth)
+{
+    // Qt Charts gives each of n labels axisWidth / n less a padding of 4
+    // either side, and elides a label (with its text item's margin of 4
+    // either side) that needs more.
+    const auto fits = [&](int count) {
+        const double room = axisWidth / count - 2 * 4.0;
+        for (int i = 0; i < count; ++i) {
+            const double value = lower + (upper - lower) * i / (count - 1);
+            const QString text = QString::asprintf(format.toLatin1().constData(), value);
+            if (metrics.horizontalAdvance(text) + 2 * 4.0 + 1.0 > room)
+                return false;
+        }
+        return true;
+    };
+    while (ticks > 2 && !fits(ticks))
+        --ticks;
+    return fits(ticks) ? ticks : 0;
+}
+
+void ChartControl::fitLabelsX()
+{
+    const double width = m_chart->plotArea().width();
+    QString format = m_wantedFormatX;
+    int ticks = m_wantedTicksX;
+    if (width > 0.0) {
+        // Fewer divisions first; when even the two ends do not fit, fewer
+        // decimals.
+        const QFontMetricsF metrics(m_axisX->labelsFont());
+        int fitting = 0;
+        while ((fitting = fittingTickCount(m_axisX->min(), m_axisX->max(), m_wantedTicksX, format,
+                                           metrics, width)) == 0) {
+            const QString shorter = fewerDecimals(format);
+            if (shorter == format)
+                break;
+            format = shorter;
+        }
+        ticks = fitting > 0 ? fitting : 2;
+    }
+    if (m_axisX->tickCount() != ticks)
+        m_axisX->setTickCount(ticks);
+    if (m_axisX->labelFormat() != format)
+        m_axisX->setLabelFormat(format);
 }
 
 void ChartControl::placeTitle()

@@ -25,6 +25,7 @@
 #include <vector>
 
 class QChart;
+class QFontMetricsF;
 class QChartView;
 class QLabel;
 class QLineSeries;
@@ -154,6 +155,10 @@ public:
     // Axis 0 is the X axis, 1 the Y axis; others raise "Invalid property value".
     ChartAxis& Axis(int id);
 
+    // Back to the state the control was created in: no data, no title,
+    // automatic scales, default axes and pens.
+    void reset();
+
     // ---- what is drawn (for the window's tests and data tips) ----
     // The points of curve k (1-based): X from column 2k-1, Y from column 2k.
     QVector<QPointF> curvePoints(int curve) const;
@@ -170,6 +175,9 @@ private:
     friend class ChartAxis;
     void scheduleRefresh();
     void placeTitle();
+    // Sets the X axis's ticks and label format so that every label fits its
+    // share of the axis: the divisions asked for, or fewer.
+    void fitLabelsX();
     double cell(int row, int column) const;
     bool cellSet(int row, int column) const;
     // Lowest and highest value of the X (axis 0) or Y (axis 1) columns.
@@ -192,6 +200,8 @@ private:
     std::vector<double> m_penWidths;
     std::array<ChartAxis*, 2> m_axes{};
     bool m_refreshPending = false;
+    int m_wantedTicksX = 2;
+    QString m_wantedFormatX = QStringLiteral("%g");
 
     QChartView* m_view = nullptr;
     QChart* m_chart = nullptr;
@@ -203,5 +213,11 @@ private:
 
 // The printf form of a display pattern, as the chart's labels use it.
 QString chartLabelFormat(const QString& pattern);
+
+// The most ticks, up to `ticks`, whose labels (printf `format`, evenly spaced
+// from lower to upper) each fit their share of a horizontal axis
+// `axisWidth` pixels wide; 0 when not even the two ends fit.
+int fittingTickCount(double lower, double upper, int ticks, const QString& format,
+                     const QFontMetricsF& metrics, double axisWidth);
 
 }  // namespace tarvic

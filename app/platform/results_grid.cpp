@@ -5,13 +5,18 @@
 #include "platform/window_placement.h"
 
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace tarvic {
 
@@ -99,6 +104,8 @@ void ResultsGridModel::setRows(int rows)
         beginRemoveRows(QModelIndex(), rows, m_rows - 1);
         m_cells.resize(rows * m_cols);
         m_rows = rows;
+        m_fixedRows = std::min(m_fixedRows, m_rows);
+        findLongestTexts();
         endRemoveRows();
     }
     m_fixedRows = std::min(m_fixedRows, m_rows);
@@ -117,12 +124,14 @@ void ResultsGridModel::setCols(int cols)
             cells[r * cols + c] = m_cells[r * m_cols + c];
     m_cells = std::move(cells);
     m_cols = cols;
+    findLongestTexts();
     endResetModel();
 }
 
 void ResultsGridModel::setFixedRows(int fixedRows)
 {
     m_fixedRows = std::clamp(fixedRows, 0, m_rows);
+    findLongestTexts();
     if (m_rows > 0 && m_cols > 0)
         emit dataChanged(index(0, 0), index(m_rows - 1, m_cols - 1), {Qt::BackgroundRole});
 }
@@ -145,8 +154,28 @@ void ResultsGridModel::setText(int row, int col, const QString& text)
     if (c.text == text)
         return;
     c.text = text;
+    if (row >= m_fixedRows && text.size() > m_longest[col].size())
+        m_longest[col] = text;
     const QModelIndex at = index(row, col);
     emit dataChanged(at, at, {Qt::DisplayRole, Qt::TextAlignmentRole});
+}
+
+QString ResultsGridModel::longestText(int col) const
+{
+    return col >= 0 && col < m_longest.size() ? m_longest[col] : QString();
+}
+
+void ResultsGridModel::findLongestTexts()
+{
+    // A column's longest text only grows while texts are written; rows
+    // that go, or a grid emptied, call for a fresh look.
+    m_longest.fill(QString(), m_cols);
+    for (int r = m_fixedRows; r < m_rows; ++r)
+        for (int c = 0; c < m_cols; ++c) {
+            const QString& text = cell(r, c).text;
+            if (text.size() > m_longest[c].size())
+                m_longest[c] = text;
+        }
 }
 
 ResultsGridModel::CellLook ResultsGridModel::look(int row, int col) const
@@ -176,8 +205,18 @@ void ResultsGridModel::clearTexts()
 {
     for (Cell& c : m_cells)
         c.text.clear();
+    m_longest.fill(QString(), m_cols);
     if (m_rows > 0 && m_cols > 0)
         emit dataChanged(index(0, 0), index(m_rows - 1, m_cols - 1), {Qt::DisplayRole});
+}
+
+void ResultsGridModel::clearLooks()
+{
+    for (Cell& c : m_cells)
+        c.look = 0;
+    m_looks.resize(1);
+    if (m_rows > 0 && m_cols > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, m_cols - 1));
 }
 
 ResultsGrid::ResultsGrid(QWidget* parent)
@@ -187,8 +226,9 @@ ResultsGrid::ResultsGrid(QWidget* parent)
     m_model->setBaseFont(font());
     setModel(m_model);
     horizontalHeader()->hide();
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    horizontalHeader()->setMinimumSectionSize(60);
+    // The widths come from the texts and the user's drags (fitColumns).
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setMinimumSectionSize(8);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
@@ -210,6 +250,7 @@ ResultsGrid::ResultsGrid(QWidget* parent)
     m_fixed->setFrameShape(QFrame::NoFrame);
     m_fixed->setWordWrap(false);
     m_fixed->viewport()->installEventFilter(this);
+    m_fixed->viewport()->setMouseTracking(true);
     m_fixed->hide();
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
             [this] { updateFixedRows(); });
@@ -217,6 +258,10 @@ ResultsGrid::ResultsGrid(QWidget* parent)
     connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] { updateFixedRows(); });
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] { updateFixedRows(); });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { updateFixedRows(); });
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, [this] { scheduleFitColumns(); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { scheduleFitColumns(); });
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { scheduleFitColumns(); });
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) {
                 if (current.isValid()) {
@@ -289,7 +334,163 @@ void ResultsGrid::updateFixedRows()
 void ResultsGrid::resizeEvent(QResizeEvent* event)
 {
     QTableView::resizeEvent(event);
+    fitColumns();
     updateFixedRows();
+}
+
+int ResultsGrid::textWidth(int col) const
+{
+    // The cells' own margins either side, and a pixel to spare.
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 2;
+    const QFont base = font();
+    int widest = QFontMetrics(base).horizontalAdvance(m_model->longestText(col));
+    for (int r = 0; r < std::min(m_model->fixedRows(), Rows()); ++r) {
+        const ResultsGridModel::CellLook look = m_model->look(r, col);
+        QFont cellFont = base;
+        cellFont.setBold(look.bold);
+        if (look.fontSize > 0.0)
+            cellFont.setPointSizeF(look.fontSize);
+        widest = std::max(widest, QFontMetrics(cellFont).horizontalAdvance(m_model->text(r, col)));
+    }
+    return widest + margin;
+}
+
+void ResultsGrid::scheduleFitColumns()
+{
+    if (m_fitPending)
+        return;
+    m_fitPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_fitPending)
+            fitColumns();
+    });
+}
+
+void ResultsGrid::fitColumns()
+{
+    m_fitPending = false;
+    const int cols = Cols();
+    if (cols == 0 || m_fitting)
+        return;
+    m_userWidths.resize(cols);
+    // The widths follow from the texts that set them, the user's widths and
+    // the room: nothing to do while those stay as they were (the table
+    // fills row by row with the same widths).
+    QStringList basis;
+    for (int c = 0; c < cols; ++c) {
+        basis << m_model->longestText(c);
+        for (int r = 0; r < std::min(m_model->fixedRows(), Rows()); ++r)
+            basis << m_model->text(r, c);
+        basis << QString::number(m_userWidths[c]);
+    }
+    basis << QString::number(viewport()->width());
+    if (basis == m_fitBasis)
+        return;
+    m_fitBasis = basis;
+    m_fitting = true;
+    // Each column holds its widest text; a width the user dragged stands
+    // where it is wider. The columns the user left alone share what is
+    // left of the grid's width.
+    QVector<int> widths(cols);
+    int userTotal = 0;
+    int open = 0;
+    for (int c = 0; c < cols; ++c) {
+        widths[c] = textWidth(c);
+        if (m_userWidths[c] > 0) {
+            widths[c] = std::max(widths[c], m_userWidths[c]);
+            userTotal += widths[c];
+        } else {
+            ++open;
+        }
+    }
+    if (open > 0) {
+        const int rest = std::max(0, viewport()->width() - userTotal);
+        int left = rest;
+        int shares = open;
+        for (int c = 0; c < cols; ++c) {
+            if (m_userWidths[c] > 0)
+                continue;
+            const int share = left / shares--;
+            widths[c] = std::max(widths[c], share);
+            left -= share;
+        }
+    }
+    for (int c = 0; c < cols; ++c)
+        if (horizontalHeader()->sectionSize(c) != widths[c])
+            horizontalHeader()->resizeSection(c, widths[c]);
+    m_fitting = false;
+    updateFixedRows();
+}
+
+int ResultsGrid::userColumnWidth(int col) const
+{
+    return col >= 0 && col < m_userWidths.size() ? m_userWidths[col] : 0;
+}
+
+void ResultsGrid::resetView()
+{
+    m_userWidths.fill(0);
+    m_fitBasis.clear();
+    m_dragColumn = -1;
+    selectionModel()->clear();
+    m_row = 0;
+    m_col = 0;
+    scrollToTop();
+    horizontalScrollBar()->setValue(0);
+    fitColumns();
+}
+
+void ResultsGrid::reset()
+{
+    m_model->clearTexts();
+    m_model->clearLooks();
+    resetView();
+}
+
+int ResultsGrid::borderAt(int x) const
+{
+    constexpr int kReach = 3;
+    for (int c = 0; c < Cols(); ++c) {
+        const int edge = m_fixed->columnViewportPosition(c) + m_fixed->columnWidth(c);
+        if (std::abs(x - edge) <= kReach)
+            return c;
+    }
+    return -1;
+}
+
+bool ResultsGrid::fixedRowsMouse(QEvent* event)
+{
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const int x = mouse->position().toPoint().x();
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        if (m_dragColumn >= 0) {
+            m_userWidths.resize(Cols());
+            m_userWidths[m_dragColumn] =
+                std::max(textWidth(m_dragColumn),
+                         m_dragWidth + static_cast<int>(mouse->globalPosition().x()) - m_dragFrom);
+            fitColumns();
+        } else if (borderAt(x) >= 0) {
+            m_fixed->viewport()->setCursor(Qt::SplitHCursor);
+        } else {
+            m_fixed->viewport()->unsetCursor();
+        }
+        return true;
+    case QEvent::MouseButtonPress:
+        if (mouse->button() != Qt::LeftButton || borderAt(x) < 0)
+            return false;
+        m_dragColumn = borderAt(x);
+        m_dragFrom = static_cast<int>(mouse->globalPosition().x());
+        m_dragWidth = columnWidth(m_dragColumn);
+        return true;
+    case QEvent::MouseButtonRelease:
+        if (m_dragColumn < 0)
+            return false;
+        m_dragColumn = -1;
+        return true;
+    default:
+        return false;
+    }
 }
 
 void ResultsGrid::scrollContentsBy(int dx, int dy)
@@ -507,6 +708,12 @@ bool ResultsGrid::eventFilter(QObject* watched, QEvent* event)
     // The fixed rows take no selection, but a press or a double-click on
     // them is the grid's own event.
     if (m_fixed && watched == m_fixed->viewport()) {
+        // A drag on a column border resizes the column.
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::MouseMove || type == QEvent::MouseButtonPress ||
+             type == QEvent::MouseButtonRelease) &&
+            fixedRowsMouse(event))
+            return true;
         if (event->type() == QEvent::MouseButtonPress) {
             auto* mouse = static_cast<QMouseEvent*>(event);
             setFocus(Qt::MouseFocusReason);
@@ -549,6 +756,18 @@ void ResultsGrid::focusOutEvent(QFocusEvent* event)
 {
     QTableView::focusOutEvent(event);
     emit LostFocus();
+}
+
+void ResultsGrid::keyPressEvent(QKeyEvent* event)
+{
+    // The view would copy its current cell alone; the window copies the
+    // selection.
+    if (event->matches(QKeySequence::Copy)) {
+        emit CopyKeys();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 }  // namespace tarvic

@@ -9,6 +9,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QTableView>
+#include <QStringList>
 #include <QVector>
 
 #include <cstdint>
@@ -48,9 +49,14 @@ public:
 
     QString text(int row, int col) const;
     void setText(int row, int col, const QString& text);
+    // The longest text of a column below the fixed rows (the cells there
+    // share one font, so it is also about the widest).
+    QString longestText(int col) const;
     CellLook look(int row, int col) const;
     void setLook(int row, int col, const CellLook& look);
     void clearTexts();
+    // Every cell back to the default look.
+    void clearLooks();
 
 private:
     struct Cell {
@@ -60,6 +66,7 @@ private:
     Cell& cell(int row, int col) { return m_cells[row * m_cols + col]; }
     const Cell& cell(int row, int col) const { return m_cells[row * m_cols + col]; }
     uint16_t lookIndex(const CellLook& look);
+    void findLongestTexts();
 
     int m_rows = 0;
     int m_cols = 0;
@@ -68,6 +75,7 @@ private:
     QFont m_baseFont;
     QVector<Cell> m_cells;
     QVector<CellLook> m_looks;
+    QVector<QString> m_longest;  // per column, rows below the fixed ones
 };
 
 class ResultsGrid : public QTableView {
@@ -114,6 +122,17 @@ public:
     // The selected block as text: cells joined by tab, rows by carriage
     // return. Without a selection, the current cell.
     QString Clip() const;
+
+    // Columns are as wide as their widest text, share the rest of the
+    // grid's width evenly, and the user may widen or narrow them by
+    // dragging a border in the fixed rows (never below what the column
+    // shows). Back to the even shares, no cell selected, at the top.
+    void resetView();
+    // The grid as created: empty cells in the default look, and a fresh
+    // view.
+    void reset();
+    // The width the user gave a column by dragging, 0 when none.
+    int userColumnWidth(int col) const;
     // Selects the block from the current cell to (rowSel, colSel).
     void selectBlock(int rowSel, int colSel);
 
@@ -129,6 +148,8 @@ signals:
     // button: 1 left, 2 right, 4 middle; shift: 1 Shift, 2 Ctrl, 4 Alt;
     // x and y in twips from the grid's top-left corner.
     void MouseDown(int button, int shift, double x, double y);
+    // The platform's copy keys (Ctrl+C) while the grid has the focus.
+    void CopyKeys();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -138,6 +159,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     ResultsGridModel::CellLook currentLook() const;
@@ -145,11 +167,27 @@ private:
 
     // The fixed rows stay in place over the top of the scrolling rows.
     void updateFixedRows();
+    // Column widths from the texts, the user's widths and the grid's width.
+    void fitColumns();
+    void scheduleFitColumns();
+    int textWidth(int col) const;
+    // The column border within a few pixels of x (viewport coordinates of
+    // the fixed rows), -1 when none: the column to its left.
+    int borderAt(int x) const;
+    // Dragging a border of the fixed rows.
+    bool fixedRowsMouse(QEvent* event);
 
     ResultsGridModel* m_model;
     QTableView* m_fixed = nullptr;
     int m_row = 0;
     int m_col = 0;
+    QVector<int> m_userWidths;
+    QStringList m_fitBasis;  // what the present widths were fitted to
+    bool m_fitPending = false;
+    bool m_fitting = false;
+    int m_dragColumn = -1;
+    int m_dragFrom = 0;
+    int m_dragWidth = 0;
 };
 
 }  // namespace tarvic

@@ -49,6 +49,17 @@ void setTickSource(std::function<uint32_t()> source)
     tickSource() = std::move(source);
 }
 
+QString platformLineEnds(const QString& text)
+{
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+#ifdef Q_OS_WIN
+    lines.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+#endif
+    return lines;
+}
+
 namespace Clipboard {
 
 void Clear()
@@ -60,7 +71,7 @@ void Clear()
 void SetText(const QString& text)
 {
     if (QClipboard* clipboard = QGuiApplication::clipboard())
-        clipboard->setText(text);
+        clipboard->setText(platformLineEnds(text));
 }
 
 QString GetText()

@@ -17,7 +17,12 @@ uint32_t GetTickCount();
 // Replaces the clock (tests); an empty function restores the system clock.
 void setTickSource(std::function<uint32_t()> source);
 
-// The system clipboard, as plain text.
+// The text with the platform's line ends: lines ended by a carriage return,
+// alone or before a line feed, end with a line feed (on Windows with both).
+QString platformLineEnds(const QString& text);
+
+// The system clipboard, as plain text. Text put on it takes the platform's
+// line ends, so that rows paste as rows.
 namespace Clipboard {
 void Clear();
 void SetText(const QString& text);

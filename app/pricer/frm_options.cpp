@@ -3,6 +3,7 @@
 #include "frame/app_windows.h"
 #include "frame/mdi_dorn.h"
 #include "platform/colors.h"
+#include "platform/control_fit.h"
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
 #include "platform/results_grid.h"
@@ -33,6 +34,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace tarvic;
 
@@ -91,9 +94,11 @@ void frmOptions::buildControls()
     root->setSpacing(8);
 
     // ---- left column: contract and market data ----
-    auto* left = new QVBoxLayout;
+    m_leftColumn = new QWidget(this);
+    auto* left = new QVBoxLayout(m_leftColumn);
+    left->setContentsMargins(0, 0, 0, 0);
     left->setSpacing(4);
-    root->addLayout(left, 0);
+    root->addWidget(m_leftColumn, 0);
 
     frmOptType = new QGroupBox(this);
     {
@@ -188,19 +193,27 @@ void frmOptions::buildControls()
         chkContMon = new QCheckBox(QStringLiteral("Continuous monitoring"), picBar);
         lblMonPts = new QLabel(QStringLiteral("Num of time"), picBar);
         lblMonPts2 = new QLabel(QStringLiteral("steps"), picBar);
+        // The caption's column holds the longest of its wordings.
+        lblMonPts->setMinimumWidth(periodsCaptionWidth(lblMonPts->fontMetrics()));
         txtMonPts = makeBox(picBar, m_textBoxes);
         lblUpBar = new QLabel(QStringLiteral("Up Barrier"), picBar);
         TxtUpBar = makeBox(picBar, m_textBoxes);
         lblDownBar = new QLabel(QStringLiteral("Down Barrier"), picBar);
         txtDownBar = makeBox(picBar, m_textBoxes);
         grid->addWidget(chkContMon, 0, 0, 1, 2);
-        grid->addWidget(lblMonPts, 1, 0);
-        grid->addWidget(lblMonPts2, 2, 0);
-        grid->addWidget(txtMonPts, 1, 1, 2, 1);
-        grid->addWidget(lblUpBar, 3, 0);
-        grid->addWidget(TxtUpBar, 3, 1);
-        grid->addWidget(lblDownBar, 4, 0);
-        grid->addWidget(txtDownBar, 4, 1);
+        // The periods caption's two lines stay together beside their box.
+        auto* periods = new QVBoxLayout;
+        periods->setSpacing(0);
+        periods->addWidget(lblMonPts);
+        periods->addWidget(lblMonPts2);
+        grid->addLayout(periods, 1, 0);
+        grid->addWidget(txtMonPts, 1, 1, Qt::AlignVCenter);
+        grid->addWidget(lblUpBar, 2, 0);
+        grid->addWidget(TxtUpBar, 2, 1);
+        grid->addWidget(lblDownBar, 3, 0);
+        grid->addWidget(txtDownBar, 3, 1);
+        // The panel's spare height stays below its boxes.
+        grid->setRowStretch(4, 1);
         lay->addWidget(picBar);
     }
     left->addWidget(Frame5);
@@ -240,15 +253,18 @@ void frmOptions::buildControls()
         l3->setContentsMargins(4, 2, 4, 2);
         Label17 = new QLabel(QStringLiteral("Status :"), Frame3);
         lblProgress = new QLabel(Frame3);
-        lblProgress->setMinimumWidth(70);
+        // Room for the longest status and the longest time ("####0.000 sec").
+        lblProgress->setMinimumWidth(lblProgress->fontMetrics().horizontalAdvance(QStringLiteral("Please wait")));
         l3->addWidget(Label17);
         l3->addWidget(lblProgress, 1);
         Frame4 = new QGroupBox(this);
         auto* l4 = new QHBoxLayout(Frame4);
         l4->setContentsMargins(4, 2, 4, 2);
         Label13 = new QLabel(QStringLiteral("Calculation     time :"), Frame4);
+        breakCaptionAtBlanks(Label13);
         lblCalcTime = new QLabel(Frame4);
-        lblCalcTime->setMinimumWidth(70);
+        lblCalcTime->setMinimumWidth(
+            lblCalcTime->fontMetrics().horizontalAdvance(QStringLiteral("99999.999 sec")));
         l4->addWidget(Label13);
         l4->addWidget(lblCalcTime, 1);
         row->addWidget(Frame3);
@@ -440,6 +456,13 @@ void frmOptions::applyLayout()
     const bool wasLoading = m_loading;
     m_loading = true;
     setWindowTitle(QString());
+    // The contract state of a window loaded afresh.
+    m_inputs = ProductInputs{};
+    mContMon = false;
+    mEarlyExercise = false;
+    mKnockOut = 0;
+    gRebuildingExercise = false;
+    m_heldStrike.reset();
     for (QComboBox* box : {cboPayoff, cboExercise, cboOptions})
         fillList(box, {});
     for (QLineEdit* box : m_textBoxes) {
@@ -495,7 +518,9 @@ void frmOptions::applyLayout()
     mnuMC->setEnabled(true);
     mnuCopy->setEnabled(true);
 
-    // The results table as designed: 100 rows, 6 columns, 2 fixed rows.
+    // The results table as designed: 100 rows, 6 columns, 2 fixed rows,
+    // nothing selected and no column widened.
+    MSFlexGrid1->reset();
     MSFlexGrid1->setCols(6);
     MSFlexGrid1->setRows(100);
     MSFlexGrid1->setFixedRows(2);
@@ -672,7 +697,24 @@ void frmOptions::Form_Load()
 
         mRefAsset.assign(2, 0.0);
         mRefValue.assign(2, 0.0);
+
+        holdLeftColumnWidth();
     });
+}
+
+void frmOptions::holdLeftColumnWidth()
+{
+    // The contract panels come and go with the payoff and the exercise
+    // style; the column keeps the width of the widest of them, so that the
+    // chart and the table beside it stay where they are.
+    int widest = 0;
+    QLayout* column = m_leftColumn->layout();
+    for (int i = 0; i < column->count(); ++i) {
+        QLayoutItem* item = column->itemAt(i);
+        QWidget* panel = item->widget() == Frame5 ? picBar : item->widget();
+        widest = std::max(widest, panel ? panel->sizeHint().width() : item->sizeHint().width());
+    }
+    m_leftColumn->setFixedWidth(widest);
 }
 
 void frmOptions::writeSolverDefaults()

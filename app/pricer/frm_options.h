@@ -20,12 +20,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
 class QActionGroup;
 class QCheckBox;
 class QComboBox;
+class QFontMetrics;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -187,8 +189,6 @@ private:
     // be on screen yet).
     bool shownInWindow(const QWidget* control) const;
     void focusBox(QLineEdit* box, bool caretAtEnd);
-    // A store cell; rows not stored yet read as 0.
-    double storedAt(int row, int col) const;
 
 public:
     // ==== end of the contract and input block
@@ -373,6 +373,13 @@ public:
     // Grid kind of the run that made the results on show (the dialog may
     // change the setting afterwards).
     bool mResultsNonUniGrid = false;
+    // The results on show are the vanilla's of a knock-in that had knocked
+    // in at the spot of the run.
+    bool mResultsKnockedIn = false;
+    // Results are on show but do not price the spot now in the box (beyond
+    // the grid, past a knock-in's barrier, no spot): the spot row shows no
+    // figures, and the five figures at the spot are 0.
+    bool mSpotOutsideResults = false;
     double mSpotValue = 0.0, mSpotDelta = 0.0, mSpotGamma = 0.0, mSpotTheta = 0.0,
            mSpotVega = 0.0;
     bool mGridHasFocus = false;
@@ -393,6 +400,13 @@ private:
     void resetCalculationState();
     // The steps of the finite-difference run once every check has passed.
     void runPdeSolver();
+    // One call of the export that prices the payoff, into the scratch
+    // arrays; lastNode goes in as the asset steps and comes back as the
+    // last node index. Returns the library's text (empty on success).
+    QString priceOnGrid(int payoff, double maxAsset, int32_t& lastNode);
+    // Row 1 of the table: the spot and the five figures at it, each in the
+    // pattern given (no figures where the results do not price the spot).
+    void writeSpotRow(const QString& pattern);
     // The input checks; false when a check stopped the run.
     bool checkPdeInputs();
     // Enters and leaves the busy state of a run.
@@ -427,6 +441,14 @@ private:
     // Leaves this window's default solver settings to a dialog that shows them.
     void writeSolverDefaults();
 
+    // The width of the widest wording of the periods caption.
+    static int periodsCaptionWidth(const QFontMetrics& metrics);
+    // Fixes the contract column's width at that of its widest panel.
+    void holdLeftColumnWidth();
+
+    QWidget* m_leftColumn = nullptr;
+    // The strike typed before a floating strike emptied its box.
+    std::optional<QString> m_heldStrike;
     bool m_loaded = false;
     bool m_loading = false;
     bool m_shown = false;

@@ -37,7 +37,7 @@ void frmOptions::Chart(int kind, double referenceValue)
     trapped("creating the chart", [this, kind, referenceValue] {
         ChartControl& c = *chart;
         const int32_t n = mLastIndex;
-        // 1, 2
+        // An empty chart; more points than the control takes are refused.
         c.setRowCount(0);
         if (n > kMaxChartIndex) {
             MsgBox(QStringLiteral("Too many data points, unable to draw the graph!"),
@@ -51,7 +51,7 @@ void frmOptions::Chart(int kind, double referenceValue)
         }
         if (n < 0 || kind < 0 || kind >= kStoreColumns)
             RaiseError(kErrSubscript, QStringLiteral("Subscript out of range"));
-        // 3, 4, 5
+        // The curve over the asset grid, and the reference line when asked.
         mPlotKind = kind;
         c.setRowCount(n + 1);
         c.setColumnCount(4);
@@ -67,10 +67,10 @@ void frmOptions::Chart(int kind, double referenceValue)
             }
             c.setSeriesPenWidth(3, 30);
         }
-        // 6
+        // A two-dimensional XY chart.
         c.setChartType(16);
         c.setUniformAxis(false);
-        // 7: the X axis.
+        // The X axis: its title, divisions, range, ticks and label format.
         const bool mc = gSolverMode == kSolverMc;
         ChartAxis& xAxis = c.Axis(0);
         xAxis.setTitleText(mc ? QStringLiteral("Number of paths run") : QStringLiteral("Asset"));
@@ -104,7 +104,7 @@ void frmOptions::Chart(int kind, double referenceValue)
             xAxis.setMajorDivision(mc ? chosenDivision + 2 : 2);
         xAxis.setLabelAuto(false);
         xAxis.setLabelOrientation(0);
-        // 8, 9: the title and the tooltip by kind.
+        // The title and the tooltip by kind.
         c.setTitleLocationType(8);
         c.setTitleRect(QPoint(3870, 5005), QPoint(5260, 5320));
         c.setTitleFillColorAuto(false);
@@ -141,16 +141,16 @@ void frmOptions::Chart(int kind, double referenceValue)
             mChartToolTip = QStringLiteral("Option premium numerical solution error");
             break;
         }
-        // 10: the Y axis is left to the control.
+        // The Y axis is left to the control.
         c.setLocationRectMinY(0.0);
         c.setAutoLayout(false);
         c.Axis(1).setValueScaleAuto(true);
-        // 11: the X range shown.
+        // The X range shown, for the plot options.
         txtXmax->setText(numberText(mAssetGrid[static_cast<size_t>(n)]));
         txtXmin->setText(numberText(mAssetGrid[0]));
         mPlotXMax = mAssetGrid[static_cast<size_t>(n)];
         mPlotXMin = mAssetGrid[0];
-        // 13
+        // A chart is on show; the option boxes are placed afresh.
         mChartDrawn = true;
         mPlotBoxPlaced = false;
         mExactBoxPlaced = false;

@@ -16,9 +16,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+
+#include <algorithm>
 
 using namespace tarvic;
 
@@ -30,6 +33,14 @@ constexpr int kBarPanelHeight = 2750 / 15;
 const QString kPathStepsTip =
     QStringLiteral("This will also be the number of time steps used for the paths construction");
 const QString kMoreDigitsTip = QStringLiteral("Click or double-click to see more digits");
+
+// The wordings of the periods caption, each on two lines.
+const char* const kPeriodsCaptions[][2] = {
+    {"Num of monitoring/exer-", "cising periods"},
+    {"Num of monitoring", "periods"},
+    {"Num of exercising", "periods"},
+    {"Number of time", "steps"},
+};
 
 void setPeriodsCaption(frmOptions& w, const char* top, const char* bottom)
 {
@@ -76,6 +87,15 @@ bool pdeWindow(const frmOptions& w)
 }
 
 }  // namespace
+
+int frmOptions::periodsCaptionWidth(const QFontMetrics& metrics)
+{
+    int widest = 0;
+    for (const auto& caption : kPeriodsCaptions)
+        for (const char* line : caption)
+            widest = std::max(widest, metrics.horizontalAdvance(QString::fromLatin1(line)));
+    return widest;
+}
 
 bool frmOptions::shownInWindow(const QWidget* control) const
 {
@@ -171,11 +191,6 @@ void frmOptions::cboPayoff_Click()
                 if (in.gDownBar == 0.0 && shownInWindow(txtDownBar))
                     focusBox(txtDownBar, false);
             }
-            if (fd && (p == 1 || p == 5)) {
-                frmResol& resol = gFrmResol(this);
-                if (resol.ChkOverMaxS->isChecked())
-                    resol.ChkOverMaxS->setChecked(false);
-            }
         } else if (asian) {
             picAsian->show();
             picBar->hide();
@@ -188,6 +203,10 @@ void frmOptions::cboPayoff_Click()
                     focusBox(txtStrike, false);
             } else {
                 in.gAsianStrikeType = 1;
+                // The floating strike has none: the strike typed waits for
+                // the next payoff that has one.
+                if (!m_heldStrike)
+                    m_heldStrike = txtStrike->text();
                 txtStrike->setEnabled(false);
                 txtStrike->setText(QString());
                 lblStrike->setEnabled(false);
@@ -220,48 +239,46 @@ void frmOptions::cboPayoff_Click()
             picAsian->hide();
         }
 
-        // Finite-difference settings that the new contract rules out.
+        // Finite-difference settings that the new contract rules out wait,
+        // disabled, for a contract that allows them again. A continuously
+        // monitored up-and-out or double knock-out is priced on a uniform
+        // grid between its barriers; an early-exercise fixed strike and a
+        // floating strike on the non-uniform grid over its automatic extent.
         if (fd) {
             frmResol& resol = gFrmResol(this);
-            if ((p == 1 || p == 5 || p == 8) && (mContMon || !in.gBarrier)) {
-                resol.chkNonUniGrid->setEnabled(false);
-                resol.chkNonUniGrid->setChecked(p == 8);
-            } else if (p == 7 && mEarlyExercise) {
-                resol.chkNonUniGrid->setEnabled(false);
-                resol.chkNonUniGrid->setChecked(true);
-            } else {
-                resol.chkNonUniGrid->setEnabled(true);
-            }
-            if (p == 1 || p == 5) {
-                if (!chkContMon->isChecked()) {
-                    resol.ChkOverMaxS->setEnabled(true);
-                    resol.chkNonUniGrid->setEnabled(true);
-                } else {
-                    resol.ChkOverMaxS->setEnabled(false);
-                    resol.ChkOverMaxS->setChecked(false);
-                    resol.chkNonUniGrid->setEnabled(false);
-                }
-            } else {
-                resol.ChkOverMaxS->setEnabled(true);
-            }
+            const bool betweenBarriers = (p == 1 || p == 5) && mContMon;
+            const bool automaticExtent = p == 8 || (p == 7 && mEarlyExercise);
+            if (betweenBarriers)
+                resol.holdNonUniGrid(false);
+            else if (automaticExtent)
+                resol.holdNonUniGrid(true);
+            else
+                resol.releaseNonUniGrid();
+            if (betweenBarriers || automaticExtent)
+                resol.holdMaxAsset();
+            else
+                resol.releaseMaxAsset();
         }
 
         if (asian) {
             in.gAsian = true;
-            if (p == 8) {
-                in.gFloatingStrike = true;
-                pde.gPlaneSpacing = 1;
-                pde.gPlanesInterp = 1;
-            } else {
-                in.gFloatingStrike = false;
-            }
+            in.gFloatingStrike = p == 8;
             if (fd) {
                 frmResol& resol = gFrmResol(this);
+                // The floating strike takes one plane per asset step and
+                // quadratic interpolation across them; the fixed strike
+                // gets the user's choice back.
+                if (p == 8) {
+                    resol.holdPlanes();
+                    pde.gPlaneSpacing = 1;
+                    pde.gPlanesInterp = 1;
+                } else {
+                    resol.releasePlanes();
+                }
                 resol.cboPlanes->setEnabled(true);
                 resol.lblPlanes->setEnabled(true);
                 resol.setListIndex(resol.cboPlanes, pde.gPlanesInterp);
-                resol.chkMT->setEnabled(true);
-                resol.chkMT->setChecked(true);
+                resol.releaseMultiThreading();
                 resol.cboPlaneSpc->setEnabled(true);
                 resol.lblPlaneSpc->setEnabled(true);
                 resol.cboAmerSolver->setEnabled(false);
@@ -276,15 +293,16 @@ void frmOptions::cboPayoff_Click()
             }
         } else {
             in.gAsian = false;
+            in.gFloatingStrike = false;
             if (fd) {
                 frmResol& resol = gFrmResol(this);
+                resol.releasePlanes();
                 resol.cboPlanes->setEnabled(false);
                 resol.lblPlanes->setEnabled(false);
                 resol.setListIndex(resol.cboPlanes, -1);
                 resol.cboAmerSolver->setEnabled(true);
                 resol.setListIndex(resol.cboAmerSolver, pde.gAmerSolver);
-                resol.chkMT->setEnabled(false);
-                resol.chkMT->setChecked(false);
+                resol.holdMultiThreading();
                 resol.cboPlaneSpc->setEnabled(false);
                 resol.lblPlaneSpc->setEnabled(false);
                 resol.setListIndex(resol.cboPlaneSpc, -1);
@@ -320,6 +338,11 @@ void frmOptions::cboPayoff_Click()
         if (p != 8) {
             txtStrike->setEnabled(true);
             lblStrike->setEnabled(true);
+            if (m_heldStrike) {
+                if (txtStrike->text().isEmpty())
+                    txtStrike->setText(*m_heldStrike);
+                m_heldStrike.reset();
+            }
         }
         if (!fd) {
             if (frmResolMC* resolMC = frmResolMCIfLoaded())

@@ -333,15 +333,6 @@ void frmOptions::txtYmax_KeyPress(int& keyAscii)
 // ---------------------------------------------------------------------------
 // Change handlers
 
-double frmOptions::storedAt(int row, int col) const
-{
-    if (row < 0 || row >= kStoreRows || col < 0 || col >= kStoreColumns)
-        RaiseError(kErrSubscript, QStringLiteral("Subscript out of range"));
-    if (static_cast<size_t>(row) >= mSolution.size())
-        return 0.0;  // nothing stored yet
-    return mSolution[static_cast<size_t>(row)][static_cast<size_t>(col)];
-}
-
 void frmOptions::txtAsset_Change()
 {
     trapped("changing the asset", [this] {
@@ -352,23 +343,11 @@ void frmOptions::txtAsset_Change()
         // spot row follows the new spot.
         if (mGridStep == 0.0 || in.gInputsChanged || gSolverMode != kSolverPde)
             return;
+        // A spot the results do not price (beyond the grid, past a
+        // knock-in's barrier, an emptied box) shows no figures.
         Interpolation();
-        const int n = mLastIndex;
-        ResultsGrid& grid = *MSFlexGrid1;
-        grid.setRows(n + 3);
-        const QString format = QStringLiteral("#####0.00000");
-        const double top = storedAt(n, 0);
-        const double figures[6] = {in.gAsset > top ? top : in.gAsset,
-                                   mSpotValue,
-                                   mSpotDelta,
-                                   mSpotGamma,
-                                   mSpotTheta,
-                                   mSpotVega};
-        grid.setRow(1);
-        for (int col = 0; col < 6; ++col) {
-            grid.setCol(col);
-            grid.setText(formatNumber(figures[col], format));
-        }
+        MSFlexGrid1->setRows(mLastIndex + 3);
+        writeSpotRow(QStringLiteral("#####0.00000"));
         if (Val(txtAsset->text()) != in.gAsset)
             txtAsset->setText(numberText(in.gAsset));
     });
@@ -432,21 +411,9 @@ void frmOptions::txtInitAvg_GotFocus()
 
 void frmOptions::txtAsset_LostFocus()
 {
+    // The spot stays as typed: one beyond the grid is priced by the next
+    // run, not moved to the top node.
     caretToStart(txtAsset);
-    if (gSolverMode != kSolverPde)
-        return;
-    // A spot above the grid takes the top node and its figures; the box
-    // keeps what was typed.
-    const int n = mLastIndex;
-    const double top = storedAt(n, 0);
-    if (m_inputs.gAsset > top) {
-        m_inputs.gAsset = top;
-        mSpotValue = storedAt(n, 1);
-        mSpotDelta = storedAt(n, 2);
-        mSpotGamma = storedAt(n, 3);
-        mSpotTheta = storedAt(n, 4);
-        mSpotVega = storedAt(n, 5);
-    }
 }
 
 void frmOptions::txtStrike_LostFocus()

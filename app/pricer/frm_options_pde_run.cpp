@@ -29,6 +29,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -188,16 +189,19 @@ bool frmOptions::checkPdeInputs()
         return static_cast<int32_t>(left);
     };
 
-    // Pasted text passes the key filters: a negative or non-numeric spot
-    // never reaches the library.
-    if (S < 0.0 || (!txtAsset->text().isEmpty() && !startsWithNumber(txtAsset->text())))
+    // The results are priced at the spot: an empty, zero, negative or
+    // non-numeric one (pasted text passes the key filters) is refused. The
+    // floating strike asks for a missing spot in its own words below.
+    if (S < 0.0 || (!txtAsset->text().isEmpty() && !startsWithNumber(txtAsset->text())) ||
+        (S == 0.0 && P() != 8))
         return refuse(QStringLiteral("Please enter a non-zero initial asset level."),
                       QStringLiteral("Invalid input"), txtAsset, true);
-    // 1 (a negative strike is refused as well)
+    // A strike (a negative one is refused as well); the floating strike
+    // has none.
     if (K <= 0.0 && P() != 8)
         return refuse(QStringLiteral("Please enter a non-zero strike."),
                       QStringLiteral("Invalid input"), txtStrike, true);
-    // 2 to 7
+    // Rate, dividend, strike, expiry and volatility within their limits.
     if (in.gIntRate > 0.5)
         return refuse(QStringLiteral("Please enter an interest rate that does not exceed 50%."),
                       QStringLiteral("Invalid input"), txtIntRate, true);
@@ -216,7 +220,7 @@ bool frmOptions::checkPdeInputs()
     if (in.gVol < 0.03)
         return refuse(QStringLiteral("The volatility cannot be less than 3%."),
                       QStringLiteral("Unsupported input value"), txtVol, true);
-    // 8
+    // Enough time steps, or the settings dialog to give them.
     if (Val(resol.txtTS->text()) < 10) {
         box(QStringLiteral("The number of time steps must be at least 10.") + kCrLf +
                 QStringLiteral("Change the numerical resolution setting."),
@@ -225,7 +229,8 @@ bool frmOptions::checkPdeInputs()
         return false;
     }
 
-    // 9 to 12: one chain; "too close" ends it.
+    // The barriers: ordered, not too close to the strike on a uniform grid
+    // (a warning that ends this chain), a down barrier present and in range.
     if (isDouble(P()) && D >= U) {
         box(QStringLiteral("The up barrier must be greater than the down barrier."),
             QStringLiteral("Invalid Input"));
@@ -248,8 +253,9 @@ bool frmOptions::checkPdeInputs()
         txtDownBar->setFocus();
         return false;
     }
-    // 13 to 15, for every payoff that has periods or fixings (down barriers
-    // and strikes close to a barrier included).
+    // The exercise periods and the fixings within their limits, for every
+    // payoff that has them (down barriers and strikes close to a barrier
+    // included).
     const bool bermudan = cboExercise->currentText() == QLatin1String("Bermudan");
     if (P() <= 6 && bermudan && Val(txtMonPts->text()) < 1)
         return resetAndStop(QStringLiteral("There is at least one exercising period (from now to "
@@ -264,7 +270,7 @@ bool frmOptions::checkPdeInputs()
                                            "is 5000. Resetting to 5000."),
                             txtSmplPoints, QStringLiteral("5000"), false);
 
-    // 16, 17
+    // An up barrier present and within its range of the strike.
     if (hasUpBarrier(P()) && (TxtUpBar->text().isEmpty() || U == 0.0)) {
         box(QStringLiteral("Please enter a non-zero up barrier value."),
             QStringLiteral("Invalid Input"));
@@ -283,7 +289,7 @@ bool frmOptions::checkPdeInputs()
             return false;
         }
     }
-    // 18, 19
+    // A user maximum asset value clear of a down barrier.
     if (maxChecked && (P() == 2 || P() == 4) && s.gMaxS <= D) {
         box(QStringLiteral("The maximum grid asset value must be greater than the down barrier.") +
                 kCrLf + QStringLiteral("Press F2 to enter a larger maximum grid asset value"),
@@ -298,7 +304,8 @@ bool frmOptions::checkPdeInputs()
             QStringLiteral("Cannot create grid"));
         return false;
     }
-    // 20, 21
+    // A user maximum asset value between 2 and 30 strikes (reset, and the
+    // run goes on).
     if (P() != 8 && resol.ChkOverMaxS->isChecked() && P() != 1 && P() != 5) {
         if (s.gMaxS / K < 2.0)
             resetMaxS(QStringLiteral("The maximum grid asset value must be at least 2*Strike."),
@@ -307,7 +314,8 @@ bool frmOptions::checkPdeInputs()
             resetMaxS(QStringLiteral("The maximum grid asset value must be less than 30*Strike."),
                       30.0 * K);
     }
-    // 22 to 24
+    // The floating strike: a spot, and a user maximum asset value between 3
+    // and 30 spots.
     if (P() == 8) {
         if (S <= 0.0) {
             box(QStringLiteral("You must provide the current asset price."),
@@ -324,7 +332,8 @@ bool frmOptions::checkPdeInputs()
                           30.0 * S);
         }
     }
-    // 25, 26
+    // A discretely monitored barrier: a user maximum asset value at least
+    // 1.5 up barriers, and at least one monitoring period.
     if (in.gBarrier && !mContMon) {
         if (resol.ChkOverMaxS->isChecked() && U > 0.0 && s.gMaxS / U < 1.5)
             resetMaxS(QStringLiteral("The maximum grid asset value must be at least 1.5*[Up Barrier]."),
@@ -335,8 +344,8 @@ bool frmOptions::checkPdeInputs()
                                 txtMonPts, QStringLiteral("1"), true);
     }
 
-    // 27, 28 and 32: the fixings counts (made again after a reset of the
-    // settled fixings below).
+    // The fixings: some to come, and an average not running for more than
+    // ten years (made again after a reset of the settled fixings below).
     const auto fixingsCountsFail = [&] {
         if (isAsian(P()) && in.gSmplPoints == 0) {
             box(QStringLiteral("Please enter a positive number of fixings (observations)."),
@@ -368,7 +377,8 @@ bool frmOptions::checkPdeInputs()
     };
     if (fixingsCountsFail())
         return false;
-    // 29, 30
+    // The settled average within five strikes, or five spots for a
+    // floating strike.
     if (P() == 7 && in.gInitAvg > 5.0 * K) {
         box(QStringLiteral("The settled fixings average must be less than 5 times the strike."),
             QStringLiteral("Unsupported input value"));
@@ -382,17 +392,19 @@ bool frmOptions::checkPdeInputs()
         txtInitAvg->setFocus();
         return false;
     }
-    // 31
+    // An American Asian takes one plane per asset step (the user's spacing
+    // waits for a European one).
     if (in.gAsian && cboExercise->currentText() == QLatin1String("American") &&
         s.gPlaneSpacing != 1) {
+        resol.holdPlanes();
         s.gPlaneSpacing = 1;
         if (s.gPlanesInterp == -1)
             s.gPlanesInterp = 1;
     }
-    // 32
+    // The average's running time.
     if (runningAverageFails())
         return false;
-    // 33, 34: the spot is the first fixing of a floating strike.
+    // The spot is the first fixing of a floating strike.
     const auto spotIsFirstFixing = [&](const QString& text) {
         box(text, QStringLiteral("Warning"));
         txtInitAvg->setText(txtAsset->text());
@@ -413,7 +425,7 @@ bool frmOptions::checkPdeInputs()
         spotIsFirstFixing(QStringLiteral("The current asset spot is always taken as the first "
                                          "fixing for Floating Strike Asian options. Resetting the "
                                          "average of settled fixings to the asset spot."));
-    // 35
+    // The settled average within what the model allows.
     if (P() == 8 && in.gNFixed > 1) {
         double lower = 0.0, upper = 0.0;
         GetInitAvgLimits(lower, upper);
@@ -457,43 +469,11 @@ private:
 
 }  // namespace
 
-void frmOptions::runPdeSolver()
+QString frmOptions::priceOnGrid(int payoff, double maxAsset, int32_t& lastNode)
 {
-    ProductInputs& in = m_inputs;
-    PdeSettings& s = gPdeSettings;
-    frmResol& resol = gFrmResol(this);
-
-    beginRun();
-    const RunScope scope([this] { endRun(); });
-
-    // 1, 2
-    DoEvents();
-    if (in.gIntRate == 0.0)
-        txtIntRate->setText(QStringLiteral("0"));
-    if (in.gDiv == 0.0)
-        txtDiv->setText(QStringLiteral("0"));
-    // 3
-    const uint32_t start = GetTickCount();
-    lblProgress->setText(QStringLiteral("Please wait"));
-    setForeColor(lblProgress, kRed);
-    lblProgress->repaint();
-    lblCalcTime->clear();
-    lblCalcTime->repaint();
-    // 4, 5, 6
-    mCalcVega = mnuVega->isChecked();
-    mCalcTheta = mnuTheta->isChecked() && mnuTheta->isVisible();
-    in.gExercise = cboExercise->currentIndex();
-    mContMon = chkContMon->isChecked();
-    in.gMonPts = txtMonPts->isHidden() ? 0 : wholeNumber32(Val(txtMonPts->text()));
-    if (s.gPlanesInterp == -1)
-        s.gPlanesInterp = s.gDefaultPlanesInterp;
-    mLastCalcTheta = false;
-    mLastCalcVega = false;
-    // 7
-    if ((in.gAsian && in.gExercise > 0) || in.gFloatingStrike)
-        resol.ChkOverMaxS->setChecked(false);
-
-    // 8: the library writes into scratch arrays; the window's arrays change
+    const ProductInputs& in = m_inputs;
+    const PdeSettings& s = gPdeSettings;
+    // The library writes into scratch arrays; the window's arrays change
     // only when the run succeeds.
     const size_t size = static_cast<size_t>(kStoreRows);
     if (m_scratch.size() != 6 * size)
@@ -504,36 +484,91 @@ void frmOptions::runPdeSolver()
     double* gamma = delta + size;
     double* theta = gamma + size;
     double* vega = theta + size;
-    int32_t lastNode = s.gGridSize;
     TarvicLibrary& library = TarvicLibrary::instance();
-    const int p = mPayoff;
-    QString text;
-    if (p == 0) {
-        text = library.VelkOptionPricer(grid, value, delta, gamma, theta, vega, in.gStrike,
+    if (payoff == 0)
+        return library.VelkOptionPricer(grid, value, delta, gamma, theta, vega, in.gStrike,
                                         s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate, in.gDiv,
                                         lastNode, mOptionType, in.gExercise, s.gDiscretization,
-                                        s.gAmerSolver, s.gMaxS, flagArgument(mCalcTheta),
+                                        s.gAmerSolver, maxAsset, flagArgument(mCalcTheta),
                                         flagArgument(mCalcVega), flagArgument(s.gNonUniGrid),
                                         in.gMonPts);
-    } else if (p >= 1 && p <= 6) {
-        const int32_t knockOut = (p == 1 || p == 2 || p == 5) ? 1 : 0;
-        text = library.VelkBarrierOptionPricer(
+    if (payoff >= 1 && payoff <= 6) {
+        const int32_t knockOut = (payoff == 1 || payoff == 2 || payoff == 5) ? 1 : 0;
+        return library.VelkBarrierOptionPricer(
             grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, in.gDownBar,
             in.gUpBar, flagArgument(mContMon), s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate,
             in.gDiv, lastNode, mOptionType, knockOut, in.gExercise, s.gDiscretization,
-            s.gAmerSolver, s.gMaxS, flagArgument(mCalcTheta), flagArgument(mCalcVega),
+            s.gAmerSolver, maxAsset, flagArgument(mCalcTheta), flagArgument(mCalcVega),
             flagArgument(s.gNonUniGrid), in.gMonPts);
-    } else {
-        text = library.VelkAsianOptionPricer(
-            grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, s.gTimeSteps,
-            in.gExpiry, in.gVol, in.gIntRate, in.gDiv, lastNode, s.gPlaneSpacing,
-            in.gSmplPoints, in.gNFixed, in.gInitAvg, in.gSmplStart, mOptionType, in.gExercise,
-            s.gDiscretization, s.gAmerSolver, s.gPlanesInterp, s.gMaxS,
-            flagArgument(mCalcTheta), flagArgument(mCalcVega), flagArgument(s.gNonUniGrid),
-            flagArgument(s.gMultiThreadPDE));
+    }
+    return library.VelkAsianOptionPricer(
+        grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, s.gTimeSteps, in.gExpiry,
+        in.gVol, in.gIntRate, in.gDiv, lastNode, s.gPlaneSpacing, in.gSmplPoints, in.gNFixed,
+        in.gInitAvg, in.gSmplStart, mOptionType, in.gExercise, s.gDiscretization, s.gAmerSolver,
+        s.gPlanesInterp, maxAsset, flagArgument(mCalcTheta), flagArgument(mCalcVega),
+        flagArgument(s.gNonUniGrid), flagArgument(s.gMultiThreadPDE));
+}
+
+void frmOptions::runPdeSolver()
+{
+    ProductInputs& in = m_inputs;
+    PdeSettings& s = gPdeSettings;
+    frmResol& resol = gFrmResol(this);
+
+    beginRun();
+    const RunScope scope([this] { endRun(); });
+
+    // Let the window repaint before the work starts; an empty rate or
+    // dividend box shows the 0 it is read as.
+    DoEvents();
+    if (in.gIntRate == 0.0)
+        txtIntRate->setText(QStringLiteral("0"));
+    if (in.gDiv == 0.0)
+        txtDiv->setText(QStringLiteral("0"));
+    // Busy from here on, and the clock runs.
+    const uint32_t start = GetTickCount();
+    lblProgress->setText(QStringLiteral("Please wait"));
+    setForeColor(lblProgress, kRed);
+    lblProgress->repaint();
+    lblCalcTime->clear();
+    lblCalcTime->repaint();
+    // The last inputs: the Greeks asked for, the exercise style, monitoring
+    // and periods, the planes interpolation when none was chosen.
+    mCalcVega = mnuVega->isChecked();
+    mCalcTheta = mnuTheta->isChecked() && mnuTheta->isVisible();
+    in.gExercise = cboExercise->currentIndex();
+    mContMon = chkContMon->isChecked();
+    in.gMonPts = txtMonPts->isHidden() ? 0 : wholeNumber32(Val(txtMonPts->text()));
+    if (s.gPlanesInterp == -1)
+        s.gPlanesInterp = s.gDefaultPlanesInterp;
+    mLastCalcTheta = false;
+    mLastCalcVega = false;
+    // Asians with early exercise and floating strikes use the automatic
+    // grid extent; a maximum asset value the user set waits for the next
+    // contract that uses it.
+    if ((in.gAsian && in.gExercise > 0) || mPayoff == 8)
+        resol.holdMaxAsset();
+
+    // A knock-in whose spot is at or past its barrier has knocked in: it is
+    // the vanilla, priced as one.
+    const int p = mPayoff;
+    const bool knockedIn = mContMon && spotKnockedIn(p, in.gAsset, in.gUpBar, in.gDownBar);
+    const int priced = knockedIn ? 0 : p;
+    int32_t lastNode = s.gGridSize;
+    QString text = priceOnGrid(priced, s.gMaxS, lastNode);
+    // The automatic grid ends near a few strikes: a spot above its top is
+    // priced again on a grid that reaches twice the spot. (A continuously
+    // monitored up barrier ends the grid itself; a spot above it has
+    // knocked out.)
+    const bool gridEndsAtBarrier = mContMon && hasUpBarrier(priced);
+    if (text.isEmpty() && lastNode >= 2 && lastNode <= kMaxNodeIndex && s.gMaxS == 0.0 &&
+        !gridEndsAtBarrier && priced != 8 &&
+        in.gAsset > m_scratch[static_cast<size_t>(lastNode)]) {
+        lastNode = s.gGridSize;
+        text = priceOnGrid(priced, 2.0 * in.gAsset, lastNode);
     }
 
-    // 9, 10
+    // A grid beyond the arrays, or the library's failure text, ends the run.
     if (!CheckGridSize(lastNode))
         return;
     if (!text.isEmpty()) {
@@ -545,15 +580,17 @@ void frmOptions::runPdeSolver()
     if (lastNode < 0)
         RaiseError(kErrSubscript, QStringLiteral("Subscript out of range"));
 
-    // 11: success. The results move into the window's arrays.
+    // Success: the results move into the window's arrays.
+    const size_t size = static_cast<size_t>(kStoreRows);
+    const double* grid = m_scratch.data();
     const size_t count = static_cast<size_t>(lastNode) + 1;
     std::copy(grid, grid + count, mAssetGrid.begin());
-    std::copy(value, value + count, mOptionValue.begin());
-    std::copy(delta, delta + count, mDelta.begin());
-    std::copy(gamma, gamma + count, mGamma.begin());
-    std::copy(theta, theta + count, mTheta.begin());
+    std::copy(grid + size, grid + size + count, mOptionValue.begin());
+    std::copy(grid + 2 * size, grid + 2 * size + count, mDelta.begin());
+    std::copy(grid + 3 * size, grid + 3 * size + count, mGamma.begin());
+    std::copy(grid + 4 * size, grid + 4 * size + count, mTheta.begin());
     if (mCalcVega)
-        std::copy(vega, vega + count, mVega.begin());
+        std::copy(grid + 5 * size, grid + 5 * size + count, mVega.begin());
     mLastCalcTheta = mCalcTheta;
     mLastCalcVega = mCalcVega;
     const double seconds = static_cast<double>(GetTickCount() - start) / 1000.0;
@@ -561,13 +598,35 @@ void frmOptions::runPdeSolver()
     lblProgress->setText(QStringLiteral("Ready"));
     setForeColor(lblProgress, kGreen);
 
-    // 12
+    // A spot the grid still does not reach (a maximum asset value the user
+    // set below it) moves to the top node, and the user is told.
+    const double top = mAssetGrid[static_cast<size_t>(lastNode)];
+    if (in.gAsset > top) {
+        const QString spot = numberText(in.gAsset);
+        const QString reason =
+            s.gMaxS > 0.0
+                ? QStringLiteral("The asset level ") + spot +
+                      QStringLiteral(" lies above the user-defined maximum asset value of ") +
+                      numberText(s.gMaxS) + QLatin1Char('.')
+                : QStringLiteral("The asset level ") + spot +
+                      QStringLiteral(" lies above the top of the grid.");
+        MsgBox(reason + kCrLf + QStringLiteral("Resetting the asset level to the top of the grid, ") +
+                   numberText(top) + QLatin1Char('.'),
+               MsgIcon::Exclamation, MsgButtons::OKOnly, QStringLiteral("Warning"), this);
+        in.gAsset = top;
+        const QSignalBlocker quiet(txtAsset);  // the run writes the spot row itself
+        txtAsset->setText(numberText(top));
+    }
+
+    // The store, and the figures at the spot.
     mGridStep = mAssetGrid[2] - mAssetGrid[1];
     mLastIndex = lastNode;
     mResultsNonUniGrid = s.gNonUniGrid;
+    mResultsKnockedIn = knockedIn;
     Results();
 
-    // 13, 14: the menus that depend on the contract.
+    // The menus that depend on the contract: the closed form where one
+    // exists, the reference solution where none does.
     const double K = in.gStrike, U = in.gUpBar, D = in.gDownBar;
     const bool asian = isAsian(p);
     const bool discreteBarrier = in.gBarrier && !mContMon;
@@ -598,29 +657,17 @@ void frmOptions::runPdeSolver()
         frAnalytic->hide();
     }
 
-    // 15
+    // The premium chart; from here on the results match the inputs.
     Chart(1, 0.0);
     DoEvents();
     in.gInputsChanged = false;
 
-    // 16: a spot above the grid moves to its top node.
+    // The table: the spot row first, then one row per node; wide grids
+    // show four decimals of the asset and the value.
     const int32_t n = mLastIndex;
-    if (in.gAsset > mSolution[static_cast<size_t>(n)][0])
-        in.gAsset = mSolution[static_cast<size_t>(n)][0];
-    if (Val(txtAsset->text()) != in.gAsset)
-        txtAsset->setText(numberText(in.gAsset));
-
-    // 17: the table, the spot row first.
     ResultsGrid& table = *MSFlexGrid1;
     table.setRows(n + 3);
-    const QString spotPattern = QStringLiteral("#####0.00000");
-    const double spotRow[6] = {in.gAsset,  mSpotValue, mSpotDelta,
-                               mSpotGamma, mSpotTheta, mSpotVega};
-    table.setRow(1);
-    for (int col = 0; col < 6; ++col) {
-        table.setCol(col);
-        table.setText(formatNumber(spotRow[col], spotPattern));
-    }
+    writeSpotRow(QStringLiteral("#####0.00000"));
     const bool wide = mAssetGrid[static_cast<size_t>(n)] >= 10000.0;
     const QString fine = QStringLiteral("####0.00000");
     const QString coarse = QStringLiteral("####0.0000");
@@ -634,7 +681,7 @@ void frmOptions::runPdeSolver()
         }
         DoEvents();
     }
-    // 18
+    // There are results to export now.
     mnuExcel->setEnabled(true);
 }
 

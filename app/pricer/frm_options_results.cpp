@@ -5,6 +5,7 @@
 #include "platform/chart.h"
 #include "platform/number_rules.h"
 #include "platform/results_grid.h"
+#include "pricer/plot_rules.h"
 #include "settings/frmResolMC.h"
 #include "settings/settings_dialogs.h"
 #include "platform/runtime_error.h"
@@ -44,6 +45,7 @@ void frmOptions::buildCalculationParts()
     connect(MSFlexGrid1, &ResultsGrid::DblClick, this, [this] { MSFlexGrid1_DblClick(); });
     connect(MSFlexGrid1, &ResultsGrid::GotFocus, this, [this] { MSFlexGrid1_GotFocus(); });
     connect(MSFlexGrid1, &ResultsGrid::LostFocus, this, [this] { MSFlexGrid1_LostFocus(); });
+    connect(MSFlexGrid1, &ResultsGrid::CopyKeys, this, [this] { mnuCopy_Click(); });
     connect(MSFlexGrid1, &ResultsGrid::MouseDown, this,
             [this](int button, int shift, double x, double y) {
                 MSFlexGrid1_MouseDown(button, shift, x, y);
@@ -69,17 +71,24 @@ void frmOptions::resetCalculationState()
     mLastIndex = 0;
     mGridStep = 0.0;
     mResultsNonUniGrid = false;
+    mResultsKnockedIn = false;
+    mSpotOutsideResults = false;
     mSpotValue = mSpotDelta = mSpotGamma = mSpotTheta = mSpotVega = 0.0;
     mGridHasFocus = false;
     mCalcVega = mCalcTheta = false;
+    mOptionType = 0;
+    mPayoff = 0;
     mPlotKind = 0;
     mChartDrawn = false;
     mChartToolTip.clear();
     mPlotXMax = mPlotXMin = 0.0;
     mPlotBoxPlaced = mExactBoxPlaced = false;
     if (chart) {
-        chart->setRowCount(0);
-        chart->setTitleText(QString());
+        // No axes, title or curves of an earlier load; the plot's own
+        // layout off, as at the window's load.
+        chart->reset();
+        chart->setAutoLayout(false);
+        chart->setLocationRectMinY(0.0);
     }
 }
 
@@ -195,19 +204,37 @@ void frmOptions::Interpolation()
         };
         const auto x = [&row](int32_t i) { return row(i)[0]; };
 
-        // 1. A continuously monitored barrier already crossed.
-        if ((cboPayoff->currentIndex() != 3 && S > U && U > 0.0) || (S < D && D > 0.0)) {
+        const int payoff = cboPayoff->currentIndex();
+        const bool knockIn = payoff == 3 || payoff == 4 || payoff == 6;
+        const auto noFigures = [&] {
             for (double* f : spot)
                 *f = 0.0;
-            return;
+        };
+        // The figures stand for the spot only where the results price it.
+        const auto outside = [&] {
+            mSpotOutsideResults = true;
+            noFigures();
+        };
+        mSpotOutsideResults = false;
+        if (!(S > 0.0))
+            return outside();  // no spot
+        if (mResultsKnockedIn) {
+            // The vanilla a knock-in became: it prices the spots that are
+            // still knocked in.
+            if (!contBarrier || !spotKnockedIn(payoff, S, U, D))
+                return outside();
+        } else if ((S > U && U > 0.0) || (S < D && D > 0.0)) {
+            // A continuously monitored barrier crossed: a knock-out is worth
+            // nothing, a knock-in is the vanilla, which these results do
+            // not hold.
+            if (knockIn)
+                return outside();
+            return noFigures();
         }
-        // 2. Above the grid.
-        if (S > x(N)) {
-            for (int c = 0; c < 5; ++c)
-                *spot[c] = row(N)[static_cast<size_t>(c + 1)];
-            return;
-        }
-        // 3. The interval that holds the spot, on the grid kind of the run
+        // Beyond the grid the results say nothing.
+        if (S < x(0) || S > x(N))
+            return outside();
+        // The interval that holds the spot, on the grid kind of the run
         // that made the results.
         const bool uniform = !mResultsNonUniGrid;
         const double h = mGridStep;
@@ -228,7 +255,7 @@ void frmOptions::Interpolation()
             if (i > 0)
                 --i;
         }
-        // 4. Each figure in turn.
+        // Each figure in turn: four points inside, two near the ends.
         for (int c = 0; c < 5; ++c) {
             const size_t col = static_cast<size_t>(c + 1);
             if (i < 2 || i > N - 2) {
@@ -256,6 +283,19 @@ void frmOptions::Interpolation()
 // ---------------------------------------------------------------------------
 // Results table events
 
+void frmOptions::writeSpotRow(const QString& pattern)
+{
+    ResultsGrid& grid = *MSFlexGrid1;
+    const double figures[6] = {m_inputs.gAsset, mSpotValue, mSpotDelta,
+                               mSpotGamma,      mSpotTheta, mSpotVega};
+    grid.setRow(1);
+    for (int col = 0; col < 6; ++col) {
+        grid.setCol(col);
+        grid.setText(col > 0 && mSpotOutsideResults ? QString()
+                                                     : formatNumber(figures[col], pattern));
+    }
+}
+
 void frmOptions::MSFlexGrid1_DblClick()
 {
     trapped("double-clicking on the grid", [this] {
@@ -265,15 +305,19 @@ void frmOptions::MSFlexGrid1_DblClick()
         grid.setCol(0);
         grid.setText(gSolverMode == kSolverPde ? formatNumber(m_inputs.gAsset, eight)
                                                : QString::number(gMcSettings.gPaths));
+        // No figures where the results do not price the spot.
+        const auto figure = [this](double value, const QString& pattern) {
+            return mSpotOutsideResults ? QString() : formatNumber(value, pattern);
+        };
         const double figures[4] = {mSpotDelta, mSpotGamma, mSpotTheta, mSpotVega};
         for (int c = 0; c < 4; ++c) {
             grid.setRow(1);
             grid.setCol(c + 2);
-            grid.setText(formatNumber(figures[c], eight));
+            grid.setText(figure(figures[c], eight));
         }
         grid.setRow(1);
         grid.setCol(1);
-        grid.setText(formatNumber(mSpotValue, QStringLiteral("#####0.000000000")));
+        grid.setText(figure(mSpotValue, QStringLiteral("#####0.000000000")));
     });
 }
 
@@ -290,6 +334,8 @@ void frmOptions::MSFlexGrid1_GotFocus()
             grid.setCol(c);
             if (c == 0 && gSolverMode != kSolverPde)
                 grid.setText(QString::number(gMcSettings.gPaths));
+            else if (c > 0 && mSpotOutsideResults)
+                grid.setText(QString());
             else
                 grid.setText(formatNumber(figures[c], six));
         }

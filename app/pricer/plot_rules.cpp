@@ -22,6 +22,13 @@ QString xAxisLabelPattern(double span, double maximum, QChar separator)
     return pick("#.#e##", "#,#e##");
 }
 
+bool spotKnockedIn(int payoff, double spot, double upBarrier, double downBarrier)
+{
+    const bool up = (payoff == 3 || payoff == 6) && upBarrier > 0.0 && spot >= upBarrier;
+    const bool down = (payoff == 4 || payoff == 6) && downBarrier > 0.0 && spot <= downBarrier;
+    return up || down;
+}
+
 bool startsWithNumber(const QString& text)
 {
     const auto digit = [&text](qsizetype i) {

@@ -11,6 +11,11 @@ namespace tarvic {
 // separator (no format is set then).
 QString xAxisLabelPattern(double span, double maximum, QChar separator);
 
+// Whether a knock-in (payoff 3 up-and-in, 4 down-and-in, 6 double knock-in)
+// has knocked in at the spot: the spot at or past a barrier it has (a
+// barrier of 0 is none). Any other payoff has not.
+bool spotKnockedIn(int payoff, double spot, double upBarrier, double downBarrier);
+
 // Whether a text holds a number at its start (after blanks and a sign); an
 // empty text does not.
 bool startsWithNumber(const QString& text);

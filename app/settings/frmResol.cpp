@@ -2,11 +2,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
+#include "platform/control_fit.h"
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
 #include "shared/pde_settings.h"
@@ -35,73 +39,125 @@ void caretToEnd(QLineEdit* box)
 frmResol::frmResol(PricerLink* served, QWidget* parent) : SettingsDialog(served, parent)
 {
     setWindowTitle(QStringLiteral("PDE Solver Options"));
+    // Captions in Times New Roman; only the frame's caption and OK in bold
+    // (the frame's children keep the plain weight).
     QFont font(QStringLiteral("Times New Roman"));
     setFont(font);
+    font.setBold(false);
     QFont bold = font;
     bold.setBold(true);
-    setFixedSize(px(3975), px(8010));
 
     Frame2 = new QGroupBox(QStringLiteral("Grid Generation"), this);
     Frame2->setFont(bold);
-    Frame2->setGeometry(8, 6, 249, 282);
 
-    auto label = [&](QWidget* parentWidget, const QString& text, const QRect& r) {
+    auto label = [&](QWidget* parentWidget, const QString& text) {
         auto* l = new QLabel(text, parentWidget);
         l->setFont(font);
-        l->setGeometry(r);
         return l;
     };
-    auto combo = [&](QWidget* parentWidget, const QRect& r) {
+    auto combo = [&](QWidget* parentWidget) {
         auto* c = new QComboBox(parentWidget);
         c->setFont(font);
-        c->setGeometry(r);
+        c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         return c;
     };
-    auto check = [&](QWidget* parentWidget, const QString& text, const QRect& r) {
+    auto check = [&](QWidget* parentWidget, const QString& text) {
         auto* c = new QCheckBox(text, parentWidget);
         c->setFont(font);
-        c->setGeometry(r);
         return c;
     };
-    auto edit = [&](QWidget* parentWidget, const QRect& r) {
+    auto edit = [&](QWidget* parentWidget) {
         auto* e = new QLineEdit(parentWidget);
         e->setFont(font);
-        e->setGeometry(r);
         return e;
     };
 
-    Label1 = label(Frame2, QStringLiteral("Asset steps to strike:"), QRect(6, 24, 136, 22));
+    Label1 = label(Frame2, QStringLiteral("Asset steps to strike:"));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    txtNoA = edit(Frame2, QRect(148, 24, 90, 22));
-    Label2 = label(Frame2, QStringLiteral("Time steps:"), QRect(6, 52, 136, 22));
+    txtNoA = edit(Frame2);
+    Label2 = label(Frame2, QStringLiteral("Time steps:"));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    txtTS = edit(Frame2, QRect(148, 52, 90, 22));
-    lblResol = label(Frame2, QStringLiteral("Numerical resolution"), QRect(8, 82, 230, 18));
-    cboResol = combo(Frame2, QRect(8, 100, 230, 24));
-    ChkOverMaxS = check(Frame2, QStringLiteral("User-defined maximum asset value"), QRect(8, 132, 234, 22));
-    txtMaxS = edit(Frame2, QRect(26, 156, 110, 22));
-    chkNonUniGrid = check(Frame2, QStringLiteral("Use non-uniform grid"), QRect(8, 186, 234, 22));
-    lblPlaneSpc = label(Frame2,
-                        QStringLiteral("A-planes / Asset grid                      spacing"),
-                        QRect(8, 216, 136, 40));
-    lblPlaneSpc->setWordWrap(true);
-    cboPlaneSpc = combo(Frame2, QRect(148, 224, 90, 24));
+    txtTS = edit(Frame2);
+    lblResol = label(Frame2, QStringLiteral("Numerical resolution"));
+    cboResol = combo(Frame2);
+    ChkOverMaxS = check(Frame2, QStringLiteral("User-defined maximum asset value"));
+    txtMaxS = edit(Frame2);
+    chkNonUniGrid = check(Frame2, QStringLiteral("Use non-uniform grid"));
+    // The blanks break the caption into "A-planes / Asset grid" over "spacing".
+    lblPlaneSpc = label(Frame2, QStringLiteral("A-planes / Asset grid                      spacing"));
+    breakCaptionAtBlanks(lblPlaneSpc);
+    cboPlaneSpc = combo(Frame2);
     cboPlaneSpc->setToolTip(QStringLiteral(
         "A value of 2:1 means that the resolution in the A-dimension will be double as coarse "
         "as that of the asset grid."));
 
-    lblDiscretization = label(this, QStringLiteral("Discretization Scheme"), QRect(10, 294, 245, 18));
-    cboDiscrete = combo(this, QRect(10, 312, 245, 24));
-    lblAmerSolver = label(this, QStringLiteral("American Solver"), QRect(10, 344, 245, 18));
-    cboAmerSolver = combo(this, QRect(10, 362, 245, 24));
-    lblPlanes = label(this, QStringLiteral("Planes Interpolation"), QRect(10, 394, 245, 18));
-    cboPlanes = combo(this, QRect(10, 412, 245, 24));
-    chkMT = check(this, QStringLiteral("Use all available CPU cores "), QRect(10, 446, 245, 22));
+    lblDiscretization = label(this, QStringLiteral("Discretization Scheme"));
+    cboDiscrete = combo(this);
+    lblAmerSolver = label(this, QStringLiteral("American Solver"));
+    cboAmerSolver = combo(this);
+    lblPlanes = label(this, QStringLiteral("Planes Interpolation"));
+    cboPlanes = combo(this);
+    chkMT = check(this, QStringLiteral("Use all available CPU cores "));
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setFont(bold);
-    Command1->setGeometry(90, 488, 85, 30);
+    Command1->setMinimumSize(85, 30);
     Command1->setDefault(true);
     Command1->setAutoDefault(true);
+
+    // The design's arrangement, top to bottom; the boxes take the design's
+    // widths or what their widest entries need.
+    fitBoxWidth(txtNoA, 90, QStringLiteral("999999999"));
+    fitBoxWidth(txtTS, 90, QStringLiteral("999999999"));
+    fitBoxWidth(txtMaxS, 110, QStringLiteral("9999999.99"));
+    // The box keeps its place while it is hidden, as in the design.
+    QSizePolicy keepPlace = txtMaxS->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    txtMaxS->setSizePolicy(keepPlace);
+
+    auto* grid = new QGridLayout(Frame2);
+    grid->setContentsMargins(8, 8, 8, 8);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(6);
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(txtNoA, 0, 1, Qt::AlignRight);
+    grid->addWidget(Label2, 1, 0);
+    grid->addWidget(txtTS, 1, 1, Qt::AlignRight);
+    auto* resolution = new QVBoxLayout;
+    resolution->setSpacing(0);
+    resolution->addWidget(lblResol);
+    resolution->addWidget(cboResol);
+    grid->addLayout(resolution, 2, 0, 1, 2);
+    grid->addWidget(ChkOverMaxS, 3, 0, 1, 2);
+    auto* maxAsset = new QHBoxLayout;
+    maxAsset->setContentsMargins(18, 0, 0, 0);
+    maxAsset->addWidget(txtMaxS);
+    maxAsset->addStretch(1);
+    grid->addLayout(maxAsset, 4, 0, 1, 2);
+    grid->addWidget(chkNonUniGrid, 5, 0, 1, 2);
+    grid->addWidget(lblPlaneSpc, 6, 0);
+    grid->addWidget(cboPlaneSpc, 6, 1);
+    grid->setColumnStretch(0, 1);
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(8, 6, 8, 12);
+    page->setSpacing(8);
+    page->addWidget(Frame2);
+    for (const auto& pair : {std::pair<QLabel*, QComboBox*>{lblDiscretization, cboDiscrete},
+                             {lblAmerSolver, cboAmerSolver},
+                             {lblPlanes, cboPlanes}}) {
+        auto* rows = new QVBoxLayout;
+        rows->setSpacing(0);
+        rows->setContentsMargins(2, 0, 2, 0);
+        rows->addWidget(pair.first);
+        rows->addWidget(pair.second);
+        page->addLayout(rows);
+    }
+    auto* cores = new QHBoxLayout;
+    cores->setContentsMargins(2, 0, 2, 0);
+    cores->addWidget(chkMT);
+    page->addLayout(cores);
+    page->addStretch(1);
+    page->addWidget(Command1, 0, Qt::AlignHCenter);
 
     // Design-time states.
     txtNoA->setText(QStringLiteral("100"));
@@ -137,6 +193,9 @@ frmResol::frmResol(PricerLink* served, QWidget* parent) : SettingsDialog(served,
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
     Form_Load();
+    // The design's size (3975 x 8010 twips), or more where the platform's
+    // fonts need it; the lists are filled by now.
+    fitToContents(QSize(px(3975), px(8010)));
 }
 
 void frmResol::Form_Load()
@@ -189,12 +248,16 @@ void frmResol::Form_Activate()
         const bool earlyExercise =
             exercise == QLatin1String("Bermudan") || exercise == QLatin1String("American");
         if ((earlyExercise && inputs.gAsian) || inputs.gFloatingStrike) {
+            // One plane per asset step, quadratic across planes and the
+            // automatic extent; the user's choices wait for a European
+            // fixed strike.
+            holdPlanes();
             fillList(cboPlaneSpc, {QStringLiteral("1:1")});
             setListIndex(cboPlaneSpc, 0);
             s.gPlanesInterp = 1;
-            ChkOverMaxS->setChecked(false);
-            ChkOverMaxS->setEnabled(false);
+            holdMaxAsset();
         } else {
+            releasePlanes();
             fillList(cboPlaneSpc, {QStringLiteral(" 1:1"), QStringLiteral(" 2:1"), QStringLiteral(" 4:1")});
             int index = -1;
             if (s.gPlaneSpacing == 1)
@@ -204,7 +267,7 @@ void frmResol::Form_Activate()
             else if (s.gPlaneSpacing == 4)
                 index = 2;
             setListIndex(cboPlaneSpc, index);
-            ChkOverMaxS->setEnabled(true);
+            releaseMaxAsset();
         }
         setListIndex(cboPlanes, s.gPlanesInterp == -1 ? s.gDefaultPlanesInterp : s.gPlanesInterp);
     } else {
@@ -318,15 +381,11 @@ void frmResol::chkNonUniGrid_Click()
 {
     if (chkNonUniGrid->isChecked()) {
         gPdeSettings.gNonUniGrid = true;
-        // The payoff handler forces the non-uniform grid by disabling and
-        // checking the box: a user maximum asset value no longer applies.
-        if (!chkNonUniGrid->isEnabled() && ChkOverMaxS->isChecked()) {
-            ChkOverMaxS->setChecked(false);
-            txtMaxS->setVisible(false);
-            txtMaxS->setText(QString());
-            gPdeSettings.gMaxS = 0.0;
-            ChkOverMaxS->setEnabled(false);
-        }
+        // A contract that forces the non-uniform grid (by disabling and
+        // checking the box) takes the grid's own extent: a user maximum
+        // asset value waits until it applies again.
+        if (!chkNonUniGrid->isEnabled() && ChkOverMaxS->isChecked())
+            holdMaxAsset();
     } else {
         gPdeSettings.gNonUniGrid = false;
     }
@@ -384,4 +443,83 @@ void frmResol::txtMaxS_KeyPress(int& keyAscii)
 {
     if (!isDigitOrBackspace(keyAscii) && keyAscii != '.')
         keyAscii = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Settings a contract rules out
+
+void frmResol::holdBox(QCheckBox* box, std::optional<bool>& held, bool shown)
+{
+    if (!held)
+        held = box->isChecked();
+    // Disabled first: the box's handler then takes the change for the
+    // contract's, not the user's.
+    box->setEnabled(false);
+    box->setChecked(shown);
+}
+
+void frmResol::releaseBox(QCheckBox* box, std::optional<bool>& held)
+{
+    box->setEnabled(true);
+    if (!held)
+        return;
+    const bool choice = *held;
+    held.reset();
+    box->setChecked(choice);
+}
+
+void frmResol::holdNonUniGrid(bool shown)
+{
+    holdBox(chkNonUniGrid, m_heldNonUniGrid, shown);
+}
+
+void frmResol::releaseNonUniGrid()
+{
+    releaseBox(chkNonUniGrid, m_heldNonUniGrid);
+}
+
+void frmResol::holdMaxAsset()
+{
+    if (!m_heldMaxAsset)
+        m_heldMaxAsset = HeldMaxAsset{ChkOverMaxS->isChecked(), txtMaxS->text()};
+    ChkOverMaxS->setEnabled(false);
+    ChkOverMaxS->setChecked(false);  // hides and empties the value: gMaxS = 0
+}
+
+void frmResol::releaseMaxAsset()
+{
+    ChkOverMaxS->setEnabled(true);
+    if (!m_heldMaxAsset)
+        return;
+    const HeldMaxAsset held = *m_heldMaxAsset;
+    m_heldMaxAsset.reset();
+    if (held.ticked) {
+        ChkOverMaxS->setChecked(true);
+        txtMaxS->setText(held.value);  // gMaxS follows the box
+    }
+}
+
+void frmResol::holdMultiThreading()
+{
+    holdBox(chkMT, m_heldMultiThreading, false);
+}
+
+void frmResol::releaseMultiThreading()
+{
+    releaseBox(chkMT, m_heldMultiThreading);
+}
+
+void frmResol::holdPlanes()
+{
+    if (!m_heldPlanes)
+        m_heldPlanes = HeldPlanes{gPdeSettings.gPlaneSpacing, gPdeSettings.gPlanesInterp};
+}
+
+void frmResol::releasePlanes()
+{
+    if (!m_heldPlanes)
+        return;
+    gPdeSettings.gPlaneSpacing = m_heldPlanes->spacing;
+    gPdeSettings.gPlanesInterp = m_heldPlanes->interpolation;
+    m_heldPlanes.reset();
 }

@@ -13,6 +13,11 @@
 
 #include "settings/settings_dialog.h"
 
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -29,6 +34,26 @@ public:
 
     // The most digits the step-count boxes take (a 32-bit count has 10).
     static constexpr int kStepDigits = 9;
+
+    // Settings that a contract rules out. While held, a setting's control
+    // is disabled and shows what the contract needs; what the user had set
+    // waits and comes back on release, when a contract allows it again.
+    // Holding a held setting, or releasing a free one, changes nothing.
+    // The grid kind: non-uniform (true) or uniform while held.
+    void holdNonUniGrid(bool shown);
+    void releaseNonUniGrid();
+    // The user-defined maximum asset value: none while held (the grid's
+    // own extent), the box and its value back on release.
+    void holdMaxAsset();
+    void releaseMaxAsset();
+    // The use of all cores: off while held (no Asian payoff); the first
+    // release turns it on, later ones bring back the user's choice.
+    void holdMultiThreading();
+    void releaseMultiThreading();
+    // The plane spacing and interpolation: the contract sets them while
+    // held; release brings back the user's.
+    void holdPlanes();
+    void releasePlanes();
 
     // Event handlers.
     void Form_Load();
@@ -70,4 +95,21 @@ public:
     QComboBox* cboPlanes = nullptr;
     QCheckBox* chkMT = nullptr;
     QPushButton* Command1 = nullptr;
+
+private:
+    // What the user set, while a contract holds the setting.
+    struct HeldMaxAsset {
+        bool ticked;
+        QString value;
+    };
+    struct HeldPlanes {
+        int32_t spacing;
+        int32_t interpolation;
+    };
+    void holdBox(QCheckBox* box, std::optional<bool>& held, bool shown);
+    void releaseBox(QCheckBox* box, std::optional<bool>& held);
+    std::optional<bool> m_heldNonUniGrid;
+    std::optional<HeldMaxAsset> m_heldMaxAsset;
+    std::optional<bool> m_heldMultiThreading{true};  // on for the first Asian payoff
+    std::optional<HeldPlanes> m_heldPlanes;
 };

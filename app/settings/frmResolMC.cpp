@@ -2,15 +2,19 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 #include <cmath>
 
+#include "platform/control_fit.h"
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
 #include "platform/spin_button.h"
@@ -42,86 +46,141 @@ frmResolMC::frmResolMC(PricerLink* served, QWidget* parent) : SettingsDialog(ser
     setWindowTitle(QStringLiteral("Monte Carlo Solver Options"));
     const QFont font(QStringLiteral("Times New Roman"));
     setFont(font);
-    setFixedSize(300, 590);
 
-    auto group = [&](QWidget* p, const QString& title, const QRect& r) {
-        auto* g = new QGroupBox(title, p);
-        g->setGeometry(r);
-        return g;
-    };
-    auto radio = [&](QWidget* p, const QString& text, const QRect& r) {
-        auto* b = new QRadioButton(text, p);
-        b->setGeometry(r);
-        return b;
-    };
-    auto check = [&](QWidget* p, const QString& text, const QRect& r) {
-        auto* b = new QCheckBox(text, p);
-        b->setGeometry(r);
-        return b;
-    };
-    auto label = [&](QWidget* p, const QString& text, const QRect& r) {
-        auto* l = new QLabel(text, p);
-        l->setGeometry(r);
-        return l;
-    };
-    auto edit = [&](QWidget* p, const QRect& r) {
-        auto* e = new QLineEdit(p);
-        e->setGeometry(r);
-        return e;
-    };
-    auto display = [&](QWidget* p, const QRect& r) {
-        auto* e = edit(p, r);
+    auto group = [&](QWidget* p, const QString& title) { return new QGroupBox(title, p); };
+    auto radio = [&](QWidget* p, const QString& text) { return new QRadioButton(text, p); };
+    auto check = [&](QWidget* p, const QString& text) { return new QCheckBox(text, p); };
+    auto label = [&](QWidget* p, const QString& text) { return new QLabel(text, p); };
+    auto edit = [&](QWidget* p) { return new QLineEdit(p); };
+    auto display = [&](QWidget* p) {
+        auto* e = edit(p);
         e->setReadOnly(true);
         e->setFocusPolicy(Qt::NoFocus);
         return e;
     };
 
-    frmRNG = group(this, QStringLiteral("Number Generator"), QRect(8, 6, 284, 112));
-    optRNG[0] = radio(frmRNG, QStringLiteral("Sobol"), QRect(10, 20, 100, 22));
-    optRNG[1] = radio(frmRNG, QStringLiteral("Pseudo-random"), QRect(120, 20, 150, 22));
-    lblPaths = label(frmRNG, QStringLiteral("Number of Paths"), QRect(10, 50, 112, 22));
-    Label1 = label(frmRNG, QStringLiteral("2^"), QRect(112, 50, 14, 22));
+    frmRNG = group(this, QStringLiteral("Number Generator"));
+    optRNG[0] = radio(frmRNG, QStringLiteral("Sobol"));
+    optRNG[1] = radio(frmRNG, QStringLiteral("Pseudo-random"));
+    lblPaths = label(frmRNG, QStringLiteral("Number of Paths"));
+    Label1 = label(frmRNG, QStringLiteral("2^"));
     Label1->setVisible(false);  // the box shows "2^" itself
-    txtPaths = edit(frmRNG, QRect(px(1920), 50, px(745), 22));
+    txtPaths = edit(frmRNG);
     UpDownPow = new SpinButton(frmRNG);
-    UpDownPow->setGeometry(px(1920) + px(745), 50, 16, 22);
-    txtFinalPaths = display(frmRNG, QRect(196, 50, 80, 22));
-    chkWarm = check(frmRNG, QStringLiteral("Warm-up Sobol sequence"), QRect(10, 80, 260, 22));
+    txtFinalPaths = display(frmRNG);
+    chkWarm = check(frmRNG, QStringLiteral("Warm-up Sobol sequence"));
 
-    frmVarRed = group(this, QStringLiteral("Variance Reduction"), QRect(8, 124, 284, 74));
-    chkAntithetic = check(frmVarRed, QStringLiteral("Antithetic Variables"), QRect(10, 20, 264, 22));
-    chkBB = check(frmVarRed, QStringLiteral("Brownian Bridge Path Construction"), QRect(10, 44, 264, 22));
+    frmVarRed = group(this, QStringLiteral("Variance Reduction"));
+    chkAntithetic = check(frmVarRed, QStringLiteral("Antithetic Variables"));
+    chkBB = check(frmVarRed, QStringLiteral("Brownian Bridge Path Construction"));
 
-    Frame3 = group(this, QStringLiteral("Time Marching"), QRect(8, 204, 284, 50));
-    optTM[0] = radio(Frame3, QStringLiteral("Exact"), QRect(10, 20, 80, 22));
-    optTM[1] = radio(Frame3, QStringLiteral("Euler"), QRect(100, 20, 80, 22));
-    optTM[2] = radio(Frame3, QStringLiteral("Milstein"), QRect(190, 20, 88, 22));
+    Frame3 = group(this, QStringLiteral("Time Marching"));
+    optTM[0] = radio(Frame3, QStringLiteral("Exact"));
+    optTM[1] = radio(Frame3, QStringLiteral("Euler"));
+    optTM[2] = radio(Frame3, QStringLiteral("Milstein"));
 
-    Frame1 = group(this, QStringLiteral("Sensitivities Calculation"), QRect(8, 260, 284, 112));
+    Frame1 = group(this, QStringLiteral("Sensitivities Calculation"));
     const char* const greeks[] = {"Delta", "Gamma", "Vega", "Theta"};
     for (int i = 0; i < 4; ++i)
-        chkGreeks[i] = check(Frame1, QLatin1String(greeks[i]), QRect(10 + 68 * i, 20, 66, 22));
-    Frame2 = group(Frame1, QStringLiteral("Method"), QRect(10, 46, 264, 56));
-    optGreekMethod[0] = radio(Frame2, QStringLiteral("Likelihood Ratio"), QRect(10, 22, 120, 22));
-    optGreekMethod[1] = radio(Frame2, QStringLiteral("Finite Differencing"), QRect(132, 22, 128, 22));
+        chkGreeks[i] = check(Frame1, QLatin1String(greeks[i]));
+    Frame2 = group(Frame1, QStringLiteral("Method"));
+    optGreekMethod[0] = radio(Frame2, QStringLiteral("Likelihood Ratio"));
+    optGreekMethod[1] = radio(Frame2, QStringLiteral("Finite Differencing"));
 
-    chkMT = check(this, QStringLiteral("Use all available CPU cores "), QRect(16, 378, 270, 22));
+    chkMT = check(this, QStringLiteral("Use all available CPU cores "));
 
-    frmLS = group(this, QStringLiteral("Longstaff-Schwartz"), QRect(8, 404, 284, 136));
-    lblLSPaths = label(frmLS, QStringLiteral("Number of Paths"), QRect(10, 24, 112, 22));
-    Label2 = label(frmLS, QStringLiteral("2^"), QRect(112, 24, 14, 22));
+    frmLS = group(this, QStringLiteral("Longstaff-Schwartz"));
+    lblLSPaths = label(frmLS, QStringLiteral("Number of Paths"));
+    Label2 = label(frmLS, QStringLiteral("2^"));
     Label2->setVisible(false);  // the box shows "2^" itself
-    txtLSPaths = edit(frmLS, QRect(px(1920), 24, px(745), 22));
+    txtLSPaths = edit(frmLS);
     UpDownLSPow = new SpinButton(frmLS);
-    UpDownLSPow->setGeometry(px(1920) + px(745), 24, 16, 22);
-    txtLSFinalPaths = display(frmLS, QRect(196, 24, 80, 22));
-    lblLSBS = label(frmLS, QStringLiteral("Number of Basis Functions"), QRect(10, 60, 180, 22));
+    txtLSFinalPaths = display(frmLS);
+    lblLSBS = label(frmLS, QStringLiteral("Number of Basis Functions"));
     cboBasisF = new QComboBox(frmLS);
-    cboBasisF->setGeometry(196, 60, 80, 24);
 
     Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setGeometry(108, 550, 85, 30);
+    Command1->setMinimumSize(85, 30);
     Command1->setDefault(true);
+
+    // The design's arrangement, top to bottom. The paths boxes take the
+    // design's widths (Sobol 745 twips beside the spin button) or what
+    // their largest counts need; the counts of paths run show up to
+    // 2,147,483,648.
+    for (SpinButton* spin : {UpDownPow, UpDownLSPow})
+        spin->setFixedSize(16, txtPaths->sizeHint().height());
+    for (QLineEdit* box : {txtPaths, txtLSPaths})
+        setWidth(box, 745);
+    for (QLineEdit* box : {txtFinalPaths, txtLSFinalPaths})
+        fitBoxWidth(box, 80, QStringLiteral("2,147,483,648"));
+    cboBasisF->setMinimumWidth(80);
+    // The paths boxes start 1920 twips into their frames: 10 pixels from
+    // the frame's edge, the caption's 112 and a gap of 6.
+    for (QLabel* caption : {lblPaths, lblLSPaths})
+        caption->setMinimumWidth(112);
+
+    // Number of paths: the label, the box with its spin button, the count.
+    const auto pathsRow = [](QGridLayout* grid, int row, QLabel* caption, QLineEdit* box,
+                             SpinButton* spin, QLineEdit* count) {
+        grid->addWidget(caption, row, 0);
+        auto* pair = new QHBoxLayout;
+        pair->setSpacing(0);
+        pair->addWidget(box);
+        pair->addWidget(spin);
+        pair->addStretch(1);
+        grid->addLayout(pair, row, 1);
+        grid->addWidget(count, row, 2);
+    };
+    const auto frameGrid = [](QGroupBox* frame) {
+        auto* grid = new QGridLayout(frame);
+        // The frame's own border takes 3 of the 10 pixels on the left.
+        grid->setContentsMargins(7, 8, 8, 8);
+        grid->setHorizontalSpacing(6);
+        grid->setVerticalSpacing(6);
+        return grid;
+    };
+
+    QGridLayout* rng = frameGrid(frmRNG);
+    rng->addWidget(optRNG[0], 0, 0);
+    rng->addWidget(optRNG[1], 0, 1, 1, 2);
+    pathsRow(rng, 1, lblPaths, txtPaths, UpDownPow, txtFinalPaths);
+    rng->addWidget(chkWarm, 2, 0, 1, 3);
+
+    QGridLayout* variance = frameGrid(frmVarRed);
+    variance->addWidget(chkAntithetic, 0, 0);
+    variance->addWidget(chkBB, 1, 0);
+
+    QGridLayout* marching = frameGrid(Frame3);
+    for (int i = 0; i < 3; ++i)
+        marching->addWidget(optTM[static_cast<size_t>(i)], 0, i);
+
+    QGridLayout* greekGrid = frameGrid(Frame1);
+    for (int i = 0; i < 4; ++i)
+        greekGrid->addWidget(chkGreeks[static_cast<size_t>(i)], 0, i);
+    greekGrid->addWidget(Frame2, 1, 0, 1, 4);
+    QGridLayout* method = frameGrid(Frame2);
+    method->addWidget(optGreekMethod[0], 0, 0);
+    method->addWidget(optGreekMethod[1], 0, 1);
+
+    QGridLayout* regression = frameGrid(frmLS);
+    pathsRow(regression, 0, lblLSPaths, txtLSPaths, UpDownLSPow, txtLSFinalPaths);
+    regression->addWidget(lblLSBS, 1, 0, 1, 2);
+    regression->addWidget(cboBasisF, 1, 2);
+    regression->setRowStretch(2, 1);
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(8, 6, 8, 10);
+    page->setSpacing(6);
+    page->addWidget(frmRNG);
+    page->addWidget(frmVarRed);
+    page->addWidget(Frame3);
+    page->addWidget(Frame1);
+    auto* cores = new QHBoxLayout;
+    cores->setContentsMargins(8, 0, 0, 0);
+    cores->addWidget(chkMT);
+    page->addLayout(cores);
+    page->addWidget(frmLS, 1);
+    page->addWidget(Command1, 0, Qt::AlignHCenter);
 
     // Design-time states.
     optRNG[0]->setChecked(true);
@@ -168,6 +227,9 @@ frmResolMC::frmResolMC(PricerLink* served, QWidget* parent) : SettingsDialog(ser
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
     Form_Load();
+    // The dialog's size as designed (300 x 590), or more where the
+    // platform's fonts need it.
+    fitToContents(QSize(300, 590));
 }
 
 bool frmResolMC::bermudan() const
@@ -180,9 +242,12 @@ bool frmResolMC::pseudoRandom() const
     return optRNG[1]->isChecked();
 }
 
-void frmResolMC::setWidth(QWidget* box, int twips)
+void frmResolMC::setWidth(QLineEdit* box, int twips)
 {
-    box->resize(px(twips), box->height());
+    // At least the design's width, and room for the largest count the box
+    // takes: "2^31" beside the spin button, 2000000 thousands without it.
+    const bool sobolBox = twips < 975;
+    fitBoxWidth(box, px(twips), sobolBox ? QStringLiteral("2^31") : QStringLiteral("2000000"));
 }
 
 void frmResolMC::writePowerBox(QLineEdit* box, const SpinButton* spin)
@@ -330,7 +395,6 @@ void frmResolMC::optRNG_Click(int index)
         txtPaths->setReadOnly(false);
         UpDownPow->setVisible(false);
         setWidth(txtLSPaths, 975);
-        txtLSPaths->move(px(1920), txtLSPaths->y());
         if (bermudan())
             txtLSPaths->setText(QString::number(s.gLSPathsK));
         txtLSPaths->setReadOnly(false);

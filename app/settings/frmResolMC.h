@@ -102,5 +102,5 @@ private:
     void fillBasisList();
     // Rewrites a paths box from its spin button ("2^" and the exponent).
     void writePowerBox(QLineEdit* box, const tarvic::SpinButton* spin);
-    void setWidth(QWidget* box, int twips);
+    void setWidth(QLineEdit* box, int twips);
 };

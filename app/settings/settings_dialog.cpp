@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPalette>
 
@@ -96,6 +97,14 @@ ProductInputs& SettingsDialog::servedInputs()
     static ProductInputs none;
     none = ProductInputs{};
     return none;
+}
+
+void SettingsDialog::fitToContents(const QSize& design)
+{
+    if (QLayout* own = layout())
+        own->activate();
+    const QSize need = minimumSizeHint();
+    setFixedSize(std::max(design.width(), need.width()), std::max(design.height(), need.height()));
 }
 
 void SettingsDialog::placeOverMainWindow(double topShare)

@@ -62,6 +62,10 @@ protected:
     int servedPayoff() const;
     ProductInputs& servedInputs();
 
+    // Fixes the dialog's size at the design's, or larger where its layout
+    // needs more room for the platform's fonts.
+    void fitToContents(const QSize& design);
+
     // Puts the dialog over the main window: left at half the width
     // difference, top at the given share of the height difference.
     void placeOverMainWindow(double topShare);

@@ -171,3 +171,93 @@ TEST(ResultsGridTest, FixedRowsStayOnTopWhileTheRowsScroll)
     QTest::mouseClick(fixed->viewport(), Qt::RightButton, {}, QPoint(10, 5));
     EXPECT_EQ(button, 2);
 }
+
+namespace {
+
+// A shown grid of six columns with a header row and a spot row, as the
+// pricer window lays it out.
+class ShownGrid : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        grid.resize(480, 200);
+        grid.setCols(6);
+        grid.setRows(20);
+        grid.setFixedRows(2);
+        grid.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    }
+    void write(int row, int col, const QString& text)
+    {
+        grid.setRow(row);
+        grid.setCol(col);
+        grid.setText(text);
+        QApplication::processEvents();
+    }
+    int textWidth(const QString& text) const { return grid.fontMetrics().horizontalAdvance(text); }
+    // The viewport of the fixed rows, where column borders are dragged.
+    QWidget* fixedRows()
+    {
+        return grid.childAt(grid.viewport()->mapTo(&grid, QPoint(10, 5)));
+    }
+    int border(int col) const
+    {
+        return grid.columnViewportPosition(col) + grid.columnWidth(col);
+    }
+
+    ResultsGrid grid;
+};
+
+}  // namespace
+
+TEST_F(ShownGrid, ColumnsShareTheWidthAndGrowToTheirWidestText)
+{
+    QApplication::processEvents();
+    for (int c = 1; c < 6; ++c)
+        EXPECT_NEAR(grid.columnWidth(c), grid.columnWidth(0), 1);
+    EXPECT_NEAR(border(5), grid.viewport()->width(), 1);
+
+    // More digits in the spot row, as a double-click shows them, and a long
+    // node value: their columns widen to show them whole.
+    const QString spot = QStringLiteral("12345678.450450000");
+    const QString node = QStringLiteral("-123456789.00000");
+    write(1, 1, spot);
+    write(7, 3, node);
+    EXPECT_GT(grid.columnWidth(1), textWidth(spot));
+    EXPECT_GT(grid.columnWidth(3), textWidth(node));
+    // Fewer rows take the long node value away again.
+    grid.setRows(5);
+    QApplication::processEvents();
+    EXPECT_LT(grid.columnWidth(3), textWidth(node));
+}
+
+TEST_F(ShownGrid, DraggingABorderInTheFixedRowsResizesTheColumn)
+{
+    QApplication::processEvents();
+    QWidget* fixed = fixedRows();
+    ASSERT_NE(fixed, nullptr);
+    const int before = grid.columnWidth(2);
+    const QPoint edge(border(2), 10);
+    QTest::mousePress(fixed, Qt::LeftButton, {}, edge);
+    QTest::mouseMove(fixed, edge + QPoint(60, 0));
+    QTest::mouseRelease(fixed, Qt::LeftButton, {}, edge + QPoint(60, 0));
+    EXPECT_EQ(grid.columnWidth(2), before + 60);
+    EXPECT_EQ(grid.userColumnWidth(2), before + 60);
+
+    // Narrowed, it stops at what it shows.
+    write(1, 2, QStringLiteral("10.450450000"));
+    const QPoint wide(border(2), 10);
+    QTest::mousePress(fixed, Qt::LeftButton, {}, wide);
+    QTest::mouseMove(fixed, wide - QPoint(400, 0));
+    QTest::mouseRelease(fixed, Qt::LeftButton, {}, wide - QPoint(400, 0));
+    EXPECT_GT(grid.columnWidth(2), textWidth(QStringLiteral("10.450450000")));
+
+    // A fresh view forgets the widths and the selection.
+    grid.setRow(3);
+    grid.setCol(1);
+    grid.selectBlock(5, 2);
+    grid.resetView();
+    EXPECT_EQ(grid.userColumnWidth(2), 0);
+    EXPECT_FALSE(grid.selectionModel()->hasSelection());
+    EXPECT_FALSE(grid.currentIndex().isValid());
+}

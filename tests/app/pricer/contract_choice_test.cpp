@@ -15,6 +15,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <functional>
+#include <vector>
+
 namespace {
 
 const QString kPathStepsTip =
@@ -244,8 +247,8 @@ const FdSettingsCase kFdSettingsCases[] = {
     {"DownOutContinuous",  2, 0, Mon::Ticked,    true, true,    true,  false, -1, -1,  false, false, true, 2},
     {"UpInForcedContinuous", 3, 0, Mon::Untouched, true, true,  true,  false, -1, -1,  false, false, true, 2},
     {"AsianFixedEuropean", 7, 0, Mon::Untouched, true, true,    true,  true,  -1, 2,   true, true,   false, -1},
-    {"AsianFixedAmerican", 7, 1, Mon::Untouched, false, true,   true,  true,  -1, 2,   true, true,   false, -1},
-    {"AsianFloating",      8, 0, Mon::Untouched, false, true,   true,  true,  1, 0,    true, true,   false, -1},
+    {"AsianFixedAmerican", 7, 1, Mon::Untouched, false, true,   false, true,  -1, 2,   true, true,   false, -1},
+    {"AsianFloating",      8, 0, Mon::Untouched, false, true,   false, true,  1, 0,    true, true,   false, -1},
 };
 
 class FdSettingsTest : public ContractChoiceTest,
@@ -300,8 +303,9 @@ TEST_F(ContractChoiceTest, FloatingStrikeSetsOneToOneQuadraticAndVanillaRestores
     EXPECT_EQ(resol.cboPlaneSpc->currentIndex(), -1);
     EXPECT_EQ(resol.cboAmerSolver->currentText(), QStringLiteral("Projected SOR"));
     EXPECT_TRUE(resol.cboAmerSolver->isEnabled());
-    // The Asian flags stay as the last Asian payoff left them.
-    EXPECT_TRUE(w.productInputs().gFloatingStrike);
+    // A payoff that is not Asian has no floating strike; the strike type
+    // stays as the last Asian payoff left it.
+    EXPECT_FALSE(w.productInputs().gFloatingStrike);
     EXPECT_EQ(w.productInputs().gAsianStrikeType, 1);
     EXPECT_FALSE(w.productInputs().gAsian);
 
@@ -310,24 +314,120 @@ TEST_F(ContractChoiceTest, FloatingStrikeSetsOneToOneQuadraticAndVanillaRestores
     EXPECT_EQ(w.productInputs().gAsianStrikeType, 0);
 }
 
-TEST_F(ContractChoiceTest, UpBarrierPayoffsClearAUserMaximumAsset)
+// A setting the user made holds while a contract rules it out, and comes
+// back with the next contract that allows it.
+struct RoundTripCase {
+    const char* name;
+    std::function<void(frmOptions&, frmResol&)> set;      // the user's setting, on a vanilla
+    std::vector<std::function<void(frmOptions&)>> visit;  // contracts on the way
+    std::function<void(frmOptions&, frmResol&)> check;    // after coming back
+};
+
+void payoff(frmOptions& w, int index) { w.setListIndex(w.cboPayoff, index); }
+void exercise(frmOptions& w, int index) { w.setListIndex(w.cboExercise, index); }
+void continuous(frmOptions& w, bool on) { w.setCheckValue(w.chkContMon, on); }
+
+void tickMaxAsset(frmOptions&, frmResol& r)
 {
+    r.ChkOverMaxS->setChecked(true);
+    r.txtMaxS->setText(QStringLiteral("1000"));
+}
+void maxAssetBack(frmOptions&, frmResol& r)
+{
+    EXPECT_TRUE(r.ChkOverMaxS->isEnabled());
+    EXPECT_TRUE(r.ChkOverMaxS->isChecked());
+    EXPECT_FALSE(r.txtMaxS->isHidden());
+    EXPECT_EQ(r.txtMaxS->text(), QStringLiteral("1000"));
+    EXPECT_EQ(tarvic::gPdeSettings.gMaxS, 1000.0);
+}
+
+const RoundTripCase kRoundTrips[] = {
+    {"MaxAssetAcrossFloatingStrike", tickMaxAsset, {[](frmOptions& w) { payoff(w, 8); }},
+     maxAssetBack},
+    {"MaxAssetAcrossAmericanAsian", tickMaxAsset,
+     {[](frmOptions& w) { exercise(w, 1); payoff(w, 7); },
+      [](frmOptions& w) { exercise(w, 0); payoff(w, 0); }},
+     maxAssetBack},
+    {"MaxAssetAcrossContinuousUpAndOut", tickMaxAsset,
+     {[](frmOptions& w) { payoff(w, 1); continuous(w, true); },
+      [](frmOptions& w) { payoff(w, 5); }},
+     maxAssetBack},
+    {"MaxAssetKeptByDiscreteUpAndOut", tickMaxAsset,
+     {[](frmOptions& w) {
+         payoff(w, 1);
+         continuous(w, false);
+         EXPECT_TRUE(frmResolIfLoaded()->ChkOverMaxS->isChecked());
+     }},
+     maxAssetBack},
+    {"StrikeAcrossFloatingStrike",
+     [](frmOptions& w, frmResol&) { w.txtStrike->setText(QStringLiteral("105")); },
+     {[](frmOptions& w) {
+         payoff(w, 8);
+         EXPECT_EQ(w.txtStrike->text(), QString());
+     },
+      [](frmOptions& w) { payoff(w, 7); }},
+     [](frmOptions& w, frmResol&) {
+         EXPECT_TRUE(w.txtStrike->isEnabled());
+         EXPECT_EQ(w.txtStrike->text(), QStringLiteral("105"));
+     }},
+    {"NonUniformGridAcrossContinuousDoubleKnockOut",
+     [](frmOptions&, frmResol& r) { ASSERT_TRUE(r.chkNonUniGrid->isChecked()); },
+     {[](frmOptions& w) {
+         payoff(w, 5);
+         continuous(w, true);
+         EXPECT_FALSE(frmResolIfLoaded()->chkNonUniGrid->isChecked());
+     }},
+     [](frmOptions&, frmResol& r) {
+         EXPECT_TRUE(r.chkNonUniGrid->isEnabled());
+         EXPECT_TRUE(r.chkNonUniGrid->isChecked());
+         EXPECT_TRUE(tarvic::gPdeSettings.gNonUniGrid);
+     }},
+    {"UniformGridAcrossFloatingStrike",
+     [](frmOptions&, frmResol& r) { r.chkNonUniGrid->setChecked(false); },
+     {[](frmOptions& w) { payoff(w, 8); }},
+     [](frmOptions&, frmResol& r) {
+         EXPECT_FALSE(r.chkNonUniGrid->isChecked());
+         EXPECT_FALSE(tarvic::gPdeSettings.gNonUniGrid);
+     }},
+    {"CoresAndPlanesOfAFixedStrikeAcrossOtherPayoffs",
+     [](frmOptions& w, frmResol& r) {
+         payoff(w, 7);
+         ASSERT_TRUE(r.chkMT->isChecked());  // the first Asian uses all cores
+         r.chkMT->setChecked(false);
+         r.setListIndex(r.cboPlanes, 2);     // cubic
+         r.setListIndex(r.cboPlaneSpc, 2);   // 4:1
+     },
+     {[](frmOptions& w) { payoff(w, 8); }, [](frmOptions& w) { payoff(w, 0); }},
+     [](frmOptions& w, frmResol& r) {
+         payoff(w, 7);
+         EXPECT_TRUE(r.chkMT->isEnabled());
+         EXPECT_FALSE(r.chkMT->isChecked());
+         EXPECT_FALSE(tarvic::gPdeSettings.gMultiThreadPDE);
+         EXPECT_EQ(r.cboPlanes->currentText(), QStringLiteral("Cubic"));
+         EXPECT_EQ(tarvic::gPdeSettings.gPlanesInterp, 2);
+         EXPECT_EQ(tarvic::gPdeSettings.gPlaneSpacing, 4);
+     }},
+};
+
+class RoundTripTest : public ContractChoiceTest,
+                      public ::testing::WithParamInterface<RoundTripCase> {};
+
+TEST_P(RoundTripTest, AUserSettingComesBackAfterContractsThatRuleItOut)
+{
+    const RoundTripCase& c = GetParam();
     frmOptions& w = openPde();
     frmResol& resol = *frmResolIfLoaded();
-    for (int payoff : {1, 5}) {
-        w.setListIndex(w.cboPayoff, 0);
-        resol.ChkOverMaxS->setChecked(true);
-        ASSERT_FALSE(resol.txtMaxS->isHidden());
-        w.setListIndex(w.cboPayoff, payoff);
-        EXPECT_FALSE(resol.ChkOverMaxS->isChecked()) << payoff;
-        EXPECT_TRUE(resol.txtMaxS->isHidden()) << payoff;
-        EXPECT_EQ(tarvic::gPdeSettings.gMaxS, 0.0);
-    }
-    // A down barrier leaves it.
-    resol.ChkOverMaxS->setChecked(true);
-    w.setListIndex(w.cboPayoff, 2);
-    EXPECT_TRUE(resol.ChkOverMaxS->isChecked());
+    c.set(w, resol);
+    for (const auto& step : c.visit)
+        step(w);
+    // Back on a European vanilla, the setting is the user's again.
+    exercise(w, 0);
+    payoff(w, 0);
+    c.check(w, resol);
 }
+
+INSTANTIATE_TEST_SUITE_P(Settings, RoundTripTest, ::testing::ValuesIn(kRoundTrips),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
 // Contract flags and boxes across payoff changes

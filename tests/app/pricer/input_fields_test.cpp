@@ -370,19 +370,29 @@ TEST_F(SpotAfterRunTest, EditingTheSpotRewritesTheSpotRowWithoutMarkingAChange)
     for (int col = 0; col < 6; ++col)
         EXPECT_EQ(grid.TextMatrix(1, col), inside[col]) << col;
 
-    // Above the top node: the top node's asset and figures.
-    w.txtAsset->setText(QStringLiteral("250"));
-    const QStringList above{"200.00000", "100.00000", "0.50000", "0.20000", "-0.02000", "0.30000"};
-    for (int col = 0; col < 6; ++col)
-        EXPECT_EQ(grid.TextMatrix(1, col), above[col]) << col;
-    EXPECT_EQ(w.productInputs().gAsset, 250.0);
-    EXPECT_EQ(w.txtAsset->text(), QStringLiteral("250"));
+    // Beyond the grid, or with the box emptied, the results price no spot:
+    // the row shows the spot and no figures.
+    for (const char* typed : {"250", ""}) {
+        w.txtAsset->setText(QString::fromLatin1(typed));
+        EXPECT_EQ(grid.TextMatrix(1, 0),
+                  QString::fromLatin1(*typed ? "250.00000" : "0.00000")) << typed;
+        for (int col = 1; col < 6; ++col)
+            EXPECT_EQ(grid.TextMatrix(1, col), QString()) << typed << col;
+        EXPECT_EQ(w.txtAsset->text(), QString::fromLatin1(typed));
+        // More digits on demand are no figures either.
+        w.MSFlexGrid1_DblClick();
+        EXPECT_EQ(grid.TextMatrix(1, 1), QString()) << typed;
+    }
+    EXPECT_EQ(w.productInputs().gAsset, 0.0);
+    // Back inside, the figures return.
+    w.txtAsset->setText(QStringLiteral("105"));
+    EXPECT_EQ(grid.TextMatrix(1, 1), QStringLiteral("52.50000"));
 
     // Once an input changed, the row stays as it is.
     w.productInputs().gInputsChanged = true;
-    w.txtAsset->setText(QStringLiteral("105"));
-    EXPECT_EQ(grid.TextMatrix(1, 0), QStringLiteral("200.00000"));
-    EXPECT_EQ(w.productInputs().gAsset, 105.0);
+    w.txtAsset->setText(QStringLiteral("150"));
+    EXPECT_EQ(grid.TextMatrix(1, 0), QStringLiteral("105.00000"));
+    EXPECT_EQ(w.productInputs().gAsset, 150.0);
     EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
@@ -396,29 +406,21 @@ TEST_F(SpotAfterRunTest, MonteCarloWindowHasNoLiveSpotRow)
     EXPECT_EQ(w.productInputs().gAsset, 105.0);
 }
 
-TEST_F(SpotAfterRunTest, LeavingASpotAboveTheGridTakesTheTopNode)
+// Leaving the box keeps the spot typed: nothing moves it to the top node
+// or takes the top node's figures for it.
+TEST_F(SpotAfterRunTest, LeavingASpotAboveTheGridKeepsIt)
 {
     frmOptions& w = openPde();
     activate(w);
     storeRun(w);
-    w.productInputs().gInputsChanged = true;  // no live row for this test
     w.txtAsset->setFocus();
     w.txtAsset->setText(QStringLiteral("250"));
-    ASSERT_EQ(w.productInputs().gAsset, 250.0);
     leave(w);
-    EXPECT_EQ(w.productInputs().gAsset, 200.0);
-    EXPECT_EQ(w.mSpotValue, 100.0);
-    EXPECT_EQ(w.mSpotDelta, 0.5);
-    EXPECT_EQ(w.mSpotGamma, 0.2);
-    EXPECT_EQ(w.mSpotTheta, -0.02);
-    EXPECT_EQ(w.mSpotVega, 0.3);
-    EXPECT_EQ(w.txtAsset->text(), QStringLiteral("250"));  // the box keeps its text
-
-    // Within the grid nothing moves; the Monte Carlo window never does it.
-    w.txtAsset->setFocus();
-    w.txtAsset->setText(QStringLiteral("150"));
-    leave(w);
-    EXPECT_EQ(w.productInputs().gAsset, 150.0);
+    EXPECT_EQ(w.productInputs().gAsset, 250.0);
+    EXPECT_EQ(w.txtAsset->text(), QStringLiteral("250"));
+    EXPECT_TRUE(w.mSpotOutsideResults);
+    EXPECT_EQ(w.mSpotValue, 0.0);
+    EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 1), QString());
 }
 
 TEST_F(SpotAfterRunTest, MonteCarloSpotIsNeverMovedToAGrid)

@@ -13,6 +13,10 @@
 #include <QPixmap>
 
 #include <QRegularExpression>
+#include <QChart>
+#include <QAbstractAxis>
+#include <QScrollBar>
+#include <QItemSelectionModel>
 
 namespace {
 
@@ -144,6 +148,192 @@ TEST_F(RealLibraryRun, FixedStrikeAsianCallLiesBelowTheVanilla)
     const double vanilla = closedForm(100, 100, 0.05, 0, 0.25, 1, 0);
     EXPECT_GT(w->mSpotValue, 0.3 * vanilla);
     EXPECT_LT(w->mSpotValue, vanilla);
+}
+
+// The spot as the table's spot row shows it.
+QStringList spotRow(const frmOptions& w)
+{
+    QStringList row;
+    for (int col = 0; col < 6; ++col)
+        row << w.MSFlexGrid1->TextMatrix(1, col);
+    return row;
+}
+
+// A spot above the automatic grid (which ends a few strikes up) is priced
+// on a grid that covers it, and stays as typed.
+TEST_F(RealLibraryRun, DeepInTheMoneySpotsArePricedWhereTheyAre)
+{
+    const struct {
+        const char* name;
+        const char* spot;
+        const char* strike;  // as typed or pasted
+        double K;
+        int type;
+        bool uniform;
+    } cases[] = {
+        {"call four strikes up", "400", "100", 100, 0, false},
+        {"put four strikes up", "400", "100", 100, 1, false},
+        {"pasted strike", "100", "9x5abc", 9, 0, false},
+        {"uniform grid", "400", "100", 100, 0, true},
+    };
+    for (const auto& c : cases) {
+        resol->chkNonUniGrid->setChecked(!c.uniform);
+        typeInputs(c.spot, c.strike, "20", "5", "0", "1");
+        w->setListIndex(w->cboOptions, c.type);
+        boxes.shown.clear();
+        calculate();
+        ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready")) << c.name;
+        EXPECT_TRUE(boxes.shown.isEmpty()) << c.name;
+        const double S = QString::fromLatin1(c.spot).toDouble();
+        EXPECT_EQ(w->txtAsset->text(), QString::fromLatin1(c.spot)) << c.name;
+        EXPECT_GE(w->mAssetGrid[static_cast<size_t>(w->mLastIndex)], 1.5 * S) << c.name;
+        EXPECT_NEAR(w->mSpotValue, closedForm(S, c.K, 0.05, 0, 0.2, 1, c.type), 1e-3) << c.name;
+        EXPECT_EQ(spotRow(*w)[0], tarvic::formatNumber(S, QStringLiteral("#####0.00000")));
+    }
+
+    // A down-and-out call far above its barrier and strike, against the
+    // closed form of the continuously monitored barrier.
+    resol->chkNonUniGrid->setChecked(true);
+    w->setListIndex(w->cboOptions, 0);
+    choosePayoff(2);
+    w->txtDownBar->setText(QStringLiteral("90"));
+    w->chkContMon->setChecked(true);
+    typeInputs("400", "100", "20", "5", "0", "1");
+    calculate();
+    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    double value = 0, delta = 0, gamma = 0, theta = 0, vega = 0;
+    tarvic::TarvicLibrary::instance().BarrierBS(value, delta, gamma, theta, vega, 400, 100, 0.05,
+                                                0, 0.2, 1, 90, 0, 1, 0);
+    EXPECT_NEAR(w->mSpotValue, value, 1e-3);
+    EXPECT_EQ(w->txtAsset->text(), QStringLiteral("400"));
+}
+
+// A uniform grid that reaches twice the spot needs more nodes than the
+// arrays hold: the run says so and changes nothing typed.
+TEST_F(RealLibraryRun, ASpotTooFarUpForTheArraysIsRefused)
+{
+    resol->chkNonUniGrid->setChecked(false);
+    typeInputs("5000", "1", "20", "5", "0", "1");
+    calculate();
+    ASSERT_FALSE(boxes.shown.isEmpty());
+    EXPECT_EQ(boxes.shown.back().title, QStringLiteral("Grid is too large."));
+    EXPECT_EQ(w->lblProgress->text(), QString());
+    EXPECT_EQ(w->txtAsset->text(), QStringLiteral("5000"));
+    EXPECT_EQ(w->mLastIndex, 0);
+}
+
+// A knock-in whose spot is at or past its barrier has knocked in: the
+// window shows what a vanilla run shows.
+TEST_F(RealLibraryRun, KnockInsPastTheirBarrierShowTheVanilla)
+{
+    const struct {
+        const char* name;
+        int payoff;
+        const char* up;
+        const char* down;
+        int type;
+    } cases[] = {
+        {"up-and-in call below its spot", 3, "90", nullptr, 0},
+        {"up-and-in call on its barrier", 3, "100", nullptr, 0},
+        {"down-and-in put above its spot", 4, nullptr, "110", 1},
+        {"down-and-in call above its spot", 4, nullptr, "110", 0},
+        {"double knock-in put above the corridor", 6, "95", "80", 1},
+    };
+    for (const auto& c : cases) {
+        choosePayoff(0);
+        w->setListIndex(w->cboOptions, c.type);
+        typeInputs("100", "100", "20", "5", "0", "1");
+        calculate();
+        ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready")) << c.name;
+        const QStringList vanilla = spotRow(*w);
+        const double vanillaValue = w->mSpotValue;
+
+        choosePayoff(c.payoff);
+        if (c.up)
+            w->TxtUpBar->setText(QString::fromLatin1(c.up));
+        if (c.down)
+            w->txtDownBar->setText(QString::fromLatin1(c.down));
+        calculate();
+        ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready")) << c.name;
+        EXPECT_EQ(w->txtAsset->text(), QStringLiteral("100")) << c.name;
+        EXPECT_EQ(spotRow(*w), vanilla) << c.name;
+        EXPECT_EQ(w->mSpotValue, vanillaValue) << c.name;
+        EXPECT_NEAR(w->mSpotValue, closedForm(100, 100, 0.05, 0, 0.2, 1, c.type), 1e-3) << c.name;
+    }
+}
+
+// The maximum asset value set after a floating strike holds through the run
+// and prices the spot it covers.
+TEST_F(RealLibraryRun, UserMaximumAssetSetAfterAFloatingStrikeHoldsThroughTheRun)
+{
+    choosePayoff(8);
+    choosePayoff(0);
+    resol->ChkOverMaxS->setChecked(true);
+    resol->txtMaxS->setText(QStringLiteral("1000"));
+    resol->Command1->click();
+    typeInputs("400", "100", "20", "5", "0", "1");
+    calculate();
+    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    EXPECT_TRUE(resol->ChkOverMaxS->isChecked());
+    EXPECT_EQ(resol->txtMaxS->text(), QStringLiteral("1000"));
+    EXPECT_EQ(w->txtAsset->text(), QStringLiteral("400"));
+    EXPECT_GE(w->mAssetGrid[static_cast<size_t>(w->mLastIndex)], 1000.0);
+    EXPECT_NEAR(w->mSpotValue, closedForm(400, 100, 0.05, 0, 0.2, 1, 0), 1e-3);
+}
+
+// What a pricer window keeps of its past: the chart's axes, title and
+// curves, the table's selection, widths, scroll and spot row, the status
+// and the contract state.
+QStringList windowState(frmOptions& w)
+{
+    for (int turn = 0; turn < 3; ++turn)
+        QApplication::processEvents();
+    w.chart->refresh();
+    const auto num = [](double v) { return QString::number(v, 'g', 12); };
+    QStringList state;
+    tarvic::ChartControl& c = *w.chart;
+    for (int id = 0; id < 2; ++id) {
+        tarvic::ChartAxis& a = c.Axis(id);
+        state << a.titleText() << num(a.minimum()) << num(a.maximum()) << num(a.majorDivision())
+              << a.labelFormat() << num(a.valueScaleAuto());
+    }
+    state << c.TitleText() << num(c.RowCount()) << num(c.ColumnCount()) << num(c.curveCount());
+    for (QAbstractAxis* axis : c.qtChart()->axes())
+        state << axis->titleText();
+    tarvic::ResultsGrid& g = *w.MSFlexGrid1;
+    state << num(g.selectionModel()->hasSelection()) << num(g.currentIndex().isValid())
+          << num(g.verticalScrollBar()->value()) << num(g.Rows());
+    for (int col = 0; col < 6; ++col)
+        state << num(g.columnWidth(col)) << g.TextMatrix(1, col);
+    const tarvic::ProductInputs& in = w.productInputs();
+    state << w.lblProgress->text() << w.lblCalcTime->text() << w.txtAsset->text()
+          << num(w.mContMon) << num(w.mKnockOut) << num(in.gUpBar) << num(in.gDownBar)
+          << num(in.gBarrier) << num(w.mLastIndex) << num(w.mGridStep);
+    return state;
+}
+
+TEST_F(RealLibraryRun, AReopenedWindowStartsAsTheFirstOneDid)
+{
+    const QStringList fresh = windowState(*w);
+    typeInputs("100", "100", "25", "5", "0", "1");
+    choosePayoff(5);
+    w->TxtUpBar->setText(QStringLiteral("130"));
+    w->txtDownBar->setText(QStringLiteral("80"));
+    w->chkContMon->setChecked(true);
+    calculate();
+    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    w->Chart(2, 0.0);
+    tarvic::ResultsGrid& grid = *w->MSFlexGrid1;
+    grid.setRow(5);
+    grid.setCol(1);
+    grid.selectBlock(9, 3);
+    grid.scrollToBottom();
+    ASSERT_NE(windowState(*w), fresh);
+
+    w->mnuExit->trigger();
+    dorn->mnuPDEOptions->trigger();
+    ASSERT_TRUE(w->Visible());
+    EXPECT_EQ(windowState(*w), fresh);
 }
 
 // A picture of a priced down-and-out put with its chart for the

@@ -84,6 +84,13 @@ const CheckCase kChecks[] = {
     {"NonNumericSpot", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtAsset, "abc"); },
      QStringLiteral("Please enter a non-zero initial asset level."), "Invalid input", spotBox,
      false, nullptr},
+    // No spot to price at: nothing reaches the library.
+    {"EmptySpot", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtAsset, ""); },
+     QStringLiteral("Please enter a non-zero initial asset level."), "Invalid input", spotBox,
+     false, [](RecordingFixture& f) { EXPECT_EQ(static_cast<F&>(f).recorded().calls, 0); }},
+    {"ZeroSpot", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtAsset, "0"); },
+     QStringLiteral("Please enter a non-zero initial asset level."), "Invalid input", spotBox,
+     false, [](RecordingFixture& f) { EXPECT_EQ(static_cast<F&>(f).recorded().calls, 0); }},
     {"NegativeVolatility", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtVol, "-20"); },
      QStringLiteral("The volatility cannot be less than 3%."), "Unsupported input value", volBox,
      false, nullptr},
@@ -487,14 +494,40 @@ TEST_F(PdeRun, LargeGridsShowFourDecimalsInTheNodeRows)
     EXPECT_EQ(table.TextMatrix(1, 0), QStringLiteral("100.00000"));
 }
 
-TEST_F(PdeRun, ASpotAboveTheGridMovesToTheTopNode)
+// A spot above the grid is priced again on a grid that reaches twice the
+// spot; a grid that still ends below it (this stand-in keeps its top) moves
+// the spot to the top node, and says so.
+TEST_F(PdeRun, ASpotAboveTheGridIsPricedOnAWiderGrid)
 {
     script(-1, 150.0, nullptr);
     typeInputs("180");
     calculate();
+    EXPECT_EQ(record->calls, 2);
+    EXPECT_EQ(record->args[11], 360.0);  // maxAsset of the second call
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Warning"));
+    EXPECT_EQ(boxes.shown[0].text,
+              lines("The asset level 180 lies above the top of the grid.",
+                    "Resetting the asset level to the top of the grid, 150."));
     EXPECT_EQ(w->productInputs().gAsset, 150.0);
     EXPECT_EQ(w->txtAsset->text(), QStringLiteral("150"));
     EXPECT_EQ(w->MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("225.00000"));
+
+    // With a maximum asset value the user set below the spot, no second
+    // call: the message names both levels.
+    resol->ChkOverMaxS->setChecked(true);
+    resol->txtMaxS->setText(QStringLiteral("250"));
+    boxes.shown.clear();
+    script(-1, 250.0, nullptr);
+    typeInputs("400");
+    calculate();
+    EXPECT_EQ(record->calls, 1);
+    EXPECT_EQ(record->args[11], 250.0);
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].text,
+              lines("The asset level 400 lies above the user-defined maximum asset value of 250.",
+                    "Resetting the asset level to the top of the grid, 250."));
+    EXPECT_EQ(w->txtAsset->text(), QStringLiteral("250"));
 }
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 // and the settings the dialogs own.
 #include "support/app_fixture.h"
 
+#include <functional>
+
 #include "platform/results_grid.h"
 #include "platform/system_services.h"
 #include "settings/frmResol.h"
@@ -261,17 +263,29 @@ TEST_F(PricerWindowTest, SwitchFromMonteCarloMapsBermudanAndLoadsTheOtherWindow)
     EXPECT_EQ(visibleEntries(pde.mnuSwitch), QStringList{"Monte Carlo Solver"});
 }
 
+// The menu's Copy and the copy keys put the selected block on the
+// clipboard, rows ended the way the platform ends lines.
 TEST_F(PricerWindowTest, CopyPutsTheSelectedBlockOnTheClipboard)
 {
     dorn->mnuPDEOptions->trigger();
     frmOptions& w = *dorn->pricerPde();
     tarvic::ResultsGrid& grid = *w.MSFlexGrid1;
-    grid.setRow(0);
-    grid.setCol(1);
-    grid.selectBlock(1, 2);
-    w.mnuCopy->trigger();
-    EXPECT_EQ(tarvic::Clipboard::GetText(),
-              QStringLiteral("Option\tDelta\r0.0000\t0.0000"));
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"menu", [&] { w.mnuCopy->trigger(); }},
+        {"Ctrl+C", [&] { QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier); }},
+    };
+    for (const auto& way : ways) {
+        tarvic::Clipboard::Clear();
+        grid.setRow(0);
+        grid.setCol(1);
+        grid.selectBlock(2, 2);
+        way.second();
+        EXPECT_EQ(tarvic::Clipboard::GetText(),
+                  QStringLiteral("Option\tDelta\n0.0000\t0.0000\n0.0000\t0.0000"))
+            << way.first;
+    }
+    // The grid's own text of the block keeps its carriage returns.
+    EXPECT_EQ(grid.Clip(), QStringLiteral("Option\tDelta\r0.0000\t0.0000\r0.0000\t0.0000"));
 }
 
 TEST_F(PricerWindowTest, MenuShortcutsAndF3ReachTheWindowFromAFocusedBox)

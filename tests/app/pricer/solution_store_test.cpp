@@ -8,6 +8,9 @@
 
 #include "platform/chart.h"
 
+#include <QChart>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QMenu>
 #include <QSignalBlocker>
 
@@ -82,22 +85,29 @@ TEST_F(SolutionStore, SpotFiguresByCase)
         bool barrier, continuous;
         double up, down, spot;
         bool uniform;
+        bool knockedInRun;  // the results are the vanilla of a knocked-in knock-in
         std::array<double, 5> expected;
+        bool priced;  // the figures stand for the spot
     };
     const double s = 101;
     const std::array<double, 5> exact{s * s / 100, s / 50, 0.02, -s, s / 10};
     const std::array<double, 5> zero{0, 0, 0, 0, 0};
-    const std::array<double, 5> top{400, 4, 0.02, -200, 20};
     const Case cases[] = {
-        {"interior, four-point exact on a quadratic", 0, false, false, 0, 0, s, true, exact},
-        {"interior, non-uniform nodes", 0, false, false, 0, 0, s, false, exact},
-        {"first interval is linear", 0, false, false, 0, 0, 1, true, {0.02, 0.02, 0.02, -1, 0.1}},
-        {"above the grid takes the top node", 0, false, false, 0, 0, 5000, true, top},
-        {"up-and-out crossed", 1, true, true, 100, 0, s, true, zero},
-        {"up-and-in crossed is not zeroed", 3, true, true, 100, 0, s, true, exact},
-        {"down-and-in crossed", 4, true, true, 0, 120, s, true, zero},
-        {"on the barrier is not zeroed", 1, true, true, 101, 0, s, true, exact},
-        {"discrete monitoring is not zeroed", 1, true, false, 100, 0, s, true, exact},
+        {"interior, four-point exact on a quadratic", 0, false, false, 0, 0, s, true, false, exact, true},
+        {"interior, non-uniform nodes", 0, false, false, 0, 0, s, false, false, exact, true},
+        {"first interval is linear", 0, false, false, 0, 0, 1, true, false, {0.02, 0.02, 0.02, -1, 0.1}, true},
+        {"top node exactly", 0, false, false, 0, 0, 200, true, false, {400, 4, 0.02, -200, 20}, true},
+        {"above the grid prices nothing", 0, false, false, 0, 0, 5000, true, false, zero, false},
+        {"no spot prices nothing", 0, false, false, 0, 0, 0, true, false, zero, false},
+        {"up-and-out crossed is worth nothing", 1, true, true, 100, 0, s, true, false, zero, true},
+        {"double knock-out crossed below", 5, true, true, 150, 110, s, true, false, zero, true},
+        {"up-and-in crossed is the vanilla, not held here", 3, true, true, 100, 0, s, true, false, zero, false},
+        {"down-and-in crossed likewise", 4, true, true, 0, 120, s, true, false, zero, false},
+        {"double knock-in crossed above", 6, true, true, 100, 50, s, true, false, zero, false},
+        {"knocked-in vanilla, spot still past the barrier", 3, true, true, 90, 0, s, true, true, exact, true},
+        {"knocked-in vanilla, spot back inside", 4, true, true, 0, 90, s, true, true, zero, false},
+        {"on the barrier is not zeroed", 1, true, true, 101, 0, s, true, false, exact, true},
+        {"discrete monitoring is not zeroed", 1, true, false, 100, 0, s, true, false, exact, true},
     };
     for (const Case& c : cases) {
         storeGrid(100, c.uniform);
@@ -108,11 +118,13 @@ TEST_F(SolutionStore, SpotFiguresByCase)
         in.gUpBar = c.up;
         in.gDownBar = c.down;
         in.gAsset = c.spot;
+        w->mResultsKnockedIn = c.knockedInRun;
         w->mSpotValue = w->mSpotDelta = w->mSpotGamma = w->mSpotTheta = w->mSpotVega = -99;
         w->Interpolation();
         const auto got = spot();
         for (size_t k = 0; k < 5; ++k)
             EXPECT_NEAR(got[k], c.expected[k], 1e-9) << c.name << ", figure " << k;
+        EXPECT_EQ(w->mSpotOutsideResults, !c.priced) << c.name;
     }
     EXPECT_TRUE(boxes.shown.isEmpty());
 }
@@ -211,6 +223,68 @@ TEST_F(SolutionStore, ChartKindsTitlesReferenceLineAndThePointLimit)
     EXPECT_EQ(c.RowCount(), 0);
     EXPECT_EQ(c.TitleText(), QString());
     EXPECT_EQ(w->mChartToolTip, QString());
+}
+
+// The X labels of a drawn chart as Qt Charts renders them: the visible text
+// items below the plot area, the axis title left out.
+QStringList renderedLabelsX(tarvic::ChartControl& c)
+{
+    QChart* chart = c.qtChart();
+    const QRectF plot = chart->mapToScene(chart->plotArea()).boundingRect();
+    QStringList labels;
+    for (QGraphicsItem* item : chart->scene()->items()) {
+        auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (!text || !text->isVisible() || text->sceneBoundingRect().top() < plot.bottom())
+            continue;
+        if (text->toPlainText() != c.Axis(0).titleText())
+            labels << text->toPlainText();
+    }
+    return labels;
+}
+
+TEST_F(SolutionStore, ChartAxisLabelsAreWholeOverEveryRange)
+{
+    const struct {
+        const char* name;
+        double lower, upper;
+        int mode;
+    } ranges[] = {
+        {"double knock-out 80 to 130", 80, 130, tarvic::kSolverPde},
+        {"strike 100", 0, 300, tarvic::kSolverPde},
+        {"strike 1000", 0, 3000, tarvic::kSolverPde},
+        {"strike 10000", 0, 36000, tarvic::kSolverPde},
+        {"span of a tenth", 99.95, 100.05, tarvic::kSolverPde},
+        {"span of a tenth above 1000", 1999.95, 2000.05, tarvic::kSolverPde},
+        {"span of five", 97.5, 102.5, tarvic::kSolverPde},
+        {"millions", 0, 5e6, tarvic::kSolverPde},
+        {"billions", 0, 4e9, tarvic::kSolverPde},
+        {"paths run", 0, 1073741824.0, tarvic::kSolverMc},
+    };
+    for (const auto& r : ranges) {
+        const int n = 200;
+        for (int i = 0; i <= n; ++i) {
+            const double x = r.lower + (r.upper - r.lower) * i / n;
+            w->mSolution[static_cast<size_t>(i)] = {x, std::sin(i / 30.0), 0, 0, 0, 0, 0};
+            w->mAssetGrid[static_cast<size_t>(i)] = x;
+        }
+        w->mLastIndex = n;
+        tarvic::gSolverMode = r.mode;
+        w->Chart(1, 0.0);
+        tarvic::gSolverMode = tarvic::kSolverPde;
+        w->chart->refresh();
+        for (int turn = 0; turn < 3; ++turn)
+            QApplication::processEvents();
+
+        const QStringList labels = renderedLabelsX(*w->chart);
+        EXPECT_GE(labels.size(), 2) << r.name;
+        for (const QString& label : labels) {
+            EXPECT_FALSE(label.contains(QStringLiteral("...")) || label.contains(QChar(0x2026)))
+                << r.name << ": " << label.toStdString();
+            bool number = false;
+            label.toDouble(&number);
+            EXPECT_TRUE(number) << r.name << ": " << label.toStdString();
+        }
+    }
 }
 
 }  // namespace

@@ -438,7 +438,7 @@ TEST_F(FrmResolTest, UserMaximumAssetValue)
     EXPECT_EQ(dlg->txtMaxS->text(), QStringLiteral("250"));
 }
 
-TEST_F(FrmResolTest, ForcedNonUniformGridDropsTheUserMaximum)
+TEST_F(FrmResolTest, ForcedNonUniformGridHoldsTheUserMaximum)
 {
     dlg->ChkOverMaxS->setChecked(true);
     dlg->txtMaxS->setText(QStringLiteral("300"));
@@ -453,6 +453,12 @@ TEST_F(FrmResolTest, ForcedNonUniformGridDropsTheUserMaximum)
     EXPECT_TRUE(dlg->txtMaxS->isHidden());
     EXPECT_EQ(dlg->txtMaxS->text(), QString());
     EXPECT_DOUBLE_EQ(gPdeSettings.gMaxS, 0.0);
+    // A contract that allows it again brings the user's value back.
+    dlg->releaseNonUniGrid();
+    dlg->releaseMaxAsset();
+    EXPECT_TRUE(dlg->ChkOverMaxS->isChecked());
+    EXPECT_EQ(dlg->txtMaxS->text(), QStringLiteral("300"));
+    EXPECT_DOUBLE_EQ(gPdeSettings.gMaxS, 300.0);
 }
 
 TEST_F(FrmResolTest, KeyFiltersDropWhatTheBoxesDoNotTake)

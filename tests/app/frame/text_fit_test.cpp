@@ -1,0 +1,200 @@
+// Every window and dialog of the program, in every layout its contracts and
+// settings give it, shows its captions, check boxes, buttons, text boxes and
+// lists whole with the fonts of the platform it runs on.
+#include "support/app_fixture.h"
+
+#include "platform/results_grid.h"
+#include "platform/spin_button.h"
+#include "settings/frmResol.h"
+#include "settings/frmResolMC.h"
+#include "support/screenshot_folder.h"
+#include "support/text_fit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRegularExpression>
+
+namespace {
+
+class TextFitTest : public AppFixture {
+protected:
+    static void settle()
+    {
+        // Nested layouts settle over a few turns of the event loop.
+        for (int turn = 0; turn < 4; ++turn)
+            QApplication::processEvents();
+    }
+
+    // Checks one window as it stands; with TARVIC_FIT_SHOTS set, also keeps
+    // a picture of it for people to look at.
+    void expectWhole(const QWidget* window, const QString& layout)
+    {
+        settle();
+        const QStringList problems = textfit::clippedTexts(window);
+        EXPECT_TRUE(problems.isEmpty()) << layout.toStdString() << ":\n  "
+                                        << problems.join(QStringLiteral("\n  ")).toStdString();
+        if (!qEnvironmentVariableIsEmpty("TARVIC_FIT_SHOTS")) {
+            const QString folder = screenshotFolder() + QStringLiteral("/fit");
+            QDir().mkpath(folder);
+            QString name = layout;
+            name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("-"));
+            const_cast<QWidget*>(window)->grab().save(folder + QLatin1Char('/') + name +
+                                                      QStringLiteral(".png"));
+        }
+    }
+
+    // Typical contents of the pricer window's boxes, as long as users type them.
+    static void fillBoxes(frmOptions& w)
+    {
+        const std::pair<QLineEdit*, const char*> texts[] = {
+            {w.txtAsset, "10000.25"}, {w.txtStrike, "10000"},    {w.txtVol, "100"},
+            {w.txtIntRate, "12.5"},   {w.txtDiv, "-2.5"},        {w.txtExpi, "0.0001"},
+            {w.txtMonPts, "5000"},    {w.TxtUpBar, "12000.5"},   {w.txtDownBar, "8000.5"},
+            {w.txtSmplstart, "-0.25"}, {w.txtNFixed, "4999"},   {w.txtSmplPoints, "5000"},
+            {w.txtInitAvg, "10000.25"},
+        };
+        for (const auto& t : texts) {
+            const QSignalBlocker quiet(t.first);
+            t.first->setText(QString::fromLatin1(t.second));
+        }
+    }
+
+    // Each payoff, exercise style and monitoring choice of a pricer window.
+    void everyContractLayout(frmOptions& w, const QString& solver)
+    {
+        for (int payoff = 0; payoff < w.cboPayoff->count(); ++payoff) {
+            for (int exercise = 0; exercise < w.cboExercise->count(); ++exercise) {
+                for (int monitoring = 0; monitoring < 2; ++monitoring) {
+                    w.setListIndex(w.cboExercise, exercise);
+                    w.setListIndex(w.cboPayoff, payoff);
+                    if (w.chkContMon->isEnabled() && w.chkContMon->isVisibleTo(&w))
+                        w.setCheckValue(w.chkContMon, monitoring == 1);
+                    else if (monitoring == 1)
+                        continue;  // nothing to choose
+                    fillBoxes(w);
+                    expectWhole(dorn.get(), solver + QLatin1Char(' ') + w.cboPayoff->currentText() +
+                                                QLatin1Char(' ') + w.cboExercise->currentText() +
+                                                (monitoring ? QStringLiteral(" continuous")
+                                                            : QStringLiteral(" discrete")));
+                }
+            }
+        }
+    }
+};
+
+TEST_F(TextFitTest, MainWindowWithItsCover)
+{
+    expectWhole(dorn.get(), QStringLiteral("main window cover"));
+}
+
+TEST_F(TextFitTest, FiniteDifferenceWindowInEveryContractLayout)
+{
+    dorn->mnuPDEOptions->trigger();
+    frmOptions& w = *dorn->pricerPde();
+    everyContractLayout(w, QStringLiteral("PDE"));
+    // During and after a run, and with the frames that other commands show.
+    w.lblProgress->setText(QStringLiteral("Please wait"));
+    w.lblCalcTime->setText(QStringLiteral("99999.999 sec"));
+    for (QWidget* frame : std::initializer_list<QWidget*>{w.frAnalytic, w.frMCExact, w.frPlotOptions})
+        frame->show();
+    w.lblAValue->setText(QStringLiteral("10000.123456"));
+    w.lblAsset->setText(QStringLiteral("10000.123456"));
+    expectWhole(dorn.get(), QStringLiteral("PDE status and frames"));
+}
+
+// Captions laid out on two lines keep their lines together: the periods
+// caption beside its box, the calculation time without the gap that one
+// line would show between its words.
+TEST_F(TextFitTest, TwoLineCaptionsKeepTheirLinesTogether)
+{
+    dorn->mnuPDEOptions->trigger();
+    frmOptions& w = *dorn->pricerPde();
+    w.setListIndex(w.cboExercise, 2);  // Bermudan
+    w.setListIndex(w.cboPayoff, 2);    // down-and-out, discretely monitored
+    settle();
+    ASSERT_TRUE(w.txtMonPts->isVisible());
+    const auto inPanel = [&w](const QWidget* c) { return QRect(c->mapTo(w.picBar, QPoint()), c->size()); };
+    const QRect top = inPanel(w.lblMonPts);
+    const QRect bottom = inPanel(w.lblMonPts2);
+    const QRect box = inPanel(w.txtMonPts);
+    EXPECT_LE(bottom.top() - top.bottom(), 2);
+    EXPECT_GE(box.center().y(), top.top());
+    EXPECT_LE(box.center().y(), bottom.bottom());
+    EXPECT_GT(box.left(), std::max(top.right(), bottom.right()));
+
+    EXPECT_EQ(w.Label13->text(), QStringLiteral("Calculation     time :"));
+    EXPECT_LT(w.Label13->width(), w.Label13->fontMetrics().horizontalAdvance(w.Label13->text()));
+    EXPECT_GE(w.Label13->height(), 2 * w.Label13->fontMetrics().height());
+}
+
+TEST_F(TextFitTest, MonteCarloWindowInEveryContractLayout)
+{
+    dorn->mnuMCOptions->trigger();
+    frmOptions& w = *dorn->pricerMc();
+    everyContractLayout(w, QStringLiteral("MC"));
+    // The additional parameters of a vanilla European.
+    w.setListIndex(w.cboExercise, 0);
+    w.setListIndex(w.cboPayoff, 0);
+    w.lblAdditionalParams_Click();
+    fillBoxes(w);
+    expectWhole(dorn.get(), QStringLiteral("MC vanilla time steps"));
+}
+
+TEST_F(TextFitTest, FiniteDifferenceSettingsInEachLayout)
+{
+    dorn->mnuPDEOptions->trigger();
+    frmOptions& w = *dorn->pricerPde();
+    frmResol& dlg = gFrmResol(&w);
+    const struct {
+        const char* name;
+        int payoff, exercise;
+    } layouts[] = {
+        {"vanilla European", 0, 0}, {"vanilla American", 0, 1}, {"Asian fixed European", 7, 0},
+        {"Asian fixed American", 7, 1}, {"Asian floating", 8, 0},
+    };
+    for (const auto& l : layouts) {
+        w.setListIndex(w.cboExercise, l.exercise);
+        w.setListIndex(w.cboPayoff, l.payoff);
+        if (dlg.ChkOverMaxS->isEnabled()) {
+            dlg.ChkOverMaxS->setChecked(true);
+            dlg.txtMaxS->setText(QStringLiteral("300000.5"));
+        }
+        dlg.setListIndex(dlg.cboResol, 3);
+        dlg.txtNoA->setText(QStringLiteral("999999999"));
+        dlg.txtTS->setText(QStringLiteral("999999999"));
+        dlg.showModalFor(&w);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+        expectWhole(&dlg, QStringLiteral("PDE settings ") + QLatin1String(l.name));
+        dlg.hide();
+    }
+}
+
+TEST_F(TextFitTest, MonteCarloSettingsInEachLayout)
+{
+    dorn->mnuMCOptions->trigger();
+    frmOptions& w = *dorn->pricerMc();
+    frmResolMC& dlg = gFrmResolMC(&w);
+    for (int exercise = 0; exercise < 2; ++exercise) {
+        w.setListIndex(w.cboExercise, exercise);
+        // Sobol at the largest counts, then pseudo-random at the largest.
+        dlg.optRNG[0]->setChecked(true);
+        dlg.showModalFor(&w);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+        dlg.UpDownPow->setValue(30);
+        dlg.UpDownLSPow->setValue(30);
+        expectWhole(&dlg, QStringLiteral("MC settings Sobol ") + w.cboExercise->currentText());
+        dlg.optRNG[1]->setChecked(true);
+        dlg.txtPaths->setText(QStringLiteral("2000000"));
+        dlg.txtLSPaths->setText(QStringLiteral("2000000"));
+        expectWhole(&dlg, QStringLiteral("MC settings pseudo-random ") + w.cboExercise->currentText());
+        dlg.optRNG[0]->setChecked(true);
+        dlg.hide();
+    }
+}
+
+}  // namespace
