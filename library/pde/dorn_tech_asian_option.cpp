@@ -113,6 +113,7 @@ void DornTechAsianOption::setUpPlanes()
     DornTechOptionAS standard(strike, timeSteps, expiry, volatility, intRate, divYield,
                               assetSteps, optionType, 0, discretization, amerSolver, maxAsset,
                               nonUniformGrid, true);
+    standard.maxBuiltNodes = maxBuiltNodes;
     outputNodes = standard.lastNodeIndex() + 1;
     if (standard.grid.size() != static_cast<std::size_t>(outputNodes))
         return;  // reported, too large to be built
@@ -303,7 +304,8 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
                                 std::vector<double>& outTheta)
 {
     checkInputs();
-    setUpPlanes();
+    if (!planesReady)
+        setUpPlanes();
     if (!planesReady) {
         if (assetNodes.empty() && usedNodes == 0)
             throw std::runtime_error("Cannot create grid: the grid has " +

@@ -567,6 +567,57 @@ TEST(VelkAsianOptionPricer, BumpedThetaAndVegaOfOneFixingMatchBlackScholes)
     EXPECT_TRUE(out.untouched(kVega));
 }
 
+TEST(VelkAsianOptionPricer, BumpsAcrossAGridStepMatchCentralDifferences)
+{
+    // The stretched grid reaches further in steps of sigma^2 T (one at
+    // 0.1507): a bump across the step must not change the grid the bumped
+    // values come from. Reference: central differences of two independent
+    // runs whose bumps are too small to cross it.
+    AsianRequest fixed;
+    fixed.resolution(50, 2);
+    fixed.numFixings = 6;
+    fixed.intRate = 0.05;
+    fixed.divYield = 0.0;
+    AsianRequest floating = fixed;
+    floating.strike = 0.0;
+    constexpr double d = 1e-7;
+    for (const AsianRequest& contract : {fixed, floating}) {
+        // Just below the step (the bumps cross it) and just above.
+        for (double offset : {-1.5e-7, 1.5e-7}) {
+            const double sigma = std::sqrt(0.1507) + offset;
+            AsianRequest r = contract;
+            r.volatility = sigma;
+            r.calcTheta = 1;
+            r.calcVega = 1;
+            const Curve bumped = r.curve();
+            const auto valuesAt = [&](double ds, double dT) {
+                AsianRequest other = contract;
+                other.volatility = sigma + ds;
+                other.expiry += dT;
+                const Curve c = other.curve();
+                EXPECT_EQ(c.last(), bumped.last()) << sigma;
+                return c.value;
+            };
+            const std::vector<double> up = valuesAt(d, 0.0), down = valuesAt(-d, 0.0);
+            const std::vector<double> later = valuesAt(0.0, d), sooner = valuesAt(0.0, -d);
+            ASSERT_EQ(up.size(), bumped.value.size());
+            double worstVega = 0.0, worstTheta = 0.0;
+            for (size_t i = 0; i < up.size(); ++i) {
+                const double vega = (up[i] - down[i]) / (2.0 * d) / 100.0;
+                const double theta = -(later[i] - sooner[i]) / (2.0 * d) / 365.0;
+                worstVega = std::max(worstVega, std::fabs(bumped.vega[i] - vega));
+                worstTheta = std::max(worstTheta, std::fabs(bumped.theta[i] - theta));
+            }
+            EXPECT_LT(worstVega, 1e-3) << contract.strike << ", sigma " << sigma;
+            EXPECT_LT(worstTheta, 1e-4) << contract.strike << ", sigma " << sigma;
+            // Not the zeros of a lost bump.
+            EXPECT_GT(tarvic_test::interpolateNodes(bumped.grid, bumped.vega, bumped.last(), 100.0),
+                      0.1)
+                << contract.strike << ", sigma " << sigma;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Failures
 
