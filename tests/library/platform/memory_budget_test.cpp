@@ -2,19 +2,15 @@
 // files, and the Monte Carlo engines held to it.
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "montecarlo/european_qmc.h"
 #include "montecarlo/simulation_limits.h"
 #include "platform/memory_budget.h"
+#include "support/address_space_room.h"
 
 namespace {
 
@@ -141,14 +137,6 @@ TEST(MemoryBudget, ThisProcessHasABudgetBelowItsRoom)
     }
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TARVIC_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TARVIC_ADDRESS_SANITIZER 1
-#endif
-#endif
-
 TEST(MemoryBudget, SobolPointsBeyondTheProcessesRoomAreRefused)
 {
 #ifdef TARVIC_ADDRESS_SANITIZER
@@ -159,31 +147,15 @@ TEST(MemoryBudget, SobolPointsBeyondTheProcessesRoomAreRefused)
     const tarvic::SobolBlockLayout layout = tarvic::sobolBlockLayout(20, 8000, false, 8);
     ASSERT_GT(layout.memoryGB, 0.5);
     ASSERT_LT(layout.memoryGB, 3.0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        long pages = 0, resident = 0;
-        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-            if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-                pages = 0;
-            std::fclose(f);
-        }
-        const rlim_t limit =
-            static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (300u << 20);
-        rlimit cap{limit, limit};
-        if (setrlimit(RLIMIT_AS, &cap) != 0)
-            _exit(3);
+    const int status = tarvic_test::inChildWithAddressSpaceRoom(300u << 20, [] {
         try {
             tarvic::sobolBlockLayout(20, 8000, false, 8);
         } catch (const std::exception& e) {
-            _exit(std::string(e.what()) == tarvic::kSimulationMemoryText ? 0 : 1);
+            return std::string(e.what()) == tarvic::kSimulationMemoryText ? 0 : 1;
         }
-        _exit(2);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: another failure, 2: accepted, 3: no limit set";
+        return 2;
+    });
+    EXPECT_EQ(status, 0) << "1: another failure, 2: accepted, 100: no limit, -1: a signal";
 #endif
 }
 
