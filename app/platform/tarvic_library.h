@@ -1,8 +1,9 @@
 // The pricing library, bound at run time.
 //
 // libtarvic.so is loaded from the program's own folder (an installed program:
-// from the installed library folder) at the first call of any export, and each export is looked up by name at its own first call. A
-// missing library raises error 53 ("File not found: libtarvic.so"), a missing
+// from the installed library folder) at the first call of any export, and
+// each export is looked up by name at its own first call. A missing library
+// raises error 53 ("File not found: libtarvic.so"), a missing
 // export error 453 ("Can't find DLL entry point <name> in libtarvic.so");
 // both reach the caller's error trap like any other run-time error.
 //

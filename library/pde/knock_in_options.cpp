@@ -165,10 +165,11 @@ void DornTechDIBOption::buildGrid()
     if (gridBuilt)
         return;
     const int32_t m = gridStdDevs();
+    const double B = barrier;
     const double limit = builtLimit();
     installGrid(*this, nonUniformGrid
-                           ? downBarrierStretchedGrid(barrier, strike, assetSteps, m, maxAsset, limit)
-                           : downBarrierUniformGrid(barrier, strike, assetSteps, m, maxAsset, limit));
+                           ? downBarrierStretchedGrid(B, strike, assetSteps, m, maxAsset, limit)
+                           : downBarrierUniformGrid(B, strike, assetSteps, m, maxAsset, limit));
 }
 
 void DornTechDIBOption::payoff()

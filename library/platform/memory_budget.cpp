@@ -145,7 +145,8 @@ MemoryReadings readMemoryReadings()
     r.meminfo = readText("/proc/meminfo");
     for (const CgroupFolder& folder : memoryCgroupFolders(readText("/proc/self/cgroup"))) {
         MemoryReadings::Cgroup group;
-        group.limit = readText(folder.path + (folder.unified ? "/memory.max" : "/memory.limit_in_bytes"));
+        group.limit =
+            readText(folder.path + (folder.unified ? "/memory.max" : "/memory.limit_in_bytes"));
         if (group.limit.empty())
             continue;
         group.usage =
