@@ -58,6 +58,13 @@ Fn as(void* symbol)
     return reinterpret_cast<Fn>(symbol);
 }
 
+#ifndef TARVIC_LIBRARY_FROM_PROGRAM
+#define TARVIC_LIBRARY_FROM_PROGRAM "../lib"
+#endif
+#ifndef TARVIC_INSTALL_LIBRARY_DIR
+#define TARVIC_INSTALL_LIBRARY_DIR "/usr/local/lib"
+#endif
+
 QString defaultLibraryPath()
 {
     QString folder;
@@ -65,10 +72,33 @@ QString defaultLibraryPath()
         folder = QCoreApplication::applicationDirPath();
     if (folder.isEmpty())
         folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
-    return QDir(folder).filePath(QStringLiteral("libtarvic.so"));
+    return findLibrary(folder);
 }
 
 }  // namespace
+
+QString findLibrary(const QString& programFolder)
+{
+    const QString name = QStringLiteral("libtarvic.so");
+    const QString beside = QDir(programFolder).filePath(name);
+    const QString installed[] = {
+        QDir(programFolder).filePath(QStringLiteral(TARVIC_LIBRARY_FROM_PROGRAM)),
+        QStringLiteral(TARVIC_INSTALL_LIBRARY_DIR)};
+    if (QFileInfo(beside).isFile())
+        return beside;
+    for (const QString& folder : installed) {
+        const QString path = QDir::cleanPath(QDir(folder).filePath(name));
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return beside;
+}
+
+QString installedLibraryFolder(const QString& programFolder)
+{
+    return QDir::cleanPath(
+        QDir(programFolder).filePath(QStringLiteral(TARVIC_LIBRARY_FROM_PROGRAM)));
+}
 
 QString takeLibraryText(char* text)
 {

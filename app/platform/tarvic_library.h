@@ -1,8 +1,9 @@
 // The pricing library, bound at run time.
 //
-// libtarvic.so is loaded from the program's own folder at the first call of
-// any export, and each export is looked up by name at its own first call. A
-// missing library raises error 53 ("File not found: libtarvic.so"), a missing
+// libtarvic.so is loaded from the program's own folder (an installed program:
+// from the installed library folder) at the first call of any export, and
+// each export is looked up by name at its own first call. A missing library
+// raises error 53 ("File not found: libtarvic.so"), a missing
 // export error 453 ("Can't find DLL entry point <name> in libtarvic.so");
 // both reach the caller's error trap like any other run-time error.
 //
@@ -21,7 +22,7 @@ class TarvicLibrary {
 public:
     static TarvicLibrary& instance();
 
-    // The file loaded; by default libtarvic.so beside the running program.
+    // The file loaded; by default findLibrary for the running program's folder.
     QString libraryPath() const;
     // Uses another file (an empty path restores the default) and forgets
     // every binding made so far.
@@ -124,6 +125,15 @@ private:
     void* m_handle = nullptr;
     void* m_bound[kExportCount] = {};
 };
+
+// The library a program in programFolder binds: libtarvic.so beside it,
+// else in the installed library folder (installedLibraryFolder, then the
+// folder the build was configured to install into); the path beside the
+// program when none holds it, so that a missing library is reported by name.
+QString findLibrary(const QString& programFolder);
+
+// The library folder of an install whose program lives in programFolder.
+QString installedLibraryFolder(const QString& programFolder);
 
 // Decodes and frees a text returned by the library. A null text (the
 // library ran out of memory making it) raises the out-of-memory error.

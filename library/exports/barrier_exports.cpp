@@ -16,15 +16,6 @@ using namespace tarvic;
 
 namespace {
 
-struct CommonArguments {
-    int32_t timeSteps;
-    double expiry, volatility, intRate, divYield;
-    int32_t assetSteps, optionType, exerciseType, discretization, amerSolver;
-    double maxAsset;
-    bool nonUniformGrid;
-    int32_t numPeriods;
-};
-
 // A missing barrier is exactly 0; a present one is positive.
 void checkBarriers(double lowerBarrier, double upperBarrier)
 {
@@ -36,41 +27,22 @@ void checkBarriers(double lowerBarrier, double upperBarrier)
         fail("Invalid input: upperBarrier must be above lowerBarrier.");
 }
 
-std::unique_ptr<DornTechOption> makeBarrierOption(double spot, double strike, double L, double U,
-                                                  bool contMonitoring, bool knockOut,
-                                                  const CommonArguments& a)
+// The contract the barriers given and knockOut name.
+std::unique_ptr<DornTechOption> makeBarrierOption(const BarrierContract& c, bool knockOut)
 {
-    if (L == 0.0) {
+    if (c.lowerBarrier == 0.0) {
         if (knockOut)
-            return std::make_unique<DornTechUOBOption>(
-                spot, strike, U, contMonitoring, a.timeSteps, a.expiry, a.volatility, a.intRate,
-                a.divYield, a.assetSteps, a.optionType, a.exerciseType, a.discretization,
-                a.amerSolver, a.maxAsset, a.nonUniformGrid, a.numPeriods);
-        return std::make_unique<DornTechUIBOption>(
-            strike, U, a.timeSteps, a.expiry, a.volatility, a.intRate, a.divYield, a.assetSteps,
-            a.optionType, a.exerciseType, a.discretization, a.amerSolver, a.maxAsset,
-            a.nonUniformGrid, a.numPeriods);
+            return std::make_unique<DornTechUOBOption>(c);
+        return std::make_unique<DornTechUIBOption>(c);
     }
-    if (U == 0.0) {
+    if (c.upperBarrier == 0.0) {
         if (knockOut)
-            return std::make_unique<DornTechDOBOption>(
-                spot, strike, L, contMonitoring, a.timeSteps, a.expiry, a.volatility, a.intRate,
-                a.divYield, a.assetSteps, a.optionType, a.exerciseType, a.discretization,
-                a.amerSolver, a.maxAsset, a.nonUniformGrid, a.numPeriods);
-        return std::make_unique<DornTechDIBOption>(
-            strike, L, a.timeSteps, a.expiry, a.volatility, a.intRate, a.divYield, a.assetSteps,
-            a.optionType, a.exerciseType, a.discretization, a.amerSolver, a.maxAsset,
-            a.nonUniformGrid, a.numPeriods);
+            return std::make_unique<DornTechDOBOption>(c);
+        return std::make_unique<DornTechDIBOption>(c);
     }
     if (knockOut)
-        return std::make_unique<DornTechDBOOption>(
-            spot, strike, L, U, contMonitoring, a.timeSteps, a.expiry, a.volatility, a.intRate,
-            a.divYield, a.assetSteps, a.optionType, a.exerciseType, a.discretization,
-            a.amerSolver, a.maxAsset, a.nonUniformGrid, a.numPeriods);
-    return std::make_unique<DornTechDBIOption>(
-        strike, L, U, a.timeSteps, a.expiry, a.volatility, a.intRate, a.divYield, a.assetSteps,
-        a.optionType, a.exerciseType, a.discretization, a.amerSolver, a.maxAsset,
-        a.nonUniformGrid, a.numPeriods);
+        return std::make_unique<DornTechDBOOption>(c);
+    return std::make_unique<DornTechDBIOption>(c);
 }
 
 }  // namespace
@@ -92,12 +64,12 @@ TARVIC_EXPORT TvString VelkBarrierOptionPricer(
         requireCode(optionType, 0, 1, "optionType");
         requireCode(exerciseType, 0, 2, "exerciseType");
         const bool continuous = flagSet(contMonitoring);
-        const CommonArguments common{timeSteps,     expiry,       volatility,     intRate,
-                                     divYield,      *assetSteps,  optionType,     exerciseType,
-                                     discretization, amerSolver,  maxAsset,       flagSet(nonUniformGrid),
-                                     numPeriods};
-        const std::unique_ptr<DornTechOption> option = makeBarrierOption(
-            spot, strike, lowerBarrier, upperBarrier, continuous, knockOut == 1, common);
+        const BarrierContract contract{spot, strike, lowerBarrier, upperBarrier, continuous,
+                                       timeSteps, expiry, volatility, intRate, divYield,
+                                       *assetSteps, optionType, exerciseType, discretization,
+                                       amerSolver, maxAsset, flagSet(nonUniformGrid),
+                                       numPeriods};
+        const std::unique_ptr<DornTechOption> option = makeBarrierOption(contract, knockOut == 1);
         const FrameRules rules{flagSet(calcTheta), flagSet(calcVega),
                                !continuous || (exerciseType == 2 && numPeriods >= 2)};
         runFiniteDifferenceFrame(*option, out, assetSteps, rules);

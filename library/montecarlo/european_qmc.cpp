@@ -74,8 +74,7 @@ SobolBlockLayout sobolBlockLayout(int32_t exponent, int32_t numSteps, bool fewSo
         blocks = halved;
         estimate = halvedEstimate;
     }
-    const uint64_t physical = physicalMemoryBytes();
-    if (estimate > kLimitGB || (physical > 0 && estimate * kBytesPerGB > static_cast<double>(physical)))
+    if (estimate > kLimitGB || estimate * kBytesPerGB > static_cast<double>(availableMemoryBytes()))
         fail(kSimulationMemoryText);
     layout.blocks = blocks;
     layout.blockPoints = layout.points / blocks;

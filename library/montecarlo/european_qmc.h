@@ -27,7 +27,7 @@ struct SobolBlockLayout {
 // helps. Fails with a message naming the argument for an exponent outside
 // 0 .. 30 or too small to give every block a point, for numSteps outside
 // 1 .. 20000, and with kSimulationMemoryText when the estimate stays above
-// 3.5 GB (or above the machine's memory).
+// 3.5 GB (or above the memory budget, availableMemoryBytes).
 SobolBlockLayout sobolBlockLayout(int32_t exponent, int32_t numSteps, bool fewSobolBlocks, int threads);
 
 double priceEuropeanQMC(EstimateSeries& result, const EuropeanContract& contract, int32_t exponent,

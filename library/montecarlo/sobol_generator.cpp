@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "common/require.h"
-#include "platform/executable_folder.h"
+#include "platform/data_files.h"
 
 namespace tarvic {
 
@@ -95,13 +95,10 @@ SobolGenerator::SobolGenerator(uint32_t points, int32_t dimensions, const std::s
 {
     if (points > kMaxFilePoints)
         fail("Invalid input: Sobol points must be at most 2^31.");
-    std::string folder;
-    try {
-        folder = executableFolder();
-    } catch (const std::exception&) {
+    const std::string path = findDataFile(fileName);
+    if (path.empty())
         throw std::runtime_error(kDirectionFileMissingText);
-    }
-    readDirectionNumbers(folder + fileName);
+    readDirectionNumbers(path);
 }
 
 SobolGenerator::SobolGenerator(FromFile, uint32_t points, int32_t dimensions, const std::string& path)

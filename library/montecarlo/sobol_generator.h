@@ -43,7 +43,9 @@ constexpr const char* kIncompatibleDirectionNumbersText = "Incompatible directio
 class SobolGenerator {
 public:
     // Reads the direction numbers for `dimensions` dimensions from the file
-    // `fileName` in the folder of the running executable. `points` is the
+    // `fileName` in the first data folder that holds it (findDataFile:
+    // beside the library, beside the executable, the installed data
+    // folder). `points` is the
     // length of the stretch of the sequence that computeBlockStarts divides
     // into blocks; it fixes the bits in use, ceil(log2(2 points)).
     // Fails with kDirectionFileMissingText when the file cannot be opened and

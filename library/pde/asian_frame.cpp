@@ -9,13 +9,9 @@ namespace tarvic {
 
 namespace {
 
-struct Curve {
-    std::vector<double> grid, value, delta, gamma, theta;
-};
-
-Curve priceCurve(DornTechAsianOption& option)
+PdeResults priceCurve(DornTechAsianOption& option)
 {
-    Curve c;
+    PdeResults c;
     option.price(c.grid, c.value, c.delta, c.gamma, c.theta);
     return c;
 }
@@ -26,23 +22,35 @@ bool stillBends(double S, double Stop, double delta, double gamma)
            S / Stop < 0.5;
 }
 
+[[noreturn]] void notFinite()
+{
+    throw std::runtime_error(
+        "The solution is not a finite number: the asset, strike or market data lie beyond the "
+        "range the solver can represent.");
+}
+
 // Extreme scales (squares of the asset levels beyond the range of doubles,
 // steps whose squares vanish) give values or Greeks that are not numbers.
-void requireFiniteCurve(const Curve& c, int32_t n)
+void requireFiniteCurve(const PdeResults& c, int32_t n)
 {
     for (int32_t i = 0; i <= n; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
         if (!std::isfinite(c.value[k]) || !std::isfinite(c.delta[k]) || !std::isfinite(c.gamma[k]))
-            throw std::runtime_error(
-                "The solution is not a finite number: the asset, strike or market data lie "
-                "beyond the range the solver can represent.");
+            notFinite();
     }
 }
 
-void fill(double* to, int32_t n, double value)
+// A bumped re-pricing at the reported nodes: it must price at least two
+// nodes and give finite values there.
+void bumpedValues(const PdeResults& base, const PdeResults& bumped, int32_t n,
+                  std::vector<double>& out)
 {
-    for (int32_t i = 0; i <= n; ++i)
-        to[i] = value;
+    if (std::min(bumped.grid.size(), bumped.value.size()) < 2)
+        notFinite();
+    bumpedAtBaseNodes(base.grid, n + 1, bumped.grid, bumped.value, out);
+    for (double v : out)
+        if (!std::isfinite(v))
+            notFinite();
 }
 
 }  // namespace
@@ -67,18 +75,19 @@ int32_t reportedLastIndex(const std::vector<double>& grid, const std::vector<dou
 void runAsianFrame(DornTechAsianOption& option, const NodeArrays& out, int32_t* lastIndexOut,
                    bool calcTheta, bool calcVega)
 {
+    option.maxBuiltNodes = TV_MAX_NODE_INDEX + 1;
     int32_t n = option.lastOutputIndex();
     *lastIndexOut = n;
-    if (n > kMaxNodeIndex || n < 0)
+    if (n > TV_MAX_NODE_INDEX || n < 0)
         return;
 
-    const Curve base = priceCurve(option);
+    const PdeResults base = priceCurve(option);
     const int32_t reference = option.lastOutputIndex();
     *lastIndexOut = reference;
-    if (reference > kMaxNodeIndex || reference < 0 ||
+    if (reference > TV_MAX_NODE_INDEX || reference < 0 ||
         base.value.size() <= static_cast<std::size_t>(reference))
         return;
-    n = reportedLastIndex(base.grid, base.delta, base.gamma, reference, kMaxNodeIndex);
+    n = reportedLastIndex(base.grid, base.delta, base.gamma, reference, TV_MAX_NODE_INDEX);
     *lastIndexOut = n;
     requireFiniteCurve(base, n);
 
@@ -91,43 +100,27 @@ void runAsianFrame(DornTechAsianOption& option, const NodeArrays& out, int32_t* 
         out.theta[i] = 0.0;
     }
 
-    // A bumped re-pricing counts only when it reports the same grid and
-    // solves at least the nodes reported.
-    auto sameGrid = [&](const Curve& bumped) {
-        if (option.lastOutputIndex() != reference ||
-            bumped.value.size() <= static_cast<std::size_t>(n))
-            return false;
-        requireFiniteCurve(bumped, n);
-        return true;
-    };
     const double T = option.expiry;
     const double sigma = option.volatility;
+    std::vector<double> bumped;
 
     if (calcTheta) {
         option.expiry = T * 1.00001;
-        const Curve bumped = priceCurve(option);
-        if (sameGrid(bumped)) {
-            const double h = T * 1e-5;
-            for (int32_t i = 0; i <= n; ++i) {
-                const std::size_t k = static_cast<std::size_t>(i);
-                out.theta[i] = (base.value[k] - bumped.value[k]) / h / 365.0;
-            }
-        } else {
-            fill(out.theta, n, 0.0);
+        bumpedValues(base, priceCurve(option), n, bumped);
+        const double h = T * 1e-5;
+        for (int32_t i = 0; i <= n; ++i) {
+            const std::size_t k = static_cast<std::size_t>(i);
+            out.theta[i] = (base.value[k] - bumped[k]) / h / 365.0;
         }
     }
 
     if (calcVega) {
         option.expiry = T;
         option.volatility = sigma + 1e-5;
-        const Curve bumped = priceCurve(option);
-        if (sameGrid(bumped)) {
-            for (int32_t i = 0; i <= n; ++i) {
-                const std::size_t k = static_cast<std::size_t>(i);
-                out.vega[i] = (bumped.value[k] - base.value[k]) / 1e-5 / 100.0;
-            }
-        } else {
-            fill(out.vega, n, 0.0);
+        bumpedValues(base, priceCurve(option), n, bumped);
+        for (int32_t i = 0; i <= n; ++i) {
+            const std::size_t k = static_cast<std::size_t>(i);
+            out.vega[i] = (bumped[k] - base.value[k]) / 1e-5 / 100.0;
         }
     }
 }

@@ -21,8 +21,9 @@ int32_t reportedLastIndex(const std::vector<double>& grid, const std::vector<dou
                           const std::vector<double>& gamma, int32_t n, int32_t maxIndex);
 
 // Runs the frame on a built option. Writes the last node index through
-// lastIndexOut first; when it exceeds kMaxNodeIndex nothing is priced and
-// no array is touched.
+// lastIndexOut first; when it exceeds TV_MAX_NODE_INDEX nothing is priced,
+// the reported grid is not built and no array is touched. The re-pricings
+// with a bumped expiry and volatility run on the planes of the first.
 void runAsianFrame(DornTechAsianOption& option, const NodeArrays& out, int32_t* lastIndexOut,
                    bool calcTheta, bool calcVega);
 

@@ -30,10 +30,14 @@ GridNodes oversized(double count)
     return g;
 }
 
-// Nodes S_0 = origin, S_1 = first, S_i = first + (i - 1) dx for i < count.
-GridNodes offsetUniformNodes(double origin, double first, double dx, double count)
+// Nodes S_0 = origin, S_1 = first, S_i = first + (i - 1) dx for i < count;
+// only counted beyond maxBuilt nodes.
+GridNodes offsetUniformNodes(double origin, double first, double dx, double count,
+                             double maxBuilt)
 {
-    if (!(count <= kMaxNodes))
+    if (!(count >= 1.0))
+        barrierGridFailure();
+    if (!(count <= std::min(maxBuilt, kMaxNodes)))
         return oversized(count);
     GridNodes g;
     g.count = count;
@@ -47,17 +51,18 @@ GridNodes offsetUniformNodes(double origin, double first, double dx, double coun
 }
 
 // Nodes S_i = origin + i dx for i < count.
-GridNodes uniformNodes(double origin, double dx, double count)
+GridNodes uniformNodes(double origin, double dx, double count, double maxBuilt)
 {
-    return offsetUniformNodes(origin, origin + dx, dx, count);
+    return offsetUniformNodes(origin, origin + dx, dx, count, maxBuilt);
 }
 
 // Appends the points a generator emits, in order, and stops after the first
 // point at or above top or after limit points. The points are counted
-// before any is stored, so an emission beyond the solver's reach allocates
-// nothing; points that stop increasing (or are not finite) fail the grid.
+// before any is stored, so an emission beyond maxBuilt points (or the
+// solver's reach) allocates nothing; points that stop increasing (or are
+// not finite) fail the grid.
 template <class Generator>
-GridNodes emitNodes(Generator generator, double top, double limit, double dx)
+GridNodes emitNodes(Generator generator, double top, double limit, double dx, double maxBuilt)
 {
     const double cap = std::min(limit, kMaxNodes + 1.0);
     double count = 0.0;
@@ -74,7 +79,7 @@ GridNodes emitNodes(Generator generator, double top, double limit, double dx)
                 break;
         }
     }
-    if (count > kMaxNodes)
+    if (count > std::min(maxBuilt, kMaxNodes))
         return oversized(count);
     GridNodes g;
     g.count = count;
@@ -145,18 +150,28 @@ struct FineThenCubicGenerator {
     }
 };
 
-GridNodes emitSinh(const SinhMap& map, double top, double dx)
+GridNodes emitSinh(const SinhMap& map, double top, double dx, double maxBuilt)
 {
-    return emitNodes(SinhGenerator{map}, top, std::numeric_limits<double>::infinity(), dx);
+    // The index of the first node at or above top, from the inverse map: a
+    // grid well beyond the build limit is counted without a walk over its
+    // nodes (the inverse may be one off the walk, which matters only near
+    // the limit).
+    const double last =
+        std::ceil(map.N * (map.xi0 + std::asinh((top / map.P - 1.0) *
+                                                std::sinh(map.alpha * map.xi0)) / map.alpha));
+    if (std::isfinite(last) && last > maxBuilt + 1.0)
+        return oversized(last + 1.0);
+    return emitNodes(SinhGenerator{map}, top, std::numeric_limits<double>::infinity(), dx,
+                     maxBuilt);
 }
 
 }  // namespace
 
 void installGrid(DornTechOption& option, GridNodes&& g)
 {
-    if (!(g.count >= 1.0) || (g.count <= kMaxNodes && g.nodes.empty()))
+    if (!(g.count >= 1.0))
         barrierGridFailure();
-    if (g.count > kMaxNodes) {
+    if (g.nodes.empty()) {
         option.grid.clear();
         option.nodeCount = g.count < static_cast<double>(std::numeric_limits<int32_t>::max())
                                ? static_cast<int32_t>(g.count)
@@ -215,7 +230,7 @@ int64_t nearestSinhNode(const SinhMap& map, double X)
 
 // ---- Continuous monitoring ------------------------------------------------
 
-GridNodes doubleBarrierGrid(double L, double U, double K, int32_t assetSteps)
+GridNodes doubleBarrierGrid(double L, double U, double K, int32_t assetSteps, double maxBuilt)
 {
     const double h0 = K / assetSteps;
     const double W = U - L;
@@ -231,21 +246,21 @@ GridNodes doubleBarrierGrid(double L, double U, double K, int32_t assetSteps)
                 break;
         }
     }
-    GridNodes g = uniformNodes(L, W / n, n + 1.0);
+    GridNodes g = uniformNodes(L, W / n, n + 1.0, maxBuilt);
     if (!g.nodes.empty())
         g.nodes.back() = U;
     return g;
 }
 
 GridNodes downBarrierUniformGrid(double B, double K, int32_t assetSteps, int32_t m,
-                                 double maxAsset)
+                                 double maxAsset, double maxBuilt)
 {
     const double h0 = K / assetSteps;
     if (B < K) {
         const double n = std::max(1.0, std::floor((K - B) / h0));
         const double dx = (K - B) / (n + 0.5);
         const double span = maxAsset >= 2.0 * K ? maxAsset - K : (m - 1.0) * K;
-        return uniformNodes(B, dx, n + std::floor(span / dx) + 2.0);
+        return uniformNodes(B, dx, n + std::floor(span / dx) + 2.0, maxBuilt);
     }
     double W, n;
     if (maxAsset >= 2.0 * K && maxAsset > B) {
@@ -255,11 +270,11 @@ GridNodes downBarrierUniformGrid(double B, double K, int32_t assetSteps, int32_t
         W = (m - 1.0) * B;
         n = std::max(1.0, std::floor(W / h0));
     }
-    return uniformNodes(B, W / n, n + 1.0);
+    return uniformNodes(B, W / n, n + 1.0, maxBuilt);
 }
 
 GridNodes downBarrierStretchedGrid(double B, double K, int32_t assetSteps, int32_t m,
-                                   double maxAsset)
+                                   double maxAsset, double maxBuilt)
 {
     const double h0 = K / assetSteps;
     double top, N;
@@ -286,7 +301,7 @@ GridNodes downBarrierStretchedGrid(double B, double K, int32_t assetSteps, int32
         const double a = sinhStretching(xK, W / (K - B));
         if (!std::isfinite(a) || !(a > 0.0))
             barrierGridFailure();
-        return emitNodes(ShiftedSinhGenerator{B, K, a, xK, N}, top2, limit, h0);
+        return emitNodes(ShiftedSinhGenerator{B, K, a, xK, N}, top2, limit, h0, maxBuilt);
     }
     if (rho > 0.01) {
         const double q = (((-53.527 * rho + 12.695) * rho - 4.6445) * rho + 2.8035) * rho + 0.0099;
@@ -298,7 +313,8 @@ GridNodes downBarrierStretchedGrid(double B, double K, int32_t assetSteps, int32
         const double a = Na / ((xK * xK / 4.0) * (1.0 - xK) * (1.0 - xK));
         const double b = 3.0 * (3.5 * du + 0.2 * du - 2.0 * du - a / 2.0);
         const double c = 2.0 * (du - 0.2 * du - a / 4.0 - b / 3.0);
-        return emitNodes(CubicWidthGenerator{a, b, c, 0.2 * du, N, B}, top2, limit, h0);
+        return emitNodes(CubicWidthGenerator{a, b, c, 0.2 * du, N, B}, top2, limit, h0,
+                         maxBuilt);
     }
     // Strike at or below the barrier's first cells: fine cells of 0.2 du up
     // to the strike (rho >= 0), then widths growing from 0.2 du to 0.65 x 3.5 du.
@@ -312,28 +328,30 @@ GridNodes downBarrierStretchedGrid(double B, double K, int32_t assetSteps, int32
     const double A = 4.0 * (0.65 * 3.5 * du) - 12.0 * Wrest / M + 8.0 * (0.2 * du);
     const double E = 0.65 * 3.5 * du - A - 0.2 * du;
     return emitNodes(FineThenCubicGenerator{B, 0.2 * du, fine, A, E, 0.2 * du, M}, top2, limit,
-                     h0);
+                     h0, maxBuilt);
 }
 
-GridNodes upBarrierGrid(double B, double K, int32_t assetSteps, int32_t minCellsBelowStrike)
+GridNodes upBarrierGrid(double B, double K, int32_t assetSteps, int32_t minCellsBelowStrike,
+                        double maxBuilt)
 {
     const double h0 = K / assetSteps;
     if (B > K) {
         const double n = std::max(1.0, std::floor((B - K) / h0));
         const double dx = (B - K) / (n + 0.5);
         const double j = std::floor(B / dx);
-        GridNodes g = offsetUniformNodes(0.0, B - (j - 1.0) * dx, dx, j + 1.0);
+        GridNodes g = offsetUniformNodes(0.0, B - (j - 1.0) * dx, dx, j + 1.0, maxBuilt);
         if (!g.nodes.empty())
             g.nodes.back() = B;
         return g;
     }
     if (B == K) {
-        GridNodes g = uniformNodes(0.0, h0, assetSteps + 1.0);
-        g.nodes.back() = B;
+        GridNodes g = uniformNodes(0.0, h0, assetSteps + 1.0, maxBuilt);
+        if (!g.nodes.empty())
+            g.nodes.back() = B;
         return g;
     }
     const double n = std::max(static_cast<double>(minCellsBelowStrike), std::floor(B / h0));
-    GridNodes g = uniformNodes(0.0, B / n, n + 1.0);
+    GridNodes g = uniformNodes(0.0, B / n, n + 1.0, maxBuilt);
     if (!g.nodes.empty())
         g.nodes.back() = B;
     return g;
@@ -342,7 +360,7 @@ GridNodes upBarrierGrid(double B, double K, int32_t assetSteps, int32_t minCells
 // ---- Discrete monitoring ----------------------------------------------------
 
 GridNodes discreteDoubleBarrierUniformGrid(double L, double U, double K, int32_t assetSteps,
-                                           double c, double maxAsset)
+                                           double c, double maxAsset, double maxBuilt)
 {
     const double h0 = K / assetSteps;
     const double sMax = c * U;
@@ -356,11 +374,12 @@ GridNodes discreteDoubleBarrierUniformGrid(double L, double U, double K, int32_t
         first -= dx;
         count = std::floor(top / dx) + 2.0;
     }
-    return offsetUniformNodes(0.0, first, dx, count);
+    return offsetUniformNodes(0.0, first, dx, count, maxBuilt);
 }
 
 GridNodes discreteDoubleBarrierStretchedGrid(double L, double U, double K, int32_t assetSteps,
-                                             double c, double P, double alpha, double maxAsset)
+                                             double c, double P, double alpha, double maxAsset,
+                                             double maxBuilt)
 {
     const double h0 = K / assetSteps;
     const double sMax = c * U;
@@ -372,8 +391,8 @@ GridNodes discreteDoubleBarrierStretchedGrid(double L, double U, double K, int32
     if (!(N >= 2.0))
         barrierGridFailure();
 
-    // 1-2. Anchor the far end, then the barrier nearer P on its nearest node;
-    // a strength that moves the grid too much is relaxed.
+    // Anchor the far end at x = 1, then the barrier nearer P on its nearest
+    // node; a strength that moves the grid too much is relaxed.
     SinhMap map{alpha, P, 0.0, N};
     const bool lowerNearer = std::fabs(P - L) <= std::fabs(U - P);
     const double X = lowerNearer ? L : U;
@@ -399,7 +418,7 @@ GridNodes discreteDoubleBarrierStretchedGrid(double L, double U, double K, int32
             barrierGridFailure();
     }
 
-    // 3. The node of the other barrier on the re-anchored grid.
+    // The node of the other barrier on the re-anchored grid.
     {
         double previous = 0.0;
         for (int64_t i = iY - 10; i <= iY + 9; ++i) {
@@ -413,7 +432,7 @@ GridNodes discreteDoubleBarrierStretchedGrid(double L, double U, double K, int32
         iY = std::max<int64_t>(1, iY);
     }
 
-    // 4. Fit the strength so that node iY lands on Y with X kept on iX.
+    // Fit the strength so that node iY lands on Y with X kept on iX.
     const double xX = static_cast<double>(iX) / N;
     auto miss = [&](double a, double& xi) {
         if (!anchorSinh(a, P, X, xX, xi))
@@ -438,21 +457,22 @@ GridNodes discreteDoubleBarrierStretchedGrid(double L, double U, double K, int32
         map.xi0 = xi;
     }
 
-    // 5.
-    return emitSinh(map, maxAsset > 0.0 ? maxAsset : sMax, h0);
+    // The nodes of the fitted map up to the top.
+    return emitSinh(map, maxAsset > 0.0 ? maxAsset : sMax, h0, maxBuilt);
 }
 
 GridNodes discreteSingleBarrierUniformGrid(double B, double K, int32_t assetSteps, double sMax,
-                                           double maxAsset)
+                                           double maxAsset, double maxBuilt)
 {
     const double h0 = K / assetSteps;
     const double dx = B / std::max(1.0, std::floor(B / h0));
     const double top = std::max(maxAsset, sMax);
-    return uniformNodes(0.0, dx, std::floor(top / dx) + 1.0);
+    return uniformNodes(0.0, dx, std::floor(top / dx) + 1.0, maxBuilt);
 }
 
 GridNodes discreteSingleBarrierStretchedGrid(double B, double K, int32_t assetSteps, double sMax,
-                                             double P, double alpha, double maxAsset)
+                                             double P, double alpha, double maxAsset,
+                                             double maxBuilt)
 {
     const double h0 = K / assetSteps;
     const double dx = B / std::max(1.0, std::floor(B / h0));
@@ -494,7 +514,7 @@ GridNodes discreteSingleBarrierStretchedGrid(double B, double K, int32_t assetSt
             barrierGridFailure();
         map.alpha = a2;
     }
-    return emitSinh(map, maxAsset > 0.0 ? maxAsset : sMax, dx);
+    return emitSinh(map, maxAsset > 0.0 ? maxAsset : sMax, dx, maxBuilt);
 }
 
 }  // namespace tarvic

@@ -5,8 +5,9 @@
 // barriers with the barriers on nodes (discrete monitoring), uniform or
 // sinh-stretched around a clustering point.
 //
-// Every builder returns GridNodes: the nodes, or, for a grid far beyond what
-// any caller accepts, only its node count (nothing allocated for it).
+// Every builder returns GridNodes: the nodes, or, for a grid of more than
+// maxBuilt nodes (the caller's limit) or beyond the solver, only its node
+// count (nothing allocated for it).
 
 #include <cstdint>
 #include <vector>
@@ -19,9 +20,12 @@ namespace tarvic {
 extern const char* const kBarrierGridFailureText;
 [[noreturn]] void barrierGridFailure();
 
+// Build limit of the builders when the caller gives none: the solver's.
+inline constexpr double kMaxBuiltNodes = static_cast<double>(kMaxGridNodes);
+
 struct GridNodes {
     std::vector<double> nodes;
-    double count = 0.0;  // number of nodes; above kMaxGridNodes the nodes are not built
+    double count = 0.0;  // number of nodes; above the build limit the nodes are not built
     double dx = 0.0;
 };
 
@@ -59,38 +63,43 @@ int64_t nearestSinhNode(const SinhMap& map, double X);
 
 // Uniform from L to U, the strike kept near the middle of a cell when it
 // lies inside the corridor.
-GridNodes doubleBarrierGrid(double L, double U, double K, int32_t assetSteps);
+GridNodes doubleBarrierGrid(double L, double U, double K, int32_t assetSteps,
+                            double maxBuilt = kMaxBuiltNodes);
 
 // From the barrier B upwards, uniform. m is the grid's multiple of the strike.
 GridNodes downBarrierUniformGrid(double B, double K, int32_t assetSteps, int32_t m,
-                                 double maxAsset);
+                                 double maxAsset, double maxBuilt = kMaxBuiltNodes);
 
 // From the barrier B upwards, stretched so that cells are finest at the
 // barrier and the strike sits mid-cell.
 GridNodes downBarrierStretchedGrid(double B, double K, int32_t assetSteps, int32_t m,
-                                   double maxAsset);
+                                   double maxAsset, double maxBuilt = kMaxBuiltNodes);
 
 // Uniform from 0 to B, the strike mid-cell when below B. Below the strike
 // the barrier gets at least minCellsBelowStrike cells.
-GridNodes upBarrierGrid(double B, double K, int32_t assetSteps, int32_t minCellsBelowStrike);
+GridNodes upBarrierGrid(double B, double K, int32_t assetSteps, int32_t minCellsBelowStrike,
+                        double maxBuilt = kMaxBuiltNodes);
 
 // ---- Discrete monitoring: grids from 0 past the barriers -----------------
 
 // Uniform from 0 with both barriers on nodes.
 GridNodes discreteDoubleBarrierUniformGrid(double L, double U, double K, int32_t assetSteps,
-                                           double c, double maxAsset);
+                                           double c, double maxAsset,
+                                           double maxBuilt = kMaxBuiltNodes);
 
 // Sinh grid through 0, clustered at P, the barrier nearer P on a node and the
 // other fitted onto one. alpha is the starting clustering strength.
 GridNodes discreteDoubleBarrierStretchedGrid(double L, double U, double K, int32_t assetSteps,
-                                             double c, double P, double alpha, double maxAsset);
+                                             double c, double P, double alpha, double maxAsset,
+                                             double maxBuilt = kMaxBuiltNodes);
 
 // Uniform from 0 with spacing B / floor(B / h0), so B is a node.
 GridNodes discreteSingleBarrierUniformGrid(double B, double K, int32_t assetSteps, double sMax,
-                                           double maxAsset);
+                                           double maxAsset, double maxBuilt = kMaxBuiltNodes);
 
 // Sinh grid through 0 clustered at P with B on a node.
 GridNodes discreteSingleBarrierStretchedGrid(double B, double K, int32_t assetSteps, double sMax,
-                                             double P, double alpha, double maxAsset);
+                                             double P, double alpha, double maxAsset,
+                                             double maxBuilt = kMaxBuiltNodes);
 
 }  // namespace tarvic

@@ -22,9 +22,6 @@ namespace tarvic {
 
 namespace {
 
-// Share of the memory the machine reports as available that the planes and
-// the plane solvers may claim.
-constexpr double kMachineShare = 0.9;
 // The planes may hold at most this many GiB.
 constexpr double kPlanesGiB = 3.6;
 // Working vectors of one plane solve (stepper, factors, results, grid, start values).
@@ -113,6 +110,7 @@ void DornTechAsianOption::setUpPlanes()
     DornTechOptionAS standard(strike, timeSteps, expiry, volatility, intRate, divYield,
                               assetSteps, optionType, 0, discretization, amerSolver, maxAsset,
                               nonUniformGrid, true);
+    standard.maxBuiltNodes = maxBuiltNodes;
     outputNodes = standard.lastNodeIndex() + 1;
     if (standard.grid.size() != static_cast<std::size_t>(outputNodes))
         return;  // reported, too large to be built
@@ -261,10 +259,7 @@ void DornTechAsianOption::checkMemory(const Schedule& s) const
     const bool counted =
         multiplySizes(nodes * sizeof(double), kVectorsPerPlaneSolve * threads + 8, workBytes) &&
         !__builtin_add_overflow(planeBytes, workBytes, &total);
-    const std::size_t budget =
-        memoryBudget > 0 ? memoryBudget
-                         : static_cast<std::size_t>(kMachineShare *
-                                                    static_cast<double>(availableMemoryBytes()));
+    const std::size_t budget = memoryBudget > 0 ? memoryBudget : availableMemoryBytes();
     if (!counted || total > budget)
         throw std::bad_alloc();
 }
@@ -303,7 +298,8 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
                                 std::vector<double>& outTheta)
 {
     checkInputs();
-    setUpPlanes();
+    if (!planesReady)
+        setUpPlanes();
     if (!planesReady) {
         if (assetNodes.empty() && usedNodes == 0)
             throw std::runtime_error("Cannot create grid: the grid has " +

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "pde/dorn_tech_option.h"
+
 namespace tarvic {
 
 // The text of a request whose planes would not fit the program's memory.
@@ -46,7 +48,9 @@ public:
     DornTechAsianOption& operator=(const DornTechAsianOption&) = delete;
 
     // Asset grid, average planes and their counts. Leaves usedNodes 0 when
-    // the reported grid is too large to be built.
+    // the reported grid is too large to be built. Once set up, the planes
+    // stay: a valuation again after the expiry or the volatility was bumped
+    // runs on the same grid.
     void setUpPlanes();
     void buildAveragePlanes();
     // Index of the last node of the reported grid (sets the planes up first
@@ -101,6 +105,9 @@ public:
     int32_t numActivePlanes = 0;
     // Bytes a valuation may claim; 0 asks the machine what it has available.
     std::size_t memoryBudget = 0;
+    // A reported grid of more nodes is counted, not built (the export's
+    // limit is what its caller's arrays hold).
+    int64_t maxBuiltNodes = kMaxGridNodes;
 
 private:
     struct Schedule {

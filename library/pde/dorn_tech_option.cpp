@@ -31,7 +31,6 @@ DornTechOption::DornTechOption(double strike_, int32_t timeSteps_, double expiry
       upperBoundary(upperBoundary_),
       exerciseType(exerciseType_),
       nonUniformGrid(nonUniformGrid_),
-      resolving(false),
       finalQuarterSteps(finalQuarterSteps_)
 {
     requireAtLeast(assetSteps, 1, "assetSteps");
@@ -70,9 +69,9 @@ DornTechOption::DornTechOption(const DornTechOption& other)
       payoffReady(other.payoffReady),
       gridBuilt(other.gridBuilt),
       lowerFixed(other.lowerFixed),
-      resolving(other.resolving),
       monitoringHook(other.monitoringHook),
-      finalQuarterSteps(other.finalQuarterSteps)
+      finalQuarterSteps(other.finalQuarterSteps),
+      maxBuiltNodes(other.maxBuiltNodes)
 {
 }
 
@@ -143,8 +142,8 @@ void DornTechOption::buildGrid()
     if (!nonUniformGrid) {
         const double n = maxAsset < 2.0 * K ? gridStdDevs() * K / dx : maxAsset / dx;
         const double count = std::trunc(n) + 1.0;
-        if (!(count <= static_cast<double>(kMaxGridNodes))) {
-            // Far beyond what any caller accepts: report the size, keep no grid.
+        if (!(count <= builtLimit())) {
+            // Beyond what the caller accepts: report the size, keep no grid.
             nodeCount = count < std::numeric_limits<int32_t>::max()
                             ? static_cast<int32_t>(count)
                             : std::numeric_limits<int32_t>::max();
@@ -173,7 +172,9 @@ void DornTechOption::buildGrid()
             last = std::ceil(M * (xi + std::asinh((limit / K - 1.0) * sinhAXi) / a));
             if (!(last >= 0.0))
                 last = 0.0;
-            if (last > static_cast<double>(kMaxGridNodes)) {
+            // The count from the inverse map may be one off the nodes the loop
+            // below would make, so a count of one over the limit is built.
+            if (last > builtLimit()) {
                 nodeCount = last + 1.0 < std::numeric_limits<int32_t>::max()
                                 ? static_cast<int32_t>(last + 1.0)
                                 : std::numeric_limits<int32_t>::max();

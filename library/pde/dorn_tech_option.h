@@ -27,6 +27,11 @@ struct PdeResults {
     std::vector<double> theta;  // per calendar day
 };
 
+// The largest number of nodes the solver accepts in one grid. The exports
+// refuse grids beyond their caller's arrays long before this; it guards
+// direct users against grids whose working vectors cannot be allocated.
+inline constexpr int64_t kMaxGridNodes = 50'000'000;
+
 // A recorded value with its time to go.
 using TimedRecord = std::pair<double, double>;
 
@@ -113,11 +118,15 @@ public:
     bool payoffReady = false;
     bool gridBuilt = false;
     int32_t lowerFixed = -1;
-    bool resolving = false;
     bool monitoringHook = false;
     bool finalQuarterSteps;
+    // Grids of more nodes are counted, not built: lastNodeIndex reports
+    // them and a solve refuses them. The exports lower it to what their
+    // caller's arrays hold, so that a refused request allocates nothing.
+    int64_t maxBuiltNodes = kMaxGridNodes;
 
 protected:
+    double builtLimit() const { return static_cast<double>(maxBuiltNodes); }
     // Checks the settings a solve depends on; throws with a message naming
     // the argument. Called by the constructor and again before each solve
     // (the exports bump expiry and volatility between solves).
@@ -128,10 +137,5 @@ protected:
     // The grid and the start values were set from outside, not built here.
     bool startsFromOutside() const { return payoffReady && gridBuilt; }
 };
-
-// The largest number of nodes the solver accepts in one grid. The exports
-// refuse grids beyond their caller's arrays long before this; it guards
-// direct users against grids whose working vectors cannot be allocated.
-inline constexpr int64_t kMaxGridNodes = 50'000'000;
 
 }  // namespace tarvic

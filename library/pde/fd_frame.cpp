@@ -1,6 +1,8 @@
 #include "pde/fd_frame.h"
 
-#include <vector>
+#include <algorithm>
+#include <cstddef>
+#include <stdexcept>
 
 #include "common/require.h"
 
@@ -14,29 +16,61 @@ void checkNodeArrays(const NodeArrays& out, const int32_t* assetSteps)
         fail("Invalid input: assetSteps must not be null.");
 }
 
+double solutionAt(const double* x, const double* f, int32_t count, double S)
+{
+    if (count < 2)
+        throw std::logic_error("Interpolation needs at least two nodes.");
+    const int32_t N = count - 1;
+    // i: the interval [x_i, x_i+1] that holds S, the end intervals beyond the grid.
+    const double* above = std::upper_bound(x, x + count, S);
+    int32_t i = static_cast<int32_t>(above - x) - 1;
+    if (i >= 0 && x[i] == S)
+        return f[i];
+    i = std::min(std::max(i, 0), N - 1);
+    if (i < 2 || i > N - 2) {
+        const double w = (S - x[i]) / (x[i + 1] - x[i]);
+        return (1.0 - w) * f[i] + w * f[i + 1];
+    }
+    double sum = 0.0;
+    for (int32_t k = i - 1; k <= i + 2; ++k) {
+        double term = f[k];
+        for (int32_t m = i - 1; m <= i + 2; ++m)
+            if (m != k)
+                term *= (S - x[m]) / (x[k] - x[m]);
+        sum += term;
+    }
+    return sum;
+}
+
+void bumpedAtBaseNodes(const std::vector<double>& baseGrid, int32_t count,
+                       const std::vector<double>& bumpedGrid,
+                       const std::vector<double>& bumpedValue, std::vector<double>& out)
+{
+    const std::size_t n = static_cast<std::size_t>(count);
+    const std::size_t bumpedCount = std::min(bumpedGrid.size(), bumpedValue.size());
+    out.resize(n);
+    if (bumpedCount >= n && std::equal(baseGrid.begin(), baseGrid.begin() + count,
+                                       bumpedGrid.begin())) {
+        std::copy(bumpedValue.begin(), bumpedValue.begin() + count, out.begin());
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = solutionAt(bumpedGrid.data(), bumpedValue.data(),
+                            static_cast<int32_t>(bumpedCount), baseGrid[i]);
+}
+
 namespace {
 
-struct Solution {
-    std::vector<double> grid, value, delta, gamma, theta;
-};
-
-Solution solve(DornTechOption& option)
+PdeResults solve(DornTechOption& option)
 {
-    Solution s;
+    PdeResults s;
     option.price(s.grid, s.value, s.delta, s.gamma, s.theta);
     return s;
 }
 
 void copyNodes(const std::vector<double>& from, double* to, int32_t n)
 {
-    for (int32_t i = 0; i <= n; ++i)
-        to[i] = from[static_cast<size_t>(i)];
-}
-
-void fillZeros(double* to, int32_t n)
-{
-    for (int32_t i = 0; i <= n; ++i)
-        to[i] = 0.0;
+    std::copy(from.begin(), from.begin() + n + 1, to);
 }
 
 }  // namespace
@@ -44,50 +78,46 @@ void fillZeros(double* to, int32_t n)
 void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
                               int32_t* lastIndexOut, const FrameRules& rules)
 {
+    option.maxBuiltNodes = TV_MAX_NODE_INDEX + 1;
     const int32_t n = option.lastNodeIndex();
     *lastIndexOut = n;
-    if (n > kMaxNodeIndex || n < 0)
+    if (n > TV_MAX_NODE_INDEX || n < 0)
         return;
 
-    const Solution base = solve(option);
+    const PdeResults base = solve(option);
+    if (base.value.size() != static_cast<std::size_t>(n) + 1)
+        throw std::logic_error("The solution does not match the reported grid.");
     copyNodes(base.grid, out.assetGrid, n);
     copyNodes(base.value, out.optionValue, n);
     copyNodes(base.delta, out.delta, n);
     copyNodes(base.gamma, out.gamma, n);
     if (rules.zeroSolverTheta)
-        fillZeros(out.theta, n);
+        std::fill(out.theta, out.theta + n + 1, 0.0);
     else
         copyNodes(base.theta, out.theta, n);
 
     const double T = option.expiry;
     const double sigma = option.volatility;
+    std::vector<double> bumped;
 
     if (rules.calcTheta) {
-        option.resolving = true;
         option.expiry = T * 1.00001;
-        const Solution bumped = solve(option);
-        if (option.lastNodeIndex() == n) {
-            const double h = T * 1e-5;
-            for (int32_t i = 0; i <= n; ++i)
-                out.theta[i] = (base.value[static_cast<size_t>(i)] -
-                                bumped.value[static_cast<size_t>(i)]) / h / 365.0;
-        } else {
-            fillZeros(out.theta, n);
-        }
+        const PdeResults later = solve(option);
+        bumpedAtBaseNodes(base.grid, n + 1, later.grid, later.value, bumped);
+        const double h = T * 1e-5;
+        for (int32_t i = 0; i <= n; ++i)
+            out.theta[i] = (base.value[static_cast<std::size_t>(i)] -
+                            bumped[static_cast<std::size_t>(i)]) / h / 365.0;
     }
 
     if (rules.calcVega) {
         option.expiry = T;
-        option.resolving = true;
         option.volatility = sigma + 1e-5;
-        const Solution bumped = solve(option);
-        if (option.lastNodeIndex() == n) {
-            for (int32_t i = 0; i <= n; ++i)
-                out.vega[i] = (bumped.value[static_cast<size_t>(i)] -
-                               base.value[static_cast<size_t>(i)]) / 1e-5 / 100.0;
-        } else {
-            fillZeros(out.vega, n);
-        }
+        const PdeResults wider = solve(option);
+        bumpedAtBaseNodes(base.grid, n + 1, wider.grid, wider.value, bumped);
+        for (int32_t i = 0; i <= n; ++i)
+            out.vega[i] = (bumped[static_cast<std::size_t>(i)] -
+                           base.value[static_cast<std::size_t>(i)]) / 1e-5 / 100.0;
     }
 }
 

@@ -5,12 +5,14 @@
 // vega by re-solving with a bumped expiry and volatility.
 
 #include <cstdint>
+#include <vector>
 
 #include "pde/dorn_tech_option.h"
+#include "tarvic/tarvic.h"
 
 namespace tarvic {
 
-// The caller's arrays, indices 0..kMaxNodeIndex.
+// The caller's arrays, indices 0..TV_MAX_NODE_INDEX.
 struct NodeArrays {
     double* assetGrid;
     double* optionValue;
@@ -19,8 +21,6 @@ struct NodeArrays {
     double* theta;
     double* vega;
 };
-
-inline constexpr int32_t kMaxNodeIndex = 50000;
 
 struct FrameRules {
     bool calcTheta;
@@ -34,9 +34,24 @@ struct FrameRules {
 void checkNodeArrays(const NodeArrays& out, const int32_t* assetSteps);
 
 // Runs the frame on a built option. Writes the last node index n through
-// lastIndexOut first; when n exceeds kMaxNodeIndex nothing is solved and no
-// array is touched.
+// lastIndexOut first; when n exceeds TV_MAX_NODE_INDEX nothing is solved, no
+// grid is built and no array is touched.
 void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
                               int32_t* lastIndexOut, const FrameRules& rules);
+
+// The value at level S of a solution given at `count` increasing nodes, by
+// the rule the program uses at the spot: a node's own value on a node; in
+// the interval [x_i, x_i+1] the cubic through x_i-1 .. x_i+2 where those
+// nodes exist, the straight line through x_i and x_i+1 in the first two and
+// last two intervals; beyond the ends the end interval's line. Needs at
+// least two nodes.
+double solutionAt(const double* grid, const double* values, int32_t count, double S);
+
+// Values of a bumped solution at the first count nodes of the base grid:
+// node by node where the two grids agree there, otherwise read off the
+// bumped grid with solutionAt (a bump that changed the grid).
+void bumpedAtBaseNodes(const std::vector<double>& baseGrid, int32_t count,
+                       const std::vector<double>& bumpedGrid,
+                       const std::vector<double>& bumpedValue, std::vector<double>& out);
 
 }  // namespace tarvic

@@ -33,26 +33,6 @@ double recordedValueAt(const std::vector<double>& times, const std::vector<doubl
 
 namespace {
 
-// Solves the vanilla companion of a knock-in (a plain copy with the base's
-// grid and the contract's exercise style) and records its values at the
-// given levels, with the time to go of each record.
-void solveCompanion(const DornTechOption& contract, double level1, std::vector<double>* record1,
-                    double level2, std::vector<double>* record2, std::vector<double>& times)
-{
-    DornTechOption companion(contract);
-    PdeResults results;
-    companion.solvePde(results, false, level1, record1, level2, record2, &times);
-}
-
-// After the companion: the knock-in solve itself is European on a grid that
-// ends at the barrier, whatever the contract's exercise.
-void makeEuropeanOnBarrierGrid(DornTechOption& option)
-{
-    option.american = false;
-    option.bermudan = false;
-    option.upperBoundary = DornTechOption::GivenValue;
-}
-
 void vanillaPayoff(DornTechOption& o)
 {
     o.values.assign(static_cast<size_t>(o.nodeCount), 0.0);
@@ -65,64 +45,86 @@ void vanillaPayoff(DornTechOption& o)
     }
 }
 
-void solveKnockIn(DornTechOption& o, std::vector<double>& gridOut, std::vector<double>& valueOut,
-                  std::vector<double>& deltaOut, std::vector<double>& gammaOut,
-                  std::vector<double>& thetaOut)
+}  // namespace
+
+// ---- The two solves -------------------------------------------------------------
+
+DornTechKnockInOption::DornTechKnockInOption(const BarrierContract& c, double lowerLevel,
+                                             double upperLevel)
+    : DornTechBarrierOption(c), lowerLevel_(lowerLevel), upperLevel_(upperLevel)
 {
-    PdeResults results;
-    o.solvePde(results, true, 0.0, nullptr, 0.0, nullptr);
-    gridOut = std::move(results.grid);
-    valueOut = std::move(results.value);
-    deltaOut = std::move(results.delta);
-    gammaOut = std::move(results.gamma);
-    thetaOut = std::move(results.theta);
 }
 
-}  // namespace
+void DornTechKnockInOption::recordBarrierValues()
+{
+    // The companion is a plain copy: the contract's exercise style and
+    // vanilla boundaries, on the vanilla grid of the first solve (built
+    // here the first time, whatever the caller's node limit).
+    DornTechOption companion(*this);
+    companion.maxBuiltNodes = kMaxGridNodes;
+    companion.grid = companionGrid_;
+    companion.dx = companionDx_;
+    companion.nodeCount = static_cast<int32_t>(companionGrid_.size());
+    companion.gridBuilt = !companionGrid_.empty();
+    PdeResults results;
+    companion.solvePde(results, false, lowerLevel_, lowerLevel_ > 0.0 ? &lowerRecord : nullptr,
+                       upperLevel_, upperLevel_ > 0.0 ? &upperRecord : nullptr, &recordTimes);
+    if (companionGrid_.empty()) {
+        companionGrid_ = std::move(companion.grid);
+        companionDx_ = companion.dx;
+    }
+
+    // The knock-in solve itself is European on a grid that ends at the
+    // barrier, whatever the contract's exercise.
+    american = false;
+    bermudan = false;
+    upperBoundary = GivenValue;
+    if (lowerLevel_ > 0.0)
+        lowerValue = lowerRecord.front();
+}
+
+void DornTechKnockInOption::price(std::vector<double>& gridOut, std::vector<double>& valueOut,
+                                  std::vector<double>& deltaOut, std::vector<double>& gammaOut,
+                                  std::vector<double>& thetaOut)
+{
+    checkInputs();
+    if (!gridBuilt)
+        buildGrid();
+    checkGrid();
+    // Back to the contract's own settings for the companion (an earlier
+    // solve left the European ones of the knock-in solve), keeping the grid.
+    std::vector<double> kept = std::move(grid);
+    const int32_t keptCount = nodeCount;
+    const double keptDx = dx;
+    init();
+    grid = std::move(kept);
+    nodeCount = keptCount;
+    dx = keptDx;
+    gridBuilt = true;
+
+    recordBarrierValues();
+    DornTechOption::price(gridOut, valueOut, deltaOut, gammaOut, thetaOut);
+}
 
 // ---- Double knock-in ----------------------------------------------------------
 
-DornTechDBIOption::DornTechDBIOption(double strike_, double lowerBarrier_, double upperBarrier_,
-                                     int32_t timeSteps_, double expiry_, double volatility_,
-                                     double intRate_, double divYield_, int32_t assetSteps_,
-                                     int32_t optionType_, int32_t exerciseType_,
-                                     int32_t discretization_, int32_t amerSolver_,
-                                     double maxAsset_, bool nonUniformGrid_, int32_t numPeriods_)
-    : DornTechOption(strike_, timeSteps_, expiry_, volatility_, intRate_, divYield_, assetSteps_,
-                     optionType_, exerciseType_, discretization_, amerSolver_, maxAsset_,
-                     nonUniformGrid_, numPeriods_, 0, true),
-      lowerBarrier(lowerBarrier_),
-      upperBarrier(upperBarrier_)
+DornTechDBIOption::DornTechDBIOption(const BarrierContract& c)
+    : DornTechKnockInOption(c, c.lowerBarrier, c.upperBarrier),
+      lowerBarrier(c.lowerBarrier),
+      upperBarrier(c.upperBarrier)
 {
     requirePositive(lowerBarrier, "lowerBarrier");
     requirePositive(upperBarrier, "upperBarrier");
     if (!(upperBarrier > lowerBarrier))
         fail("Invalid input: upperBarrier must be above lowerBarrier.");
-    recordBarrierValues();
-    resolving = false;
-}
-
-void DornTechDBIOption::recordBarrierValues()
-{
-    solveCompanion(*this, lowerBarrier, &lowerRecord, upperBarrier, &upperRecord, recordTimes);
-    makeEuropeanOnBarrierGrid(*this);
-    lowerValue = lowerRecord.front();
-}
-
-void DornTechDBIOption::price(std::vector<double>& gridOut, std::vector<double>& valueOut,
-                              std::vector<double>& deltaOut, std::vector<double>& gammaOut,
-                              std::vector<double>& thetaOut)
-{
-    if (resolving) {
-        init();
-        recordBarrierValues();
-    }
-    solveKnockIn(*this, gridOut, valueOut, deltaOut, gammaOut, thetaOut);
 }
 
 void DornTechDBIOption::buildGrid()
 {
-    installGrid(*this, doubleBarrierGrid(lowerBarrier, upperBarrier, strike, assetSteps));
+    if (gridBuilt)
+        return;
+    installGrid(*this,
+                doubleBarrierGrid(lowerBarrier, upperBarrier, strike, assetSteps, builtLimit()));
 }
 
 void DornTechDBIOption::payoff()
@@ -141,38 +143,10 @@ void DornTechDBIOption::boundaryValues(double tau, int32_t /*level*/)
 
 // ---- Down-and-in --------------------------------------------------------------
 
-DornTechDIBOption::DornTechDIBOption(double strike_, double lowerBarrier_, int32_t timeSteps_,
-                                     double expiry_, double volatility_, double intRate_,
-                                     double divYield_, int32_t assetSteps_, int32_t optionType_,
-                                     int32_t exerciseType_, int32_t discretization_,
-                                     int32_t amerSolver_, double maxAsset_, bool nonUniformGrid_,
-                                     int32_t numPeriods_)
-    : DornTechOption(strike_, timeSteps_, expiry_, volatility_, intRate_, divYield_, assetSteps_,
-                     optionType_, exerciseType_, discretization_, amerSolver_, maxAsset_,
-                     nonUniformGrid_, numPeriods_, 0, true),
-      barrier(lowerBarrier_)
+DornTechDIBOption::DornTechDIBOption(const BarrierContract& c)
+    : DornTechKnockInOption(c, c.lowerBarrier, 0.0), barrier(c.lowerBarrier)
 {
     requirePositive(barrier, "lowerBarrier");
-    recordBarrierValues();
-    resolving = false;
-}
-
-void DornTechDIBOption::recordBarrierValues()
-{
-    solveCompanion(*this, barrier, &lowerRecord, 0.0, nullptr, recordTimes);
-    makeEuropeanOnBarrierGrid(*this);
-    lowerValue = lowerRecord.front();
-}
-
-void DornTechDIBOption::price(std::vector<double>& gridOut, std::vector<double>& valueOut,
-                              std::vector<double>& deltaOut, std::vector<double>& gammaOut,
-                              std::vector<double>& thetaOut)
-{
-    if (resolving) {
-        init();
-        recordBarrierValues();
-    }
-    solveKnockIn(*this, gridOut, valueOut, deltaOut, gammaOut, thetaOut);
 }
 
 int32_t DornTechDIBOption::gridStdDevs()
@@ -188,10 +162,14 @@ int32_t DornTechDIBOption::gridStdDevs()
 
 void DornTechDIBOption::buildGrid()
 {
+    if (gridBuilt)
+        return;
     const int32_t m = gridStdDevs();
+    const double B = barrier;
+    const double limit = builtLimit();
     installGrid(*this, nonUniformGrid
-                           ? downBarrierStretchedGrid(barrier, strike, assetSteps, m, maxAsset)
-                           : downBarrierUniformGrid(barrier, strike, assetSteps, m, maxAsset));
+                           ? downBarrierStretchedGrid(B, strike, assetSteps, m, maxAsset, limit)
+                           : downBarrierUniformGrid(B, strike, assetSteps, m, maxAsset, limit));
 }
 
 void DornTechDIBOption::payoff()
@@ -212,44 +190,19 @@ void DornTechDIBOption::boundaryValues(double tau, int32_t /*level*/)
 
 // ---- Up-and-in ----------------------------------------------------------------
 
-DornTechUIBOption::DornTechUIBOption(double strike_, double upperBarrier_, int32_t timeSteps_,
-                                     double expiry_, double volatility_, double intRate_,
-                                     double divYield_, int32_t assetSteps_, int32_t optionType_,
-                                     int32_t exerciseType_, int32_t discretization_,
-                                     int32_t amerSolver_, double maxAsset_, bool nonUniformGrid_,
-                                     int32_t numPeriods_)
-    : DornTechOption(strike_, timeSteps_, expiry_, volatility_, intRate_, divYield_, assetSteps_,
-                     optionType_, exerciseType_, discretization_, amerSolver_, maxAsset_,
-                     nonUniformGrid_, numPeriods_, 0, true),
-      barrier(upperBarrier_)
+DornTechUIBOption::DornTechUIBOption(const BarrierContract& c)
+    : DornTechKnockInOption(c, 0.0, c.upperBarrier), barrier(c.upperBarrier)
 {
     requirePositive(barrier, "upperBarrier");
-    recordBarrierValues();
-    resolving = false;
-}
-
-void DornTechUIBOption::recordBarrierValues()
-{
-    solveCompanion(*this, barrier, &upperRecord, 0.0, nullptr, recordTimes);
-    makeEuropeanOnBarrierGrid(*this);
-}
-
-void DornTechUIBOption::price(std::vector<double>& gridOut, std::vector<double>& valueOut,
-                              std::vector<double>& deltaOut, std::vector<double>& gammaOut,
-                              std::vector<double>& thetaOut)
-{
-    if (resolving) {
-        init();
-        recordBarrierValues();
-    }
-    solveKnockIn(*this, gridOut, valueOut, deltaOut, gammaOut, thetaOut);
 }
 
 void DornTechUIBOption::buildGrid()
 {
+    if (gridBuilt)
+        return;
     // At least as many cells below the barrier as the up-and-out grid: the
     // stencils, the grid Greeks and the extrapolated bottom need them.
-    installGrid(*this, upBarrierGrid(barrier, strike, assetSteps, 10));
+    installGrid(*this, upBarrierGrid(barrier, strike, assetSteps, 10, builtLimit()));
 }
 
 void DornTechUIBOption::payoff()

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "pde/dorn_tech_option.h"
+#include "pde/barrier_option.h"
 
 namespace tarvic {
 
@@ -25,44 +25,56 @@ namespace tarvic {
 double recordedValueAt(const std::vector<double>& times, const std::vector<double>& record,
                        double tau);
 
-// Double knock-in between lowerBarrier L and upperBarrier U.
-class DornTechDBIOption : public DornTechOption {
+// The two solves shared by the three knock-ins. Both grids are built once,
+// by the first count or solve: a solve again after the expiry or the
+// volatility was bumped runs on the same grids, so its values differ from
+// the first by the bump alone and not by a change of grid (the extent of
+// the grids follows sigma^2 T in steps).
+class DornTechKnockInOption : public DornTechBarrierOption {
 public:
-    DornTechDBIOption(double strike, double lowerBarrier, double upperBarrier, int32_t timeSteps,
-                      double expiry, double volatility, double intRate, double divYield,
-                      int32_t assetSteps, int32_t optionType, int32_t exerciseType,
-                      int32_t discretization, int32_t amerSolver, double maxAsset,
-                      bool nonUniformGrid, int32_t numPeriods);
-
+    // Refuses a knock-in grid beyond the solver before the companion runs.
     void price(std::vector<double>& gridOut, std::vector<double>& valueOut,
                std::vector<double>& deltaOut, std::vector<double>& gammaOut,
                std::vector<double>& thetaOut) override;
+
+    // The companion's values at the lower and upper recording levels (empty
+    // where the contract has no such barrier), and their times to go.
+    std::vector<double> lowerRecord;
+    std::vector<double> upperRecord;
+    std::vector<double> recordTimes;
+
+protected:
+    // Levels 0 record nothing. A lower level also fixes the value at the
+    // bottom of the knock-in grid.
+    DornTechKnockInOption(const BarrierContract& c, double lowerLevel, double upperLevel);
+
+private:
+    void recordBarrierValues();
+
+    double lowerLevel_;
+    double upperLevel_;
+    std::vector<double> companionGrid_;
+    double companionDx_ = 0.0;
+};
+
+// Double knock-in between lowerBarrier L and upperBarrier U.
+class DornTechDBIOption : public DornTechKnockInOption {
+public:
+    explicit DornTechDBIOption(const BarrierContract& c);
+
     void buildGrid() override;
     void payoff() override;
     void boundaryValues(double tau, int32_t level) override;
 
     double lowerBarrier;
     double upperBarrier;
-    std::vector<double> lowerRecord;
-    std::vector<double> upperRecord;
-    std::vector<double> recordTimes;
-
-private:
-    void recordBarrierValues();
 };
 
 // Down-and-in with barrier below the start.
-class DornTechDIBOption : public DornTechOption {
+class DornTechDIBOption : public DornTechKnockInOption {
 public:
-    DornTechDIBOption(double strike, double lowerBarrier, int32_t timeSteps, double expiry,
-                      double volatility, double intRate, double divYield, int32_t assetSteps,
-                      int32_t optionType, int32_t exerciseType, int32_t discretization,
-                      int32_t amerSolver, double maxAsset, bool nonUniformGrid,
-                      int32_t numPeriods);
+    explicit DornTechDIBOption(const BarrierContract& c);
 
-    void price(std::vector<double>& gridOut, std::vector<double>& valueOut,
-               std::vector<double>& deltaOut, std::vector<double>& gammaOut,
-               std::vector<double>& thetaOut) override;
     void buildGrid() override;
     // Its own extents: a down-and-in lives on the far side of the barrier
     // and needs less room above the strike.
@@ -71,35 +83,18 @@ public:
     void boundaryValues(double tau, int32_t level) override;
 
     double barrier;
-    std::vector<double> lowerRecord;
-    std::vector<double> recordTimes;
-
-private:
-    void recordBarrierValues();
 };
 
 // Up-and-in with barrier above the start.
-class DornTechUIBOption : public DornTechOption {
+class DornTechUIBOption : public DornTechKnockInOption {
 public:
-    DornTechUIBOption(double strike, double upperBarrier, int32_t timeSteps, double expiry,
-                      double volatility, double intRate, double divYield, int32_t assetSteps,
-                      int32_t optionType, int32_t exerciseType, int32_t discretization,
-                      int32_t amerSolver, double maxAsset, bool nonUniformGrid,
-                      int32_t numPeriods);
+    explicit DornTechUIBOption(const BarrierContract& c);
 
-    void price(std::vector<double>& gridOut, std::vector<double>& valueOut,
-               std::vector<double>& deltaOut, std::vector<double>& gammaOut,
-               std::vector<double>& thetaOut) override;
     void buildGrid() override;
     void payoff() override;
     void boundaryValues(double tau, int32_t level) override;
 
     double barrier;
-    std::vector<double> upperRecord;
-    std::vector<double> recordTimes;
-
-private:
-    void recordBarrierValues();
 };
 
 }  // namespace tarvic

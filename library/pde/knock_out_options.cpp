@@ -165,20 +165,13 @@ void applyUpperBarrier(const std::vector<double>& S, std::vector<double>& V, dou
 
 // ---- Double knock-out ---------------------------------------------------------
 
-DornTechDBOOption::DornTechDBOOption(double spot, double strike_, double lowerBarrier_,
-                                     double upperBarrier_, bool contMonitoring_,
-                                     int32_t timeSteps_, double expiry_, double volatility_,
-                                     double intRate_, double divYield_, int32_t assetSteps_,
-                                     int32_t optionType_, int32_t exerciseType_,
-                                     int32_t discretization_, int32_t amerSolver_,
-                                     double maxAsset_, bool nonUniformGrid_, int32_t numPeriods_)
-    : DornTechOption(strike_, timeSteps_, expiry_, volatility_, intRate_, divYield_, assetSteps_,
-                     optionType_, exerciseType_, discretization_, amerSolver_, maxAsset_,
-                     nonUniformGrid_, numPeriods_, 0, true),
-      lowerBarrier(lowerBarrier_),
-      upperBarrier(upperBarrier_),
-      contMonitoring(contMonitoring_)
+DornTechDBOOption::DornTechDBOOption(const BarrierContract& c)
+    : DornTechBarrierOption(c),
+      lowerBarrier(c.lowerBarrier),
+      upperBarrier(c.upperBarrier),
+      contMonitoring(c.contMonitoring)
 {
+    const double spot = c.spot;
     requireSpot(spot);
     requirePositive(lowerBarrier, "lowerBarrier");
     requirePositive(upperBarrier, "upperBarrier");
@@ -218,17 +211,18 @@ void DornTechDBOOption::buildGrid()
     const double L = lowerBarrier;
     const double U = upperBarrier;
     if (contMonitoring) {
-        installGrid(*this, doubleBarrierGrid(L, U, strike, assetSteps));
+        installGrid(*this, doubleBarrierGrid(L, U, strike, assetSteps, builtLimit()));
         return;
     }
     const ExtentFactor e = extentFactor(volatility, expiry, numPeriods);
     if (!nonUniformGrid)
-        installGrid(*this,
-                    discreteDoubleBarrierUniformGrid(L, U, strike, assetSteps, e.c, maxAsset));
+        installGrid(*this, discreteDoubleBarrierUniformGrid(L, U, strike, assetSteps, e.c,
+                                                            maxAsset, builtLimit()));
     else
         installGrid(*this, discreteDoubleBarrierStretchedGrid(L, U, strike, assetSteps, e.c,
                                                               clusteringPoint,
-                                                              clusteringStrength(), maxAsset));
+                                                              clusteringStrength(), maxAsset,
+                                                              builtLimit()));
 }
 
 void DornTechDBOOption::payoff()
@@ -256,19 +250,10 @@ void DornTechDBOOption::onMonitoringStep()
 
 // ---- Down-and-out -------------------------------------------------------------
 
-DornTechDOBOption::DornTechDOBOption(double spot, double strike_, double lowerBarrier_,
-                                     bool contMonitoring_, int32_t timeSteps_, double expiry_,
-                                     double volatility_, double intRate_, double divYield_,
-                                     int32_t assetSteps_, int32_t optionType_,
-                                     int32_t exerciseType_, int32_t discretization_,
-                                     int32_t amerSolver_, double maxAsset_, bool nonUniformGrid_,
-                                     int32_t numPeriods_)
-    : DornTechOption(strike_, timeSteps_, expiry_, volatility_, intRate_, divYield_, assetSteps_,
-                     optionType_, exerciseType_, discretization_, amerSolver_, maxAsset_,
-                     nonUniformGrid_, numPeriods_, 0, true),
-      barrier(lowerBarrier_),
-      contMonitoring(contMonitoring_)
+DornTechDOBOption::DornTechDOBOption(const BarrierContract& c)
+    : DornTechBarrierOption(c), barrier(c.lowerBarrier), contMonitoring(c.contMonitoring)
 {
+    const double spot = c.spot;
     requireSpot(spot);
     requirePositive(barrier, "lowerBarrier");
     const double K = strike;
@@ -302,9 +287,10 @@ void DornTechDOBOption::buildGrid()
     const double B = barrier;
     const int32_t m = gridStdDevs();
     if (contMonitoring) {
-        installGrid(*this, nonUniformGrid
-                               ? downBarrierStretchedGrid(B, K, assetSteps, m, maxAsset)
-                               : downBarrierUniformGrid(B, K, assetSteps, m, maxAsset));
+        installGrid(*this,
+                    nonUniformGrid
+                        ? downBarrierStretchedGrid(B, K, assetSteps, m, maxAsset, builtLimit())
+                        : downBarrierUniformGrid(B, K, assetSteps, m, maxAsset, builtLimit()));
         return;
     }
     // The extent follows the whole life of the option, not one period; a
@@ -317,11 +303,13 @@ void DornTechDOBOption::buildGrid()
     const double sMax = std::max(c1 * B, mTop * K + B);
     clusteringPoint = std::min(clusteringPoint, sMax);
     if (!nonUniformGrid)
-        installGrid(*this, discreteSingleBarrierUniformGrid(B, K, assetSteps, sMax, maxAsset));
+        installGrid(*this, discreteSingleBarrierUniformGrid(B, K, assetSteps, sMax, maxAsset,
+                                                            builtLimit()));
     else
         installGrid(*this, discreteSingleBarrierStretchedGrid(B, K, assetSteps, sMax,
                                                               clusteringPoint,
-                                                              clusteringStrength(), maxAsset));
+                                                              clusteringStrength(), maxAsset,
+                                                              builtLimit()));
 }
 
 void DornTechDOBOption::payoff()
@@ -355,19 +343,10 @@ void DornTechDOBOption::onMonitoringStep() { applyLowerBarrier(grid, values, bar
 
 // ---- Up-and-out ---------------------------------------------------------------
 
-DornTechUOBOption::DornTechUOBOption(double spot, double strike_, double upperBarrier_,
-                                     bool contMonitoring_, int32_t timeSteps_, double expiry_,
-                                     double volatility_, double intRate_, double divYield_,
-                                     int32_t assetSteps_, int32_t optionType_,
-                                     int32_t exerciseType_, int32_t discretization_,
-                                     int32_t amerSolver_, double maxAsset_, bool nonUniformGrid_,
-                                     int32_t numPeriods_)
-    : DornTechOption(strike_, timeSteps_, expiry_, volatility_, intRate_, divYield_, assetSteps_,
-                     optionType_, exerciseType_, discretization_, amerSolver_, maxAsset_,
-                     nonUniformGrid_, numPeriods_, 0, true),
-      barrier(upperBarrier_),
-      contMonitoring(contMonitoring_)
+DornTechUOBOption::DornTechUOBOption(const BarrierContract& c)
+    : DornTechBarrierOption(c), barrier(c.upperBarrier), contMonitoring(c.contMonitoring)
 {
+    const double spot = c.spot;
     requireSpot(spot);
     requirePositive(barrier, "upperBarrier");
     const double K = strike;
@@ -404,18 +383,20 @@ void DornTechUOBOption::buildGrid()
     const double K = strike;
     const double B = barrier;
     if (contMonitoring) {
-        installGrid(*this, upBarrierGrid(B, K, assetSteps, 10));
+        installGrid(*this, upBarrierGrid(B, K, assetSteps, 10, builtLimit()));
         return;
     }
     const double sMax =
         optionType == Call ? extentFactor(volatility, expiry, numPeriods).c * B : K * gridStdDevs();
     clusteringPoint = std::min(clusteringPoint, sMax);
     if (!nonUniformGrid)
-        installGrid(*this, discreteSingleBarrierUniformGrid(B, K, assetSteps, sMax, maxAsset));
+        installGrid(*this, discreteSingleBarrierUniformGrid(B, K, assetSteps, sMax, maxAsset,
+                                                            builtLimit()));
     else
         installGrid(*this, discreteSingleBarrierStretchedGrid(B, K, assetSteps, sMax,
                                                               clusteringPoint,
-                                                              clusteringStrength(), maxAsset));
+                                                              clusteringStrength(), maxAsset,
+                                                              builtLimit()));
 }
 
 void DornTechUOBOption::payoff()

@@ -11,18 +11,14 @@
 
 #include <cstdint>
 
-#include "pde/dorn_tech_option.h"
+#include "pde/barrier_option.h"
 
 namespace tarvic {
 
 // Double knock-out between lowerBarrier L and upperBarrier U.
-class DornTechDBOOption : public DornTechOption {
+class DornTechDBOOption : public DornTechBarrierOption {
 public:
-    DornTechDBOOption(double spot, double strike, double lowerBarrier, double upperBarrier,
-                      bool contMonitoring, int32_t timeSteps, double expiry, double volatility,
-                      double intRate, double divYield, int32_t assetSteps, int32_t optionType,
-                      int32_t exerciseType, int32_t discretization, int32_t amerSolver,
-                      double maxAsset, bool nonUniformGrid, int32_t numPeriods);
+    explicit DornTechDBOOption(const BarrierContract& c);
 
     void buildGrid() override;
     void payoff() override;
@@ -39,13 +35,9 @@ public:
 };
 
 // Down-and-out with barrier below the start.
-class DornTechDOBOption : public DornTechOption {
+class DornTechDOBOption : public DornTechBarrierOption {
 public:
-    DornTechDOBOption(double spot, double strike, double lowerBarrier, bool contMonitoring,
-                      int32_t timeSteps, double expiry, double volatility, double intRate,
-                      double divYield, int32_t assetSteps, int32_t optionType,
-                      int32_t exerciseType, int32_t discretization, int32_t amerSolver,
-                      double maxAsset, bool nonUniformGrid, int32_t numPeriods);
+    explicit DornTechDOBOption(const BarrierContract& c);
 
     void buildGrid() override;
     void payoff() override;
@@ -59,13 +51,9 @@ public:
 };
 
 // Up-and-out with barrier above the start.
-class DornTechUOBOption : public DornTechOption {
+class DornTechUOBOption : public DornTechBarrierOption {
 public:
-    DornTechUOBOption(double spot, double strike, double upperBarrier, bool contMonitoring,
-                      int32_t timeSteps, double expiry, double volatility, double intRate,
-                      double divYield, int32_t assetSteps, int32_t optionType,
-                      int32_t exerciseType, int32_t discretization, int32_t amerSolver,
-                      double maxAsset, bool nonUniformGrid, int32_t numPeriods);
+    explicit DornTechUOBOption(const BarrierContract& c);
 
     void buildGrid() override;
     void payoff() override;

@@ -170,7 +170,7 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
     int32_t level = 1;
 
     for (int32_t step = 1; step <= timeSteps; ++step) {
-        // 1. End of a quarter-step start: four quarter steps made one full
+        // End of a quarter-step start: four quarter steps made one full
         // step, the scheme goes on as Crank–Nicolson. Once the final quarter
         // steps have begun they run to expiry.
         if (quarter && !finalQuarterBegun &&
@@ -186,16 +186,16 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
                 factorize();
         }
 
-        // 2.
+        // The time to go at the new level.
         tau += dt;
 
-        // 3. The slope condition at the top was folded into row N-1.
+        // The slope condition at the top was folded into row N-1.
         if (upperBoundary == GivenSlope && upper[N - 1] != 0.0) {
             savedTopUpper = upper[N - 1];
             upper[N - 1] = 0.0;
         }
 
-        // 4. Right-hand side from the previous level.
+        // Right-hand side from the previous level.
         const bool implicitStep = discretization == Implicit || quarter;
         if (implicitStep) {
             for (int32_t i = 1; i < N; ++i)
@@ -212,7 +212,7 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
             rhs[N - 1] -= (S[N] - S[N - 2]) * u * upperSlope;
         }
 
-        // 5. History, and the extrapolated start guess of turbo SOR.
+        // History, and the extrapolated start guess of turbo SOR.
         if (step == 2) {
             V1.assign(values.begin(), values.end());
             if (turbo)
@@ -225,10 +225,12 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
                     V[i] = 3.0 * V[i] - 3.0 * V2[i] + V3[i];
         }
 
-        // 6.
+        // Values at both ends of the new level (a Bermudan decays its ends
+        // over the step just taken).
         boundaryValues(bermudan ? dt : tau, level);
 
-        // 7. The new level.
+        // The new level: a tridiagonal solve, projected SOR, or the
+        // Brennan-Schwartz elimination.
         long sweeps = 0;
         if (!american) {
             rhs[1] -= lower[1] * V[0];
@@ -268,7 +270,7 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
                 solveProjectedDownward(m, factors, upper, rhs, intrinsic.data(), V);
         }
 
-        // 8. Rotate the history; adapt the relaxation factor to the sweeps.
+        // Rotate the history; adapt the relaxation factor to the sweeps.
         if (step != timeSteps) {
             V3.swap(V2);
             V2.assign(V1.begin(), V1.end());
@@ -284,10 +286,10 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
             }
         }
 
-        // 9.
+        // One more time level solved.
         ++level;
 
-        // 10. Extrapolated end nodes.
+        // Extrapolated end nodes.
         if (upperBoundary == GivenSlope) {
             V[N] = V[N - 2] + (S[N] - S[N - 2]) * upperSlope;
         } else if (upperBoundary == Linear) {
@@ -301,7 +303,7 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
             V[0] = ((h0 + h1) / h1) * V[1] - (h0 / h1) * V[2];
         }
 
-        // 11. Period end: exercise, monitoring, a fresh quarter-step start.
+        // Period end: exercise, monitoring, a fresh quarter-step start.
         if (periodic && step % stepsPerPeriod == 0 && step < timeSteps) {
             if (bermudan)
                 for (size_t i = 0; i < nodes; ++i)
@@ -321,7 +323,7 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
             }
         }
 
-        // 12. The last full step as four implicit quarter steps.
+        // The last full step as four implicit quarter steps.
         if (finalQuarter && step == timeSteps - 1 && !quarter && step > 4) {
             dt /= 4.0;
             setupCoefficients(lowerV, diagV, upperV, dt, 0);
@@ -331,7 +333,7 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
             finalQuarterBegun = true;
         }
 
-        // 13. Recording at the barrier levels.
+        // Recording at the barrier levels.
         if (recordTimes && anyRecording && !timedRecords)
             recordTimes->push_back(tau);
         for (Recording& rec : recordings) {

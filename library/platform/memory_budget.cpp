@@ -1,9 +1,11 @@
 #include "platform/memory_budget.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include <sys/resource.h>
 
@@ -11,69 +13,160 @@ namespace tarvic {
 
 namespace {
 
-// The number after `key` in a "key value [kB]" file, in bytes; false when absent.
-bool readKeyedBytes(const char* path, const char* key, std::size_t& bytes)
+std::string readText(const std::string& path)
 {
-    std::FILE* file = std::fopen(path, "r");
+    std::ifstream file(path, std::ios::in | std::ios::binary);
     if (!file)
-        return false;
-    char line[256];
-    bool found = false;
-    const std::size_t keyLength = std::strlen(key);
-    while (std::fgets(line, sizeof line, file)) {
-        if (std::strncmp(line, key, keyLength) != 0)
-            continue;
-        unsigned long long value = 0;
-        char unit[8] = {0};
-        const int fields = std::sscanf(line + keyLength, "%llu %7s", &value, unit);
-        if (fields >= 1) {
-            const bool kiB = fields == 2 && std::strcmp(unit, "kB") == 0;
-            bytes = static_cast<std::size_t>(kiB ? value * 1024ull : value);
-            found = true;
-        }
-        break;
-    }
-    std::fclose(file);
-    return found;
+        return std::string();
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// A single number in a file ("max" reads as no limit); false when unreadable.
-bool readSingleBytes(const char* path, std::size_t& bytes)
+// The leading whole number of text, skipping blanks; false when there is none.
+bool leadingNumber(const char* text, uint64_t& value)
 {
-    std::FILE* file = std::fopen(path, "r");
-    if (!file)
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    if (*text < '0' || *text > '9')
         return false;
-    unsigned long long value = 0;
-    const bool ok = std::fscanf(file, "%llu", &value) == 1;
-    std::fclose(file);
-    if (ok)
-        bytes = static_cast<std::size_t>(value);
-    return ok;
+    char* end = nullptr;
+    value = std::strtoull(text, &end, 10);
+    return end != text;
+}
+
+// The number on the line that starts with key, in bytes (a "kB" after it
+// counts 1024); false when no line has it.
+bool keyedBytes(const std::string& text, const char* key, uint64_t& bytes)
+{
+    const std::size_t keyLength = std::strlen(key);
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.compare(0, keyLength, key) != 0)
+            continue;
+        uint64_t value = 0;
+        if (!leadingNumber(line.c_str() + keyLength, value))
+            return false;
+        const bool kiB = line.find(" kB", keyLength) != std::string::npos;
+        bytes = kiB ? (value > UINT64_MAX / 1024u ? UINT64_MAX : value * 1024u) : value;
+        return true;
+    }
+    return false;
+}
+
+std::size_t toSize(uint64_t bytes)
+{
+    return bytes > SIZE_MAX ? SIZE_MAX : static_cast<std::size_t>(bytes);
+}
+
+std::size_t roomUnder(uint64_t limit, uint64_t used)
+{
+    return limit > used ? toSize(limit - used) : std::size_t{0};
 }
 
 }  // namespace
 
+std::vector<CgroupFolder> memoryCgroupFolders(const std::string& procSelfCgroup,
+                                              const std::string& mount)
+{
+    std::vector<CgroupFolder> folders;
+    std::istringstream lines(procSelfCgroup);
+    std::string line;
+    while (std::getline(lines, line)) {
+        // hierarchy-ID:controller-list:path
+        const std::size_t first = line.find(':');
+        const std::size_t second = first == std::string::npos ? first : line.find(':', first + 1);
+        if (second == std::string::npos)
+            continue;
+        const std::string controllers = line.substr(first + 1, second - first - 1);
+        std::string path = line.substr(second + 1);
+        bool unified = false;
+        std::vector<std::string> roots;
+        if (line.compare(0, first, "0") == 0 && controllers.empty()) {
+            unified = true;
+            roots = {mount, mount + "/unified"};
+        } else {
+            bool memory = false;
+            std::istringstream names(controllers);
+            std::string name;
+            while (std::getline(names, name, ','))
+                memory = memory || name == "memory";
+            if (!memory)
+                continue;
+            roots = {mount + "/memory"};
+        }
+        if (path.empty() || path[0] != '/')
+            continue;
+        // The group itself, then each group above it up to the root.
+        for (;;) {
+            while (path.size() > 1 && path.back() == '/')
+                path.pop_back();
+            for (const std::string& root : roots)
+                folders.push_back({path == "/" ? root : root + path, unified});
+            if (path == "/")
+                break;
+            const std::size_t slash = path.rfind('/');
+            path = slash == 0 ? std::string("/") : path.substr(0, slash);
+        }
+    }
+    return folders;
+}
+
+std::size_t memoryRoom(const MemoryReadings& r)
+{
+    std::size_t room = SIZE_MAX;
+
+    uint64_t available = 0;
+    if (keyedBytes(r.meminfo, "MemAvailable:", available))
+        room = std::min(room, toSize(available));
+
+    for (const MemoryReadings::Cgroup& group : r.cgroups) {
+        uint64_t limit = 0, usage = 0;
+        // "max" and other words are no limit; v1 writes a huge number instead.
+        if (!leadingNumber(group.limit.c_str(), limit) ||
+            !leadingNumber(group.usage.c_str(), usage))
+            continue;
+        uint64_t inactive = 0;
+        if (!keyedBytes(group.stat, "total_inactive_file ", inactive))
+            keyedBytes(group.stat, "inactive_file ", inactive);
+        room = std::min(room, roomUnder(limit, usage - std::min(usage, inactive)));
+    }
+
+    if (r.addressSpaceLimit != UINT64_MAX) {
+        uint64_t used = 0;
+        keyedBytes(r.status, "VmSize:", used);
+        room = std::min(room, roomUnder(r.addressSpaceLimit, used));
+    }
+    return room;
+}
+
+MemoryReadings readMemoryReadings()
+{
+    MemoryReadings r;
+    r.meminfo = readText("/proc/meminfo");
+    for (const CgroupFolder& folder : memoryCgroupFolders(readText("/proc/self/cgroup"))) {
+        MemoryReadings::Cgroup group;
+        group.limit =
+            readText(folder.path + (folder.unified ? "/memory.max" : "/memory.limit_in_bytes"));
+        if (group.limit.empty())
+            continue;
+        group.usage =
+            readText(folder.path + (folder.unified ? "/memory.current" : "/memory.usage_in_bytes"));
+        group.stat = readText(folder.path + "/memory.stat");
+        r.cgroups.push_back(std::move(group));
+    }
+    r.status = readText("/proc/self/status");
+    rlimit addressSpace{};
+    if (getrlimit(RLIMIT_AS, &addressSpace) == 0 && addressSpace.rlim_cur != RLIM_INFINITY)
+        r.addressSpaceLimit = static_cast<uint64_t>(addressSpace.rlim_cur);
+    return r;
+}
+
 std::size_t availableMemoryBytes()
 {
-    std::size_t budget = SIZE_MAX;
-
-    std::size_t available = 0;
-    if (readKeyedBytes("/proc/meminfo", "MemAvailable:", available))
-        budget = std::min(budget, available);
-
-    std::size_t limit = 0, current = 0;
-    if (readSingleBytes("/sys/fs/cgroup/memory.max", limit) &&
-        readSingleBytes("/sys/fs/cgroup/memory.current", current))
-        budget = std::min(budget, limit > current ? limit - current : std::size_t{0});
-
-    rlimit addressSpace{};
-    if (getrlimit(RLIMIT_AS, &addressSpace) == 0 && addressSpace.rlim_cur != RLIM_INFINITY) {
-        std::size_t used = 0;
-        readKeyedBytes("/proc/self/status", "VmSize:", used);
-        const std::size_t cap = static_cast<std::size_t>(addressSpace.rlim_cur);
-        budget = std::min(budget, cap > used ? cap - used : std::size_t{0});
-    }
-    return budget;
+    const std::size_t room = memoryRoom(readMemoryReadings());
+    if (room == SIZE_MAX)
+        return room;
+    return static_cast<std::size_t>(kMemoryShare * static_cast<double>(room));
 }
 
 }  // namespace tarvic

@@ -1,17 +1,63 @@
 #pragma once
 
-// How much memory a computation may still claim on this machine. On Linux an
-// oversized allocation may succeed and the process be killed when the pages
-// are first touched, so large working sets are compared with this figure
-// before they are allocated.
+// How much memory a computation may still claim. On Linux an oversized
+// allocation may succeed and the process be killed when the pages are first
+// touched, so every large working set (Monte Carlo paths and points, the
+// planes of an Asian option) is compared with this one budget before it is
+// allocated.
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace tarvic {
 
-// The smallest of: the memory the kernel reports as available, the room left
-// under the control group's limit, and the room left under the address-space
-// limit of the process. SIZE_MAX when none of them can be read.
+// What the kernel says about the memory this process may use, as the text of
+// its files (an empty text where a file cannot be read).
+struct MemoryReadings {
+    // /proc/meminfo: MemAvailable.
+    std::string meminfo;
+    // One control group on the way from the process's own to the root.
+    struct Cgroup {
+        std::string limit;  // memory.max (v2, "max" for none) or memory.limit_in_bytes (v1)
+        std::string usage;  // memory.current or memory.usage_in_bytes
+        std::string stat;   // memory.stat: the inactive file cache is reclaimable
+    };
+    std::vector<Cgroup> cgroups;
+    // /proc/self/status (VmSize) and the soft RLIMIT_AS (UINT64_MAX: none).
+    std::string status;
+    uint64_t addressSpaceLimit = UINT64_MAX;
+};
+
+// A folder of a control group whose memory files limit this process.
+struct CgroupFolder {
+    std::string path;
+    bool unified;  // v2 file names; v1 (the memory controller's) otherwise
+};
+
+// From the text of /proc/self/cgroup: the folders of the process's own
+// control group and of every group above it, in the unified hierarchy (at
+// the mount and at mount/unified) and in the memory controller's (at
+// mount/memory).
+std::vector<CgroupFolder> memoryCgroupFolders(const std::string& procSelfCgroup,
+                                              const std::string& mount = "/sys/fs/cgroup");
+
+// The smallest room left: the memory the kernel reports as available, the
+// room under each control group's limit (its usage less the inactive file
+// cache), and the room under the address-space limit. SIZE_MAX when none
+// can be read.
+std::size_t memoryRoom(const MemoryReadings& readings);
+
+// The readings of this process, now.
+MemoryReadings readMemoryReadings();
+
+// Share of the room a computation may claim: the rest stays for the
+// program, the results and what the estimates leave out.
+inline constexpr double kMemoryShare = 0.9;
+
+// The budget of every large computation: kMemoryShare of memoryRoom for
+// this process (SIZE_MAX when nothing can be read).
 std::size_t availableMemoryBytes();
 
 // a * b, or false when the product does not fit a size_t.

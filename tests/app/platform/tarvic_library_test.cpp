@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <vector>
 
@@ -40,6 +42,33 @@ TEST_F(LibraryBinding, LoadsFromTheProgramsOwnFolderByDefault)
 {
     EXPECT_EQ(TarvicLibrary::instance().libraryPath(),
               QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libtarvic.so")));
+}
+
+TEST_F(LibraryBinding, AnInstalledProgramBindsTheInstalledLibrary)
+{
+    // An install's layout: the program's folder and the library folder
+    // beside it, with a stand-in library there.
+    QTemporaryDir prefix;
+    ASSERT_TRUE(prefix.isValid());
+    const QString bin = prefix.filePath(QStringLiteral("bin"));
+    const QString lib = tarvic::installedLibraryFolder(bin);
+    ASSERT_TRUE(QDir().mkpath(bin));
+    ASSERT_TRUE(QDir().mkpath(lib));
+    const QString installed = QDir(lib).filePath(QStringLiteral("libtarvic.so"));
+    const QString beside = QDir(bin).filePath(QStringLiteral("libtarvic.so"));
+    EXPECT_EQ(tarvic::findLibrary(bin), beside);  // none anywhere: named beside the program
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TARVIC_FAKE_LIBRARY), installed));
+    EXPECT_EQ(tarvic::findLibrary(bin), installed);
+
+    TarvicLibrary::instance().setLibraryPath(tarvic::findLibrary(bin));
+    EXPECT_EQ(TarvicLibrary::instance().VanillaBS(value, delta, gamma, theta, vega, 100, 90, 0.05,
+                                                  0, 0.2, 1, 0),
+              1.0);
+    EXPECT_EQ(value, 10.0);  // the stand-in's spot - strike
+
+    // A library beside the program comes first.
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TARVIC_FAKE_LIBRARY), beside));
+    EXPECT_EQ(tarvic::findLibrary(bin), beside);
 }
 
 TEST_F(LibraryBinding, MissingLibraryIsReportedNotACrash)

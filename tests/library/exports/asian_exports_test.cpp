@@ -10,12 +10,9 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
+#include "support/address_space_room.h"
 #include "support/caller_arrays.h"
 #include "support/reference_pricing.h"
 #include "tarvic/tarvic.h"
@@ -567,6 +564,57 @@ TEST(VelkAsianOptionPricer, BumpedThetaAndVegaOfOneFixingMatchBlackScholes)
     EXPECT_TRUE(out.untouched(kVega));
 }
 
+TEST(VelkAsianOptionPricer, BumpsAcrossAGridStepMatchCentralDifferences)
+{
+    // The stretched grid reaches further in steps of sigma^2 T (one at
+    // 0.1507): a bump across the step must not change the grid the bumped
+    // values come from. Reference: central differences of two independent
+    // runs whose bumps are too small to cross it.
+    AsianRequest fixed;
+    fixed.resolution(50, 2);
+    fixed.numFixings = 6;
+    fixed.intRate = 0.05;
+    fixed.divYield = 0.0;
+    AsianRequest floating = fixed;
+    floating.strike = 0.0;
+    constexpr double d = 1e-7;
+    for (const AsianRequest& contract : {fixed, floating}) {
+        // Just below the step (the bumps cross it) and just above.
+        for (double offset : {-1.5e-7, 1.5e-7}) {
+            const double sigma = std::sqrt(0.1507) + offset;
+            AsianRequest r = contract;
+            r.volatility = sigma;
+            r.calcTheta = 1;
+            r.calcVega = 1;
+            const Curve bumped = r.curve();
+            const auto valuesAt = [&](double ds, double dT) {
+                AsianRequest other = contract;
+                other.volatility = sigma + ds;
+                other.expiry += dT;
+                const Curve c = other.curve();
+                EXPECT_EQ(c.last(), bumped.last()) << sigma;
+                return c.value;
+            };
+            const std::vector<double> up = valuesAt(d, 0.0), down = valuesAt(-d, 0.0);
+            const std::vector<double> later = valuesAt(0.0, d), sooner = valuesAt(0.0, -d);
+            ASSERT_EQ(up.size(), bumped.value.size());
+            double worstVega = 0.0, worstTheta = 0.0;
+            for (size_t i = 0; i < up.size(); ++i) {
+                const double vega = (up[i] - down[i]) / (2.0 * d) / 100.0;
+                const double theta = -(later[i] - sooner[i]) / (2.0 * d) / 365.0;
+                worstVega = std::max(worstVega, std::fabs(bumped.vega[i] - vega));
+                worstTheta = std::max(worstTheta, std::fabs(bumped.theta[i] - theta));
+            }
+            EXPECT_LT(worstVega, 1e-3) << contract.strike << ", sigma " << sigma;
+            EXPECT_LT(worstTheta, 1e-4) << contract.strike << ", sigma " << sigma;
+            // Not the zeros of a lost bump.
+            EXPECT_GT(tarvic_test::interpolateNodes(bumped.grid, bumped.vega, bumped.last(), 100.0),
+                      0.1)
+                << contract.strike << ", sigma " << sigma;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Failures
 
@@ -693,14 +741,6 @@ TEST(VelkAsianOptionPricer, NullArgumentsFail)
     tvFreeString(text);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TARVIC_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TARVIC_ADDRESS_SANITIZER 1
-#endif
-#endif
-
 TEST(VelkAsianOptionPricer, MoreThanTheMachineCanGiveReturnsTheMemoryText)
 {
 #ifdef TARVIC_ADDRESS_SANITIZER
@@ -709,20 +749,7 @@ TEST(VelkAsianOptionPricer, MoreThanTheMachineCanGiveReturnsTheMemoryText)
     // In a child process whose address space leaves about 300 MB: planes
     // of about 1.7 GB (within the 4GB rule) must be refused with the
     // memory text, not end the process.
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        long pages = 0, resident = 0;
-        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-            if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-                pages = 0;
-            std::fclose(f);
-        }
-        const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
-                             (300u << 20);
-        rlimit cap{limit, limit};
-        if (setrlimit(RLIMIT_AS, &cap) != 0)
-            _exit(3);
+    const int status = tarvic_test::inChildWithAddressSpaceRoom(300u << 20, [] {
         AsianRequest r;
         r.strike = 0.0;
         r.nonUniformGrid = 0;
@@ -733,7 +760,7 @@ TEST(VelkAsianOptionPricer, MoreThanTheMachineCanGiveReturnsTheMemoryText)
         try {
             out = new CallerArrays;
         } catch (...) {
-            _exit(4);
+            return 4;
         }
         TvString text = VelkAsianOptionPricer(
             out->p(0), out->p(1), out->p(2), out->p(3), out->p(4), out->p(5), r.spot, r.strike,
@@ -741,13 +768,9 @@ TEST(VelkAsianOptionPricer, MoreThanTheMachineCanGiveReturnsTheMemoryText)
             r.planeSpacing, r.numFixings, r.numSettled, r.settledAverage, r.firstFixingTime,
             r.optionType, r.exerciseType, r.discretization, r.amerSolver, r.planesInterp,
             r.maxAsset, 0, 0, r.nonUniformGrid, r.multiThreaded);
-        const bool ok = text && std::string(text, tvStringByteLen(text)) == kOutOfMemoryText;
-        _exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return text && std::string(text, tvStringByteLen(text)) == kOutOfMemoryText ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << "1: another text, 4: no arrays, 100: no limit, -1: a signal";
 #endif
 }
 

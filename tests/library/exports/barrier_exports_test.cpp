@@ -470,6 +470,81 @@ TEST(VelkBarrierOptionPricer, BumpedThetaAndVegaMatchTheClosedForm)
     EXPECT_TRUE(out.untouched(kVega));
 }
 
+// The grids of a knock-in reach further in steps of sigma^2 T (its own grid
+// at 0.1007 for a down-and-in, the vanilla companion's at 0.1507): a bump
+// across a step must not change the grid the bumped values come from.
+// Reference: central differences of two independent runs whose bumps are
+// too small to cross the step.
+TEST(VelkBarrierOptionPricer, BumpsAcrossAGridStepMatchCentralDifferences)
+{
+    BarrierCall downIn = withBarriers(90.0, 0.0, 0, 1);
+    downIn.expiry = 1.0;
+    downIn.intRate = 0.05;
+    downIn.divYield = 0.0;
+    BarrierCall upIn = withBarriers(0.0, 110.0, 0, 0);
+    upIn.expiry = 1.0;
+    upIn.intRate = 0.05;
+    upIn.divYield = 0.0;
+
+    struct Scan {
+        const char* what;
+        BarrierCall contract;
+        std::vector<double> sigmas;
+    };
+    // Half-way between points 3e-7 apart: no point lies within 1e-7 of the step.
+    const auto around = [](double step) {
+        std::vector<double> sigmas;
+        for (int k = -3; k < 3; ++k)
+            sigmas.push_back(std::sqrt(step) + k * 3e-7 + 1.5e-7);
+        return sigmas;
+    };
+    const Scan scans[] = {
+        {"reported down-and-in put", downIn, {0.31733063}},
+        {"down-and-in put, its own step", downIn, around(0.1007)},
+        {"down-and-in put, the companion's step", downIn, around(0.1507)},
+        {"up-and-in call, the companion's step", upIn, around(0.1507)},
+    };
+    constexpr double d = 1e-7;
+    for (const Scan& scan : scans) {
+        for (double sigma : scan.sigmas) {
+            BarrierCall c = scan.contract;
+            c.volatility = sigma;
+            c.calcTheta = 1;
+            c.calcVega = 1;
+            CallerArrays bumped;
+            ASSERT_EQ(c.run(bumped), "");
+            const int32_t n = c.lastIndex;
+
+            // value(sigma + ds, T + dT) at the nodes, from a run of its own
+            // on the same grid.
+            const auto valuesAt = [&](double ds, double dT) {
+                BarrierCall r = scan.contract;
+                r.volatility = sigma + ds;
+                r.expiry += dT;
+                CallerArrays out;
+                EXPECT_EQ(r.run(out), "");
+                EXPECT_EQ(r.lastIndex, n) << scan.what;
+                return out;
+            };
+            const CallerArrays up = valuesAt(d, 0.0), down = valuesAt(-d, 0.0);
+            const CallerArrays later = valuesAt(0.0, d), sooner = valuesAt(0.0, -d);
+            double worstVega = 0.0, worstTheta = 0.0;
+            for (int32_t i = 0; i <= n; ++i) {
+                const size_t k = static_cast<size_t>(i);
+                const double vega = (up.a[kValue][k] - down.a[kValue][k]) / (2.0 * d) / 100.0;
+                const double theta =
+                    -(later.a[kValue][k] - sooner.a[kValue][k]) / (2.0 * d) / 365.0;
+                worstVega = std::max(worstVega, std::fabs(bumped.a[kVega][k] - vega));
+                worstTheta = std::max(worstTheta, std::fabs(bumped.a[kTheta][k] - theta));
+            }
+            EXPECT_LT(worstVega, 1e-3) << scan.what << ", sigma " << sigma;
+            EXPECT_LT(worstTheta, 1e-4) << scan.what << ", sigma " << sigma;
+            // Not the zeros of a lost bump: the put's vega at the spot.
+            EXPECT_GT(c.at(bumped, kVega), 0.1) << scan.what << ", sigma " << sigma;
+        }
+    }
+}
+
 // ---- Limits and failures -----------------------------------------------------
 
 TEST(VelkBarrierOptionPricer, GridBeyondTheArraysWritesOnlyTheNodeCount)

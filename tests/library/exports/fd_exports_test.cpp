@@ -4,13 +4,17 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "pde/asian_frame.h"
 #include "pde/fd_frame.h"
+#include "pde/knock_in_options.h"
+#include "pde/knock_out_options.h"
 #include "support/caller_arrays.h"
 #include "support/reference_pricing.h"
 #include "tarvic/tarvic.h"
@@ -186,36 +190,160 @@ TEST(VelkOptionPricer, FlagsCountByTheirLowByte)
     EXPECT_NEAR(out.a[kGrid][1] - out.a[kGrid][0], out.a[kGrid][2] - out.a[kGrid][1], 1e-12);
 }
 
-// A contract whose grid changes when its expiry is bumped.
-class GridFollowsExpiry : public tarvic::DornTechOption {
+// A contract whose uniform grid reaches further at every solve after the
+// first: the bumped solutions have more nodes than the base grid.
+class GridGrowsOnResolve : public tarvic::DornTechOption {
 public:
     using DornTechOption::DornTechOption;
     void price(std::vector<double>& g, std::vector<double>& v, std::vector<double>& d,
                std::vector<double>& ga, std::vector<double>& t) override
     {
-        if (resolving && expiry != firstExpiry) {
+        if (solves++ > 0) {
             gridBuilt = false;
-            assetSteps += 1;
+            nodeCount = 0;
+            maxAsset += 100.0;
         }
         DornTechOption::price(g, v, d, ga, t);
     }
-    double firstExpiry = 0.5;
+    int solves = 0;
 };
 
-TEST(FiniteDifferenceFrame, BumpThatChangesTheGridGivesZeros)
+TEST(FiniteDifferenceFrame, BumpThatChangesTheGridIsReadAtTheBaseNodes)
 {
-    GridFollowsExpiry option(100.0, 50, 0.5, 0.25, 0.08, 0.04, 50, 0, 0, 2, 2, 0.0, true, 1, 0,
-                             true);
+    // The same call on a grid that stays: its theta and vega are the
+    // reference. Around the strike the farther top changes nothing visible.
+    const auto make = [](auto& option) {
+        CallerArrays out;
+        tarvic::NodeArrays arrays{out.p(0), out.p(1), out.p(2), out.p(3), out.p(4), out.p(5)};
+        int32_t n = 0;
+        tarvic::runFiniteDifferenceFrame(option, arrays, &n, {true, true, false});
+        out.a[0].resize(static_cast<size_t>(n) + 1);
+        return out;
+    };
+    GridGrowsOnResolve growing(100.0, 100, 0.5, 0.25, 0.08, 0.04, 100, 0, 0, 2, 2, 300.0, false,
+                               1, 0, true);
+    tarvic::DornTechOption steady(100.0, 100, 0.5, 0.25, 0.08, 0.04, 100, 0, 0, 2, 2, 300.0,
+                                  false, 1, 0, true);
+    const CallerArrays grown = make(growing);
+    const CallerArrays kept = make(steady);
+    ASSERT_EQ(growing.solves, 3);
+    ASSERT_EQ(grown.a[kGrid], kept.a[kGrid]);
+    int checked = 0;
+    for (size_t i = 0; i < kept.a[kGrid].size(); ++i) {
+        const double S = kept.a[kGrid][i];
+        if (S < 50.0 || S > 150.0)
+            continue;
+        EXPECT_NEAR(grown.a[kTheta][i], kept.a[kTheta][i], 1e-6) << S;
+        EXPECT_NEAR(grown.a[kVega][i], kept.a[kVega][i], 1e-6) << S;
+        EXPECT_NE(grown.a[kVega][i], 0.0) << S;
+        ++checked;
+    }
+    EXPECT_GT(checked, 90);
+}
+
+TEST(FiniteDifferenceFrame, SolutionAtFollowsTheProgramsInterpolation)
+{
+    // Uneven nodes 0, 1, 3, 4, 6, 7, 9 (the end intervals and the two inner
+    // rules all appear).
+    const std::vector<double> x{0.0, 1.0, 3.0, 4.0, 6.0, 7.0, 9.0};
+    const auto cubic = [](double s) { return 2.0 - s + 0.5 * s * s - 0.1 * s * s * s; };
+    std::vector<double> f;
+    for (double s : x)
+        f.push_back(cubic(s));
+    const int32_t count = static_cast<int32_t>(x.size());
+    const auto line = [&](size_t i, double s) {
+        return f[i] + (f[i + 1] - f[i]) * (s - x[i]) / (x[i + 1] - x[i]);
+    };
+    const struct {
+        double S;
+        double expected;
+    } cases[] = {
+        {3.0, f[2]},               // on a node: its own value
+        {3.5, cubic(3.5)},         // inner interval: the cubic, exact on a cubic
+        {5.0, cubic(5.0)},
+        {0.5, line(0, 0.5)},       // first two intervals: straight
+        {2.0, line(1, 2.0)},
+        {8.0, line(5, 8.0)},       // last interval
+        {-1.0, line(0, -1.0)},     // beyond the ends: the end interval's line
+        {10.0, line(5, 10.0)},
+    };
+    for (const auto& c : cases)
+        EXPECT_NEAR(tarvic::solutionAt(x.data(), f.data(), count, c.S), c.expected, 1e-12)
+            << c.S;
+}
+
+TEST(FiniteDifferenceFrame, BumpedValuesOnTheSameGridAreTakenNodeByNode)
+{
+    const std::vector<double> grid{0.0, 1.0, 2.0, 3.0, 4.0};
+    const std::vector<double> value{0.1, 0.7, 0.2, 0.9, 0.4};  // far from any smooth curve
+    std::vector<double> out;
+    tarvic::bumpedAtBaseNodes(grid, 4, grid, value, out);
+    EXPECT_EQ(out, std::vector<double>(value.begin(), value.begin() + 4));
+    // A finer bumped grid holding the base nodes gives the values there.
+    const std::vector<double> fine{0.0, 0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5, 4.0};
+    const std::vector<double> fineValue{0.1, 9.0, 0.7, 9.0, 0.2, 9.0, 0.9, 9.0, 0.4};
+    tarvic::bumpedAtBaseNodes(grid, 5, fine, fineValue, out);
+    EXPECT_EQ(out, value);
+}
+
+TEST(FiniteDifferenceFrame, RefusedGridsAreCountedNotBuilt)
+{
+    // Ten million asset steps: tens of millions of nodes, far beyond the
+    // caller's arrays. The count comes back; no grid is built for it (it
+    // took 240 MB and a second, and a knock-in solved its vanilla companion
+    // on such a grid first: 3 GB and half a minute).
+    using tarvic::BarrierContract;
+    constexpr int32_t steps = 10'000'000;
+    const BarrierContract downIn{100.0, 100.0, 90.0, 0.0, true, 50, 1.0, 0.3, 0.05, 0.0, steps,
+                                 1, 0, 2, 2, 0.0, true, 1};
+    BarrierContract discrete = downIn;
+    discrete.contMonitoring = false;
+    discrete.numPeriods = 4;
+    discrete.upperBarrier = 120.0;
+    struct Case {
+        const char* what;
+        std::function<std::unique_ptr<tarvic::DornTechOption>()> make;
+        int32_t expected;  // 0: only above the arrays
+    } cases[] = {
+        {"vanilla, uniform", [&] { return std::make_unique<tarvic::DornTechOption>(
+                                      100.0, 50, 1.0, 0.3, 0.05, 0.0, steps, 1, 0, 2, 2, 0.0,
+                                      false, 1, 0, true); },
+         30'000'001},
+        {"vanilla, stretched", [&] { return std::make_unique<tarvic::DornTechOption>(
+                                        100.0, 50, 1.0, 0.3, 0.05, 0.0, steps, 1, 0, 2, 2, 0.0,
+                                        true, 1, 0, true); },
+         0},
+        {"down-and-in", [&] { return std::make_unique<tarvic::DornTechDIBOption>(downIn); }, 0},
+        {"down-and-out", [&] { return std::make_unique<tarvic::DornTechDOBOption>(downIn); }, 0},
+        {"double knock-out, discrete",
+         [&] { return std::make_unique<tarvic::DornTechDBOOption>(discrete); }, 0},
+    };
+    for (const Case& c : cases) {
+        const std::unique_ptr<tarvic::DornTechOption> option = c.make();
+        CallerArrays out;
+        tarvic::NodeArrays arrays{out.p(0), out.p(1), out.p(2), out.p(3), out.p(4), out.p(5)};
+        int32_t n = 0;
+        tarvic::runFiniteDifferenceFrame(*option, arrays, &n, {true, true, false});
+        if (c.expected > 0)
+            EXPECT_EQ(n, c.expected) << c.what;
+        EXPECT_GT(n, 10'000'000) << c.what;
+        EXPECT_TRUE(option->grid.empty()) << c.what;
+        for (int k = 0; k < 6; ++k)
+            EXPECT_TRUE(out.untouched(k)) << c.what << ", array " << k;
+        if (auto* knockIn = dynamic_cast<tarvic::DornTechKnockInOption*>(option.get()))
+            EXPECT_TRUE(knockIn->lowerRecord.empty()) << c.what;
+    }
+
+    tarvic::DornTechAsianOption asian(100.0, 100.0, 1.0, 0.3, 0.05, 0.0, 0.0, 0.1, 50, steps, 2,
+                                      10, 0, 0, 0, 2, 2, 2, 0.0, true, false);
     CallerArrays out;
     tarvic::NodeArrays arrays{out.p(0), out.p(1), out.p(2), out.p(3), out.p(4), out.p(5)};
     int32_t n = 0;
-    tarvic::runFiniteDifferenceFrame(option, arrays, &n, {true, true, false});
-    ASSERT_GT(n, 10);
-    for (int i = 0; i <= n; ++i)
-        ASSERT_EQ(out.a[kTheta][static_cast<size_t>(i)], 0.0) << i;
-    // The vega re-solve restores the expiry; its grid changed too.
-    for (int i = 0; i <= n; ++i)
-        ASSERT_EQ(out.a[kVega][static_cast<size_t>(i)], 0.0) << i;
+    tarvic::runAsianFrame(asian, arrays, &n, true, true);
+    EXPECT_GT(n, 10'000'000);
+    EXPECT_TRUE(asian.assetNodes.empty());
+    for (int k = 0; k < 6; ++k)
+        EXPECT_TRUE(out.untouched(k)) << "Asian, array " << k;
 }
 
 TEST(VelkOptionPricer, FailuresComeBackAsTextAndTouchNoArray)

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "montecarlo/european_path.h"
+#include "../support/reference_pricing.h"
 
 namespace tarvic_test {
 
@@ -25,7 +26,6 @@ struct Market {
     double expiry;
 };
 
-inline double normCdf(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
 inline double normPdf(double x) { return std::exp(-0.5 * x * x) / std::sqrt(2.0 * M_PI); }
 
 inline double bsPrice(bool call, const Market& m)

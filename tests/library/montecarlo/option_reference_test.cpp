@@ -77,5 +77,21 @@ TEST(OptionReference, AgreesWithTheLibrarysClosedForms)
         }
 }
 
+TEST(OptionReference, PinnedThreadCountsRunThatManyThreads)
+{
+    // The tests that compare thread counts pin them; the test environment's
+    // smaller default must not cap a pinned team.
+    for (int threads : {3, 8}) {
+        ThreadCount pinned(threads);
+        int team = 0;
+#pragma omp parallel
+        {
+#pragma omp single
+            team = omp_get_num_threads();
+        }
+        EXPECT_EQ(team, threads);
+    }
+}
+
 }  // namespace
 }  // namespace tarvic_test

@@ -414,8 +414,8 @@ TEST(AsianReportedTail, GrowsWhileTheCurveBendsNeverPastTheLimit)
     std::vector<double> wide(120001), ones(120001, 1.0), bend(120001, 0.01);
     for (size_t i = 0; i < wide.size(); ++i)
         wide[i] = static_cast<double>(i);
-    EXPECT_EQ(tarvic::reportedLastIndex(wide, ones, bend, 49990, tarvic::kMaxNodeIndex),
-              tarvic::kMaxNodeIndex);
+    EXPECT_EQ(tarvic::reportedLastIndex(wide, ones, bend, 49990, TV_MAX_NODE_INDEX),
+              TV_MAX_NODE_INDEX);
 }
 
 }  // namespace

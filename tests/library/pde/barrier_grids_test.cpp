@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -105,7 +106,8 @@ TEST(BarrierGrids, UpAndInBarrierFarBelowTheStrikePricesAtLowResolution)
 {
     // Up-and-in put struck at 100 with the barrier at 2, 30 asset steps: the
     // barrier lies below one asset step (100 / 30).
-    DornTechUIBOption option(100.0, 2.0, 30, 0.5, 0.25, 0.08, 0.04, 30, 1, 0, 2, 2, 0.0, true, 1);
+    DornTechUIBOption option(BarrierContract{0.0, 100.0, 0.0, 2.0, true, 30, 0.5, 0.25, 0.08, 0.04,
+                                             30, 1, 0, 2, 2, 0.0, true, 1});
     EXPECT_EQ(option.lastNodeIndex(), 10);
     std::vector<double> grid, value, delta, gamma, theta;
     ASSERT_NO_THROW(option.price(grid, value, delta, gamma, theta));
@@ -171,8 +173,8 @@ TEST(BarrierGrids, DiscreteGridsPutTheBarriersOnNodes)
     EXPECT_LT(distanceToNearestNode(du.nodes, 80.0), 1e-9);
     EXPECT_LT(distanceToNearestNode(du.nodes, 120.0), 1e-9);
     EXPECT_EQ(du.nodes.front(), 0.0);
-    DornTechDBOOption dbo(100.0, 100.0, 80.0, 120.0, false, 50, 0.25, 0.25, 0.1, 0.0, 100, 0, 0,
-                          2, 2, 0.0, true, 5);
+    DornTechDBOOption dbo(BarrierContract{100.0, 100.0, 80.0, 120.0, false, 50, 0.25, 0.25, 0.1,
+                                          0.0, 100, 0, 0, 2, 2, 0.0, true, 5});
     ASSERT_GT(dbo.lastNodeIndex(), 100);
     EXPECT_TRUE(increasing(dbo.grid));
     EXPECT_LT(distanceToNearestNode(dbo.grid, 80.0), 1e-9);
@@ -183,20 +185,20 @@ TEST(BarrierGrids, ClusteringStrengthRisesNearTheBarrier)
 {
     // Far from the barrier the grid is lightly stretched; at the barrier it
     // is stretched hardest (5 more for a down barrier).
-    DornTechDOBOption far(200.0, 100.0, 95.0, false, 50, 0.5, 0.25, 0.08, 0.04, 100, 0, 0, 2, 2,
-                          0.0, true, 5);
-    DornTechDOBOption near(95.0, 100.0, 95.0, false, 50, 0.5, 0.25, 0.08, 0.04, 100, 1, 0, 2, 2,
-                           0.0, true, 5);
+    DornTechDOBOption far(BarrierContract{200.0, 100.0, 95.0, 0.0, false, 50, 0.5, 0.25, 0.08, 0.04,
+                                          100, 0, 0, 2, 2, 0.0, true, 5});
+    DornTechDOBOption near(BarrierContract{95.0, 100.0, 95.0, 0.0, false, 50, 0.5, 0.25, 0.08, 0.04,
+                                           100, 1, 0, 2, 2, 0.0, true, 5});
     EXPECT_EQ(far.clusteringStrength(), 3.5);
     EXPECT_DOUBLE_EQ(near.clusteringStrength(), 8.5);
     // An up-and-out put with spot 0 clusters as if the spot were the strike.
-    DornTechUOBOption zero(0.0, 100.0, 130.0, false, 50, 0.5, 0.25, 0.08, 0.04, 100, 1, 0, 2, 2,
-                           0.0, true, 5);
+    DornTechUOBOption zero(BarrierContract{0.0, 100.0, 0.0, 130.0, false, 50, 0.5, 0.25, 0.08, 0.04,
+                                           100, 1, 0, 2, 2, 0.0, true, 5});
     EXPECT_EQ(zero.clusteringPoint, 100.0);
     // A double knock-out with the spot outside the corridor clusters at the
     // nearer barrier.
-    DornTechDBOOption below(50.0, 100.0, 80.0, 120.0, false, 50, 0.25, 0.25, 0.1, 0.0, 100, 0, 0,
-                            2, 2, 0.0, true, 5);
+    DornTechDBOOption below(BarrierContract{50.0, 100.0, 80.0, 120.0, false, 50, 0.25, 0.25, 0.1,
+                                            0.0, 100, 0, 0, 2, 2, 0.0, true, 5});
     EXPECT_EQ(below.clusteringPoint, 80.0);
 }
 
@@ -204,8 +206,8 @@ TEST(BarrierGrids, AFitThatDoesNotSettleFailsWithTheGridText)
 {
     // A double knock-out put whose second barrier the strength walk cannot
     // bring onto a node: the walk is cut off and the grid fails.
-    DornTechDBOOption option(38.0, 100.0, 34.0, 122.0, false, 50, 1.53, 0.78, 0.05, 0.0, 48, 1, 0,
-                             2, 2, 0.0, true, 28);
+    DornTechDBOOption option(BarrierContract{38.0, 100.0, 34.0, 122.0, false, 50, 1.53, 0.78, 0.05,
+                                             0.0, 48, 1, 0, 2, 2, 0.0, true, 28});
     try {
         option.lastNodeIndex();
         FAIL() << "the grid was built";
@@ -217,18 +219,71 @@ TEST(BarrierGrids, AFitThatDoesNotSettleFailsWithTheGridText)
 TEST(BarrierGrids, OversizedGridsAreCountedNotBuilt)
 {
     // Node counts beyond the solver's reach are reported without building.
-    DornTechDOBOption wide(100.0, 100.0, 95.0, false, 50, 0.5, 0.25, 0.08, 0.04, 100, 0, 0, 2, 2,
-                           1e12, false, 5);
+    DornTechDOBOption wide(BarrierContract{100.0, 100.0, 95.0, 0.0, false, 50, 0.5, 0.25, 0.08,
+                                           0.04, 100, 0, 0, 2, 2, 1e12, false, 5});
     EXPECT_GT(wide.lastNodeIndex(), 50'000'000);
     EXPECT_TRUE(wide.grid.empty());
-    DornTechUOBOption high(100.0, 100.0, 1e300, true, 50, 0.5, 0.25, 0.08, 0.04, 100, 0, 0, 2, 2,
-                           0.0, true, 1);
+    DornTechUOBOption high(BarrierContract{100.0, 100.0, 0.0, 1e300, true, 50, 0.5, 0.25, 0.08,
+                                           0.04, 100, 0, 0, 2, 2, 0.0, true, 1});
     EXPECT_EQ(high.lastNodeIndex(), std::numeric_limits<int32_t>::max() - 1);
     EXPECT_TRUE(high.grid.empty());
-    DornTechDBOOption corridor(100.0, 100.0, 1.0, 1e300, true, 50, 0.5, 0.25, 0.08, 0.04, 100, 0,
-                               0, 2, 2, 0.0, true, 1);
+    DornTechDBOOption corridor(BarrierContract{100.0, 100.0, 1.0, 1e300, true, 50, 0.5, 0.25, 0.08,
+                                               0.04, 100, 0, 0, 2, 2, 0.0, true, 1});
     EXPECT_GT(corridor.lastNodeIndex(), 50'000'000);
     EXPECT_TRUE(corridor.grid.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BarrierGrids, CountsBelowOneNodeFailWithTheGridText)
+{
+    // A top below zero leaves no node to write: the grid fails instead of
+    // writing its first node into an empty vector.
+    const auto failsWithTheGridText = [](auto build) {
+        try {
+            build();
+            return false;
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what()) == kBarrierGridFailureText;
+        }
+    };
+    EXPECT_TRUE(failsWithTheGridText(
+        [] { discreteSingleBarrierUniformGrid(95.0, 100.0, 100, -400.0, -1.0); }));
+    EXPECT_TRUE(failsWithTheGridText(
+        [] { discreteDoubleBarrierUniformGrid(80.0, 120.0, 100.0, 100, -2.0, -1.0); }));
+}
+
+TEST(BarrierGrids, BuildLimitCountsWithoutBuilding)
+{
+    // Beyond the limit only the count comes back, for each kind of builder;
+    // at the limit the nodes are built. An up barrier on the strike used to
+    // set the last node of the empty vector of a grid counted only.
+    const struct {
+        const char* what;
+        std::function<GridNodes(double)> build;
+    } builders[] = {
+        {"up barrier on the strike",
+         [](double limit) { return upBarrierGrid(100.0, 100.0, 200, 10, limit); }},
+        {"down barrier, uniform",
+         [](double limit) { return downBarrierUniformGrid(95.0, 100.0, 200, 3, 0.0, limit); }},
+        {"down barrier, stretched",
+         [](double limit) { return downBarrierStretchedGrid(95.0, 100.0, 200, 3, 0.0, limit); }},
+        {"discrete single barrier, stretched", [](double limit) {
+             return discreteSingleBarrierStretchedGrid(95.0, 100.0, 200, 400.0, 100.0, 5.0, 0.0,
+                                                       limit);
+         }},
+    };
+    for (const auto& b : builders) {
+        const GridNodes full = b.build(kMaxBuiltNodes);
+        ASSERT_GT(full.nodes.size(), 10u) << b.what;
+        const GridNodes counted = b.build(static_cast<double>(full.nodes.size()) - 2.0);
+        EXPECT_TRUE(counted.nodes.empty()) << b.what;
+        EXPECT_NEAR(counted.count, full.count, 1.0) << b.what;
+        const GridNodes atLimit = b.build(static_cast<double>(full.nodes.size()));
+        EXPECT_EQ(atLimit.nodes, full.nodes) << b.what;
+    }
 }
 
 }  // namespace

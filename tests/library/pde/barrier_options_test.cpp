@@ -148,14 +148,16 @@ TEST_P(KnockInCompanion, BarrierNodeCarriesTheVanillaValueToday)
 
         std::vector<double> grid, value, delta, gamma, theta;
         if (type == 1) {
-            DornTechDIBOption downIn(K, 95.0, 100, T, sigma, r, q, 100, type, c.exercise,
-                                     c.scheme, c.solver, 0.0, true, c.periods);
+            DornTechDIBOption downIn(BarrierContract{0.0, K, 95.0, 0.0, true, 100, T, sigma, r, q,
+                                                     100, type, c.exercise, c.scheme, c.solver, 0.0,
+                                                     true, c.periods});
             downIn.price(grid, value, delta, gamma, theta);
             EXPECT_EQ(grid.front(), 95.0);
             EXPECT_NEAR(value.front(), vanilla.valueAt(95.0, T), 1e-10) << c.what;
         } else {
-            DornTechUIBOption upIn(K, 105.0, 100, T, sigma, r, q, 100, type, c.exercise, c.scheme,
-                                   c.solver, 0.0, true, c.periods);
+            DornTechUIBOption upIn(BarrierContract{0.0, K, 0.0, 105.0, true, 100, T, sigma, r, q,
+                                                   100, type, c.exercise, c.scheme, c.solver, 0.0,
+                                                   true, c.periods});
             upIn.price(grid, value, delta, gamma, theta);
             EXPECT_EQ(grid.back(), 105.0);
             EXPECT_NEAR(value.back(), vanilla.valueAt(105.0, T), 1e-10) << c.what;
@@ -186,13 +188,13 @@ TEST(KnockInBarrierRecord, BarrierAboveTheCompanionGridTakesTheFarFieldValue)
     const double K = 100.0, B = 4000.0, T = 0.5, sigma = 0.25, r = 0.08, q = 0.04;
     for (bool stretched : {false, true}) {
         for (int32_t type : {0, 1}) {
-            DornTechUIBOption upIn(K, B, 100, T, sigma, r, q, 100, type, 0, 2, 2, 0.0, stretched,
-                                   1);
+            DornTechUIBOption upIn(BarrierContract{0.0, K, 0.0, B, true, 100, T, sigma, r, q, 100,
+                                                   type, 0, 2, 2, 0.0, stretched, 1});
+            std::vector<double> grid, value, delta, gamma, theta;
+            upIn.price(grid, value, delta, gamma, theta);
             ASSERT_EQ(upIn.upperRecord.size(), upIn.recordTimes.size());
             const double farField = type == 0 ? B * std::exp(-q * T) - K * std::exp(-r * T) : 0.0;
             EXPECT_NEAR(upIn.upperRecord.back(), farField, 1e-9 * B) << stretched << type;
-            std::vector<double> grid, value, delta, gamma, theta;
-            upIn.price(grid, value, delta, gamma, theta);
             EXPECT_EQ(grid.back(), B);
             // At the spot the barrier is out of reach: the value is nil.
             const double exact = barrierPrice(100.0, K, r, q, sigma, T, 0.0, B, 0, type);

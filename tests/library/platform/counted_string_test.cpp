@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "exports/result_text.h"
-#include "platform/executable_folder.h"
 #include "tarvic/counted_string.h"
 
 namespace {
@@ -60,17 +59,6 @@ TEST(Flags, OnlyTheLowByteCounts)
     EXPECT_TRUE(tarvic::flagSet(1));
     EXPECT_TRUE(tarvic::flagSet(65535));
     EXPECT_TRUE(tarvic::flagSet(-1));
-}
-
-TEST(ExecutableFolder, HoldsTheDirectionNumberFile)
-{
-    const std::string folder = tarvic::executableFolder();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), '/');
-    FILE* file = std::fopen((folder + "new-joe-kuo-6.21201").c_str(), "r");
-    EXPECT_NE(file, nullptr);
-    if (file)
-        std::fclose(file);
 }
 
 }  // namespace
