@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "common/require.h"
+
 namespace tarvic {
 
 uint64_t physicalMemoryBytes()
@@ -11,6 +13,12 @@ uint64_t physicalMemoryBytes()
     if (pages <= 0 || pageSize <= 0)
         return 0;
     return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+}
+
+void requireSimulationMemory(double bytes)
+{
+    if (!(bytes <= static_cast<double>(availableMemoryBytes())))
+        fail(kSimulationMemoryText);
 }
 
 }  // namespace tarvic

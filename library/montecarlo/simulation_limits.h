@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/memory_budget.h"  // availableMemoryBytes
+
 namespace tarvic {
 
 constexpr const char* kSimulationMemoryText =
@@ -13,5 +15,9 @@ constexpr const char* kSimulationMemoryText =
 // allocation beyond it may succeed on Linux and kill the process when the
 // pages are first touched, so big buffers are refused up front.
 uint64_t physicalMemoryBytes();
+
+// Fails with kSimulationMemoryText when a working set of `bytes` exceeds the
+// memory available to the process (availableMemoryBytes).
+void requireSimulationMemory(double bytes);
 
 }  // namespace tarvic

@@ -448,20 +448,42 @@ LeastSquaresFit::LeastSquaresFit(const Matrix<double>& points, const Vector<doub
         fail("Invalid input: a least-squares fit has fewer point rows than points.");
 }
 
+LeastSquaresFit::LeastSquaresFit(const Matrix<double>& basisValues, const Vector<double>& ys,
+                                 const Vector<double>& sigmas, size_t count, double tol)
+    : numPoints(count), tolerance(tol), values_(&basisValues), ys_(ys), sigmas_(sigmas)
+{
+    if (basisValues.rows() < count)
+        fail("Invalid input: a least-squares fit has fewer rows of basis values than points.");
+    if (basisValues.cols() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+        fail("Invalid input: a least-squares fit has too many basis functions.");
+    basis_.name = "basis values";
+    basis_.count = static_cast<int32_t>(basisValues.cols());
+    basis_.dims = basis_.count;
+}
+
 void LeastSquaresFit::fit()
 {
     if (numPoints < 1)
         fail("Invalid input: a least-squares fit needs at least one data point.");
     if (ys_.size() < numPoints || sigmas_.size() < numPoints)
         fail("Invalid input: a least-squares fit needs an observation and a deviation for every point.");
-    if (!basis_.evaluate || basis_.count < 1)
+    if ((!basis_.evaluate && !values_) || basis_.count < 1)
         fail("Invalid input: a least-squares fit needs at least one basis function.");
     numFunctions = basis_.count;
     const size_t nf = static_cast<size_t>(numFunctions);
     const size_t m = numPoints;
     coefficients.resize(nf);
     covariance.resize(nf, nf);
-    const auto point = [this](size_t i) { return xs_ ? &(*xs_)[i] : (*points_)[i]; };
+    // The basis values of point i into v.
+    const auto evaluate = [this, nf](size_t i, double* v) {
+        if (values_) {
+            const double* row = (*values_)[i];
+            for (size_t j = 0; j < nf; ++j)
+                v[j] = row[j];
+        } else {
+            basis_.evaluate(xs_ ? &(*xs_)[i] : (*points_)[i], v);
+        }
+    };
 
     // The weighted design matrix and the right-hand side, column by column:
     // row j holds column j of the design, row nf the right-hand side.
@@ -472,7 +494,7 @@ void LeastSquaresFit::fit()
         if (!(sigma > 0.0) || !std::isfinite(sigma))
             fail("Invalid input: the deviations of a least-squares fit must be positive and finite.");
         const double s = 1.0 / sigma;
-        basis_.evaluate(point(i), values.data());
+        evaluate(i, values.data());
         for (size_t j = 0; j < nf; ++j)
             columns[j][i] = values[j] * s;
         columns[nf][i] = ys_[i] * s;

@@ -80,6 +80,11 @@ public:
     LeastSquaresFit(const Matrix<double>& points, const Vector<double>& ys, const Vector<double>& sigmas,
                     size_t numPoints, const BasisFunctions& basis, double tolerance);
 
+    // Design form: the first numPoints rows of basisValues hold the basis
+    // values of the points (one function per column).
+    LeastSquaresFit(const Matrix<double>& basisValues, const Vector<double>& ys, const Vector<double>& sigmas,
+                    size_t numPoints, double tolerance);
+
     // Fills coefficients, covariance and chiSquare. Fails with a message when
     // there is no point, when a deviation is not positive and finite, and
     // with the decomposition's failures.
@@ -95,6 +100,7 @@ public:
 private:
     const Vector<double>* xs_ = nullptr;
     const Matrix<double>* points_ = nullptr;
+    const Matrix<double>* values_ = nullptr;
     const Vector<double>& ys_;
     const Vector<double>& sigmas_;
     BasisFunctions basis_;

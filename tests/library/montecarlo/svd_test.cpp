@@ -201,6 +201,14 @@ TEST(LeastSquaresFit, FitsACubicExactly)
     EXPECT_NEAR(fit.coefficients[2], 0.5, 1e-11);
     EXPECT_NEAR(fit.coefficients[3], 0.25, 1e-11);
     EXPECT_LT(fit.chiSquare, 1e-24);
+    // The same fit from the basis values themselves.
+    Matrix<double> values(n, 4);
+    for (size_t i = 0; i < n; ++i)
+        powerBasis4.evaluate(&xs[i], values[i]);
+    LeastSquaresFit fromValues(values, ys, sigmas, n, 1e-12);
+    fromValues.fit();
+    for (size_t k = 0; k < 4; ++k)
+        EXPECT_EQ(fromValues.coefficients[k], fit.coefficients[k]);
     // Covariance of unit-deviation data: (A^T A)^-1, symmetric and positive.
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_GT(fit.covariance(i, i), 0.0);
