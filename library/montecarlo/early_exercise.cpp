@@ -58,26 +58,6 @@ void writeRunningRows(EstimateSeries& result, const std::vector<EstimatorSums>& 
     }
 }
 
-void thinSeries(EstimateSeries& result, size_t maxRows)
-{
-    if (maxRows < 1)
-        return;
-    const size_t rows = result.rows();
-    const size_t stride = rows / maxRows;
-    if (stride <= 1)
-        return;
-    for (size_t k = 0; k < EstimateSeries::kCount; ++k) {
-        std::vector<double>& s = result[k];
-        if (s.size() != rows)
-            continue;
-        std::vector<double> kept(maxRows);
-        for (size_t i = 0; i + 1 < maxRows; ++i)
-            kept[i] = s[(i + 1) * stride - 1];
-        kept[maxRows - 1] = s[rows - 1];
-        s.swap(kept);
-    }
-}
-
 void requireFiniteSeries(const EstimateSeries& result)
 {
     for (size_t k = 0; k < EstimateSeries::kCount; ++k)

@@ -70,11 +70,6 @@ void writeRunningRows(EstimateSeries& result, const std::vector<EstimatorSums>& 
                       const std::vector<size_t>& blockPaths, const std::vector<bool>& hasRow, bool greeks,
                       int32_t numSteps);
 
-// Keeps maxRows entries of every filled series when it has at least twice as
-// many: entry i is the old entry (i + 1) stride - 1 with stride = rows /
-// maxRows, except that the last entry is always the last row.
-void thinSeries(EstimateSeries& result, size_t maxRows);
-
 // Fails with kNonFiniteResultText when any entry of any series is not finite.
 void requireFiniteSeries(const EstimateSeries& result);
 

@@ -44,8 +44,8 @@
 #include "montecarlo/dense_matrix.h"
 #include "montecarlo/early_exercise.h"
 #include "montecarlo/european_path.h"
-#include "montecarlo/inverse_normal_cdf.h"
 #include "montecarlo/random_generator64.h"
+#include "montecarlo/sobol_paths.h"
 #include "montecarlo/svd.h"
 #include "montecarlo/ziggurat_normal.h"
 
@@ -82,21 +82,6 @@ inline void drawUniforms(RandomGenerator64& generator, size_t count, double* u)
 {
     for (size_t i = 0; i < count; ++i)
         u[i] = generator.uniform();
-}
-
-// The step normals of one Sobol point: the inverse normals of its first
-// `steps` coordinates, or, with a bridge, the increments of the bridged path.
-inline void sobolStepNormals(const double* point, int32_t steps, const BrownianBridge* bridge, double* z,
-                             double* bridgePath)
-{
-    for (int32_t j = 0; j < steps; ++j)
-        z[j] = InverseNormalCdf(point[j]);
-    if (bridge && steps > 1) {
-        bridge->buildPath(bridgePath, z);
-        z[0] = bridgePath[0];
-        for (int32_t j = 1; j < steps; ++j)
-            z[j] = bridgePath[j] - bridgePath[j - 1];
-    }
 }
 
 // Paths [begin, end) of a batch on one generator: plain paths, or antithetic
