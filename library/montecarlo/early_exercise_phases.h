@@ -67,6 +67,28 @@ bool prepareExerciseRule(const Model& model, ExerciseRule& rule)
     return false;
 }
 
+// Runs work(t, generator) for every slot t, in a parallel loop over the
+// slots when multiThreaded, on a private copy of generator t (the generators
+// lie side by side in memory) that replaces it afterwards; the first
+// exception of any slot is rethrown once the loop is over.
+template <class Work>
+void forEachSlot(std::vector<RandomGenerator64>& generators, bool multiThreaded, Work&& work)
+{
+    ParallelErrors errors;
+    const int slots = static_cast<int>(generators.size());
+#pragma omp parallel for schedule(static) num_threads(slots) if (multiThreaded)
+    for (int t = 0; t < slots; ++t) {
+        try {
+            RandomGenerator64 generator = generators[static_cast<size_t>(t)];
+            work(static_cast<size_t>(t), generator);
+            generators[static_cast<size_t>(t)] = generator;
+        } catch (...) {
+            errors.capture();
+        }
+    }
+    errors.rethrow();
+}
+
 // The regression batch of the pseudo-random engine: `paths` paths in even
 // chunks, chunk t on generators[t], each path stored for the fit.
 template <class Model>
@@ -75,25 +97,14 @@ StoredPaths simulateRegressionBatch(const Model& model, size_t paths, std::vecto
 {
     StoredPaths batch(paths, model.steps(), model.stateSize());
     const ChunkLayout chunks = evenChunks(paths, generators.size());
-    ParallelErrors errors;
-    const int slots = static_cast<int>(generators.size());
-#pragma omp parallel for schedule(static) num_threads(slots) if (multiThreaded)
-    for (int t = 0; t < slots; ++t) {
-        try {
-            // A private copy: the generators lie side by side in memory.
-            RandomGenerator64 generator = generators[static_cast<size_t>(t)];
-            ExerciseScratch scratch(model);
-            typename Model::Path path(model);
-            runGeneratorChunk(model, generator, chunks.begin(t), chunks.end(t), antithetic, scratch,
-                              [&](size_t p, const double* z, double sign, const double* u) {
-                                  storeExercisePath(model, path, z, sign, u, batch, p);
-                              });
-            generators[static_cast<size_t>(t)] = generator;
-        } catch (...) {
-            errors.capture();
-        }
-    }
-    errors.rethrow();
+    forEachSlot(generators, multiThreaded, [&](size_t t, RandomGenerator64& generator) {
+        ExerciseScratch scratch(model);
+        typename Model::Path path(model);
+        runGeneratorChunk(model, generator, chunks.begin(t), chunks.end(t), antithetic, scratch,
+                          [&](size_t p, const double* z, double sign, const double* u) {
+                              storeExercisePath(model, path, z, sign, u, batch, p);
+                          });
+    });
     return batch;
 }
 
@@ -126,8 +137,6 @@ double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Mode
     const int32_t steps = priceModel.steps();
     const std::vector<double> discounts = stepDiscounts(priceModel.rate(), priceModel.dt(), steps);
     std::vector<RandomGenerator64> generators = makeSlotGenerators(kSeedTable, slots);
-    const int slotCount = static_cast<int>(slots);
-    ParallelErrors errors;
 
     // Phase 1: the regression paths.
     std::vector<EstimatorSums> inSampleSums(inSampleSegments * slots);
@@ -140,19 +149,11 @@ double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Mode
         } else {
             // No fit: the regression paths' numbers are drawn all the same.
             const ChunkLayout chunks = evenChunks(regressionPaths, slots);
-#pragma omp parallel for schedule(static) num_threads(slotCount) if (multiThreaded)
-            for (int t = 0; t < slotCount; ++t) {
-                try {
-                    RandomGenerator64 generator = generators[static_cast<size_t>(t)];
-                    ExerciseScratch scratch(fitModel);
-                    runGeneratorChunk(fitModel, generator, chunks.begin(t), chunks.end(t), antithetic, scratch,
-                                      [](size_t, const double*, double, const double*) {});
-                    generators[static_cast<size_t>(t)] = generator;
-                } catch (...) {
-                    errors.capture();
-                }
-            }
-            errors.rethrow();
+            forEachSlot(generators, multiThreaded, [&](size_t t, RandomGenerator64& generator) {
+                ExerciseScratch scratch(fitModel);
+                runGeneratorChunk(fitModel, generator, chunks.begin(t), chunks.end(t), antithetic, scratch,
+                                  [](size_t, const double*, double, const double*) {});
+            });
         }
     } else {
         if (fitting) {
@@ -165,49 +166,33 @@ double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Mode
         const ChunkLayout chunks = evenChunks(regressionPaths, slots);
         const size_t blockSize = layout.blockSize;
         const size_t lastSegment = layout.inSampleBlocks;
-#pragma omp parallel for schedule(static) num_threads(slotCount) if (multiThreaded)
-        for (int t = 0; t < slotCount; ++t) {
-            try {
-                RandomGenerator64 generator = generators[static_cast<size_t>(t)];
-                ExerciseScratch scratch(priceModel);
-                typename Model::Path path(priceModel);
-                runGeneratorChunk(priceModel, generator, chunks.begin(t), chunks.end(t), antithetic, scratch,
-                                  [&](size_t p, const double* z, double sign, const double* u) {
-                                      const size_t segment = std::min(p / blockSize, lastSegment);
-                                      inSampleSums[segment * slots + static_cast<size_t>(t)].add(
-                                          priceExercisePath(priceModel, path, rule, discounts.data(), z, sign, u,
-                                                            scratch));
-                                  });
-                generators[static_cast<size_t>(t)] = generator;
-            } catch (...) {
-                errors.capture();
-            }
-        }
-        errors.rethrow();
+        forEachSlot(generators, multiThreaded, [&](size_t t, RandomGenerator64& generator) {
+            ExerciseScratch scratch(priceModel);
+            typename Model::Path path(priceModel);
+            runGeneratorChunk(priceModel, generator, chunks.begin(t), chunks.end(t), antithetic, scratch,
+                              [&](size_t p, const double* z, double sign, const double* u) {
+                                  const size_t segment = std::min(p / blockSize, lastSegment);
+                                  inSampleSums[segment * slots + t].add(
+                                      priceExercisePath(priceModel, path, rule, discounts.data(), z, sign, u, scratch));
+                              });
+        });
     }
 
     // Phase 2: fresh paths, block after block on every slot.
     std::vector<EstimatorSums> pricingSums(pricingBlocks * slots);
-#pragma omp parallel for schedule(static) num_threads(slotCount) if (multiThreaded)
-    for (int t = 0; t < slotCount; ++t) {
-        try {
-            RandomGenerator64 generator = generators[static_cast<size_t>(t)];
-            ExerciseScratch scratch(priceModel);
-            typename Model::Path path(priceModel);
-            for (size_t j = 0; j < pricingBlocks; ++j) {
-                const ChunkLayout chunks = evenChunks(layout.pricingBlockPaths[j], slots);
-                EstimatorSums& sums = pricingSums[j * slots + static_cast<size_t>(t)];
-                runGeneratorChunk(priceModel, generator, chunks.begin(t), chunks.end(t), antithetic, scratch,
-                                  [&](size_t, const double* z, double sign, const double* u) {
-                                      sums.add(priceExercisePath(priceModel, path, rule, discounts.data(), z, sign,
-                                                                 u, scratch));
-                                  });
-            }
-        } catch (...) {
-            errors.capture();
+    forEachSlot(generators, multiThreaded, [&](size_t t, RandomGenerator64& generator) {
+        ExerciseScratch scratch(priceModel);
+        typename Model::Path path(priceModel);
+        for (size_t j = 0; j < pricingBlocks; ++j) {
+            const ChunkLayout chunks = evenChunks(layout.pricingBlockPaths[j], slots);
+            EstimatorSums& sums = pricingSums[j * slots + t];
+            runGeneratorChunk(priceModel, generator, chunks.begin(t), chunks.end(t), antithetic, scratch,
+                              [&](size_t, const double* z, double sign, const double* u) {
+                                  sums.add(
+                                      priceExercisePath(priceModel, path, rule, discounts.data(), z, sign, u, scratch));
+                              });
         }
-    }
-    errors.rethrow();
+    });
 
     // Rows: the block sums chunk by chunk, the running means block by block.
     std::vector<EstimatorSums> blockSums;

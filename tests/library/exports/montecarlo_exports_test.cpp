@@ -65,6 +65,26 @@ struct McCall {
 
     Market market() const { return Market{spot, strike, intRate, divYield, volatility, expiry}; }
 
+    // The engines' contract of the call (the sensitivity estimators off).
+    tarvic::EuropeanContract contract() const
+    {
+        tarvic::EuropeanContract c;
+        c.spot = spot;
+        c.strike = strike;
+        c.lowerBarrier = lowerBarrier;
+        c.upperBarrier = upperBarrier;
+        c.intRate = intRate;
+        c.expiry = expiry;
+        c.volatility = volatility;
+        c.divYield = divYield;
+        c.numSteps = numSteps;
+        c.optionType = optionType;
+        c.knockOut = knockOut;
+        c.contMonitoring = contMonitoring != 0;
+        c.timeMarching = timeMarching;
+        return c;
+    }
+
     std::vector<double> rows(const std::vector<double>& array) const
     {
         return std::vector<double>(array.begin(), array.begin() + rowCount);
@@ -116,15 +136,8 @@ TEST_F(McExportTest, RowCounts)
 TEST_F(McExportTest, PathCountsOfBothGenerators)
 {
     // numPaths 12: 12000 pseudo-random paths, 2^12 Sobol points.
-    const Market m{100.0, 100.0, 0.05, 0.02, 0.25, 1.0};
-    tarvic::EuropeanContract c;
-    c.spot = m.spot;
-    c.strike = m.strike;
-    c.intRate = m.rate;
-    c.divYield = m.div;
-    c.volatility = m.vol;
-    c.expiry = m.expiry;
     McCall pseudo;
+    const tarvic::EuropeanContract c = pseudo.contract();
     pseudo.numPaths = 12;
     ASSERT_EQ(pseudo(), "");
     tarvic::EstimateSeries engine;
@@ -201,16 +214,7 @@ TEST_F(McExportTest, LikelihoodRatioSeriesAreCopiedUnchanged)
     call.greeksCode = 1000;
     call.greeksMethod = 1;
     ASSERT_EQ(call(), "");
-    tarvic::EuropeanContract c;
-    c.spot = call.spot;
-    c.strike = call.strike;
-    c.lowerBarrier = 85.0;
-    c.intRate = call.intRate;
-    c.divYield = call.divYield;
-    c.volatility = call.volatility;
-    c.expiry = call.expiry;
-    c.numSteps = 3;
-    c.contMonitoring = true;
+    tarvic::EuropeanContract c = call.contract();
     c.computeGreeks = true;
     tarvic::EstimateSeries engine;
     tarvic::priceEuropeanMC(engine, c, 20000, false, true, 500);
@@ -493,19 +497,7 @@ TEST_F(McExportTest, EarlyExerciseSpotRunsReuseTheBaseRule)
         call.greeksMethod = 2;
         ASSERT_EQ(call(), "") << k.name;
 
-        tarvic::EuropeanContract c;
-        c.spot = call.spot;
-        c.strike = call.strike;
-        c.lowerBarrier = k.lower;
-        c.upperBarrier = k.upper;
-        c.intRate = call.intRate;
-        c.divYield = call.divYield;
-        c.volatility = call.volatility;
-        c.expiry = call.expiry;
-        c.numSteps = 8;
-        c.optionType = 1;
-        c.knockOut = k.knockOut;
-        c.contMonitoring = k.contMonitoring != 0;
+        const tarvic::EuropeanContract c = call.contract();
         const auto engine = [&](const tarvic::EuropeanContract& contract, tarvic::ExerciseRule& rule) {
             tarvic::EstimateSeries r;
             if (k.useSobol)

@@ -16,6 +16,7 @@
 #include "montecarlo/early_exercise_mc.h"
 #include "montecarlo/early_exercise_path.h"
 #include "montecarlo/early_exercise_phases.h"
+#include "montecarlo/estimate_checks.h"
 #include "montecarlo/option_reference.h"
 #include "montecarlo/regression_basis.h"
 #include "montecarlo/simulation_limits.h"
@@ -26,22 +27,13 @@ namespace {
 
 using tarvic_test::blockStandardError;
 using tarvic_test::bsPrice;
+using tarvic_test::barrierContract;
 using tarvic_test::contractFor;
+using tarvic_test::expectWithin;
 using tarvic_test::Market;
 using tarvic_test::ThreadCount;
 
 constexpr int32_t kRows = 500;
-
-EuropeanContract barrierContract(const Market& m, bool call, int32_t steps, double lower, double upper, bool out,
-                                 bool continuous)
-{
-    EuropeanContract c = contractFor(m, call, steps);
-    c.lowerBarrier = lower;
-    c.upperBarrier = upper;
-    c.knockOut = out ? 1 : 0;
-    c.contMonitoring = continuous;
-    return c;
-}
 
 EstimateSeries runMC(const EuropeanContract& c, int64_t paths, int64_t regression, bool antithetic = false,
                      bool multiThreaded = true, int32_t basisCount = 5)
@@ -61,12 +53,16 @@ EstimateSeries runQMC(const EuropeanContract& c, int32_t numPaths, int32_t numLS
     return r;
 }
 
-void expectWithin(const std::vector<double>& series, double truth, double sigmas, double slack,
-                  const std::string& what)
+// The text of the failure that run() throws, or "accepted".
+template <class Run>
+std::string failureText(Run&& run)
 {
-    ASSERT_FALSE(series.empty()) << what;
-    const double se = blockStandardError(series);
-    EXPECT_NEAR(series.back(), truth, sigmas * se + slack) << what << " (standard error " << se << ")";
+    try {
+        run();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "accepted";
 }
 
 // ---- Layouts ---------------------------------------------------------------------
@@ -478,12 +474,9 @@ TEST(EarlyExerciseRule, RulesOfAnotherShapeAreRefused)
     wrongBasis[3] = {1.0, 2.0};
     for (ExerciseRule* rule : {&wrongSteps, &wrongBasis}) {
         EstimateSeries r;
-        try {
-            priceEarlyExerciseMC(r, *rule, contractFor(m, false, 10), 10000, 1000, 5, false, true, kRows);
-            ADD_FAILURE() << "accepted";
-        } catch (const std::invalid_argument& e) {
-            EXPECT_NE(std::string(e.what()).find("exerciseRule"), std::string::npos) << e.what();
-        }
+        const std::string text = failureText(
+            [&] { priceEarlyExerciseMC(r, *rule, contractFor(m, false, 10), 10000, 1000, 5, false, true, kRows); });
+        EXPECT_NE(text.find("Invalid input: exerciseRule"), std::string::npos) << text;
     }
 }
 
@@ -593,46 +586,39 @@ TEST(EarlyExerciseBarriers, StepsEndingBeyondABarrierKeepEveryRowFinite)
 
 // ---- Door checks -------------------------------------------------------------------------
 
+
 TEST(EarlyExerciseDoor, RefusesWhatItCannotRun)
 {
     const Market m{100.0, 100.0, 0.05, 0.02, 0.25, 1.0};
-    const auto message = [](auto&& run) -> std::string {
-        try {
-            run();
-        } catch (const std::exception& e) {
-            return e.what();
-        }
-        return "accepted";
-    };
     EstimateSeries r;
     ExerciseRule rule;
     const EuropeanContract put = contractFor(m, false, 5);
-    EXPECT_NE(message([&] { priceEarlyExerciseMC(r, rule, put, 10000, 1000, 5, false, true, 0); })
+    EXPECT_NE(failureText([&] { priceEarlyExerciseMC(r, rule, put, 10000, 1000, 5, false, true, 0); })
                   .find("numCheckpoints"),
               std::string::npos);
     rule.clear();
-    EXPECT_NE(message([&] { priceEarlyExerciseQMC(r, rule, put, 12, 31, 5, true, false, true, 9); })
+    EXPECT_NE(failureText([&] { priceEarlyExerciseQMC(r, rule, put, 12, 31, 5, true, false, true, 9); })
                   .find("numLSPaths"),
               std::string::npos);
     rule.clear();
-    EXPECT_NE(message([&] { priceEarlyExerciseQMC(r, rule, put, 12, 10, 5, true, false, true, 31); })
+    EXPECT_NE(failureText([&] { priceEarlyExerciseQMC(r, rule, put, 12, 10, 5, true, false, true, 31); })
                   .find("numCheckpoints"),
               std::string::npos);
     rule.clear();
     EuropeanContract spoiled = put;
     spoiled.volatility = std::nan("");
-    EXPECT_NE(message([&] { priceEarlyExerciseMC(r, rule, spoiled, 10000, 1000, 5, false, true, kRows); })
+    EXPECT_NE(failureText([&] { priceEarlyExerciseMC(r, rule, spoiled, 10000, 1000, 5, false, true, kRows); })
                   .find("volatility"),
               std::string::npos);
     rule.clear();
     spoiled = barrierContract(m, false, 5, 90.0, 0.0, true, false);
     spoiled.knockOut = 3;
-    EXPECT_NE(message([&] { priceEarlyExerciseMC(r, rule, spoiled, 10000, 1000, 5, false, true, kRows); })
+    EXPECT_NE(failureText([&] { priceEarlyExerciseMC(r, rule, spoiled, 10000, 1000, 5, false, true, kRows); })
                   .find("knockOut"),
               std::string::npos);
     // Two continuous barriers take three Sobol dimensions per step.
     rule.clear();
-    EXPECT_NE(message([&] {
+    EXPECT_NE(failureText([&] {
                   priceEarlyExerciseQMC(r, rule, barrierContract(m, false, 7000, 80.0, 120.0, true, true), 12, 10,
                                         5, true, false, true, 9);
               }).find("Sobol dimensions"),
@@ -646,19 +632,16 @@ TEST(EarlyExerciseDoor, RefusesWhatMemoryCannotHold)
     const Market m{100.0, 100.0, 0.05, 0.02, 0.25, 1.0};
     EstimateSeries r;
     ExerciseRule rule;
-    try {
-        priceEarlyExerciseMC(r, rule, contractFor(m, false, 5000), 2000000, 1000000, 5, false, true, kRows);
-        ADD_FAILURE() << "accepted";
-    } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), kSimulationMemoryText);
-    }
+    EXPECT_EQ(failureText([&] {
+                  priceEarlyExerciseMC(r, rule, contractFor(m, false, 5000), 2000000, 1000000, 5, false, true,
+                                       kRows);
+              }),
+              kSimulationMemoryText);
     rule.clear();
-    try {
-        priceEarlyExerciseQMC(r, rule, contractFor(m, false, 5000), 21, 20, 5, true, false, true, 9);
-        ADD_FAILURE() << "accepted";
-    } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), kSimulationMemoryText);
-    }
+    EXPECT_EQ(failureText([&] {
+                  priceEarlyExerciseQMC(r, rule, contractFor(m, false, 5000), 21, 20, 5, true, false, true, 9);
+              }),
+              kSimulationMemoryText);
 }
 
 TEST(EarlyExerciseDoor, ANonFiniteRowIsAFailure)
@@ -667,12 +650,10 @@ TEST(EarlyExerciseDoor, ANonFiniteRowIsAFailure)
     const Market m{1e308, 1.0, 0.05, 0.0, 1.0, 1.0};
     EstimateSeries r;
     ExerciseRule rule;
-    try {
-        priceEarlyExerciseMC(r, rule, contractFor(m, true, 1), 10000, 1000, 5, false, true, kRows);
-        ADD_FAILURE() << "accepted: " << r.value().back();
-    } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), kNonFiniteResultText);
-    }
+    EXPECT_EQ(failureText([&] {
+                  priceEarlyExerciseMC(r, rule, contractFor(m, true, 1), 10000, 1000, 5, false, true, kRows);
+              }),
+              kNonFiniteResultText);
 }
 
 }  // namespace

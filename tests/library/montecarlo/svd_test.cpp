@@ -166,7 +166,9 @@ TEST(Svd, FailuresPrintTheirLineAndThrow)
     std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(printed.rfind("ERROR: SVD::solve bad sizes\n     in file svd.cpp at line ", 0), 0u) << printed;
     Vector<double> b(4), wrongX(3);
+    testing::internal::CaptureStdout();
     EXPECT_THROW(svd.solve(b, wrongX), std::runtime_error);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("SVD::solve bad sizes"), std::string::npos);
 
     // NaN entries never pass the convergence test.
     Matrix<double> a = randomMatrix(4, 3, 8);
