@@ -89,10 +89,11 @@ void forEachSlot(std::vector<RandomGenerator64>& generators, bool multiThreaded,
     errors.rethrow();
 }
 
-// The regression batch of the pseudo-random engine: `paths` paths in even
-// chunks, chunk t on generators[t], each path stored for the fit.
+// The regression paths of the pseudo-random engine: `paths` paths in even
+// chunks, chunk t on generators[t], each path stored for the fit; with
+// antithetic, pairs on z and -z within each chunk (a lone last path plain).
 template <class Model>
-StoredPaths simulateRegressionBatch(const Model& model, size_t paths, std::vector<RandomGenerator64>& generators,
+StoredPaths simulateRegressionPaths(const Model& model, size_t paths, std::vector<RandomGenerator64>& generators,
                                     bool antithetic, bool multiThreaded)
 {
     StoredPaths batch(paths, model.steps(), model.stateSize());
@@ -144,7 +145,7 @@ double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Mode
     if (!inSample) {
         if (fitting) {
             const StoredPaths batch =
-                simulateRegressionBatch(fitModel, regressionPaths, generators, antithetic, multiThreaded);
+                simulateRegressionPaths(fitModel, regressionPaths, generators, antithetic, multiThreaded);
             fitExerciseRule(fitModel, batch, discounts.data(), rule);
         } else {
             // No fit: the regression paths' numbers are drawn all the same.
@@ -159,7 +160,7 @@ double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Mode
         if (fitting) {
             std::vector<RandomGenerator64> replay = generators;
             const StoredPaths batch =
-                simulateRegressionBatch(fitModel, regressionPaths, replay, antithetic, multiThreaded);
+                simulateRegressionPaths(fitModel, regressionPaths, replay, antithetic, multiThreaded);
             fitExerciseRule(fitModel, batch, discounts.data(), rule);
         }
         // The same paths again, priced under the rule: the in-sample rows.
@@ -298,6 +299,19 @@ void runSobolBlocks(const Model& model, const SobolBlockStarts& starts, uint32_t
     errors.rethrow();
 }
 
+// The regression paths of the Sobol engine: the points of blocks 0 ..
+// blocks-1, one path each, stored for the fit.
+template <class Model>
+StoredPaths simulateRegressionPathsQMC(const Model& model, const SobolBlockStarts& starts, uint32_t blockSize,
+                                       size_t blocks, const BrownianBridge* bridge, bool multiThreaded)
+{
+    StoredPaths batch(blocks * blockSize, model.steps(), model.stateSize());
+    runSobolBlocks(model, starts, blockSize, blocks, bridge, multiThreaded,
+                   [&](typename Model::Path& path, ExerciseScratch&, size_t p, const double* z, const double* u,
+                       size_t) { storeExercisePath(model, path, z, 1.0, u, batch, p); });
+    return batch;
+}
+
 // Sobol engine: fills `result` and returns the last value row. The fit
 // draws its paths from a generator of fitModel's dimensions, the pricing
 // from one of priceModel's (the same when they draw alike).
@@ -340,10 +354,8 @@ double runEarlyExerciseQMC(EstimateSeries& result, ExerciseRule& rule, const Mod
     std::optional<SobolBlockStarts> fitStarts;
     if (fitting) {
         fitStarts.emplace(recordSobolBlocks(layout.points, fitDimensions, blockSize, warmUpSobol));
-        StoredPaths batch(layout.fitBlocks * blockSize, steps, fitModel.stateSize());
-        runSobolBlocks(fitModel, *fitStarts, blockSize, layout.fitBlocks, bridge, multiThreaded,
-                       [&](typename Model::Path& path, ExerciseScratch&, size_t p, const double* z, const double* u,
-                           size_t) { storeExercisePath(fitModel, path, z, 1.0, u, batch, p); });
+        const StoredPaths batch =
+            simulateRegressionPathsQMC(fitModel, *fitStarts, blockSize, layout.fitBlocks, bridge, multiThreaded);
         fitExerciseRule(fitModel, batch, discounts.data(), rule);
         if (fitDimensions != priceDimensions)
             fitStarts.reset();

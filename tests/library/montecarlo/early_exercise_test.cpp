@@ -230,7 +230,7 @@ TEST(EarlyExerciseKernel, EveryPathDrawsAFixedCount)
                 ASSERT_EQ(model.uniformsPerStep(), k.uniforms);
                 const size_t paths = 1001;
                 std::vector<RandomGenerator64> generators = makeSlotGenerators(kSeedTable, 3);
-                simulateRegressionBatch(model, paths, generators, antithetic, true);
+                simulateRegressionPaths(model, paths, generators, antithetic, true);
                 const ChunkLayout chunks = evenChunks(paths, 3);
                 for (size_t t = 0; t < 3; ++t)
                     EXPECT_TRUE(generators[t] == afterDraws(kSeedTable[t], chunks.end(t) - chunks.begin(t), 12,
@@ -249,12 +249,12 @@ TEST(EarlyExerciseKernel, KnockStatesFollowTheBarrierFreePath)
     const size_t paths = 4000;
     const BarrierExerciseModel vanilla(contractFor(m, false, steps), laguerreBasis5);
     std::vector<RandomGenerator64> g0 = makeSlotGenerators(kSeedTable, 4);
-    const StoredPaths free = simulateRegressionBatch(vanilla, paths, g0, false, false);
+    const StoredPaths free = simulateRegressionPaths(vanilla, paths, g0, false, false);
     for (bool out : {true, false}) {
         const double lower = out ? 0.0 : 90.0, upper = out ? 115.0 : 0.0;
         const BarrierExerciseModel model(barrierContract(m, false, steps, lower, upper, out, false), laguerreBasis5);
         std::vector<RandomGenerator64> g = makeSlotGenerators(kSeedTable, 4);
-        const StoredPaths batch = simulateRegressionBatch(model, paths, g, false, false);
+        const StoredPaths batch = simulateRegressionPaths(model, paths, g, false, false);
         size_t never = 0;
         for (size_t p = 0; p < paths; ++p) {
             int32_t first = steps + 1;  // first date beyond the barrier
@@ -289,8 +289,8 @@ TEST(EarlyExerciseKernel, AntitheticBatchesDoNotDependOnTheThreads)
         std::vector<RandomGenerator64> a = makeSlotGenerators(kSeedTable, slots),
                                        b = makeSlotGenerators(kSeedTable, slots);
         // 50001 paths on an odd number of chunks: pairs end inside their chunk.
-        const StoredPaths threaded = simulateRegressionBatch(model, 50001, a, true, true);
-        const StoredPaths serial = simulateRegressionBatch(model, 50001, b, true, false);
+        const StoredPaths threaded = simulateRegressionPaths(model, 50001, a, true, true);
+        const StoredPaths serial = simulateRegressionPaths(model, 50001, b, true, false);
         EXPECT_EQ(threaded.liveFrom, serial.liveFrom) << threads << " threads";
         EXPECT_EQ(threaded.liveTo, serial.liveTo) << threads << " threads";
         for (size_t k = 0; k < threaded.states.size(); ++k)
