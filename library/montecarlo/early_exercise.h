@@ -3,8 +3,8 @@
 // Pieces shared by the early-exercise (Longstaff-Schwartz) engines, whatever
 // the path they simulate: the exercise rule, the even chunks of a batch of
 // paths, the discount factors of the exercise steps, the five sums of the
-// estimators, the running rows, the thinning of a series, the memory
-// estimate and the final check of the rows.
+// estimators, the running rows, the block layouts, the memory estimate and
+// the final check of the rows.
 
 #include <cstddef>
 #include <cstdint>

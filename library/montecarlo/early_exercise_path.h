@@ -47,11 +47,7 @@ public:
     double dt() const { return run_.dt; }
     const EuropeanRun& run() const { return run_; }
 
-    double exerciseValue(const double* state) const
-    {
-        const double x = run_.isCall ? state[0] - run_.strike : run_.strike - state[0];
-        return x > 0.0 ? x : 0.0;
-    }
+    double exerciseValue(const double* state) const { return vanillaPayoff(run_, state[0]); }
     void coordinates(const double* state, double* x) const { x[0] = state[0] / run_.strike; }
 
     class Path {

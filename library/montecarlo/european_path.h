@@ -82,6 +82,13 @@ struct PathWeights {
     double theta = 0.0;
 };
 
+// The call or put payoff of the asset value s, without barriers.
+inline double vanillaPayoff(const EuropeanRun& run, double s)
+{
+    const double x = run.isCall ? s - run.strike : run.strike - s;
+    return x > 0.0 ? x : 0.0;
+}
+
 // What a path adds to the block sums: its payoff and payoff x weight for the
 // four sensitivities (undiscounted).
 struct PathOutcome {
@@ -150,16 +157,9 @@ public:
         }
     }
 
-    // Payoff of the asset value s, without barriers.
-    double payoff(double s) const
-    {
-        const double x = run_.isCall ? s - run_.strike : run_.strike - s;
-        return x > 0.0 ? x : 0.0;
-    }
-
     PathOutcome outcome() const
     {
-        const double f0 = payoff(asset());
+        const double f0 = vanillaPayoff(run_, asset());
         double f = f0;
         if (run_.hasBarrier) {
             if (!run_.continuous)
