@@ -33,4 +33,25 @@ struct EstimateSeries {
     }
 };
 
+// Keeps maxRows entries of every filled series (those as long as the value
+// series) when it has at least twice as many: entry i is the old entry
+// (i + 1) stride - 1 with stride = rows / maxRows, except that the last entry
+// is always the last row.
+inline void thinSeries(EstimateSeries& result, size_t maxRows)
+{
+    const size_t rows = result.rows();
+    if (maxRows < 1 || rows / maxRows <= 1)
+        return;
+    const size_t stride = rows / maxRows;
+    for (auto& s : result.series) {
+        if (s.size() != rows)
+            continue;
+        std::vector<double> kept(maxRows);
+        for (size_t i = 0; i + 1 < maxRows; ++i)
+            kept[i] = s[(i + 1) * stride - 1];
+        kept[maxRows - 1] = s[rows - 1];
+        s.swap(kept);
+    }
+}
+
 }  // namespace tarvic

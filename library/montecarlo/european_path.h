@@ -67,7 +67,27 @@ struct EuropeanRun {
     // Continuous monitoring with the spot on or beyond a barrier: the path
     // has touched it before the first step.
     bool startsTouched;
+    // Record the touch probabilities of every step for crossings decided by
+    // uniform draws (the early-exercise engines); the European engines only
+    // weight the payoff by the no-touch probability.
+    bool recordsTouch = false;
 };
+
+// Likelihood-ratio weights of a path: delta and gamma weights, vega and theta
+// scores (cumulative over the steps taken).
+struct PathWeights {
+    double delta = 0.0;
+    double gamma = 0.0;
+    double vega = 0.0;
+    double theta = 0.0;
+};
+
+// The call or put payoff of the asset value s, without barriers.
+inline double vanillaPayoff(const EuropeanRun& run, double s)
+{
+    const double x = run.isCall ? s - run.strike : run.strike - s;
+    return x > 0.0 ? x : 0.0;
+}
 
 // What a path adds to the block sums: its payoff and payoff x weight for the
 // four sensitivities (undiscounted).
@@ -95,6 +115,7 @@ public:
         wDelta_ = wGamma_ = vega_ = theta_ = 0.0;
         vegaIn_ = thetaIn_ = 0.0;
         gFirst_ = hFirst_ = 0.0;
+        stepTouch_[0] = stepTouch_[1] = 0.0;
         if (touched_ && run_.knockOut)
             alive_ = false;
     }
@@ -130,6 +151,7 @@ public:
                 else
                     knockedIn_ = true;
             }
+            stepTouch_[0] = stepTouch_[1] = 0.0;
             if (run_.continuous && !touched_)
                 applyCrossing(j, sPrev, logPrev);
         }
@@ -137,43 +159,70 @@ public:
 
     PathOutcome outcome() const
     {
-        const double sT = asset();
-        const double x = run_.isCall ? sT - run_.strike : run_.strike - sT;
-        const double f0 = x > 0.0 ? x : 0.0;
+        const double f0 = vanillaPayoff(run_, asset());
         double f = f0;
-        double wDelta = wDelta_, wGamma = wGamma_, vega = vega_, theta = theta_;
         if (run_.hasBarrier) {
             if (!run_.continuous)
                 f = (run_.knockOut ? alive_ : knockedIn_) ? f0 : 0.0;
             else if (run_.knockOut)
                 f = f0 * survival_;
-            else {
+            else
                 f = f0 * (1.0 - survival_);
-                // d ln(1 - W) = -k d ln W with k = W / (1 - W).
-                if (run_.greeks && !knockedIn_ && !touched_ && survival_ < 1.0) {
-                    const double k = survival_ / (1.0 - survival_);
-                    const double c = -gFirst_ * k;
-                    const double d = hFirst_ * k;
-                    wGamma += 2.0 * wDelta * c - d;
-                    wDelta += c;
-                    vega -= k * vegaIn_;
-                    theta -= k * thetaIn_;
-                }
-            }
         }
         PathOutcome out;
         out.value = f;
         if (run_.greeks && f != 0.0) {
-            out.delta = f * wDelta;
-            out.gamma = f * wGamma;
-            out.vega = f * vega;
-            out.theta = f * theta;
+            bool corrected = false;
+            const PathWeights w = weights(corrected);
+            out.delta = f * w.delta;
+            out.gamma = f * w.gamma;
+            out.vega = f * w.vega;
+            out.theta = f * w.theta;
         }
         return out;
     }
 
+    // The weights and scores accumulated so far, as the steps left them.
+    PathWeights scores() const { return PathWeights{wDelta_, wGamma_, vega_, theta_}; }
+
+    // The weights of the path so far. A continuously monitored knock-in that
+    // has not knocked in at a date and has not touched a barrier for certain
+    // pays in proportion to 1 - W, W the product of the no-touch factors:
+    // its weights take the log-derivatives of 1 - W, d ln(1 - W) = -k d ln W
+    // with k = W / (1 - W) (corrected is then true).
+    PathWeights weights(bool& corrected) const
+    {
+        PathWeights w = scores();
+        corrected = false;
+        if (run_.hasBarrier && run_.continuous && !run_.knockOut && !knockedIn_ && !touched_ &&
+            survival_ < 1.0) {
+            const double k = survival_ / (1.0 - survival_);
+            const double c = -gFirst_ * k;
+            const double d = hFirst_ * k;
+            w.gamma += 2.0 * w.delta * c - d;
+            w.delta += c;
+            w.vega -= k * vegaIn_;
+            w.theta -= k * thetaIn_;
+            corrected = true;
+        }
+        return w;
+    }
+
     double asset() const { return run_.marching == kExactMarching ? std::exp(logS_) : s_; }
     double survival() const { return survival_; }
+    // Knock-out: no step point has been beyond a barrier and no certain touch.
+    bool alive() const { return alive_; }
+    // Knock-in: a step point has been beyond a barrier.
+    bool knockedIn() const { return knockedIn_; }
+    // Continuous monitoring: a barrier was touched for certain (a step ending
+    // on or beyond it, or the spot itself).
+    bool touched() const { return touched_; }
+    // With run.recordsTouch, the probabilities of the last step's crossing
+    // draws: [0] of the single barrier, or of the upper one of two; [1] of the
+    // lower one of two given no touch of the upper, so that the two no-touch
+    // factors multiply to the double-barrier no-touch probability Q. Both are
+    // 0 when the step was certain or did not reach the crossing test.
+    double stepTouch(int i) const { return stepTouch_[i]; }
 
 private:
     // Scores of the step's density: delta and gamma weights of the first
@@ -257,8 +306,8 @@ private:
                 return;
             }
             // Every image term is bounded by one of the two single-barrier terms.
-            if (singleExponent(run_.lower, run_.logLower, sPrev, logPrev) < kNegligible &&
-                singleExponent(run_.upper, run_.logUpper, sPrev, logPrev) < kNegligible)
+            const double eUpper = singleExponent(run_.upper, run_.logUpper, sPrev, logPrev);
+            if (singleExponent(run_.lower, run_.logLower, sPrev, logPrev) < kNegligible && eUpper < kNegligible)
                 return;
             double gS = 0.0, gSS = 0.0, gSigma = 0.0, gT = 0.0;
             const int flag = run_.greeks ? j : 1;
@@ -273,6 +322,11 @@ private:
             if (!(q > 0.0)) {
                 touch();
                 return;
+            }
+            if (run_.recordsTouch) {
+                const double pUpper = eUpper < kNegligible ? 0.0 : std::exp(eUpper);
+                stepTouch_[0] = pUpper;
+                stepTouch_[1] = 1.0 - q / (1.0 - pUpper);
             }
             survival_ *= q;
             if (run_.greeks)
@@ -290,6 +344,7 @@ private:
             return;
         }
         const double factor = 1.0 - p;
+        stepTouch_[0] = p;
         survival_ *= factor;
         if (run_.greeks) {
             // ln(1 - p) with p = exp(e): e scales like 1/sigma^2 and like 1/dt.
@@ -335,6 +390,7 @@ private:
     double wDelta_ = 0.0, wGamma_ = 0.0, vega_ = 0.0, theta_ = 0.0;
     double vegaIn_ = 0.0, thetaIn_ = 0.0;  // knock-in: scores of W
     double gFirst_ = 0.0, hFirst_ = 0.0;   // knock-in: W'/W and W''/W at the spot
+    double stepTouch_[2] = {0.0, 0.0};
 };
 
 }  // namespace tarvic

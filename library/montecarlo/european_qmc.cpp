@@ -10,10 +10,10 @@
 #include "common/require.h"
 #include "montecarlo/brownian_bridge.h"
 #include "montecarlo/dense_matrix.h"
-#include "montecarlo/inverse_normal_cdf.h"
 #include "montecarlo/parallel_errors.h"
 #include "montecarlo/simulation_limits.h"
 #include "montecarlo/sobol_generator.h"
+#include "montecarlo/sobol_paths.h"
 
 namespace tarvic {
 
@@ -142,17 +142,8 @@ double priceEuropeanQMC(EstimateSeries& result, const EuropeanContract& contract
                 double sums[EstimateSeries::kCount] = {};
                 double* z = buffers.normals.data();
                 for (uint32_t i = 0; i < blockPoints; ++i) {
-                    const double* u = buffers.points[i];
-                    for (int32_t j = 0; j < steps; ++j)
-                        z[j] = InverseNormalCdf(u[j]);
-                    if (brownianBridge && steps > 1) {
-                        // Step normals are the increments of the bridged path.
-                        double* w = buffers.bridgePath.data();
-                        bridge.buildPath(w, buffers.normals.data());
-                        z[0] = w[0];
-                        for (int32_t j = 1; j < steps; ++j)
-                            z[j] = w[j] - w[j - 1];
-                    }
+                    sobolStepNormals(buffers.points[i], steps, brownianBridge ? &bridge : nullptr, z,
+                                     buffers.bridgePath.data());
                     path.start();
                     for (int32_t j = 0; j < steps && !path.finished(); ++j)
                         path.step(j, z[j]);
@@ -179,8 +170,6 @@ double priceEuropeanQMC(EstimateSeries& result, const EuropeanContract& contract
 
     // Running estimates, then every step-th of them when there are more
     // blocks than 2^numCheckpoints.
-    const size_t maxRows = size_t(1) << numCheckpoints;
-    const size_t thin = blocks / maxRows;
     for (size_t k = 0; k < filled; ++k) {
         std::vector<double>& s = result[k];
         double cumulative = 0.0;
@@ -188,13 +177,8 @@ double priceEuropeanQMC(EstimateSeries& result, const EuropeanContract& contract
             cumulative += s[b];
             s[b] = cumulative / (static_cast<double>(blockPoints) * static_cast<double>(b + 1));
         }
-        if (thin > 1) {
-            std::vector<double> rows(maxRows);
-            for (size_t i = 0; i < maxRows; ++i)
-                rows[i] = s[(i + 1) * thin - 1];
-            s.swap(rows);
-        }
     }
+    thinSeries(result, size_t(1) << numCheckpoints);
     return result[EstimateSeries::kValue].back();
 }
 

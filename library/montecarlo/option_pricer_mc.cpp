@@ -5,6 +5,8 @@
 #include <string>
 
 #include "common/require.h"
+#include "montecarlo/early_exercise.h"
+#include "montecarlo/early_exercise_mc.h"
 #include "montecarlo/estimate_series.h"
 #include "montecarlo/european_mc.h"
 #include "montecarlo/european_path.h"
@@ -47,21 +49,37 @@ void requireArray(const void* array, const char* name)
         fail(std::string("Invalid input: ") + name + " must not be a null pointer.");
 }
 
-class EuropeanRunner {
+// Runs the engine that the request chooses; every failure of a run is that
+// run's exception, and no run writes the caller's arrays.
+class EngineRunner {
 public:
-    EuropeanRunner(const OptionMcRequest& request, int32_t numCheckpoints)
+    EngineRunner(const OptionMcRequest& request, int32_t numCheckpoints)
         : request_(request), numCheckpoints_(numCheckpoints)
     {
     }
 
-    void run(EstimateSeries& result, const EuropeanContract& contract) const
+    // The rule is read and written by the early-exercise engines only.
+    void run(EstimateSeries& result, const EuropeanContract& contract, ExerciseRule& rule) const
     {
-        if (request_.useSobol)
-            priceEuropeanQMC(result, contract, request_.numPaths, request_.brownianBridge, request_.warmUpSobol,
-                             request_.multiThreaded, request_.fewSobolBlocks, numCheckpoints_);
-        else
-            priceEuropeanMC(result, contract, static_cast<int64_t>(request_.numPaths) * 1000,
-                            request_.antithetic, request_.multiThreaded, numCheckpoints_);
+        const OptionMcRequest& r = request_;
+        if (r.exerciseType == 0) {
+            if (r.useSobol)
+                priceEuropeanQMC(result, contract, r.numPaths, r.brownianBridge, r.warmUpSobol, r.multiThreaded,
+                                 r.fewSobolBlocks, numCheckpoints_);
+            else
+                priceEuropeanMC(result, contract, static_cast<int64_t>(r.numPaths) * 1000, r.antithetic,
+                                r.multiThreaded, numCheckpoints_);
+        } else {
+            const int32_t basisCount = r.numBasisFunctions + 1;
+            if (r.useSobol)
+                priceEarlyExerciseQMC(result, rule, contract, r.numPaths, r.numLSPaths, basisCount, r.brownianBridge,
+                                      r.warmUpSobol, r.multiThreaded, numCheckpoints_);
+            else
+                priceEarlyExerciseMC(result, rule, contract, static_cast<int64_t>(r.numPaths) * 1000,
+                                     static_cast<int64_t>(r.numLSPaths) * 1000, basisCount, r.antithetic,
+                                     r.multiThreaded, numCheckpoints_);
+        }
+        requireFiniteSeries(result);
     }
 
 private:
@@ -78,10 +96,11 @@ BumpSteps europeanBumpSteps(bool hasBarrier, bool contMonitoring)
     return {contMonitoring ? 0.002 : 0.01, 0.0001, 0.0001};
 }
 
+BumpSteps earlyExerciseBumpSteps(bool contMonitoring) { return {0.01, contMonitoring ? 0.002 : 0.01, 0.01}; }
+
 void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
 {
-    if (request.exerciseType != 0)
-        fail(kEarlyExerciseUnavailableText);
+    const bool earlyExercise = request.exerciseType != 0;
     requireArray(output.optionValue, "optionValue");
     requireArray(output.rowCount, "rowCount");
     if (request.useSobol) {
@@ -92,6 +111,19 @@ void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
         if (request.numPaths > kMaxThousandsOfPaths)
             fail("Invalid input: numPaths must be at most " + std::to_string(kMaxThousandsOfPaths) +
                  " (thousands of paths).");
+    }
+    if (earlyExercise) {
+        if (request.useSobol) {
+            if (request.numLSPaths > 30)
+                fail("Invalid input: numLSPaths must be at most 30 with Sobol points (2^numLSPaths regression "
+                     "paths).");
+        } else if (request.numLSPaths > kMaxThousandsOfPaths) {
+            fail("Invalid input: numLSPaths must be at most " + std::to_string(kMaxThousandsOfPaths) +
+                 " (thousands of regression paths).");
+        }
+        if (request.numBasisFunctions == std::numeric_limits<int32_t>::max())
+            fail("Invalid input: numBasisFunctions must be below " +
+                 std::to_string(std::numeric_limits<int32_t>::max()) + ".");
     }
 
     // Decoding.
@@ -128,28 +160,34 @@ void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
     const bool hasBarrier = contract.lowerBarrier > 0.0 || contract.upperBarrier > 0.0;
     if (hasBarrier)
         requireCode(request.knockOut, 0, 1, "knockOut");
-    const BumpSteps bumps = europeanBumpSteps(hasBarrier, request.contMonitoring);
+    const BumpSteps bumps =
+        earlyExercise ? earlyExerciseBumpSteps(request.contMonitoring) : europeanBumpSteps(hasBarrier, request.contMonitoring);
 
-    const EuropeanRunner runner(request, numCheckpoints);
+    // The spot-bumped runs apply the base run's exercise rule; the
+    // volatility and expiry runs fit their own.
+    const EngineRunner runner(request, numCheckpoints);
+    ExerciseRule rule;
     EstimateSeries base, spotUp, spotDown, volUp, expiryUp;
-    runner.run(base, contract);
+    runner.run(base, contract, rule);
     if (finiteDifferences) {
         if (wishes.deltaGamma) {
             EuropeanContract bumped = contract;
             bumped.spot = contract.spot * (1.0 + bumps.spot);
-            runner.run(spotUp, bumped);
+            runner.run(spotUp, bumped, rule);
             bumped.spot = contract.spot * (1.0 - bumps.spot);
-            runner.run(spotDown, bumped);
+            runner.run(spotDown, bumped, rule);
         }
         if (wishes.vega) {
             EuropeanContract bumped = contract;
             bumped.volatility = contract.volatility * (1.0 + bumps.volatility);
-            runner.run(volUp, bumped);
+            rule.clear();
+            runner.run(volUp, bumped, rule);
         }
         if (wishes.theta) {
             EuropeanContract bumped = contract;
             bumped.expiry = contract.expiry * (1.0 + bumps.expiry);
-            runner.run(expiryUp, bumped);
+            rule.clear();
+            runner.run(expiryUp, bumped, rule);
         }
     }
 

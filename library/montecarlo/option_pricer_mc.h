@@ -1,17 +1,17 @@
 #pragma once
 
 // The Monte Carlo pricer of vanilla and barrier options behind the export
-// VelkOptionPricerMC: decodes the caller's codes, runs the engine once for
-// the value (with its own likelihood-ratio estimators on request), again with
-// bumped inputs for finite-difference sensitivities, and writes one row per
-// checkpoint into the caller's arrays once every run has succeeded.
+// VelkOptionPricerMC: decodes the caller's codes, chooses the European or the
+// early-exercise engine on pseudo-random numbers or Sobol points, runs it
+// once for the value (with its own likelihood-ratio estimators on request),
+// again with bumped inputs for finite-difference sensitivities, and writes
+// one row per checkpoint into the caller's arrays once every run has
+// succeeded. With early exercise the spot-bumped runs apply the exercise
+// rule fitted by the base run; the volatility and expiry runs fit their own.
 
 #include <cstdint>
 
 namespace tarvic {
-
-constexpr const char* kEarlyExerciseUnavailableText =
-    "Early exercise is not available in the Monte Carlo pricer yet: choose European exercise.";
 
 // The arguments of the export, flags already decoded by their low byte.
 struct OptionMcRequest {
@@ -62,6 +62,10 @@ struct BumpSteps {
 // Steps of a European option: 1e-4 throughout, the spot step 0.01 with a
 // discretely monitored barrier and 0.002 with a continuously monitored one.
 BumpSteps europeanBumpSteps(bool hasBarrier, bool contMonitoring);
+
+// Steps with early exercise: 0.01 throughout, the volatility step 0.002 when
+// contMonitoring is set.
+BumpSteps earlyExerciseBumpSteps(bool contMonitoring);
 
 // Prices the request and fills the output; throws a std::exception with the
 // failure's message, in which case nothing has been written.

@@ -11,4 +11,8 @@ namespace tarvic {
 constexpr const char* kSimulationMemoryText =
     "The requested simulation requires more memory than the program can handle (4GB).";
 
+// Fails with kSimulationMemoryText when a working set of `bytes` exceeds the
+// memory available to the process (availableMemoryBytes).
+void requireSimulationMemory(double bytes);
+
 }  // namespace tarvic

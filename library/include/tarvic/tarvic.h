@@ -149,7 +149,12 @@ TvString VelkAsianOptionPricer(double* assetGrid, double* optionValue, double* d
  *    (0..30); pseudo-random numbers: thousands of paths;
  *  - greeksCode: 1000 delta and gamma + 100 vega + 10 theta; greeksMethod
  *    1 likelihood ratio, 2 finite differencing, other values none;
- *  - timeMarching 1 exact, 2 Euler, 3 Milstein; exerciseType 0 European.
+ *  - timeMarching 1 exact, 2 Euler, 3 Milstein;
+ *  - exerciseType 0 European; any other value early exercise at the numSteps
+ *    path dates (American and Bermudan alike), by Longstaff–Schwartz
+ *    regression on numLSPaths regression paths with numBasisFunctions + 1
+ *    basis functions; the spot-bumped runs of finite differencing reuse the
+ *    exercise rule of the base run.
  * vega is per volatility point, theta per calendar day. Arrays of
  * sensitivities that are not asked for keep their contents; on failure
  * neither rowCount nor any array is written. */

@@ -1,6 +1,7 @@
 // VelkOptionPricerMC as a caller sees it: rows, which arrays are written,
 // finite-difference and likelihood-ratio sensitivities, the knock-in rule,
-// flags by their low byte, and every failure text.
+// early exercise with its rule across the bumped runs, flags by their low
+// byte, and every failure text.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "montecarlo/early_exercise.h"
+#include "montecarlo/early_exercise_mc.h"
 #include "montecarlo/estimate_series.h"
 #include "montecarlo/european_mc.h"
 #include "montecarlo/european_qmc.h"
@@ -62,6 +65,26 @@ struct McCall {
 
     Market market() const { return Market{spot, strike, intRate, divYield, volatility, expiry}; }
 
+    // The engines' contract of the call (the sensitivity estimators off).
+    tarvic::EuropeanContract contract() const
+    {
+        tarvic::EuropeanContract c;
+        c.spot = spot;
+        c.strike = strike;
+        c.lowerBarrier = lowerBarrier;
+        c.upperBarrier = upperBarrier;
+        c.intRate = intRate;
+        c.expiry = expiry;
+        c.volatility = volatility;
+        c.divYield = divYield;
+        c.numSteps = numSteps;
+        c.optionType = optionType;
+        c.knockOut = knockOut;
+        c.contMonitoring = contMonitoring != 0;
+        c.timeMarching = timeMarching;
+        return c;
+    }
+
     std::vector<double> rows(const std::vector<double>& array) const
     {
         return std::vector<double>(array.begin(), array.begin() + rowCount);
@@ -113,15 +136,8 @@ TEST_F(McExportTest, RowCounts)
 TEST_F(McExportTest, PathCountsOfBothGenerators)
 {
     // numPaths 12: 12000 pseudo-random paths, 2^12 Sobol points.
-    const Market m{100.0, 100.0, 0.05, 0.02, 0.25, 1.0};
-    tarvic::EuropeanContract c;
-    c.spot = m.spot;
-    c.strike = m.strike;
-    c.intRate = m.rate;
-    c.divYield = m.div;
-    c.volatility = m.vol;
-    c.expiry = m.expiry;
     McCall pseudo;
+    const tarvic::EuropeanContract c = pseudo.contract();
     pseudo.numPaths = 12;
     ASSERT_EQ(pseudo(), "");
     tarvic::EstimateSeries engine;
@@ -198,16 +214,7 @@ TEST_F(McExportTest, LikelihoodRatioSeriesAreCopiedUnchanged)
     call.greeksCode = 1000;
     call.greeksMethod = 1;
     ASSERT_EQ(call(), "");
-    tarvic::EuropeanContract c;
-    c.spot = call.spot;
-    c.strike = call.strike;
-    c.lowerBarrier = 85.0;
-    c.intRate = call.intRate;
-    c.divYield = call.divYield;
-    c.volatility = call.volatility;
-    c.expiry = call.expiry;
-    c.numSteps = 3;
-    c.contMonitoring = true;
+    tarvic::EuropeanContract c = call.contract();
     c.computeGreeks = true;
     tarvic::EstimateSeries engine;
     tarvic::priceEuropeanMC(engine, c, 20000, false, true, 500);
@@ -372,8 +379,19 @@ struct FailureCase {
 };
 
 const FailureCase kFailures[] = {
-    {tarvic::kEarlyExerciseUnavailableText, true, [](McCall& c) { c.exerciseType = 1; }},
-    {tarvic::kEarlyExerciseUnavailableText, true, [](McCall& c) { c.exerciseType = 2; c.useSobol = 1; }},
+    {"numLSPaths", false, [](McCall& c) { c.exerciseType = 1; c.numLSPaths = 2147484; }},
+    {"numLSPaths", false, [](McCall& c) { c.exerciseType = 2; c.useSobol = 1; c.numPaths = 12; c.numLSPaths = 31; }},
+    {"numPaths", false, [](McCall& c) { c.exerciseType = 1; c.useSobol = 1; c.numPaths = 31; }},
+    {"numBasisFunctions", false, [](McCall& c) { c.exerciseType = 1; c.numBasisFunctions = 2147483647; }},
+    {tarvic::kSimulationMemoryText, true,
+     [](McCall& c) { c.exerciseType = 1; c.numPaths = 2000; c.numLSPaths = 1000; c.numSteps = 5000; }},
+    {tarvic::kSimulationMemoryText, true,
+     [](McCall& c) { c.exerciseType = 1; c.useSobol = 1; c.numPaths = 21; c.numLSPaths = 20; c.numSteps = 5000; }},
+    {tarvic::kNonFiniteResultText, true,
+     [](McCall& c) { c.exerciseType = 1; c.spot = 1e308; c.strike = 1.0; c.volatility = 1.0; }},
+    {tarvic::kNonFiniteResultText, true, [](McCall& c) { c.spot = 1e308; c.strike = 1.0; c.volatility = 1.0; }},
+    {"knockOut", false, [](McCall& c) { c.exerciseType = 1; c.upperBarrier = 130.0; c.knockOut = -1; }},
+    {"timeMarching", false, [](McCall& c) { c.exerciseType = 1; c.timeMarching = 7; }},
     {tarvic::kSimulationMemoryText, true, [](McCall& c) { c.useSobol = 1; c.numPaths = 30; c.numSteps = 20000; }},
     {"spot", false, [](McCall& c) { c.spot = std::numeric_limits<double>::quiet_NaN(); }},
     {"spot", false, [](McCall& c) { c.spot = 0.0; }},
@@ -417,6 +435,235 @@ TEST_F(McExportTest, FailuresReturnTheirTextAndWriteNothing)
         EXPECT_TRUE(untouched(call.value) && untouched(call.delta) && untouched(call.gamma) &&
                     untouched(call.vega) && untouched(call.theta))
             << text;
+    }
+}
+
+// ---- Early exercise ------------------------------------------------------------
+
+TEST_F(McExportTest, EarlyExerciseRows)
+{
+    struct Case {
+        int32_t useSobol, numPaths, numLSPaths, rows;
+    };
+    const Case cases[] = {{0, 100, 50, 500}, {0, 20, 10, 200}, {0, 1, 0, 10},  {1, 19, 14, 512},
+                          {1, 12, 10, 10},   {1, 14, 14, 16},  {1, 20, 14, 512}};
+    for (const Case& k : cases)
+        for (int32_t exercise : {1, 2}) {
+            McCall call;
+            call.optionType = 1;
+            call.numSteps = 10;
+            call.exerciseType = exercise;
+            call.useSobol = k.useSobol;
+            call.numPaths = k.numPaths;
+            call.numLSPaths = k.numLSPaths;
+            call.greeksCode = 1110;
+            call.greeksMethod = 1;
+            ASSERT_EQ(call(), "");
+            const std::string what = "Sobol " + std::to_string(k.useSobol) + ", " + std::to_string(k.numPaths) +
+                                     " / " + std::to_string(k.numLSPaths);
+            EXPECT_EQ(call.rowCount, k.rows) << what;
+            for (const std::vector<double>* a : {&call.value, &call.delta, &call.gamma, &call.vega, &call.theta})
+                EXPECT_TRUE(writtenUpTo(*a, k.rows)) << what;
+        }
+}
+
+TEST_F(McExportTest, EarlyExerciseSpotRunsReuseTheBaseRule)
+{
+    // Finite differencing: the two spot runs apply the rule the base run
+    // fitted, the volatility and expiry runs fit their own; the steps are 1%,
+    // the volatility step 0.2% with continuous monitoring.
+    struct Case {
+        const char* name;
+        double lower, upper;
+        int32_t knockOut, contMonitoring, useSobol, numPaths, numLSPaths;
+    };
+    const Case cases[] = {{"vanilla put", 0.0, 0.0, 1, 0, 0, 20, 10},
+                          {"continuous up-and-out put", 0.0, 125.0, 1, 1, 0, 20, 10},
+                          {"continuous down-and-in put, Sobol", 90.0, 0.0, 0, 1, 1, 13, 11},
+                          {"discrete double knock-in put, Sobol", 85.0, 115.0, 0, 0, 1, 13, 11}};
+    for (const Case& k : cases) {
+        McCall call;
+        call.optionType = 1;
+        call.numSteps = 8;
+        call.exerciseType = 1;
+        call.lowerBarrier = k.lower;
+        call.upperBarrier = k.upper;
+        call.knockOut = k.knockOut;
+        call.contMonitoring = k.contMonitoring;
+        call.useSobol = k.useSobol;
+        call.numPaths = k.numPaths;
+        call.numLSPaths = k.numLSPaths;
+        call.greeksCode = 1110;
+        call.greeksMethod = 2;
+        ASSERT_EQ(call(), "") << k.name;
+
+        const tarvic::EuropeanContract c = call.contract();
+        const auto engine = [&](const tarvic::EuropeanContract& contract, tarvic::ExerciseRule& rule) {
+            tarvic::EstimateSeries r;
+            if (k.useSobol)
+                tarvic::priceEarlyExerciseQMC(r, rule, contract, k.numPaths, k.numLSPaths, 4, false, false, true, 9);
+            else
+                tarvic::priceEarlyExerciseMC(r, rule, contract, k.numPaths * 1000, k.numLSPaths * 1000, 4, false,
+                                             true, 500);
+            return r.value();
+        };
+        tarvic::ExerciseRule rule, fresh;
+        const std::vector<double> base = engine(c, rule);
+        tarvic::EuropeanContract up = c, down = c, vol = c, later = c;
+        up.spot *= 1.01;
+        down.spot *= 0.99;
+        const double volStep = k.contMonitoring ? 0.002 : 0.01;
+        vol.volatility *= 1.0 + volStep;
+        later.expiry *= 1.01;
+        const std::vector<double> vUp = engine(up, rule), vDown = engine(down, rule);
+        const std::vector<double> vVol = engine(vol, fresh);
+        fresh.clear();
+        const std::vector<double> vLater = engine(later, fresh);
+        const double h = 0.01 * c.spot;
+        ASSERT_EQ(static_cast<size_t>(call.rowCount), base.size()) << k.name;
+        for (size_t i = 0; i < base.size(); ++i) {
+            ASSERT_EQ(call.value[i], base[i]) << k.name;
+            ASSERT_EQ(call.delta[i], (vUp[i] - vDown[i]) * 0.5 / h) << k.name << ", row " << i;
+            ASSERT_EQ(call.gamma[i], (vUp[i] - 2.0 * base[i] + vDown[i]) / (h * h)) << k.name << ", row " << i;
+            ASSERT_EQ(call.vega[i], (vVol[i] - base[i]) / (volStep * c.volatility) / 100.0) << k.name;
+            ASSERT_EQ(call.theta[i], (vLater[i] - base[i]) / (0.01 * c.expiry) / -365.0) << k.name;
+        }
+        // A spot run that fitted its own rule would differ.
+        tarvic::ExerciseRule own;
+        EXPECT_NE(engine(up, own), vUp) << k.name;
+    }
+}
+
+// A finite-difference solution at the spot, linear between the two nodes around it.
+struct FiniteDifferenceGreeks {
+    double value, delta, gamma, theta, vega;
+};
+
+FiniteDifferenceGreeks finiteDifferenceGreeks(const McCall& c)
+{
+    std::vector<double> grid(kArraySize), value(kArraySize), delta(kArraySize), gamma(kArraySize),
+        theta(kArraySize), vega(kArraySize);
+    int32_t n = 400;
+    const bool barrier = c.lowerBarrier > 0.0 || c.upperBarrier > 0.0;
+    TvString text = barrier ? VelkBarrierOptionPricer(grid.data(), value.data(), delta.data(), gamma.data(),
+                                                      theta.data(), vega.data(), c.spot, c.strike, c.lowerBarrier,
+                                                      c.upperBarrier, c.contMonitoring, 400, c.expiry, c.volatility,
+                                                      c.intRate, c.divYield, &n, c.optionType, c.knockOut, 2, 2, 2,
+                                                      0.0, 1, 1, 1, c.numSteps)
+                            : VelkOptionPricer(grid.data(), value.data(), delta.data(), gamma.data(), theta.data(),
+                                               vega.data(), c.strike, 400, c.expiry, c.volatility, c.intRate,
+                                               c.divYield, &n, c.optionType, 2, 2, 2, 0.0, 1, 1, 1, c.numSteps);
+    EXPECT_EQ(std::string(text, tvStringByteLen(text)), "");
+    tvFreeString(text);
+    size_t i = 0;
+    while (i + 2 <= static_cast<size_t>(n) && grid[i + 1] < c.spot)
+        ++i;
+    const double w = (c.spot - grid[i]) / (grid[i + 1] - grid[i]);
+    const auto at = [&](const std::vector<double>& a) { return (1.0 - w) * a[i] + w * a[i + 1]; };
+    return {at(value), at(delta), at(gamma), at(theta), at(vega)};
+}
+
+TEST_F(McExportTest, EarlyExerciseGreeksAgreeWithTheFiniteDifferencePricer)
+{
+    struct Case {
+        const char* name;
+        double spot, strike, upper, intRate, divYield, volatility;
+        double slack;  // of the value, delta, gamma, theta and vega
+    };
+    const Case cases[] = {{"Bermudan put", 40.0, 40.0, 0.0, 0.06, 0.0, 0.2, 0.02},
+                          {"discrete up-and-out put", 100.0, 100.0, 120.0, 0.05, 0.02, 0.25, 0.02}};
+    for (const Case& k : cases) {
+        McCall call;
+        call.spot = k.spot;
+        call.strike = k.strike;
+        call.upperBarrier = k.upper;
+        call.intRate = k.intRate;
+        call.divYield = k.divYield;
+        call.volatility = k.volatility;
+        call.optionType = 1;
+        call.numSteps = 50;
+        call.exerciseType = 2;
+        call.numPaths = 100;
+        call.numLSPaths = 50;
+        call.numBasisFunctions = 4;
+        call.greeksCode = 1110;
+        const FiniteDifferenceGreeks fd = finiteDifferenceGreeks(call);
+        for (int32_t method : {1, 2}) {
+            McCall mc = call;
+            mc.greeksMethod = method;
+            ASSERT_EQ(mc(), "");
+            const std::string what = std::string(k.name) + (method == 1 ? ", likelihood ratio " : ", bumped ");
+            const auto check = [&](const std::vector<double>& a, double truth, double slack, const char* greek) {
+                const std::vector<double> rows = mc.rows(a);
+                EXPECT_NEAR(rows.back(), truth, 4.0 * blockStandardError(rows) + slack) << what << greek;
+            };
+            check(mc.value, fd.value, k.slack, "value");
+            check(mc.delta, fd.delta, 0.01, "delta");
+            check(mc.gamma, fd.gamma, 0.1 * std::fabs(fd.gamma), "gamma");
+            check(mc.theta, fd.theta, 0.1 * std::fabs(fd.theta), "theta");
+            check(mc.vega, fd.vega, 0.05 * std::fabs(fd.vega), "vega");
+        }
+    }
+}
+
+TEST_F(McExportTest, EarlyExerciseBumpedRunsShareTheirNumbers)
+{
+    // Every path draws the same numbers in the base and the spot-bumped runs,
+    // even where a drawn crossing knocks it out: the differences of the runs
+    // are far less noisy than the runs themselves (independent runs would
+    // give delta and gamma errors of about 0.7 and 2.4 times the value's
+    // standard error over h and h^2; these runs give at most 0.35 and 0.85).
+    for (const auto& [lower, upper] : {std::pair{0.0, 120.0}, std::pair{85.0, 125.0}}) {
+        McCall call;
+        call.lowerBarrier = lower;
+        call.upperBarrier = upper;
+        call.contMonitoring = 1;
+        call.optionType = 1;
+        call.numSteps = 50;
+        call.exerciseType = 1;
+        call.numPaths = 100;
+        call.numLSPaths = 50;
+        call.greeksCode = 1000;
+        call.greeksMethod = 2;
+        ASSERT_EQ(call(), "");
+        const double h = 0.01 * call.spot;
+        const double valueError = blockStandardError(call.rows(call.value));
+        EXPECT_LT(blockStandardError(call.rows(call.delta)), 0.5 * valueError / h) << lower << " " << upper;
+        EXPECT_LT(blockStandardError(call.rows(call.gamma)), 1.2 * valueError / (h * h)) << lower << " " << upper;
+    }
+}
+
+TEST_F(McExportTest, EarlyExerciseThreadedAndSerialRunsAgree)
+{
+    for (int threads : {3, 8}) {
+        ThreadCount pinned(threads);
+        for (int32_t sobol : {0, 1})
+            for (int32_t antithetic : {0, 1}) {
+                McCall threaded;
+                threaded.exerciseType = 1;
+                threaded.optionType = 1;
+                threaded.useSobol = sobol;
+                threaded.antithetic = antithetic;
+                threaded.numPaths = sobol ? 13 : 30;
+                threaded.numLSPaths = sobol ? 11 : 10;
+                threaded.numSteps = 6;
+                threaded.lowerBarrier = 85.0;
+                threaded.knockOut = 0;
+                threaded.contMonitoring = 1;
+                threaded.greeksCode = 1110;
+                threaded.greeksMethod = 2;
+                McCall serial = threaded;
+                serial.multiThreaded = 0;
+                ASSERT_EQ(threaded(), "");
+                ASSERT_EQ(serial(), "");
+                const std::string what = std::to_string(threads) + " threads, Sobol " + std::to_string(sobol) +
+                                         ", antithetic " + std::to_string(antithetic);
+                EXPECT_EQ(threaded.rows(threaded.value), serial.rows(serial.value)) << what;
+                EXPECT_EQ(threaded.rows(threaded.delta), serial.rows(serial.delta)) << what;
+                EXPECT_EQ(threaded.rows(threaded.gamma), serial.rows(serial.gamma)) << what;
+                EXPECT_EQ(threaded.rows(threaded.vega), serial.rows(serial.vega)) << what;
+                EXPECT_EQ(threaded.rows(threaded.theta), serial.rows(serial.theta)) << what;
+            }
     }
 }
 

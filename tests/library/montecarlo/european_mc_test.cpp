@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "montecarlo/european_mc.h"
+#include "montecarlo/estimate_checks.h"
 #include "montecarlo/option_reference.h"
 #include "montecarlo/parallel_errors.h"
 #include "montecarlo/simulation_limits.h"
@@ -20,7 +21,9 @@ namespace {
 
 using tarvic_test::bsGreeks;
 using tarvic_test::bsPrice;
+using tarvic_test::barrierContract;
 using tarvic_test::contractFor;
+using tarvic_test::expectWithin;
 using tarvic_test::Greeks;
 using tarvic_test::knockIn;
 using tarvic_test::knockOut;
@@ -30,31 +33,11 @@ using tarvic_test::ThreadCount;
 
 constexpr int32_t kRows = 500;
 
-EuropeanContract barrierContract(const Market& m, bool call, int32_t steps, double lower, double upper, bool out,
-                                 bool continuous)
-{
-    EuropeanContract c = contractFor(m, call, steps);
-    c.lowerBarrier = lower;
-    c.upperBarrier = upper;
-    c.knockOut = out ? 1 : 0;
-    c.contMonitoring = continuous;
-    return c;
-}
-
 EstimateSeries run(const EuropeanContract& c, int64_t paths, bool antithetic = false, bool multiThreaded = true)
 {
     EstimateSeries result;
     priceEuropeanMC(result, c, paths, antithetic, multiThreaded, kRows);
     return result;
-}
-
-// |estimate - truth| within `sigmas` standard errors of the block estimates plus `slack`.
-void expectWithin(const std::vector<double>& series, double truth, double sigmas, double slack,
-                  const std::string& what)
-{
-    ASSERT_FALSE(series.empty()) << what;
-    const double se = tarvic_test::blockStandardError(series);
-    EXPECT_NEAR(series.back(), truth, sigmas * se + slack) << what << " (standard error " << se << ")";
 }
 
 class EuropeanMcTest : public ::testing::Test {

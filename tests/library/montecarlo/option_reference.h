@@ -227,4 +227,16 @@ inline tarvic::EuropeanContract contractFor(const Market& m, bool call, int32_t 
     return c;
 }
 
+// The engines' contract for a barrier option on the market m (0 = no barrier).
+inline tarvic::EuropeanContract barrierContract(const Market& m, bool call, int32_t steps, double lower,
+                                                double upper, bool out, bool continuous)
+{
+    tarvic::EuropeanContract c = contractFor(m, call, steps);
+    c.lowerBarrier = lower;
+    c.upperBarrier = upper;
+    c.knockOut = out ? 1 : 0;
+    c.contMonitoring = continuous;
+    return c;
+}
+
 }  // namespace tarvic_test

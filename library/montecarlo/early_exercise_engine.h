@@ -1,0 +1,302 @@
+#pragma once
+
+// The Longstaff-Schwartz machinery of the early-exercise engines, for any
+// path model (vanilla and barrier paths today, Asian paths later).
+//
+// A model M provides
+//   int32_t steps(), uniformsPerStep(), stateSize(); bool greeks(), needsWholePath();
+//   const BasisFunctions& basis(); double scale() (the regression's unit, the strike);
+//   double rate(), dt() (the discounting of a cash flow at step k: exp(-(k rate) dt));
+//   double exerciseValue(const double* state); void coordinates(const double* state, double* x);
+// and a path class M::Path(const M&) with
+//   void start(); bool stepping(); void step(int32_t j, double z, const double* u);
+//   bool live(); void state(double* out); PathWeights scores() (as the steps left
+//   them); PathWeights weights(bool& corrected) (with any end-of-path correction).
+//
+// Draws: every path takes a fixed count, steps() normals and uniformsPerStep()
+// uniforms at every step, whatever happens to it, so paths of a bumped run
+// meet the same numbers as those of the base run (common random numbers).
+// An antithetic pair runs its second path on the negated normals with
+// uniforms of its own, drawn after the first path's.
+//
+// Exercise: a path is exercised at the first step 1 .. steps()-1 at which it
+// is live, its exercise value is positive and exceeds the continuation value
+// scale x sum_i a_i basis_i(coordinates) of that step's rule entry a
+// (steps with an empty entry are no exercise dates); otherwise it is held to
+// maturity. This forward reading gives the cash flows of the backward walk
+// of Longstaff and Schwartz: walking back, each step overrides the later
+// ones, so the earliest step that prefers exercise decides.
+//
+// The fit: a batch of regression paths is simulated and stored (the state at
+// every date and the range of dates at which each path is live); walking
+// back from steps()-1 to 1, the discounted future cash flows of the
+// in-the-money live paths are regressed on the basis (in units of scale(),
+// deviations 1, threshold 1e-12 of the largest singular value) when there
+// are more than count + 1 of them, and the paths that prefer exercise move
+// their cash flow to that step.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/require.h"
+#include "montecarlo/brownian_bridge.h"
+#include "montecarlo/dense_matrix.h"
+#include "montecarlo/early_exercise.h"
+#include "montecarlo/european_path.h"
+#include "montecarlo/random_generator64.h"
+#include "montecarlo/sobol_paths.h"
+#include "montecarlo/svd.h"
+#include "montecarlo/ziggurat_normal.h"
+
+namespace tarvic {
+
+// Buffers of one slot or thread, sized once per run.
+struct ExerciseScratch {
+    std::vector<double> z, u, state, coords, values, bridgePath;
+
+    template <class Model>
+    explicit ExerciseScratch(const Model& model)
+        : z(static_cast<size_t>(model.steps())),
+          u(static_cast<size_t>(model.steps()) * static_cast<size_t>(model.uniformsPerStep()) + 1),
+          state(static_cast<size_t>(model.stateSize())),
+          coords(static_cast<size_t>(model.basis().dims)),
+          values(static_cast<size_t>(model.basis().count)),
+          bridgePath(static_cast<size_t>(model.steps()))
+    {
+    }
+};
+
+// The draws of one path from a generator: for each step its normal, then
+// its crossing uniforms.
+inline void drawPath(RandomGenerator64& generator, int32_t steps, int32_t uniformsPerStep, double* z, double* u)
+{
+    for (int32_t j = 0; j < steps; ++j) {
+        z[j] = ZigguratNormal(generator);
+        for (int32_t i = 0; i < uniformsPerStep; ++i)
+            *u++ = generator.uniform();
+    }
+}
+
+inline void drawUniforms(RandomGenerator64& generator, size_t count, double* u)
+{
+    for (size_t i = 0; i < count; ++i)
+        u[i] = generator.uniform();
+}
+
+// Paths [begin, end) of a batch on one generator: plain paths, or antithetic
+// pairs (begin, begin+1), ... with a lone last path plain. onPath(p, z, sign,
+// u) runs path p on the normals sign x z and the uniforms u.
+template <class Model, class OnPath>
+void runGeneratorChunk(const Model& model, RandomGenerator64& generator, size_t begin, size_t end, bool antithetic,
+                       ExerciseScratch& scratch, OnPath&& onPath)
+{
+    const int32_t steps = model.steps();
+    const int32_t nu = model.uniformsPerStep();
+    double* z = scratch.z.data();
+    double* u = scratch.u.data();
+    size_t p = begin;
+    if (antithetic)
+        for (; p + 1 < end; p += 2) {
+            drawPath(generator, steps, nu, z, u);
+            onPath(p, z, 1.0, u);
+            drawUniforms(generator, static_cast<size_t>(steps) * static_cast<size_t>(nu), u);
+            onPath(p + 1, z, -1.0, u);
+        }
+    for (; p < end; ++p) {
+        drawPath(generator, steps, nu, z, u);
+        onPath(p, z, 1.0, u);
+    }
+}
+
+template <class Model>
+double continuationValue(const Model& model, const std::vector<double>& coefficients, const double* state,
+                         ExerciseScratch& scratch)
+{
+    model.coordinates(state, scratch.coords.data());
+    model.basis().evaluate(scratch.coords.data(), scratch.values.data());
+    double sum = 0.0;
+    for (size_t i = 0; i < coefficients.size(); ++i)
+        sum += coefficients[i] * scratch.values[i];
+    return model.scale() * sum;
+}
+
+// One path priced under the rule: its discounted cash flow and, with the
+// model's greeks, the products with its weights. A path exercised at step k
+// takes the vega and theta scores it had after step k, except that a path
+// whose weights were corrected at the end (a continuously monitored
+// knock-in) keeps the whole path's weights.
+template <class Model>
+PathOutcome priceExercisePath(const Model& model, typename Model::Path& path, const ExerciseRule& rule,
+                              const double* discounts, const double* z, double sign, const double* u,
+                              ExerciseScratch& scratch)
+{
+    const int32_t steps = model.steps();
+    const size_t nu = static_cast<size_t>(model.uniformsPerStep());
+    const bool greeks = model.greeks();
+    const bool whole = greeks && model.needsWholePath();
+    double* state = scratch.state.data();
+    path.start();
+    bool exercised = false;
+    int32_t exerciseStep = steps;
+    double cash = 0.0;
+    PathWeights atExercise;
+    for (int32_t j = 0; j < steps; ++j) {
+        if ((exercised && !whole) || !path.stepping())
+            break;
+        path.step(j, sign * z[j], u + static_cast<size_t>(j) * nu);
+        const int32_t date = j + 1;
+        if (exercised || date == steps || !path.live())
+            continue;
+        const std::vector<double>& a = rule[static_cast<size_t>(date)];
+        if (a.empty())
+            continue;
+        path.state(state);
+        const double value = model.exerciseValue(state);
+        if (value > 0.0 && value > continuationValue(model, a, state, scratch)) {
+            exercised = true;
+            exerciseStep = date;
+            cash = value;
+            if (greeks)
+                atExercise = path.scores();
+        }
+    }
+    if (!exercised && path.live()) {
+        path.state(state);
+        cash = model.exerciseValue(state);
+    }
+    PathOutcome out;
+    if (cash <= 0.0)
+        return out;
+    const double d = cash * discounts[exerciseStep];
+    out.value = d;
+    if (greeks) {
+        bool corrected = false;
+        PathWeights w = path.weights(corrected);
+        if (exercised && !corrected) {
+            w.vega = atExercise.vega;
+            w.theta = atExercise.theta;
+        }
+        out.delta = d * w.delta;
+        out.gamma = d * w.gamma;
+        out.vega = d * w.vega;
+        out.theta = d * w.theta;
+    }
+    return out;
+}
+
+// The regression paths of a fit: the state of every path at dates 1 ..
+// steps (date by date, so that the walk back reads each date's states in
+// one run) and the dates liveFrom[p] .. liveTo[p] at which path p is live
+// (liveFrom > liveTo: never).
+struct StoredPaths {
+    size_t paths = 0;
+    int32_t steps = 0;
+    int32_t stateSize = 1;
+    Matrix<double> states;  // row date - 1: stateSize doubles per path
+    std::vector<int32_t> liveFrom, liveTo;
+
+    StoredPaths(size_t count, int32_t numSteps, int32_t size)
+        : paths(count), steps(numSteps), stateSize(size),
+          states(static_cast<size_t>(numSteps), count * static_cast<size_t>(size)), liveFrom(count, numSteps + 1),
+          liveTo(count, 0)
+    {
+    }
+
+    double* state(size_t p, int32_t date) { return states[static_cast<size_t>(date - 1)] + p * stateSize; }
+    const double* state(size_t p, int32_t date) const
+    {
+        return states[static_cast<size_t>(date - 1)] + p * stateSize;
+    }
+    bool live(size_t p, int32_t date) const { return liveFrom[p] <= date && date <= liveTo[p]; }
+};
+
+// Simulates path p of a regression batch and stores it.
+template <class Model>
+void storeExercisePath(const Model& model, typename Model::Path& path, const double* z, double sign,
+                       const double* u, StoredPaths& batch, size_t p)
+{
+    const int32_t steps = model.steps();
+    const size_t nu = static_cast<size_t>(model.uniformsPerStep());
+    int32_t from = steps + 1, to = 0;
+    path.start();
+    for (int32_t j = 0; j < steps && path.stepping(); ++j) {
+        path.step(j, sign * z[j], u + static_cast<size_t>(j) * nu);
+        if (!path.live())
+            continue;
+        const int32_t date = j + 1;
+        if (from > steps)
+            from = date;
+        to = date;
+        path.state(batch.state(p, date));
+    }
+    batch.liveFrom[p] = from;
+    batch.liveTo[p] = to;
+}
+
+// Fits the rule backwards over the stored batch. Entries of steps with
+// count + 1 or fewer in-the-money paths keep what they hold.
+template <class Model>
+void fitExerciseRule(const Model& model, const StoredPaths& batch, const double* discounts, ExerciseRule& rule)
+{
+    const BasisFunctions& basis = model.basis();
+    const size_t count = static_cast<size_t>(basis.count);
+    const int32_t steps = model.steps();
+    const size_t n = batch.paths;
+    const double scale = model.scale();
+    std::vector<double> cash(n, 0.0);
+    std::vector<int32_t> cashStep(n, steps);
+    for (size_t p = 0; p < n; ++p)
+        if (batch.live(p, steps))
+            cash[p] = model.exerciseValue(batch.state(p, steps));
+
+    // The in-the-money paths of a step: their basis values (the rows of the
+    // fit's design), discounted future cash flows and exercise values.
+    std::vector<size_t> inMoney;
+    std::vector<double> exerciseValue;
+    inMoney.reserve(n);
+    exerciseValue.reserve(n);
+    Matrix<double> values(n, count);
+    Vector<double> responses(n), deviations(n, 1.0);
+    std::vector<double> coords(static_cast<size_t>(basis.dims));
+    for (int32_t k = steps - 1; k >= 1; --k) {
+        inMoney.clear();
+        exerciseValue.clear();
+        for (size_t p = 0; p < n; ++p) {
+            if (!batch.live(p, k))
+                continue;
+            const double* state = batch.state(p, k);
+            const double value = model.exerciseValue(state);
+            if (!(value > 0.0))
+                continue;
+            const size_t i = inMoney.size();
+            model.coordinates(state, coords.data());
+            basis.evaluate(coords.data(), values[i]);
+            const double future = cash[p] > 0.0 ? cash[p] * discounts[cashStep[p] - k] : 0.0;
+            responses[i] = future / scale;
+            inMoney.push_back(p);
+            exerciseValue.push_back(value);
+        }
+        const size_t m = inMoney.size();
+        std::vector<double>& entry = rule[static_cast<size_t>(k)];
+        if (m > count + 1) {
+            LeastSquaresFit fit(values, responses, deviations, m, 1e-12);
+            fit.fit();
+            entry.assign(fit.coefficients.data(), fit.coefficients.data() + fit.coefficients.size());
+        }
+        if (entry.empty())
+            continue;
+        for (size_t i = 0; i < m; ++i) {
+            const double* v = values[i];
+            double sum = 0.0;
+            for (size_t c = 0; c < count; ++c)
+                sum += entry[c] * v[c];
+            if (exerciseValue[i] > scale * sum) {
+                cash[inMoney[i]] = exerciseValue[i];
+                cashStep[inMoney[i]] = k;
+            }
+        }
+    }
+}
+
+}  // namespace tarvic
