@@ -324,14 +324,16 @@ TEST(FiniteDifferenceFrame, RefusedGridsAreCountedNotBuilt)
         tarvic::NodeArrays arrays{out.p(0), out.p(1), out.p(2), out.p(3), out.p(4), out.p(5)};
         int32_t n = 0;
         tarvic::runFiniteDifferenceFrame(*option, arrays, &n, {true, true, false});
-        if (c.expected > 0)
+        if (c.expected > 0) {
             EXPECT_EQ(n, c.expected) << c.what;
+        }
         EXPECT_GT(n, 10'000'000) << c.what;
         EXPECT_TRUE(option->grid.empty()) << c.what;
         for (int k = 0; k < 6; ++k)
             EXPECT_TRUE(out.untouched(k)) << c.what << ", array " << k;
-        if (auto* knockIn = dynamic_cast<tarvic::DornTechKnockInOption*>(option.get()))
+        if (auto* knockIn = dynamic_cast<tarvic::DornTechKnockInOption*>(option.get())) {
             EXPECT_TRUE(knockIn->lowerRecord.empty()) << c.what;
+        }
     }
 
     tarvic::DornTechAsianOption asian(100.0, 100.0, 1.0, 0.3, 0.05, 0.0, 0.0, 0.1, 50, steps, 2,
