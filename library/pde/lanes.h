@@ -34,6 +34,8 @@ struct NativeVector<4> {
     typedef double type __attribute__((vector_size(32), may_alias));
 };
 
+// Aligned as a LaneBlock, so that a value held on the stack (a boundary
+// row) may be handed to a kernel of either width.
 template <int W>
 struct alignas(64) Lanes {
     using V = typename NativeVector<W>::type;
@@ -57,6 +59,7 @@ using BaselineLanes = Lanes<2>;
 static_assert(sizeof(WideLanes) == sizeof(LaneBlock) && sizeof(BaselineLanes) == sizeof(LaneBlock),
               "eight doubles");
 
+// The lanes at p, the first double of a LaneBlock.
 template <class L>
 TARVIC_ALWAYS_INLINE L* asLanes(double* p)
 {
