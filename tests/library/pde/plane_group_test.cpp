@@ -139,7 +139,7 @@ std::string caseName(const ::testing::TestParamInfo<Case>& info)
            schemes[std::get<2>(info.param)];
 }
 
-INSTANTIATE_TEST_SUITE_P(AsianPlanes, PlaneGroup,
+INSTANTIATE_TEST_SUITE_P(SideBySide, PlaneGroup,
                          ::testing::Combine(::testing::Values(0, 1, 2, 3),
                                             ::testing::Values(0, 1, 2, 3),
                                             ::testing::Values(0, 1, 2)),
