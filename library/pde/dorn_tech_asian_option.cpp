@@ -15,6 +15,7 @@
 
 #include "common/require.h"
 #include "pde/dorn_tech_option_as.h"
+#include "pde/plane_group.h"
 #include "pde/plane_sweep.h"
 #include "platform/memory_budget.h"
 
@@ -24,8 +25,10 @@ namespace {
 
 // The planes may hold at most this many GiB.
 constexpr double kPlanesGiB = 3.6;
-// Working vectors of one plane solve (stepper, factors, results, grid, start values).
-constexpr std::size_t kVectorsPerPlaneSolve = 16;
+// Working vectors of the plane solves: a workspace for each thread, the
+// coefficients shared by all, and the last period's solve.
+constexpr std::size_t kVectorsPerThread = PlaneGroupSolver::kWorkspaceDoublesPerNode;
+constexpr std::size_t kSharedVectors = PlaneGroupSolver::kSharedDoublesPerNode + 16;
 // The longest sweep accepted: periods times steps per period.
 constexpr long long kMaxTotalSteps = 100'000'000LL;
 // The most fixings the program offers; each is one period of plane solves.
@@ -248,8 +251,8 @@ void DornTechAsianOption::checkMemory(const Schedule& s) const
     if (!fits || static_cast<double>(estimate) / (1024.0 * 1024.0 * 1024.0) > kPlanesGiB)
         throw std::runtime_error(kAsianPlanesTooLargeText);
 
-    // The machine: the planes allocated, one set of working vectors per
-    // thread solving a plane, and the results.
+    // The machine: the planes allocated, one workspace per thread solving
+    // planes, the shared coefficients and the results.
     const std::size_t planeBytes =
         nodes * sets * static_cast<std::size_t>(filledPlanes(s)) * sizeof(double);
     const std::size_t threads =
@@ -257,7 +260,7 @@ void DornTechAsianOption::checkMemory(const Schedule& s) const
     std::size_t workBytes = 0;
     std::size_t total = 0;
     const bool counted =
-        multiplySizes(nodes * sizeof(double), kVectorsPerPlaneSolve * threads + 8, workBytes) &&
+        multiplySizes(nodes * sizeof(double), kVectorsPerThread * threads + kSharedVectors + 8, workBytes) &&
         !__builtin_add_overflow(planeBytes, workBytes, &total);
     const std::size_t budget = memoryBudget > 0 ? memoryBudget : availableMemoryBytes();
     if (!counted || total > budget)
@@ -320,28 +323,45 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
     // back over one period.
     if (s.remaining > 1) {
         std::vector<double> next(planeValues.size(), 0.0);
-        const int32_t exerciseStyle = exerciseType == 1 ? 1 : 0;
+        // The planes of a period differ only in their strike: a floating
+        // strike is the plane's average, a fixed one the cash amount.
+        const int32_t type = floatingStrike  ? optionType
+                             : optionType == 0 ? DornTechOption::PlaneCall
+                                               : DornTechOption::PlanePut;
+        auto planeStrike = [&](int32_t j) {
+            const double A = averagePlanes[static_cast<std::size_t>(j)];
+            if (floatingStrike)
+                return A;
+            return optionType == 0 ? std::max(A - strike, 0.0) : std::max(strike - A, 0.0);
+        };
+        DornTechOptionAS plane(planeStrike(0), s.stepsPerPeriod, s.period, volatility, intRate,
+                               divYield, assetSteps, type, exerciseType == 1 ? 1 : 0,
+                               discretization, amerSolver, maxAsset, nonUniformGrid,
+                               floatingStrike);
+        plane.setGridAndValues(std::vector<double>(n, 0.0), assetNodes);
+        const PlaneGroupSolver groups(plane);
+        const int32_t groupCount = (planes + kPlaneLanes - 1) / kPlaneLanes;
+        // One workspace for each thread that may solve groups.
+        const int32_t slots = multiThreaded ? std::max(1, omp_get_max_threads()) : 1;
+        std::vector<PlaneGroupSolver::Workspace> workspaces(static_cast<std::size_t>(slots));
         for (int32_t k = 0; k + 1 < s.remaining; ++k) {
-            forEachPlane(planes, multiThreaded, [&](int32_t j) {
-                const double A = averagePlanes[static_cast<std::size_t>(j)];
-                double planeStrike = A;
-                int32_t type = optionType;
-                if (!floatingStrike) {
-                    planeStrike = optionType == 0 ? std::max(A - strike, 0.0)
-                                                  : std::max(strike - A, 0.0);
-                    type = optionType == 0 ? DornTechOption::PlaneCall : DornTechOption::PlanePut;
+            forEachPlane(groupCount, multiThreaded, [&](int32_t g) {
+                const int32_t thread = omp_get_thread_num();
+                if (thread >= slots)
+                    throw std::logic_error("More threads than plane workspaces.");
+                PlaneGroupSolver::Workspace& ws = workspaces[static_cast<std::size_t>(thread)];
+                groups.prepare(ws);
+                const int32_t first = g * kPlaneLanes;
+                const int count = static_cast<int>(std::min(kPlaneLanes, planes - first));
+                double strikes[kPlaneLanes];
+                double* out[kPlaneLanes];
+                for (int lane = 0; lane < count; ++lane) {
+                    const int32_t j = first + lane;
+                    interpolatePlanes(ws.start(lane, n), k, j);
+                    strikes[lane] = planeStrike(j);
+                    out[lane] = next.data() + static_cast<std::size_t>(j) * n;
                 }
-                DornTechOptionAS solver(planeStrike, s.stepsPerPeriod, s.period, volatility,
-                                        intRate, divYield, assetSteps, type, exerciseStyle,
-                                        discretization, amerSolver, maxAsset, nonUniformGrid,
-                                        floatingStrike);
-                std::vector<double> start(n);
-                interpolatePlanes(start.data(), k, j);
-                solver.setGridAndValues(std::move(start), assetNodes);
-                PdeResults solved;
-                solver.solvePde(solved, false, 0.0, nullptr, 0.0, nullptr);
-                std::copy(solved.value.begin(), solved.value.end(),
-                          next.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(j) * n));
+                groups.solve(count, strikes, out, ws);
             });
             planeValues.swap(next);
         }

@@ -10,28 +10,12 @@
 
 #include "common/require.h"
 #include "pde/dorn_tech_option.h"
+#include "pde/projected_sor.h"
+#include "pde/step_clock.h"
+#include "pde/step_kernels.h"
 #include "pde/tridiagonal.h"
 
 namespace tarvic {
-
-namespace {
-
-// Sweeps one step of projected SOR may take before it is declared stuck.
-// The sweeps a step needs grow about linearly with the nodes (some 2.5 per
-// node on a fine stretched grid), so the cap grows with them.
-long maxSorSweeps(int32_t nodeCount) { return std::max(20000L, 20L * nodeCount); }
-constexpr double kOmegaMin = 1.0;
-constexpr double kOmegaMax = 1.95;
-
-// Tolerances of the SOR error measure for the Rannacher start and for the
-// plain schemes; fine grids get a tenth of them.
-double rannacherTolerance(int32_t assetSteps) { return assetSteps > 1000 ? 1e-12 : 1e-11; }
-double plainTolerance(int32_t assetSteps)
-{
-    return assetSteps > 1000 ? 7.000000000000001e-12 : 7e-11;
-}
-
-}  // namespace
 
 void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level1,
                               std::vector<double>* record1, double level2,
@@ -103,8 +87,10 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
     payoff();
     if (values.size() != nodes)
         throw std::logic_error("The start values do not match the grid.");
-    double* V = values.data();
 
+    // Time levels: values holds the newest, V1, V2 and V3 the levels one,
+    // two and three back (theta and the turbo start guess read them). Each
+    // step hands the vectors on by swapping them, never by copying.
     std::vector<double> V1(values), V2(nodes, 0.0), V3(nodes, 0.0);
     std::vector<double> intrinsic(nodes, 0.0);
     if (optionType == Call) {
@@ -137,57 +123,31 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
     const bool sor = american && (amerSolver == ProjectedSor || amerSolver == ProjectedTurboSor);
     const bool turbo = american && amerSolver == ProjectedTurboSor;
     const long sweepCap = maxSorSweeps(nodeCount);
-
-    // Start of the scheme.
-    double tolerance;
-    bool quarter = false;
-    int32_t mode;
-    if (discretization == Rannacher) {
-        tolerance = rannacherTolerance(assetSteps);
-        dt /= 4.0;
-        quarter = true;
-        mode = 0;
-    } else {
-        tolerance = plainTolerance(assetSteps);
-        mode = discretization == CrankNicolson ? 1 : 0;
-    }
-    setupCoefficients(lowerV, diagV, upperV, dt, mode);
-    if (!american || amerSolver == BrennanSchwartz)
-        factorize();
-
-    double omega = 1.25;
-    double omegaStep = 0.05;
-    long previousSweeps = 100000;
+    const StepKernels& kernels = stepKernels();
 
     const bool finalQuarter = finalQuarterSteps && discretization == Rannacher && american &&
                               (divYield != 0.0 || optionType > Put);
-    bool finalQuarterBegun = false;
     const bool periodic = bermudan || monitoringHook;
+    StepClock clock(timeSteps, stepsPerPeriod, discretization, assetSteps, dt, periodic,
+                    finalQuarter);
+    setupCoefficients(lowerV, diagV, upperV, clock.dt(), clock.startMode());
+    if (!american || amerSolver == BrennanSchwartz)
+        factorize();
+
+    Relaxation relaxation;
     // The SOR error is measured relative to the strike (a plane's strike may be 0).
     const double scale = optionType <= Put && strike > 0.0 ? strike : 1.0;
     double savedTopUpper = 0.0;
-    double tau = 0.0;
     int32_t level = 1;
 
-    for (int32_t step = 1; step <= timeSteps; ++step) {
-        // End of a quarter-step start: four quarter steps made one full
-        // step, the scheme goes on as Crank–Nicolson. Once the final quarter
-        // steps have begun they run to expiry.
-        if (quarter && !finalQuarterBegun &&
-            (step == 5 ||
-             (periodic && ((step % stepsPerPeriod == 5 && step < timeSteps) ||
-                           (stepsPerPeriod == 5 && step % 5 == 0))))) {
-            tolerance = rannacherTolerance(assetSteps);
-            dt *= 4.0;
-            step -= 3;
-            quarter = false;
-            setupCoefficients(lowerV, diagV, upperV, dt, 1);
+    for (; clock.running(); clock.next()) {
+        if (clock.endQuarterStart()) {
+            setupCoefficients(lowerV, diagV, upperV, clock.dt(), 1);
             if (!american || amerSolver == BrennanSchwartz)
                 factorize();
         }
-
-        // The time to go at the new level.
-        tau += dt;
+        clock.advance();
+        const double tau = clock.tau();
 
         // The slope condition at the top was folded into row N-1.
         if (upperBoundary == GivenSlope && upper[N - 1] != 0.0) {
@@ -195,95 +155,85 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
             upper[N - 1] = 0.0;
         }
 
-        // Right-hand side from the previous level.
-        const bool implicitStep = discretization == Implicit || quarter;
-        if (implicitStep) {
-            for (int32_t i = 1; i < N; ++i)
-                rhs[i] = -V[i];
-        } else {
-            for (int32_t i = 1; i < N; ++i)
-                rhs[i] = -(lower[i] * V[i - 1] + (diag[i] + 2.0) * V[i] + upper[i] * V[i + 1]);
-        }
+        // The level just solved becomes the old one.
+        V1.swap(values);
+        const double* Vold = V1.data();
+        double* V = values.data();
+        startNewLevel(N, clock.step(), sor, turbo, Vold, V2.data(), V3.data(), V);
+
+        // Right-hand side of the top row from the old level.
+        const bool implicitStep = clock.implicitStep();
+        double topRow = implicitStep ? -Vold[N - 1]
+                                     : -(lower[N - 1] * Vold[N - 2] +
+                                         (diag[N - 1] + 2.0) * Vold[N - 1] +
+                                         upper[N - 1] * Vold[N]);
         if (upperBoundary == GivenSlope) {
             const double u = savedTopUpper;
             if (!implicitStep)
-                rhs[N - 1] = -((lower[N - 1] - u) * V[N - 2] + u * V[N] +
-                               (diag[N - 1] + 2.0) * V[N - 1]);
-            rhs[N - 1] -= (S[N] - S[N - 2]) * u * upperSlope;
-        }
-
-        // History, and the extrapolated start guess of turbo SOR.
-        if (step == 2) {
-            V1.assign(values.begin(), values.end());
-            if (turbo)
-                for (size_t i = 0; i < nodes; ++i)
-                    V[i] = 2.0 * V[i] - V2[i];
-        } else if (step > 2) {
-            V1.assign(values.begin(), values.end());
-            if (turbo)
-                for (size_t i = 0; i < nodes; ++i)
-                    V[i] = 3.0 * V[i] - 3.0 * V2[i] + V3[i];
+                topRow = -((lower[N - 1] - u) * Vold[N - 2] + u * Vold[N] +
+                           (diag[N - 1] + 2.0) * Vold[N - 1]);
+            topRow -= (S[N] - S[N - 2]) * u * upperSlope;
         }
 
         // Values at both ends of the new level (a Bermudan decays its ends
         // over the step just taken).
-        boundaryValues(bermudan ? dt : tau, level);
+        boundaryValues(bermudan ? clock.dt() : tau, level);
 
-        // The new level: a tridiagonal solve, projected SOR, or the
-        // Brennan-Schwartz elimination.
+        // The new level: elimination (European, or Brennan–Schwartz with the
+        // projection), or projected SOR.
         long sweeps = 0;
-        if (!american) {
-            rhs[1] -= lower[1] * V[0];
-            rhs[N - 1] -= upper[N - 1] * V[N];
-            solveDownward(m, factors, upper, rhs, V);
-        } else if (sor) {
+        if (!sor) {
+            Projection projection = Projection::None;
+            if (american) {
+                V[0] = std::max(V[0], intrinsic[0]);
+                V[N] = std::max(V[N], intrinsic[N]);
+                projection = factors.upward ? Projection::Upward : Projection::Downward;
+            }
+            const double bottomRow =
+                (implicitStep ? -Vold[1]
+                              : -(lower[1] * Vold[0] + (diag[1] + 2.0) * Vold[1] +
+                                  upper[1] * Vold[2])) -
+                lower[1] * V[0];
+            topRow -= upper[N - 1] * V[N];
+            const EliminationStep step{m,
+                                       lower,
+                                       upper,
+                                       factors.centre.data(),
+                                       factors.multiplier.data(),
+                                       factors.recipPivot.data(),
+                                       factors.scaledOff.data(),
+                                       Vold,
+                                       intrinsic.data(),
+                                       &bottomRow,
+                                       &topRow,
+                                       rhs,
+                                       V};
+            kernels.pick(false, !implicitStep, projection)(step);
+        } else {
+            stencilRightHandSide(N, implicitStep, lower, diag, upper, Vold, rhs);
+            rhs[N - 1] = topRow;
             for (size_t i = 0; i < nodes; ++i)
                 V[i] = std::max(V[i], intrinsic[i]);
+            const double tolerance = clock.tolerance();
             double error = std::sqrt(1.0 / N) / scale;
             while (error > tolerance) {
                 if (sweeps == sweepCap)
-                    throw std::runtime_error(
-                        "Projected SOR did not converge within " + std::to_string(sweepCap) +
-                        " sweeps in one time step. Try the Brennan-Schwartz solver or fewer "
-                        "asset steps.");
-                double sum = 0.0;
-                for (int32_t i = 1; i < N; ++i) {
-                    double y = (rhs[i] - lower[i] * V[i - 1] - upper[i] * V[i + 1]) / diag[i];
-                    y = std::max(y, intrinsic[i]);
-                    const double e = y - V[i];
-                    V[i] += omega * e;
-                    sum += e * e;
-                }
+                    sorStuck(sweepCap);
+                const double sum = sorSweep(N, lower, diag, upper, rhs, intrinsic.data(),
+                                            relaxation.omega, 1.0, V);
                 ++sweeps;
                 error = std::sqrt(sum / N) / scale;
                 if (!std::isfinite(error))
-                    throw std::runtime_error("Projected SOR diverged in one time step.");
+                    sorDiverged();
             }
-        } else {
-            V[0] = std::max(V[0], intrinsic[0]);
-            V[N] = std::max(V[N], intrinsic[N]);
-            rhs[1] -= lower[1] * V[0];
-            rhs[N - 1] -= upper[N - 1] * V[N];
-            if (factors.upward)
-                solveProjectedUpward(m, factors, lower, rhs, intrinsic.data(), V);
-            else
-                solveProjectedDownward(m, factors, upper, rhs, intrinsic.data(), V);
         }
 
         // Rotate the history; adapt the relaxation factor to the sweeps.
-        if (step != timeSteps) {
+        if (!clock.lastStep()) {
             V3.swap(V2);
-            V2.assign(V1.begin(), V1.end());
-            if (sor) {
-                if (sweeps < previousSweeps && omega < kOmegaMax) {
-                    omega += omegaStep;
-                } else if (sweeps > previousSweeps && omega < kOmegaMax) {
-                    omegaStep = -omegaStep;
-                    omega += omegaStep;
-                }
-                omega = std::min(std::max(omega, kOmegaMin), kOmegaMax);
-                previousSweeps = sweeps;
-            }
+            V2.swap(V1);
+            if (sor)
+                relaxation.adapt(sweeps);
         }
 
         // One more time level solved.
@@ -304,7 +254,7 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
         }
 
         // Period end: exercise, monitoring, a fresh quarter-step start.
-        if (periodic && step % stepsPerPeriod == 0 && step < timeSteps) {
+        if (clock.periodEnd()) {
             if (bermudan)
                 for (size_t i = 0; i < nodes; ++i)
                     V[i] = std::max(V[i], intrinsic[i]);
@@ -314,23 +264,16 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
                 V[N] = upperValue;
             if (lowerValue > -1.0)
                 V[0] = lowerValue;
-            if (discretization == Rannacher) {
-                tolerance = rannacherTolerance(assetSteps);
-                dt /= 4.0;
-                quarter = true;
-                setupCoefficients(lowerV, diagV, upperV, dt, 0);
+            if (clock.restartQuarterSteps()) {
+                setupCoefficients(lowerV, diagV, upperV, clock.dt(), 0);
                 factorize();
             }
         }
 
         // The last full step as four implicit quarter steps.
-        if (finalQuarter && step == timeSteps - 1 && !quarter && step > 4) {
-            dt /= 4.0;
-            setupCoefficients(lowerV, diagV, upperV, dt, 0);
+        if (clock.beginFinalQuarterSteps()) {
+            setupCoefficients(lowerV, diagV, upperV, clock.dt(), 0);
             factorize();
-            step -= 3;
-            quarter = true;
-            finalQuarterBegun = true;
         }
 
         // Recording at the barrier levels.
@@ -346,6 +289,8 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
                 rec.record->push_back(v);
         }
     }
+    const double* V = values.data();
+    dt = clock.dt();
 
     // Timed records resampled onto the levels of a solve with one
     // quarter-step start, so every recording has 1 + timeSteps + 3 entries.

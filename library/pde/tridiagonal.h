@@ -9,20 +9,32 @@
 // Brennan–Schwartz projects each value the moment back substitution makes
 // it, so the elimination must run from the exercise region outwards: the
 // downward form suits calls (exercise at the top), the upward form puts.
+//
+// The factors are made once per step size and used for many steps, so they
+// hold what makes a step cheap: the reciprocal of each pivot d'_i, and the
+// off-diagonal entry that back substitution meets already divided by its
+// pivot, so that back substitution is one multiply-add a node,
+//     V_i = w_i / d'_i - (upper_i / d'_i) V_(i+1)     (downward form),
+// and the centre of the Crank–Nicolson right-hand side, diag_i + 2.
 
+#include <cstddef>
 #include <vector>
 
 namespace tarvic {
 
 struct TridiagonalFactors {
     std::vector<double> multiplier;  // l_i (downward) or u_i (upward)
-    std::vector<double> pivot;       // d'_i
+    std::vector<double> recipPivot;  // 1 / d'_i
+    std::vector<double> scaledOff;   // upper_i / d'_i (downward) or lower_i / d'_i (upward)
+    std::vector<double> centre;      // diag_i + 2
     bool upward = false;
 
     void resize(size_t nodes)
     {
         multiplier.assign(nodes, 0.0);
-        pivot.assign(nodes, 0.0);
+        recipPivot.assign(nodes, 0.0);
+        scaledOff.assign(nodes, 0.0);
+        centre.assign(nodes, 0.0);
     }
 };
 
@@ -32,12 +44,19 @@ inline void factorizeDownward(int m, const double* lower, const double* diag, co
 {
     f.upward = false;
     double* l = f.multiplier.data();
-    double* d = f.pivot.data();
-    d[1] = diag[1];
+    double* r = f.recipPivot.data();
+    double* s = f.scaledOff.data();
+    double d = diag[1];
+    r[1] = 1.0 / d;
+    s[1] = upper[1] / d;
     for (int i = 2; i <= m; ++i) {
-        l[i] = lower[i] / d[i - 1];
-        d[i] = diag[i] - l[i] * upper[i - 1];
+        l[i] = lower[i] / d;
+        d = diag[i] - l[i] * upper[i - 1];
+        r[i] = 1.0 / d;
+        s[i] = upper[i] / d;
     }
+    for (int i = 1; i <= m; ++i)
+        f.centre[static_cast<size_t>(i)] = diag[i] + 2.0;
 }
 
 // Upward form: d'_m = diag_m; u_i = upper_i / d'_(i+1), d'_i = diag_i - u_i lower_(i+1).
@@ -46,58 +65,19 @@ inline void factorizeUpward(int m, const double* lower, const double* diag, cons
 {
     f.upward = true;
     double* u = f.multiplier.data();
-    double* d = f.pivot.data();
-    d[m] = diag[m];
+    double* r = f.recipPivot.data();
+    double* s = f.scaledOff.data();
+    double d = diag[m];
+    r[m] = 1.0 / d;
+    s[m] = lower[m] / d;
     for (int i = m - 1; i >= 1; --i) {
-        u[i] = upper[i] / d[i + 1];
-        d[i] = diag[i] - u[i] * lower[i + 1];
+        u[i] = upper[i] / d;
+        d = diag[i] - u[i] * lower[i + 1];
+        r[i] = 1.0 / d;
+        s[i] = lower[i] / d;
     }
-}
-
-// Solves with the downward factors; rhs is used as the forward sweep's
-// scratch and V receives rows 1..m.
-inline void solveDownward(int m, const TridiagonalFactors& f, const double* upper, double* rhs,
-                          double* V)
-{
-    const double* l = f.multiplier.data();
-    const double* d = f.pivot.data();
-    for (int i = 2; i <= m; ++i)
-        rhs[i] -= l[i] * rhs[i - 1];
-    V[m] = rhs[m] / d[m];
-    for (int i = m - 1; i >= 1; --i)
-        V[i] = (rhs[i] - upper[i] * V[i + 1]) / d[i];
-}
-
-// Brennan–Schwartz with the downward factors: projection from the top down.
-inline void solveProjectedDownward(int m, const TridiagonalFactors& f, const double* upper,
-                                   double* rhs, const double* intrinsic, double* V)
-{
-    const double* l = f.multiplier.data();
-    const double* d = f.pivot.data();
-    for (int i = 2; i <= m; ++i)
-        rhs[i] -= l[i] * rhs[i - 1];
-    double v = rhs[m] / d[m];
-    V[m] = v > intrinsic[m] ? v : intrinsic[m];
-    for (int i = m - 1; i >= 1; --i) {
-        v = (rhs[i] - upper[i] * V[i + 1]) / d[i];
-        V[i] = v > intrinsic[i] ? v : intrinsic[i];
-    }
-}
-
-// Brennan–Schwartz with the upward factors: projection from the bottom up.
-inline void solveProjectedUpward(int m, const TridiagonalFactors& f, const double* lower,
-                                 double* rhs, const double* intrinsic, double* V)
-{
-    const double* u = f.multiplier.data();
-    const double* d = f.pivot.data();
-    for (int i = m - 1; i >= 1; --i)
-        rhs[i] -= u[i] * rhs[i + 1];
-    double v = rhs[1] / d[1];
-    V[1] = v > intrinsic[1] ? v : intrinsic[1];
-    for (int i = 2; i <= m; ++i) {
-        v = (rhs[i] - lower[i] * V[i - 1]) / d[i];
-        V[i] = v > intrinsic[i] ? v : intrinsic[i];
-    }
+    for (int i = 1; i <= m; ++i)
+        f.centre[static_cast<size_t>(i)] = diag[i] + 2.0;
 }
 
 }  // namespace tarvic
