@@ -37,10 +37,10 @@ public:
                      double spot, double strike, double intRate, double divYield, double volatility,
                      double expiry, double lowerBarrier, double upperBarrier, int32_t knockOut,
                      int32_t optionType);
-    double VanillaBSGrid(double* assetGrid, double* exactValue, double strike, double intRate,
+    double VanillaBSGrid(const double* assetGrid, double* exactValue, double strike, double intRate,
                          double divYield, double volatility, double expiry, int32_t optionType,
                          int32_t lastIndex);
-    double BarrierBSGrid(double* assetGrid, double* exactValue, double strike, double intRate,
+    double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike, double intRate,
                          double divYield, double volatility, double expiry, double lowerBarrier,
                          double upperBarrier, int32_t knockOut, int32_t optionType,
                          int32_t lastIndex);
