@@ -37,6 +37,11 @@ bool RunTrapped(const std::function<void()>& body, const std::function<void()>& 
     } catch (const std::exception& error) {
         Err().Number = kErrInternal;
         Err().Description = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        // Anything else thrown (not an exception class of ours or of the
+        // standard library) still ends in the handler's error routine.
+        Err().Number = kErrInternal;
+        Err().Description = QStringLiteral("Internal error");
     }
     if (onError)
         onError();

@@ -4,7 +4,8 @@
 // handler of a window runs its body under one trap (RunTrapped): the trap
 // records the error as the pending error (Err()) and hands control to the
 // handler's error routine, which reads it. Errors of the C++ runtime are
-// mapped onto the runtime's numbers (out of memory 7, anything else 51).
+// mapped onto the runtime's numbers (out of memory 7, anything else 51, with
+// the exception's own text or, for a non-standard one, "Internal error").
 #pragma once
 
 #include <QString>

@@ -10,6 +10,7 @@
 #include "platform/runtime_error.h"
 #include "platform/system_services.h"
 #include "pricer/click_label.h"
+#include "pricer/error_reporter.h"
 #include "platform/control_look.h"
 #include "pricer/solver_dialogs.h"
 #include "settings/settings_dialogs.h"
@@ -760,7 +761,7 @@ void frmOptions::Form_Unload(int& /*cancel*/)
 
 void frmOptions::mnuResol_Click()
 {
-    showSettingsDialogModal(gSolverMode, *this);
+    trapped("configuring the solver", [this] { showSettingsDialogModal(gSolverMode, *this); });
 }
 
 void frmOptions::mnuVega_Click()
@@ -795,8 +796,10 @@ void frmOptions::mnuAbout_Click()
 
 void frmOptions::mnuCopy_Click()
 {
-    Clipboard::Clear();
-    Clipboard::SetText(MSFlexGrid1->Clip());
+    trapped("copying the results", [this] {
+        Clipboard::Clear();
+        Clipboard::SetText(MSFlexGrid1->Clip());
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -917,17 +920,12 @@ void frmOptions::InitResultsTable()
 
 void frmOptions::ReportError(const QString& phrase)
 {
-    const QString description = Err().Description;
-    const int32_t number = Err().Number;
-    if (description.left(16) == QLatin1String("Automation error"))
+    if (isSilentError(Err()))
         return;
+    // A failed calculation turns the status red before the box shows.
     if (phrase == QLatin1String("solving for the option price"))
         setForeColor(lblProgress, kStatusRed);
-    const QString text = QStringLiteral("Error ") + QString::number(number) + QStringLiteral("(") +
-                         description + QStringLiteral(") occurred while ") + phrase;
-    const QString title = gSolverMode == kSolverPde ? QStringLiteral("PDE Solver - ERROR")
-                                                    : QStringLiteral("Monte Carlo Solver - ERROR");
-    MsgBox(text, MsgIcon::Exclamation, MsgButtons::OKOnly, title, this);
+    reportPendingError(phrase, this);
 }
 
 void frmOptions::trapped(const char* phrase, const std::function<void()>& body)

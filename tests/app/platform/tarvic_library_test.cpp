@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <stdexcept>
 #include <vector>
 
 using tarvic::TarvicLibrary;
@@ -159,6 +160,8 @@ TEST(RuntimeErrorTest, TrapRecordsThePendingErrorAndRunsTheHandlerOnce)
         {[] { tarvic::RaiseError(30009, QStringLiteral("Invalid Row value")); }, 30009,
          "Invalid Row value"},
         {[] { throw std::bad_alloc(); }, 7, "Out of memory"},
+        {[] { throw std::logic_error("Bad state"); }, 51, "Bad state"},
+        {[] { throw 42; }, 51, "Internal error"},
     };
     for (const Case& c : cases) {
         int handled = 0;

@@ -4,8 +4,12 @@
 #include "platform/control_look.h"
 #include "platform/results_grid.h"
 #include "platform/runtime_error.h"
+#include "settings/frmResol.h"
+#include "settings/settings_dialogs.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 
 namespace {
 
@@ -121,4 +125,42 @@ TEST_F(ErrorReporterStatusTest, AFailingControlCallInLoadIsReportedWithItsPhrase
     EXPECT_EQ(boxes.shown[0].text,
               QStringLiteral("Error 30009(Invalid Row value) occurred while initializing the solution grid"));
     EXPECT_EQ(boxes.shown[0].title, QStringLiteral("PDE Solver - ERROR"));
+}
+
+// A handler that meets an exception of no known kind reports it like any
+// other error and ends there; the window goes on taking keys and commands.
+TEST_F(ErrorReporterStatusTest, AHandlerThatThrowsAnythingIsReportedAndTheWindowStaysUsable)
+{
+    struct ThrowingDialogs : tarvic::DialogShowSeam {
+        ThrowingDialogs() : previous(tarvic::setDialogShowSeam(this)) {}
+        ~ThrowingDialogs() override { tarvic::setDialogShowSeam(previous); }
+        void showModal(QWidget*) override { throw 42; }
+        void showModeless(QWidget*) override { throw 42; }
+        tarvic::DialogShowSeam* previous;
+    };
+    dorn->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dorn.get()));
+    dorn->mnuPDEOptions->trigger();
+    frmOptions& window = *dorn->pricerPde();
+    QLineEdit* strike = window.txtStrike;
+    strike->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(strike->hasFocus());
+    {
+        const ThrowingDialogs throwing;
+        QTest::keyClick(strike, Qt::Key_F2);  // Options > Configure solver
+    }
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].text,
+              QStringLiteral("Error 51(Internal error) occurred while configuring the solver"));
+    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("PDE Solver - ERROR"));
+    EXPECT_TRUE(dialogs.modal.isEmpty());
+
+    // The same window takes typing and opens the dialog afterwards.
+    QTest::keyClicks(strike, QStringLiteral("95"));
+    EXPECT_EQ(strike->text(), QStringLiteral("95"));
+    QTest::keyClick(strike, Qt::Key_F2);
+    ASSERT_EQ(dialogs.modal.size(), 1);
+    EXPECT_EQ(dialogs.modal[0].data(), frmResolIfLoaded());
+    EXPECT_EQ(boxes.shown.size(), 1);
 }
