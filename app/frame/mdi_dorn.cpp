@@ -26,11 +26,6 @@ using namespace tarvic;
 
 namespace {
 
-constexpr int px(int twips)
-{
-    return twips / kTwipsPerPixel;
-}
-
 // The cover: a dark backdrop for the light-yellow captions.
 class CoverPicture : public QWidget {
 public:
@@ -125,7 +120,7 @@ void MDIDorn::buildCover()
     ImgVortex->setGeometry(px(6620), px(4120), px(2100), px(1290));
     ImgVortex->setPixmap(vortexPicture(px(2100), px(1290)));
 
-    const QColor lightYellow = fromBgr(0xC0FFFF);
+    const QColor lightYellow = fromBgr(kLightYellow);
     lblCover = new QLabel(QStringLiteral("Option Pricing"), PicCover);
     lblCover->setGeometry(px(3510), px(3040), px(5895), px(3135));
     lblCover->setAlignment(Qt::AlignHCenter | Qt::AlignTop);

@@ -43,7 +43,6 @@ using namespace tarvic;
 namespace {
 
 constexpr int kArraySize = 50001;  // indices 0 to 50000
-constexpr uint32_t kStatusRed = 192;  // &HC0
 
 const char* const kPayoffs[] = {
     "Vanilla",
@@ -443,7 +442,7 @@ void frmOptions::buildMenus()
     auto* f3 = new QAction(this);
     f3->setShortcut(QKeySequence(Qt::Key_F3));
     f3->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(f3, &QAction::triggered, this, [this] { Form_KeyDown(114, 0); });
+    connect(f3, &QAction::triggered, this, [this] { Form_KeyDown(Qt::Key_F3, 0); });
     addAction(f3);
 }
 
@@ -484,7 +483,7 @@ void frmOptions::applyLayout()
     lblStrike->setEnabled(true);
     lblProgress->clear();
     lblCalcTime->clear();
-    setForeColor(lblProgress, 0x000000);
+    setForeColor(lblProgress, kBlack);
 
     // Visible as designed, except the three frames and the two panels.
     for (QWidget* w : std::initializer_list<QWidget*>{
@@ -743,7 +742,7 @@ void frmOptions::Form_Activate()
 
 void frmOptions::Form_KeyDown(int keyCode, int /*shift*/)
 {
-    if (keyCode != 114)  // F3
+    if (keyCode != Qt::Key_F3)
         return;
     if (gSolverMode == kSolverPde)
         PrepareMCSolverForm();

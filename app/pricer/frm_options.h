@@ -82,7 +82,7 @@ public:
     // ---- event handlers ----
     void Form_Load();
     void Form_Activate();
-    void Form_KeyDown(int keyCode, int shift);
+    void Form_KeyDown(int keyCode, int shift);  // keyCode: a Qt::Key
     void Form_Unload(int& cancel);
 
     void cboPayoff_Click();

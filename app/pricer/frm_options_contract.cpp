@@ -5,6 +5,7 @@
 #include "pricer/frm_options.h"
 
 #include "platform/number_rules.h"
+#include "platform/twips.h"
 #include "platform/results_grid.h"
 #include "pricer/click_label.h"
 #include "settings/frmResol.h"
@@ -28,7 +29,7 @@ using namespace tarvic;
 namespace {
 
 // The monitoring / exercise panel's height when shown: 2750 twips.
-constexpr int kBarPanelHeight = 2750 / 15;
+constexpr int kBarPanelHeight = px(2750);
 
 const QString kPathStepsTip =
     QStringLiteral("This will also be the number of time steps used for the paths construction");

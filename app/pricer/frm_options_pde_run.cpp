@@ -38,8 +38,6 @@ using namespace tarvic;
 namespace {
 
 constexpr int32_t kMaxNodeIndex = 50000;
-constexpr uint32_t kRed = 0xC0;      // &HC0
-constexpr uint32_t kGreen = 0xC000;  // &HC000
 const QString kCrLf = QStringLiteral("\r\n");
 
 bool hasUpBarrier(int p)
@@ -528,7 +526,7 @@ void frmOptions::runPdeSolver()
     // Busy from here on, and the clock runs.
     const uint32_t start = GetTickCount();
     lblProgress->setText(QStringLiteral("Please wait"));
-    setForeColor(lblProgress, kRed);
+    setForeColor(lblProgress, kStatusRed);
     lblProgress->repaint();
     lblCalcTime->clear();
     lblCalcTime->repaint();
@@ -596,7 +594,7 @@ void frmOptions::runPdeSolver()
     const double seconds = static_cast<double>(GetTickCount() - start) / 1000.0;
     lblCalcTime->setText(formatNumber(seconds, QStringLiteral("####0.000 sec")));
     lblProgress->setText(QStringLiteral("Ready"));
-    setForeColor(lblProgress, kGreen);
+    setForeColor(lblProgress, kStatusGreen);
 
     // A spot the grid still does not reach (a maximum asset value the user
     // set below it) moves to the top node, and the user is told.
@@ -690,7 +688,7 @@ bool frmOptions::CheckGridSize(int32_t lastNode)
     if (lastNode <= kMaxNodeIndex)
         return true;
     lblProgress->clear();
-    setForeColor(lblProgress, kGreen);
+    setForeColor(lblProgress, kStatusGreen);
     MsgBox(QStringLiteral("The resolution you've entered requires a grid size of ") +
                QString::number(lastNode) +
                QStringLiteral(" for this pricing problem, which exceeds the maximum allowed size "

@@ -18,6 +18,7 @@
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
 #include "platform/spin_button.h"
+#include "platform/twips.h"
 #include "shared/mc_settings.h"
 #include "shared/product_inputs.h"
 

@@ -150,7 +150,7 @@ TEST_F(PricerWindowTest, LoadLeavesTheSettingsThatALoadedDialogShows)
     ASSERT_FALSE(tarvic::gPdeSettings.gNonUniGrid);
     resol->hide();
 
-    pde.Form_KeyDown(114, 0);  // F3: the Monte Carlo window loads
+    pde.Form_KeyDown(Qt::Key_F3, 0);  // the Monte Carlo window loads
     ASSERT_TRUE(dorn->pricerMc()->isLoaded());
     EXPECT_EQ(tarvic::gPdeSettings.gDiscretization, 0);
     EXPECT_EQ(resol->cboDiscrete->currentIndex(), 0);
@@ -217,10 +217,10 @@ TEST_F(PricerWindowTest, F3SwitchesAndCopiesTheInputsOnlyTheFirstTime)
     pde.setListIndex(pde.cboOptions, 1);
     pde.setListIndex(pde.cboExercise, 1);  // American
 
-    pde.Form_KeyDown(113, 0);  // F2 is not the form's key
+    pde.Form_KeyDown(Qt::Key_F2, 0);  // not the form's key
     EXPECT_FALSE(dorn->pricerMc()->isLoaded());
 
-    pde.Form_KeyDown(114, 0);
+    pde.Form_KeyDown(Qt::Key_F3, 0);
     frmOptions& mc = *dorn->pricerMc();
     EXPECT_EQ(tarvic::gSolverMode, 2);
     EXPECT_TRUE(mc.Visible());
@@ -238,7 +238,7 @@ TEST_F(PricerWindowTest, F3SwitchesAndCopiesTheInputsOnlyTheFirstTime)
 
     // Back and forth again: both windows are on screen, nothing is copied.
     mc.txtStrike->setText(QStringLiteral("120"));
-    mc.Form_KeyDown(114, 0);
+    mc.Form_KeyDown(Qt::Key_F3, 0);
     EXPECT_EQ(tarvic::gSolverMode, 1);
     EXPECT_EQ(pde.WindowState(), 2);
     EXPECT_EQ(mc.WindowState(), 1);
