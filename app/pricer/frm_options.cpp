@@ -841,8 +841,7 @@ void frmOptions::PrepareMCSolverForm()
         if (!mc.Visible()) {
             copyContractTexts(pde, mc);
             mc.setListIndex(mc.cboOptions, pde.cboOptions->currentIndex());
-            const int style = pde.cboExercise->currentIndex();
-            mc.setListIndex(mc.cboExercise, style == 2 ? 1 : style);
+            mc.setListIndex(mc.cboExercise, exerciseIndex(kSolverMc, pde.exercise()));
             mc.setListIndex(mc.cboPayoff, pde.cboPayoff->currentIndex());
             mc.m_inputs.gUpBar = 0.0;
             mc.m_inputs.gDownBar = 0.0;
@@ -867,7 +866,7 @@ void frmOptions::PreparePDESolverForm()
         pde.setWindowState(2);
         if (!pde.Visible()) {
             copyContractTexts(mc, pde);
-            pde.setListIndex(pde.cboExercise, mc.cboExercise->currentIndex() == 1 ? 2 : 0);
+            pde.setListIndex(pde.cboExercise, exerciseIndex(kSolverPde, mc.exercise()));
             pde.setListIndex(pde.cboOptions, mc.cboOptions->currentIndex());
             pde.setListIndex(pde.cboPayoff, mc.cboPayoff->currentIndex());
             pde.m_inputs.gUpBar = 0.0;
@@ -980,6 +979,21 @@ QString frmOptions::exerciseText() const
 {
     const_cast<frmOptions*>(this)->Load();
     return cboExercise->currentText();
+}
+
+int32_t frmOptions::ownSolver() const
+{
+    return m_solverKind != 0 ? m_solverKind : gSolverMode;
+}
+
+Payoff frmOptions::payoff() const
+{
+    return payoffAt(cboPayoff->currentIndex());
+}
+
+Exercise frmOptions::exercise() const
+{
+    return exerciseAt(ownSolver(), cboExercise->currentIndex());
 }
 
 int frmOptions::payoffIndex() const

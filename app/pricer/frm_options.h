@@ -9,6 +9,7 @@
 // it afresh; the instance itself stays.
 #pragma once
 
+#include "shared/contract_terms.h"
 #include "shared/pricer_link.h"
 #include "shared/product_inputs.h"
 
@@ -56,6 +57,12 @@ public:
     // set by the main window as it creates the instance; 0 = not told.
     void setSolverKind(int mode) { m_solverKind = mode; }
     int solverKind() const { return m_solverKind; }
+    // The solver whose lists the window offers: its own, or the solver mode
+    // for a window not told.
+    int32_t ownSolver() const;
+    // The contract as the lists show it now.
+    tarvic::Payoff payoff() const;
+    tarvic::Exercise exercise() const;
     bool isLoaded() const { return m_loaded; }
     // Loads the window at its first use (no-op when it is loaded).
     void Load();
@@ -354,7 +361,7 @@ public:
     bool runInProgress() const { return m_runDepth > 0; }
 
     int32_t mOptionType = 0;  // list index of cboOptions at the last Calculate
-    int32_t mPayoff = 0;      // list index of cboPayoff at the last Calculate
+    tarvic::Payoff mPayoff = tarvic::Payoff::Vanilla;  // the payoff at the last Calculate
     bool mCalcVega = false;
     bool mCalcTheta = false;
 
@@ -403,7 +410,7 @@ private:
     // One call of the export that prices the payoff, into the scratch
     // arrays; lastNode goes in as the asset steps and comes back as the
     // last node index. Returns the library's text (empty on success).
-    QString priceOnGrid(int payoff, double maxAsset, int32_t& lastNode);
+    QString priceOnGrid(tarvic::Payoff payoff, double maxAsset, int32_t& lastNode);
     // Row 1 of the table: the spot and the five figures at it, each in the
     // pattern given (no figures where the results do not price the spot).
     void writeSpotRow(const QString& pattern);

@@ -114,10 +114,10 @@ void frmOptions::Chart(int kind, double referenceValue)
         c.setTitleFillColor(look.red, look.green, look.blue);
         switch (kind) {
         case 1: {
-            const int p = cboPayoff->currentIndex();
+            const Payoff p = payoff();
             const bool noClosedForm =
-                p == 7 || p == 8 || mEarlyExercise ||
-                ((p == 5 || p == 6) &&
+                isAsian(p) || mEarlyExercise ||
+                (isDoubleBarrier(p) &&
                  (m_inputs.gStrike > m_inputs.gUpBar || m_inputs.gStrike < m_inputs.gDownBar));
             mChartToolTip = !noClosedForm && mnuBSGrid->isVisible()
                                 ? QStringLiteral("Option premium. Press Ctrl+X to plot the "

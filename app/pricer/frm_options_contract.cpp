@@ -80,11 +80,10 @@ void caretToEnd(QLineEdit* box)
 }
 
 // The finite-difference window lays out and sets up the finite-difference
-// contract, whichever window is in front; a window not told its solver
-// follows the solver mode.
+// contract, whichever window is in front.
 bool pdeWindow(const frmOptions& w)
 {
-    return w.solverKind() != 0 ? w.solverKind() == kSolverPde : gSolverMode == kSolverPde;
+    return w.ownSolver() == kSolverPde;
 }
 
 }  // namespace
@@ -125,14 +124,14 @@ void frmOptions::cboPayoff_Click()
         ProductInputs& in = m_inputs;
         PdeSettings& pde = gPdeSettings;
         const bool fd = pdeWindow(*this);
-        const int p = cboPayoff->currentIndex();
-        const bool barrier = p >= 1 && p <= 6;
-        const bool asian = p == 7 || p == 8;
+        const Payoff p = payoff();
+        const bool barrier = isBarrier(p);
+        const bool asian = isAsian(p);
 
         // Barrier flags.
         if (barrier) {
             in.gBarrier = true;
-            if (p == 1 || p == 2 || p == 5) {
+            if (isKnockOut(p)) {
                 mKnockOut = 1;
                 chkContMon->setEnabled(true);
             } else {
@@ -150,7 +149,7 @@ void frmOptions::cboPayoff_Click()
             in.gBarrier = false;
         }
 
-        const bool barPanel = barrier || (!fd && p == 0 && mEarlyExercise);
+        const bool barPanel = barrier || (!fd && p == Payoff::Vanilla && mEarlyExercise);
         if (barPanel) {
             picAsian->hide();
             showBarPanel(*this);
@@ -160,7 +159,7 @@ void frmOptions::cboPayoff_Click()
                 lblMonPts2->show();
                 txtMonPts->show();
             }
-            if (p == 0) {
+            if (p == Payoff::Vanilla) {
                 chkContMon->hide();
                 showUpBarrier(*this, false);
                 showDownBarrier(*this, false);
@@ -176,17 +175,17 @@ void frmOptions::cboPayoff_Click()
                 if (in.gMonPts > 0)
                     txtMonPts->setText(QString::number(in.gMonPts));
             }
-            if (p == 1 || p == 3) {
+            if (hasUpBarrier(p) && !hasDownBarrier(p)) {
                 showDownBarrier(*this, false);
                 in.gDownBar = 0.0;
                 if (in.gUpBar == 0.0 && shownInWindow(TxtUpBar))
                     focusBox(TxtUpBar, false);
-            } else if (p == 2 || p == 4) {
+            } else if (hasDownBarrier(p) && !hasUpBarrier(p)) {
                 showUpBarrier(*this, false);
                 in.gUpBar = 0.0;
                 if (in.gDownBar == 0.0 && shownInWindow(txtDownBar))
                     focusBox(txtDownBar, false);
-            } else if (p == 5 || p == 6) {
+            } else if (isDoubleBarrier(p)) {
                 if (in.gUpBar == 0.0 && shownInWindow(TxtUpBar))
                     focusBox(TxtUpBar, false);
                 if (in.gDownBar == 0.0 && shownInWindow(txtDownBar))
@@ -195,7 +194,7 @@ void frmOptions::cboPayoff_Click()
         } else if (asian) {
             picAsian->show();
             picBar->hide();
-            if (p == 7) {
+            if (!isFloatingStrike(p)) {
                 in.gAsianStrikeType = 0;
                 txtStrike->setEnabled(true);
                 lblStrike->setEnabled(true);
@@ -230,7 +229,7 @@ void frmOptions::cboPayoff_Click()
         } else {
             // Vanilla without the panel.
             if (fd) {
-                if (cboExercise->currentIndex() == 2)
+                if (exercise() == Exercise::Bermudan)
                     showBarPanel(*this);
                 else
                     picBar->hide();
@@ -247,8 +246,9 @@ void frmOptions::cboPayoff_Click()
         // floating strike on the non-uniform grid over its automatic extent.
         if (fd) {
             frmResol& resol = gFrmResol(this);
-            const bool betweenBarriers = (p == 1 || p == 5) && mContMon;
-            const bool automaticExtent = p == 8 || (p == 7 && mEarlyExercise);
+            const bool betweenBarriers = isKnockOut(p) && hasUpBarrier(p) && mContMon;
+            const bool automaticExtent =
+                isFloatingStrike(p) || (p == Payoff::AsianFixedStrike && mEarlyExercise);
             if (betweenBarriers)
                 resol.holdNonUniGrid(false);
             else if (automaticExtent)
@@ -263,13 +263,13 @@ void frmOptions::cboPayoff_Click()
 
         if (asian) {
             in.gAsian = true;
-            in.gFloatingStrike = p == 8;
+            in.gFloatingStrike = isFloatingStrike(p);
             if (fd) {
                 frmResol& resol = gFrmResol(this);
                 // The floating strike takes one plane per asset step and
                 // quadratic interpolation across them; the fixed strike
                 // gets the user's choice back.
-                if (p == 8) {
+                if (isFloatingStrike(p)) {
                     resol.holdPlanes();
                     pde.gPlaneSpacing = 1;
                     pde.gPlanesInterp = 1;
@@ -334,9 +334,9 @@ void frmOptions::cboPayoff_Click()
             }
         }
 
-        if (fd && cboExercise->currentIndex() == 2)
+        if (fd && exercise() == Exercise::Bermudan)
             mnuTheta->setVisible(true);
-        if (p != 8) {
+        if (!isFloatingStrike(p)) {
             txtStrike->setEnabled(true);
             lblStrike->setEnabled(true);
             if (m_heldStrike) {
@@ -350,7 +350,7 @@ void frmOptions::cboPayoff_Click()
                 resolMC->SetBasisFunctionMenu(this);
             // A dialog created later fills its list for this payoff itself.
         }
-        if (!fd && p == 0) {
+        if (!fd && p == Payoff::Vanilla) {
             if (mEarlyExercise) {
                 setPeriodsCaption(*this, "Num of exercising", "periods");
                 txtMonPts->setToolTip(kPathStepsTip);
@@ -380,9 +380,9 @@ void frmOptions::cboExercise_Click()
     trapped("changing the exercise style", [this] {
         ProductInputs& in = m_inputs;
         const bool fd = pdeWindow(*this);
-        const bool asianPayoff = cboPayoff->currentIndex() >= 7;
+        const bool asianPayoff = isAsian(payoff());
         const QString style = cboExercise->currentText();
-        const int index = cboExercise->currentIndex();
+        const Exercise chosen = exercise();
 
         in.gInputsChanged = true;
         lblProgress->clear();
@@ -394,7 +394,7 @@ void frmOptions::cboExercise_Click()
                 mnuBS->setEnabled(false);
                 mnuBSGrid->setEnabled(false);
             }
-            if (index == 2) {
+            if (fd && chosen == Exercise::Bermudan) {
                 showBarPanel(*this);
                 showPeriodsBox(*this, true);
                 if (in.gBarrier) {
@@ -500,7 +500,7 @@ void frmOptions::chkContMon_Click()
 void frmOptions::lblAdditionalParams_Click()
 {
     trapped("clicking on the additional parameters button", [this] {
-        if (pdeWindow(*this) || cboPayoff->currentIndex() != 0 || mEarlyExercise)
+        if (pdeWindow(*this) || payoff() != Payoff::Vanilla || mEarlyExercise)
             return;
         if (picBar->isHidden()) {
             showBarPanel(*this);

@@ -466,7 +466,7 @@ void frmOptions::txtNFixed_LostFocus()
         in.gNFixed = wholeNumber32(value);
         markInputsChanged();
     }
-    if (in.gNFixed < 1 && cboPayoff->currentIndex() == 8) {
+    if (in.gNFixed < 1 && isFloatingStrike(payoff())) {
         // The spot is always the first fixing of a floating strike.
         in.gNFixed = 1;
         txtNFixed->setText(QStringLiteral("1"));

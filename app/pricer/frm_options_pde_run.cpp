@@ -40,23 +40,6 @@ namespace {
 constexpr int32_t kMaxNodeIndex = 50000;
 const QString kCrLf = QStringLiteral("\r\n");
 
-bool hasUpBarrier(int p)
-{
-    return p == 1 || p == 3 || p == 5 || p == 6;
-}
-bool hasDownBarrier(int p)
-{
-    return p == 2 || p == 4 || p == 5 || p == 6;
-}
-bool isDouble(int p)
-{
-    return p == 5 || p == 6;
-}
-bool isAsian(int p)
-{
-    return p == 7 || p == 8;
-}
-
 void caretToEnd(QLineEdit* box)
 {
     box->setCursorPosition(static_cast<int>(box->text().size()));
@@ -128,7 +111,7 @@ bool frmOptions::checkPdeInputs()
     in.gSmplStart = Val(txtSmplstart->text());
     in.gNFixed = wholeNumber32(Val(txtNFixed->text()));
     mOptionType = cboOptions->currentIndex();
-    mPayoff = cboPayoff->currentIndex();
+    mPayoff = payoff();
     s.gNonUniGrid = resol.chkNonUniGrid->isChecked();
     in.gUpBar = TxtUpBar->isHidden() ? 0.0 : Val(TxtUpBar->text());
     in.gDownBar = txtDownBar->isHidden() ? 0.0 : Val(txtDownBar->text());
@@ -138,7 +121,7 @@ bool frmOptions::checkPdeInputs()
         mRefAsset.assign(2, 0.0);
     }
 
-    const auto P = [this] { return cboPayoff->currentIndex(); };
+    const auto P = [this] { return payoff(); };
     const double K = in.gStrike;
     const double S = in.gAsset;
     const double U = in.gUpBar;
@@ -191,12 +174,12 @@ bool frmOptions::checkPdeInputs()
     // non-numeric one (pasted text passes the key filters) is refused. The
     // floating strike asks for a missing spot in its own words below.
     if (S < 0.0 || (!txtAsset->text().isEmpty() && !startsWithNumber(txtAsset->text())) ||
-        (S == 0.0 && P() != 8))
+        (S == 0.0 && !isFloatingStrike(P())))
         return refuse(QStringLiteral("Please enter a non-zero initial asset level."),
                       QStringLiteral("Invalid input"), txtAsset, true);
     // A strike (a negative one is refused as well); the floating strike
     // has none.
-    if (K <= 0.0 && P() != 8)
+    if (K <= 0.0 && !isFloatingStrike(P()))
         return refuse(QStringLiteral("Please enter a non-zero strike."),
                       QStringLiteral("Invalid input"), txtStrike, true);
     // Rate, dividend, strike, expiry and volatility within their limits.
@@ -229,14 +212,14 @@ bool frmOptions::checkPdeInputs()
 
     // The barriers: ordered, not too close to the strike on a uniform grid
     // (a warning that ends this chain), a down barrier present and in range.
-    if (isDouble(P()) && D >= U) {
+    if (isDoubleBarrier(P()) && D >= U) {
         box(QStringLiteral("The up barrier must be greater than the down barrier."),
             QStringLiteral("Invalid Input"));
         TxtUpBar->setFocus();
         return false;
     }
     const double step = divide(K, N);
-    if (!isDouble(P()) && !s.gNonUniGrid &&
+    if (!isDoubleBarrier(P()) && !s.gNonUniGrid &&
         ((K < U && step > U - K) || (K > D && step > K - D))) {
         box(QStringLiteral("The strike and barrier are too close. The resolution will be increased."),
             QStringLiteral("Invalid Input"));
@@ -255,11 +238,11 @@ bool frmOptions::checkPdeInputs()
     // payoff that has them (down barriers and strikes close to a barrier
     // included).
     const bool bermudan = cboExercise->currentText() == QLatin1String("Bermudan");
-    if (P() <= 6 && bermudan && Val(txtMonPts->text()) < 1)
+    if (!isAsian(P()) && bermudan && Val(txtMonPts->text()) < 1)
         return resetAndStop(QStringLiteral("There is at least one exercising period (from now to "
                                            "maturity). Resetting to 1."),
                             txtMonPts, QStringLiteral("1"), true);
-    if (P() <= 6 && bermudan && Val(txtMonPts->text()) > 5000)
+    if (!isAsian(P()) && bermudan && Val(txtMonPts->text()) > 5000)
         return resetAndStop(QStringLiteral("The maximum allowed number of exercising periods is "
                                            "5000. Resetting to 5000."),
                             txtMonPts, QStringLiteral("5000"), true);
@@ -288,13 +271,13 @@ bool frmOptions::checkPdeInputs()
         }
     }
     // A user maximum asset value clear of a down barrier.
-    if (maxChecked && (P() == 2 || P() == 4) && s.gMaxS <= D) {
+    if (maxChecked && (hasDownBarrier(P()) && !hasUpBarrier(P())) && s.gMaxS <= D) {
         box(QStringLiteral("The maximum grid asset value must be greater than the down barrier.") +
                 kCrLf + QStringLiteral("Press F2 to enter a larger maximum grid asset value"),
             QStringLiteral("Cannot create grid"));
         return false;
     }
-    if (maxChecked && (P() == 2 || P() == 4) && 3.0 * step > s.gMaxS - D) {
+    if (maxChecked && (hasDownBarrier(P()) && !hasUpBarrier(P())) && 3.0 * step > s.gMaxS - D) {
         box(QStringLiteral("The maximum grid asset value is too close to the down barrier.") +
                 kCrLf +
                 QStringLiteral("Press F2 to enter a larger maximum grid asset value, or increase "
@@ -304,7 +287,8 @@ bool frmOptions::checkPdeInputs()
     }
     // A user maximum asset value between 2 and 30 strikes (reset, and the
     // run goes on).
-    if (P() != 8 && resol.ChkOverMaxS->isChecked() && P() != 1 && P() != 5) {
+    if (!isFloatingStrike(P()) && resol.ChkOverMaxS->isChecked() && P() != Payoff::UpAndOut &&
+        P() != Payoff::DoubleOut) {
         if (s.gMaxS / K < 2.0)
             resetMaxS(QStringLiteral("The maximum grid asset value must be at least 2*Strike."),
                       2.0 * K);
@@ -314,7 +298,7 @@ bool frmOptions::checkPdeInputs()
     }
     // The floating strike: a spot, and a user maximum asset value between 3
     // and 30 spots.
-    if (P() == 8) {
+    if (isFloatingStrike(P())) {
         if (S <= 0.0) {
             box(QStringLiteral("You must provide the current asset price."),
                 QStringLiteral("Invalid Input"));
@@ -377,13 +361,13 @@ bool frmOptions::checkPdeInputs()
         return false;
     // The settled average within five strikes, or five spots for a
     // floating strike.
-    if (P() == 7 && in.gInitAvg > 5.0 * K) {
+    if (P() == Payoff::AsianFixedStrike && in.gInitAvg > 5.0 * K) {
         box(QStringLiteral("The settled fixings average must be less than 5 times the strike."),
             QStringLiteral("Unsupported input value"));
         txtInitAvg->setFocus();
         return false;
     }
-    if (P() == 8 && in.gInitAvg > 5.0 * S) {
+    if (isFloatingStrike(P()) && in.gInitAvg > 5.0 * S) {
         box(QStringLiteral("The settled fixings average must be less than 5 times the current "
                            "asset level."),
             QStringLiteral("Unsupported input value"));
@@ -410,7 +394,7 @@ bool frmOptions::checkPdeInputs()
         in.gInitAvg = Val(txtAsset->text());
         in.gNFixed = 1;
     };
-    if (P() == 8 && in.gNFixed < 1) {
+    if (isFloatingStrike(P()) && in.gNFixed < 1) {
         spotIsFirstFixing(QStringLiteral("The current asset spot is always taken as the first "
                                          "fixing for Floating Strike Asian options. Resetting "
                                          "number of settled fixings to 1."));
@@ -419,12 +403,12 @@ bool frmOptions::checkPdeInputs()
         if (fixingsCountsFail() || runningAverageFails())
             return false;
     }
-    if (P() == 8 && in.gNFixed == 1 && in.gInitAvg != S)
+    if (isFloatingStrike(P()) && in.gNFixed == 1 && in.gInitAvg != S)
         spotIsFirstFixing(QStringLiteral("The current asset spot is always taken as the first "
                                          "fixing for Floating Strike Asian options. Resetting the "
                                          "average of settled fixings to the asset spot."));
     // The settled average within what the model allows.
-    if (P() == 8 && in.gNFixed > 1) {
+    if (isFloatingStrike(P()) && in.gNFixed > 1) {
         double lower = 0.0, upper = 0.0;
         GetInitAvgLimits(lower, upper);
         const auto limitStop = [&](const char* sentence, double limit) {
@@ -467,7 +451,7 @@ private:
 
 }  // namespace
 
-QString frmOptions::priceOnGrid(int payoff, double maxAsset, int32_t& lastNode)
+QString frmOptions::priceOnGrid(Payoff payoff, double maxAsset, int32_t& lastNode)
 {
     const ProductInputs& in = m_inputs;
     const PdeSettings& s = gPdeSettings;
@@ -483,15 +467,15 @@ QString frmOptions::priceOnGrid(int payoff, double maxAsset, int32_t& lastNode)
     double* theta = gamma + size;
     double* vega = theta + size;
     TarvicLibrary& library = TarvicLibrary::instance();
-    if (payoff == 0)
+    if (payoff == Payoff::Vanilla)
         return library.VelkOptionPricer(grid, value, delta, gamma, theta, vega, in.gStrike,
                                         s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate, in.gDiv,
                                         lastNode, mOptionType, in.gExercise, s.gDiscretization,
                                         s.gAmerSolver, maxAsset, flagArgument(mCalcTheta),
                                         flagArgument(mCalcVega), flagArgument(s.gNonUniGrid),
                                         in.gMonPts);
-    if (payoff >= 1 && payoff <= 6) {
-        const int32_t knockOut = (payoff == 1 || payoff == 2 || payoff == 5) ? 1 : 0;
+    if (isBarrier(payoff)) {
+        const int32_t knockOut = isKnockOut(payoff) ? 1 : 0;
         return library.VelkBarrierOptionPricer(
             grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, in.gDownBar,
             in.gUpBar, flagArgument(mContMon), s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate,
@@ -544,14 +528,14 @@ void frmOptions::runPdeSolver()
     // Asians with early exercise and floating strikes use the automatic
     // grid extent; a maximum asset value the user set waits for the next
     // contract that uses it.
-    if ((in.gAsian && in.gExercise > 0) || mPayoff == 8)
+    if ((in.gAsian && in.gExercise > 0) || isFloatingStrike(mPayoff))
         resol.holdMaxAsset();
 
     // A knock-in whose spot is at or past its barrier has knocked in: it is
     // the vanilla, priced as one.
-    const int p = mPayoff;
+    const Payoff p = mPayoff;
     const bool knockedIn = mContMon && spotKnockedIn(p, in.gAsset, in.gUpBar, in.gDownBar);
-    const int priced = knockedIn ? 0 : p;
+    const Payoff priced = knockedIn ? Payoff::Vanilla : p;
     int32_t lastNode = s.gGridSize;
     QString text = priceOnGrid(priced, s.gMaxS, lastNode);
     // The automatic grid ends near a few strikes: a spot above its top is
@@ -560,7 +544,7 @@ void frmOptions::runPdeSolver()
     // knocked out.)
     const bool gridEndsAtBarrier = mContMon && hasUpBarrier(priced);
     if (text.isEmpty() && lastNode >= 2 && lastNode <= kMaxNodeIndex && s.gMaxS == 0.0 &&
-        !gridEndsAtBarrier && priced != 8 &&
+        !gridEndsAtBarrier && !isFloatingStrike(priced) &&
         in.gAsset > m_scratch[static_cast<size_t>(lastNode)]) {
         lastNode = s.gGridSize;
         text = priceOnGrid(priced, 2.0 * in.gAsset, lastNode);
@@ -628,7 +612,7 @@ void frmOptions::runPdeSolver()
     const double K = in.gStrike, U = in.gUpBar, D = in.gDownBar;
     const bool asian = isAsian(p);
     const bool discreteBarrier = in.gBarrier && !mContMon;
-    const bool closedForm = !(isDouble(p) && (K > U || K < D)) && !asian && !discreteBarrier &&
+    const bool closedForm = !(isDoubleBarrier(p) && (K > U || K < D)) && !asian && !discreteBarrier &&
                             !mEarlyExercise;
     if (closedForm) {
         MSFlexGrid1->setToolTipText(QStringLiteral("Click or double-click to see more digits. "

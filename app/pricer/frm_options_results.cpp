@@ -77,7 +77,7 @@ void frmOptions::resetCalculationState()
     mGridHasFocus = false;
     mCalcVega = mCalcTheta = false;
     mOptionType = 0;
-    mPayoff = 0;
+    mPayoff = Payoff::Vanilla;
     mPlotKind = 0;
     mChartDrawn = false;
     mChartToolTip.clear();
@@ -204,8 +204,8 @@ void frmOptions::Interpolation()
         };
         const auto x = [&row](int32_t i) { return row(i)[0]; };
 
-        const int payoff = cboPayoff->currentIndex();
-        const bool knockIn = payoff == 3 || payoff == 4 || payoff == 6;
+        const Payoff payoff = this->payoff();
+        const bool knockIn = isKnockIn(payoff);
         const auto noFigures = [&] {
             for (double* f : spot)
                 *f = 0.0;
