@@ -177,9 +177,11 @@ void MDIDorn::MDIForm_Load()
     DisableMaxButton();
     m_pde = new frmOptions;
     m_pde->setSolverKind(kSolverPde);
+    m_pde->setHost(this);
     addPricer(m_pde);
     m_mc = new frmOptions;
     m_mc->setSolverKind(kSolverMc);
+    m_mc->setHost(this);
     addPricer(m_mc);
 }
 
@@ -211,26 +213,28 @@ void MDIDorn::showPricerWindow(frmOptions& window)
     bringForward(frame);
 }
 
+frmOptions& MDIDorn::pricerWindow(int32_t solver)
+{
+    return solver == kSolverPde ? gFrmPDE() : gFrmMC();
+}
+
+void MDIDorn::showSolverWindow(int32_t solver)
+{
+    gSolverMode = solver;
+    frmOptions& window = pricerWindow(solver);
+    window.takeOwnCaption();
+    showPricerWindow(window);
+    PicCover->hide();
+}
+
 void MDIDorn::mnuPDEOptions_Click()
 {
-    gSolverMode = kSolverPde;
-    frmOptions& pde = gFrmPDE();
-    pde.setCaption(QStringLiteral("PDE Solver"));
-    showPricerWindow(pde);
-    pde.mnuPDE->setEnabled(false);
-    pde.mnuPDE->setVisible(false);
-    PicCover->hide();
+    showSolverWindow(kSolverPde);
 }
 
 void MDIDorn::mnuMCOptions_Click()
 {
-    gSolverMode = kSolverMc;
-    frmOptions& mc = gFrmMC();
-    mc.setCaption(QStringLiteral("Monte Carlo Solver"));
-    showPricerWindow(mc);
-    mc.mnuMC->setEnabled(false);
-    mc.mnuMC->setVisible(false);
-    PicCover->hide();
+    showSolverWindow(kSolverMc);
 }
 
 void MDIDorn::mnuExit_Click()

@@ -1,7 +1,5 @@
 #include "pricer/frm_options.h"
 
-#include "frame/app_windows.h"
-#include "frame/mdi_dorn.h"
 #include "platform/colors.h"
 #include "platform/control_fit.h"
 #include "platform/message_box.h"
@@ -12,6 +10,7 @@
 #include "pricer/click_label.h"
 #include "pricer/error_reporter.h"
 #include "platform/control_look.h"
+#include "pricer/pricer_host.h"
 #include "pricer/solver_dialogs.h"
 #include "settings/settings_dialogs.h"
 #include "shared/mc_settings.h"
@@ -572,8 +571,8 @@ void frmOptions::Unload()
         frame->hide();
     else
         hide();
-    if (MDIDorn* dorn = mainDorn())
-        dorn->refreshMenus();
+    if (m_host)
+        m_host->refreshMenus();
 }
 
 QString frmOptions::Caption() const
@@ -655,8 +654,10 @@ void frmOptions::closeEvent(QCloseEvent* event)
         m_shown = false;
         m_state = 0;
         // The frame hides after this returns; then the menus follow.
-        if (MDIDorn* dorn = mainDorn())
-            QTimer::singleShot(0, dorn, &MDIDorn::refreshMenus);
+        QTimer::singleShot(0, this, [this] {
+            if (m_host)
+                m_host->refreshMenus();
+        });
     }
     event->accept();
 }
@@ -760,7 +761,11 @@ void frmOptions::Form_Unload(int& /*cancel*/)
 
 void frmOptions::mnuResol_Click()
 {
-    trapped("configuring the solver", [this] { showSettingsDialogModal(gSolverMode, *this); });
+    trapped("configuring the solver", [this] {
+        // Each dialog serves the pricer window of its own solver.
+        const int32_t solver = gSolverMode == kSolverPde ? kSolverPde : kSolverMc;
+        showSettingsDialogModal(solver, host().pricerWindow(solver));
+    });
 }
 
 void frmOptions::mnuVega_Click()
@@ -798,84 +803,6 @@ void frmOptions::mnuCopy_Click()
     trapped("copying the results", [this] {
         Clipboard::Clear();
         Clipboard::SetText(MSFlexGrid1->Clip());
-    });
-}
-
-// ---------------------------------------------------------------------------
-// Solver switch
-
-namespace {
-
-void copyText(QLineEdit* from, QLineEdit* to)
-{
-    to->setText(from->text());
-}
-
-// The contract and market boxes a solver switch carries into the other window.
-void copyContractTexts(const frmOptions& from, frmOptions& to)
-{
-    copyText(from.txtAsset, to.txtAsset);
-    copyText(from.txtStrike, to.txtStrike);
-    copyText(from.txtExpi, to.txtExpi);
-    copyText(from.txtVol, to.txtVol);
-    copyText(from.txtIntRate, to.txtIntRate);
-    copyText(from.txtDiv, to.txtDiv);
-    copyText(from.txtSmplPoints, to.txtSmplPoints);
-    copyText(from.txtNFixed, to.txtNFixed);
-    copyText(from.txtInitAvg, to.txtInitAvg);
-}
-
-}  // namespace
-
-void frmOptions::PrepareMCSolverForm()
-{
-    trapped("preparing the MC Solver form", [] {
-        gSolverMode = kSolverMc;
-        frmOptions& pde = gFrmPDE();
-        pde.setWindowState(1);
-        frmOptions& mc = gFrmMC();
-        mc.setCaption(QStringLiteral("Monte Carlo Solver"));
-        mc.mnuMC->setEnabled(false);
-        mc.mnuMC->setVisible(false);
-        mc.setWindowState(2);
-        if (!mc.Visible()) {
-            copyContractTexts(pde, mc);
-            mc.setListIndex(mc.cboOptions, pde.cboOptions->currentIndex());
-            mc.setListIndex(mc.cboExercise, exerciseIndex(kSolverMc, pde.exercise()));
-            mc.setListIndex(mc.cboPayoff, pde.cboPayoff->currentIndex());
-            mc.m_inputs.gUpBar = 0.0;
-            mc.m_inputs.gDownBar = 0.0;
-            copyText(pde.txtDownBar, mc.txtDownBar);
-            copyText(pde.TxtUpBar, mc.TxtUpBar);
-        }
-        if (MDIDorn* dorn = mainDorn())
-            dorn->showPricerWindow(mc);
-    });
-}
-
-void frmOptions::PreparePDESolverForm()
-{
-    trapped("preparing the PDE Solver form", [] {
-        gSolverMode = kSolverPde;
-        frmOptions& mc = gFrmMC();
-        mc.setWindowState(1);
-        frmOptions& pde = gFrmPDE();
-        pde.setCaption(QStringLiteral("PDE Solver"));
-        pde.mnuPDE->setEnabled(false);
-        pde.mnuPDE->setVisible(false);
-        pde.setWindowState(2);
-        if (!pde.Visible()) {
-            copyContractTexts(mc, pde);
-            pde.setListIndex(pde.cboExercise, exerciseIndex(kSolverPde, mc.exercise()));
-            pde.setListIndex(pde.cboOptions, mc.cboOptions->currentIndex());
-            pde.setListIndex(pde.cboPayoff, mc.cboPayoff->currentIndex());
-            pde.m_inputs.gUpBar = 0.0;
-            pde.m_inputs.gDownBar = 0.0;
-            copyText(mc.txtDownBar, pde.txtDownBar);
-            copyText(mc.TxtUpBar, pde.TxtUpBar);
-        }
-        if (MDIDorn* dorn = mainDorn())
-            dorn->showPricerWindow(pde);
     });
 }
 

@@ -1,12 +1,13 @@
-// The pricer window. The main window creates two instances, one per solver
-// (gFrmPDE, gFrmMC); both carry the same controls and the solver mode
-// decides which lists they offer and which driver Calculate runs.
+// The pricer window. The main window creates two instances, one per solver;
+// both carry the same controls and the solver mode decides which lists they
+// offer and which driver Calculate runs. The main window gives each the
+// PricerHost through which it reaches the other window and the menu bar.
 //
 // Form life: constructing an instance builds its controls but does not load
-// it; the first use (Load(), setCaption(), or the accessors gFrmPDE() and
-// gFrmMC()) lays the controls out as designed and runs Form_Load under the
-// current solver mode. Unloading hides the window and lets the next use load
-// it afresh; the instance itself stays.
+// it; the first use (Load(), setCaption(), or the main window's accessors)
+// lays the controls out as designed and runs Form_Load under the current
+// solver mode. Unloading hides the window and lets the next use load it
+// afresh; the instance itself stays.
 #pragma once
 
 #include "shared/contract_terms.h"
@@ -40,6 +41,7 @@ class QToolButton;
 
 namespace tarvic {
 class ChartControl;
+class PricerHost;
 class ResultsGrid;
 }
 
@@ -56,6 +58,8 @@ public:
     // The solver this instance serves (1 finite differences, 2 Monte Carlo),
     // set by the main window as it creates the instance; 0 = not told.
     void setSolverKind(int mode) { m_solverKind = mode; }
+    // The main window that holds this one (set as it creates the window).
+    void setHost(tarvic::PricerHost* host) { m_host = host; }
     int solverKind() const { return m_solverKind; }
     // The solver whose lists the window offers: its own, or the solver mode
     // for a window not told.
@@ -111,6 +115,9 @@ public:
     // maximized, and copies the inputs into it the first time.
     void PrepareMCSolverForm();
     void PreparePDESolverForm();
+    // Captions the window by its own solver and hides its own entry of the
+    // Switch Solver menu, as it comes up from the main menu or the switch.
+    void takeOwnCaption();
 
     // The results table at load: header and 99 rows of "0.0000".
     void InitResultsTable();
@@ -453,6 +460,14 @@ private:
     // Fixes the contract column's width at that of its widest panel.
     void holdLeftColumnWidth();
 
+    // The main window, or an error when there is none.
+    tarvic::PricerHost& host() const;
+    // The switch to the window of the solver given, and the copy of the
+    // contract into a window coming up for the first time.
+    void switchSolver(int32_t to);
+    static void copyContract(const frmOptions& from, frmOptions& to);
+
+    tarvic::PricerHost* m_host = nullptr;
     QWidget* m_leftColumn = nullptr;
     // The strike typed before a floating strike emptied its box.
     std::optional<QString> m_heldStrike;
