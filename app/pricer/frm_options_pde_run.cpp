@@ -72,7 +72,7 @@ void frmOptions::CalculatePDE()
         [this] {
             if (Err().Number == kErrGridInvalidRow)
                 return;
-            lblProgress->setText(QStringLiteral("Failed"));
+            ui.lblProgress->setText(QStringLiteral("Failed"));
             ReportError(QStringLiteral("solving for the option price"));
         });
     // A close that came in while the run let events through happens now.
@@ -97,24 +97,24 @@ bool frmOptions::checkPdeInputs()
     PdeSettings& s = gPdeSettings;
 
     // Reading, in this order.
-    in.gAsset = Val(txtAsset->text());
-    in.gStrike = Val(txtStrike->text());
-    in.gVol = Val(txtVol->text()) / 100.0;
-    in.gIntRate = Val(txtIntRate->text()) / 100.0;
-    in.gDiv = Val(txtDiv->text()) / 100.0;
-    in.gExpiry = Val(txtExpi->text());
+    in.gAsset = Val(ui.txtAsset->text());
+    in.gStrike = Val(ui.txtStrike->text());
+    in.gVol = Val(ui.txtVol->text()) / 100.0;
+    in.gIntRate = Val(ui.txtIntRate->text()) / 100.0;
+    in.gDiv = Val(ui.txtDiv->text()) / 100.0;
+    in.gExpiry = Val(ui.txtExpi->text());
     frmResol& resol = gFrmResol(this);
     s.gGridSize = wholeNumber32(Val(resol.txtNoA->text()));
     s.gTimeSteps = wholeNumber32(Val(resol.txtTS->text()));
-    in.gSmplPoints = wholeNumber32(Val(txtSmplPoints->text()));
-    in.gInitAvg = Val(txtInitAvg->text());
-    in.gSmplStart = Val(txtSmplstart->text());
-    in.gNFixed = wholeNumber32(Val(txtNFixed->text()));
-    mOptionType = cboOptions->currentIndex();
+    in.gSmplPoints = wholeNumber32(Val(ui.txtSmplPoints->text()));
+    in.gInitAvg = Val(ui.txtInitAvg->text());
+    in.gSmplStart = Val(ui.txtSmplstart->text());
+    in.gNFixed = wholeNumber32(Val(ui.txtNFixed->text()));
+    mOptionType = ui.cboOptions->currentIndex();
     mPayoff = payoff();
     s.gNonUniGrid = resol.chkNonUniGrid->isChecked();
-    in.gUpBar = TxtUpBar->isHidden() ? 0.0 : Val(TxtUpBar->text());
-    in.gDownBar = txtDownBar->isHidden() ? 0.0 : Val(txtDownBar->text());
+    in.gUpBar = ui.TxtUpBar->isHidden() ? 0.0 : Val(ui.TxtUpBar->text());
+    in.gDownBar = ui.txtDownBar->isHidden() ? 0.0 : Val(ui.txtDownBar->text());
 
     if (in.gInputsChanged) {
         mRefValue.assign(2, 0.0);
@@ -173,34 +173,34 @@ bool frmOptions::checkPdeInputs()
     // The results are priced at the spot: an empty, zero, negative or
     // non-numeric one (pasted text passes the key filters) is refused. The
     // floating strike asks for a missing spot in its own words below.
-    if (S < 0.0 || (!txtAsset->text().isEmpty() && !startsWithNumber(txtAsset->text())) ||
+    if (S < 0.0 || (!ui.txtAsset->text().isEmpty() && !startsWithNumber(ui.txtAsset->text())) ||
         (S == 0.0 && !isFloatingStrike(P())))
         return refuse(QStringLiteral("Please enter a non-zero initial asset level."),
-                      QStringLiteral("Invalid input"), txtAsset, true);
+                      QStringLiteral("Invalid input"), ui.txtAsset, true);
     // A strike (a negative one is refused as well); the floating strike
     // has none.
     if (K <= 0.0 && !isFloatingStrike(P()))
         return refuse(QStringLiteral("Please enter a non-zero strike."),
-                      QStringLiteral("Invalid input"), txtStrike, true);
+                      QStringLiteral("Invalid input"), ui.txtStrike, true);
     // Rate, dividend, strike, expiry and volatility within their limits.
     if (in.gIntRate > 0.5)
         return refuse(QStringLiteral("Please enter an interest rate that does not exceed 50%."),
-                      QStringLiteral("Invalid input"), txtIntRate, true);
+                      QStringLiteral("Invalid input"), ui.txtIntRate, true);
     if (in.gDiv > 0.5)
         return refuse(QStringLiteral("Please enter a dividend yield that does not exceed 50%."),
-                      QStringLiteral("Invalid input"), txtDiv, true);
+                      QStringLiteral("Invalid input"), ui.txtDiv, true);
     if (K > 10000.0)
         return refuse(QStringLiteral("Please enter an option strike that does not exceed 10000."),
-                      QStringLiteral("Invalid input"), txtStrike, true);
+                      QStringLiteral("Invalid input"), ui.txtStrike, true);
     if (in.gExpiry > 2.0 || in.gExpiry < 0.0001)
         return refuse(QStringLiteral("Please enter a time to expiry between 0.0001 and 2Y."),
-                      QStringLiteral("Unsupported input value"), txtExpi, true);
+                      QStringLiteral("Unsupported input value"), ui.txtExpi, true);
     if (in.gVol > 1.0)
         return refuse(QStringLiteral("The volatility cannot exceed 100%. "),
-                      QStringLiteral("Unsupported input value"), txtVol, true);
+                      QStringLiteral("Unsupported input value"), ui.txtVol, true);
     if (in.gVol < 0.03)
         return refuse(QStringLiteral("The volatility cannot be less than 3%."),
-                      QStringLiteral("Unsupported input value"), txtVol, true);
+                      QStringLiteral("Unsupported input value"), ui.txtVol, true);
     // Enough time steps, or the settings dialog to give them.
     if (Val(resol.txtTS->text()) < 10) {
         box(QStringLiteral("The number of time steps must be at least 10.") + kCrLf +
@@ -215,7 +215,7 @@ bool frmOptions::checkPdeInputs()
     if (isDoubleBarrier(P()) && D >= U) {
         box(QStringLiteral("The up barrier must be greater than the down barrier."),
             QStringLiteral("Invalid Input"));
-        TxtUpBar->setFocus();
+        ui.TxtUpBar->setFocus();
         return false;
     }
     const double step = divide(K, N);
@@ -223,39 +223,39 @@ bool frmOptions::checkPdeInputs()
         ((K < U && step > U - K) || (K > D && step > K - D))) {
         box(QStringLiteral("The strike and barrier are too close. The resolution will be increased."),
             QStringLiteral("Invalid Input"));
-    } else if (hasDownBarrier(P()) && (txtDownBar->text().isEmpty() || D == 0.0)) {
+    } else if (hasDownBarrier(P()) && (ui.txtDownBar->text().isEmpty() || D == 0.0)) {
         box(QStringLiteral("Please enter a non-zero down barrier value."),
             QStringLiteral("Invalid Input"));
-        txtDownBar->setFocus();
+        ui.txtDownBar->setFocus();
         return false;
     } else if (hasDownBarrier(P()) && (D / K > 5.0 || K / D > 10.0)) {
         box(QStringLiteral("The down barrier value is outside the allowed range for the given strike."),
             QStringLiteral("Invalid Input"));
-        txtDownBar->setFocus();
+        ui.txtDownBar->setFocus();
         return false;
     }
     // The exercise periods and the fixings within their limits, for every
     // payoff that has them (down barriers and strikes close to a barrier
     // included).
-    const bool bermudan = cboExercise->currentText() == QLatin1String("Bermudan");
-    if (!isAsian(P()) && bermudan && Val(txtMonPts->text()) < 1)
+    const bool bermudan = ui.cboExercise->currentText() == QLatin1String("Bermudan");
+    if (!isAsian(P()) && bermudan && Val(ui.txtMonPts->text()) < 1)
         return resetAndStop(QStringLiteral("There is at least one exercising period (from now to "
                                            "maturity). Resetting to 1."),
-                            txtMonPts, QStringLiteral("1"), true);
-    if (!isAsian(P()) && bermudan && Val(txtMonPts->text()) > 5000)
+                            ui.txtMonPts, QStringLiteral("1"), true);
+    if (!isAsian(P()) && bermudan && Val(ui.txtMonPts->text()) > 5000)
         return resetAndStop(QStringLiteral("The maximum allowed number of exercising periods is "
                                            "5000. Resetting to 5000."),
-                            txtMonPts, QStringLiteral("5000"), true);
-    if (in.gAsian && Val(txtSmplPoints->text()) > 5000)
+                            ui.txtMonPts, QStringLiteral("5000"), true);
+    if (in.gAsian && Val(ui.txtSmplPoints->text()) > 5000)
         return resetAndStop(QStringLiteral("The maximum allowed number of fixings (observations) "
                                            "is 5000. Resetting to 5000."),
-                            txtSmplPoints, QStringLiteral("5000"), false);
+                            ui.txtSmplPoints, QStringLiteral("5000"), false);
 
     // An up barrier present and within its range of the strike.
-    if (hasUpBarrier(P()) && (TxtUpBar->text().isEmpty() || U == 0.0)) {
+    if (hasUpBarrier(P()) && (ui.TxtUpBar->text().isEmpty() || U == 0.0)) {
         box(QStringLiteral("Please enter a non-zero up barrier value."),
             QStringLiteral("Invalid Input"));
-        TxtUpBar->setFocus();
+        ui.TxtUpBar->setFocus();
         return false;
     }
     if (hasUpBarrier(P())) {
@@ -266,7 +266,7 @@ bool frmOptions::checkPdeInputs()
             box(QStringLiteral("The up barrier value is too small or too large for the given "
                                "option strike."),
                 QStringLiteral("Invalid Input"));
-            TxtUpBar->setFocus();
+            ui.TxtUpBar->setFocus();
             return false;
         }
     }
@@ -302,7 +302,7 @@ bool frmOptions::checkPdeInputs()
         if (S <= 0.0) {
             box(QStringLiteral("You must provide the current asset price."),
                 QStringLiteral("Invalid Input"));
-            txtAsset->setFocus();
+            ui.txtAsset->setFocus();
             return false;
         }
         if (resol.ChkOverMaxS->isChecked()) {
@@ -320,10 +320,10 @@ bool frmOptions::checkPdeInputs()
         if (resol.ChkOverMaxS->isChecked() && U > 0.0 && s.gMaxS / U < 1.5)
             resetMaxS(QStringLiteral("The maximum grid asset value must be at least 1.5*[Up Barrier]."),
                       1.5 * U);
-        if (Val(txtMonPts->text()) < 1)
+        if (Val(ui.txtMonPts->text()) < 1)
             return resetAndStop(QStringLiteral("There is at least one monitoring period (from now "
                                                "to maturity). Resetting to 1."),
-                                txtMonPts, QStringLiteral("1"), true);
+                                ui.txtMonPts, QStringLiteral("1"), true);
     }
 
     // The fixings: some to come, and an average not running for more than
@@ -332,14 +332,14 @@ bool frmOptions::checkPdeInputs()
         if (isAsian(P()) && in.gSmplPoints == 0) {
             box(QStringLiteral("Please enter a positive number of fixings (observations)."),
                 QStringLiteral("Invalid Input"));
-            txtSmplPoints->setFocus();
+            ui.txtSmplPoints->setFocus();
             return true;
         }
         if (isAsian(P()) && fixingsLeft() < 1) {
             box(QStringLiteral("The number of settled fixings (observations) must be less than "
                                "the total number of fixings."),
                 QStringLiteral("Invalid Input"));
-            txtNFixed->setFocus();
+            ui.txtNFixed->setFocus();
             return true;
         }
         return false;
@@ -352,7 +352,7 @@ bool frmOptions::checkPdeInputs()
                                "average that is running for more than 10 years. Please reduce "
                                "the number of settled fixings."),
                 QStringLiteral("Unsupported input value"));
-            txtNFixed->setFocus();
+            ui.txtNFixed->setFocus();
             return true;
         }
         return false;
@@ -364,19 +364,19 @@ bool frmOptions::checkPdeInputs()
     if (P() == Payoff::AsianFixedStrike && in.gInitAvg > 5.0 * K) {
         box(QStringLiteral("The settled fixings average must be less than 5 times the strike."),
             QStringLiteral("Unsupported input value"));
-        txtInitAvg->setFocus();
+        ui.txtInitAvg->setFocus();
         return false;
     }
     if (isFloatingStrike(P()) && in.gInitAvg > 5.0 * S) {
         box(QStringLiteral("The settled fixings average must be less than 5 times the current "
                            "asset level."),
             QStringLiteral("Unsupported input value"));
-        txtInitAvg->setFocus();
+        ui.txtInitAvg->setFocus();
         return false;
     }
     // An American Asian takes one plane per asset step (the user's spacing
     // waits for a European one).
-    if (in.gAsian && cboExercise->currentText() == QLatin1String("American") &&
+    if (in.gAsian && ui.cboExercise->currentText() == QLatin1String("American") &&
         s.gPlaneSpacing != 1) {
         resol.holdPlanes();
         s.gPlaneSpacing = 1;
@@ -389,9 +389,9 @@ bool frmOptions::checkPdeInputs()
     // The spot is the first fixing of a floating strike.
     const auto spotIsFirstFixing = [&](const QString& text) {
         box(text, QStringLiteral("Warning"));
-        txtInitAvg->setText(txtAsset->text());
-        txtNFixed->setText(QStringLiteral("1"));
-        in.gInitAvg = Val(txtAsset->text());
+        ui.txtInitAvg->setText(ui.txtAsset->text());
+        ui.txtNFixed->setText(QStringLiteral("1"));
+        in.gInitAvg = Val(ui.txtAsset->text());
         in.gNFixed = 1;
     };
     if (isFloatingStrike(P()) && in.gNFixed < 1) {
@@ -415,9 +415,9 @@ bool frmOptions::checkPdeInputs()
             box(QString::fromLatin1(sentence) + formatNumber(limit * 100.0 / S, QStringLiteral("###.##")) +
                     QStringLiteral("% of the current asset level!"),
                 QStringLiteral("Unsupported input value"));
-            txtInitAvg->setText(numberText(limit));
-            txtInitAvg->setFocus();
-            caretToEnd(txtInitAvg);
+            ui.txtInitAvg->setText(numberText(limit));
+            ui.txtInitAvg->setFocus();
+            caretToEnd(ui.txtInitAvg);
             return false;
         };
         if (in.gInitAvg < lower)
@@ -504,23 +504,23 @@ void frmOptions::runPdeSolver()
     // dividend box shows the 0 it is read as.
     DoEvents();
     if (in.gIntRate == 0.0)
-        txtIntRate->setText(QStringLiteral("0"));
+        ui.txtIntRate->setText(QStringLiteral("0"));
     if (in.gDiv == 0.0)
-        txtDiv->setText(QStringLiteral("0"));
+        ui.txtDiv->setText(QStringLiteral("0"));
     // Busy from here on, and the clock runs.
     const uint32_t start = GetTickCount();
-    lblProgress->setText(QStringLiteral("Please wait"));
-    setForeColor(lblProgress, kStatusRed);
-    lblProgress->repaint();
-    lblCalcTime->clear();
-    lblCalcTime->repaint();
+    ui.lblProgress->setText(QStringLiteral("Please wait"));
+    setForeColor(ui.lblProgress, kStatusRed);
+    ui.lblProgress->repaint();
+    ui.lblCalcTime->clear();
+    ui.lblCalcTime->repaint();
     // The last inputs: the Greeks asked for, the exercise style, monitoring
     // and periods, the planes interpolation when none was chosen.
-    mCalcVega = mnuVega->isChecked();
-    mCalcTheta = mnuTheta->isChecked() && mnuTheta->isVisible();
-    in.gExercise = cboExercise->currentIndex();
-    mContMon = chkContMon->isChecked();
-    in.gMonPts = txtMonPts->isHidden() ? 0 : wholeNumber32(Val(txtMonPts->text()));
+    mCalcVega = ui.mnuVega->isChecked();
+    mCalcTheta = ui.mnuTheta->isChecked() && ui.mnuTheta->isVisible();
+    in.gExercise = ui.cboExercise->currentIndex();
+    mContMon = ui.chkContMon->isChecked();
+    in.gMonPts = ui.txtMonPts->isHidden() ? 0 : wholeNumber32(Val(ui.txtMonPts->text()));
     if (s.gPlanesInterp == -1)
         s.gPlanesInterp = s.gDefaultPlanesInterp;
     mLastCalcTheta = false;
@@ -554,7 +554,7 @@ void frmOptions::runPdeSolver()
     if (!CheckGridSize(lastNode))
         return;
     if (!text.isEmpty()) {
-        lblProgress->setText(QStringLiteral("Failed"));
+        ui.lblProgress->setText(QStringLiteral("Failed"));
         MsgBox(text, MsgIcon::Exclamation, MsgButtons::OKOnly,
                QStringLiteral("MC Option Pricer - ERROR"), this);
         return;
@@ -576,9 +576,9 @@ void frmOptions::runPdeSolver()
     mLastCalcTheta = mCalcTheta;
     mLastCalcVega = mCalcVega;
     const double seconds = static_cast<double>(GetTickCount() - start) / 1000.0;
-    lblCalcTime->setText(formatNumber(seconds, QStringLiteral("####0.000 sec")));
-    lblProgress->setText(QStringLiteral("Ready"));
-    setForeColor(lblProgress, kStatusGreen);
+    ui.lblCalcTime->setText(formatNumber(seconds, QStringLiteral("####0.000 sec")));
+    ui.lblProgress->setText(QStringLiteral("Ready"));
+    setForeColor(ui.lblProgress, kStatusGreen);
 
     // A spot the grid still does not reach (a maximum asset value the user
     // set below it) moves to the top node, and the user is told.
@@ -596,8 +596,8 @@ void frmOptions::runPdeSolver()
                    numberText(top) + QLatin1Char('.'),
                MsgIcon::Exclamation, MsgButtons::OKOnly, QStringLiteral("Warning"), this);
         in.gAsset = top;
-        const QSignalBlocker quiet(txtAsset);  // the run writes the spot row itself
-        txtAsset->setText(numberText(top));
+        const QSignalBlocker quiet(ui.txtAsset);  // the run writes the spot row itself
+        ui.txtAsset->setText(numberText(top));
     }
 
     // The store, and the figures at the spot.
@@ -615,28 +615,28 @@ void frmOptions::runPdeSolver()
     const bool closedForm = !(isDoubleBarrier(p) && (K > U || K < D)) && !asian && !discreteBarrier &&
                             !mEarlyExercise;
     if (closedForm) {
-        MSFlexGrid1->setToolTipText(QStringLiteral("Click or double-click to see more digits. "
+        ui.MSFlexGrid1->setToolTipText(QStringLiteral("Click or double-click to see more digits. "
                                                    "Press Ctrl+A to show exact analytical "
                                                    "solution."));
-        for (QAction* a : {mnuBS, mnuBSGrid}) {
+        for (QAction* a : {ui.mnuBS, ui.mnuBSGrid}) {
             a->setVisible(true);
             a->setEnabled(true);
         }
     } else {
-        MSFlexGrid1->setToolTipText(QString());
-        mnuBS->setVisible(false);
-        mnuBSGrid->setVisible(false);
-        frAnalytic->hide();
+        ui.MSFlexGrid1->setToolTipText(QString());
+        ui.mnuBS->setVisible(false);
+        ui.mnuBSGrid->setVisible(false);
+        ui.frAnalytic->hide();
     }
-    mnuSaveRefSol->setVisible(false);
+    ui.mnuSaveRefSol->setVisible(false);
     if (discreteBarrier || asian || mEarlyExercise) {
-        mnuSaveRefSol->setVisible(true);
-        mnuSaveRefSol->setEnabled(true);
+        ui.mnuSaveRefSol->setVisible(true);
+        ui.mnuSaveRefSol->setEnabled(true);
         if (mRefValue.size() > 2) {
-            mnuBSGrid->setVisible(true);
-            mnuBSGrid->setEnabled(true);
+            ui.mnuBSGrid->setVisible(true);
+            ui.mnuBSGrid->setEnabled(true);
         }
-        frAnalytic->hide();
+        ui.frAnalytic->hide();
     }
 
     // The premium chart; from here on the results match the inputs.
@@ -647,7 +647,7 @@ void frmOptions::runPdeSolver()
     // The table: the spot row first, then one row per node; wide grids
     // show four decimals of the asset and the value.
     const int32_t n = mLastIndex;
-    ResultsGrid& table = *MSFlexGrid1;
+    ResultsGrid& table = *ui.MSFlexGrid1;
     table.setRows(n + 3);
     writeSpotRow(QStringLiteral("#####0.00000"));
     const bool wide = mAssetGrid[static_cast<size_t>(n)] >= 10000.0;
@@ -664,15 +664,15 @@ void frmOptions::runPdeSolver()
         DoEvents();
     }
     // There are results to export now.
-    mnuExcel->setEnabled(true);
+    ui.mnuExcel->setEnabled(true);
 }
 
 bool frmOptions::CheckGridSize(int32_t lastNode)
 {
     if (lastNode <= kMaxNodeIndex)
         return true;
-    lblProgress->clear();
-    setForeColor(lblProgress, kStatusGreen);
+    ui.lblProgress->clear();
+    setForeColor(ui.lblProgress, kStatusGreen);
     MsgBox(QStringLiteral("The resolution you've entered requires a grid size of ") +
                QString::number(lastNode) +
                QStringLiteral(" for this pricing problem, which exceeds the maximum allowed size "
@@ -700,8 +700,8 @@ void frmOptions::beginRun()
     if (m_focusBeforeRun)
         m_focusBeforeRun->clearFocus();
     m_workActions->setEnabled(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdCalc, frmOptType, Frame1, txtAsset,
-                                                       Frame5, picAsian, Frame6})
+    for (QWidget* w : std::initializer_list<QWidget*>{ui.cmdCalc, ui.frmOptType, ui.Frame1, ui.txtAsset,
+                                                       ui.Frame5, ui.picAsian, ui.Frame6})
         w->setEnabled(false);
 }
 
@@ -709,8 +709,8 @@ void frmOptions::endRun()
 {
     if (--m_runDepth > 0)
         return;
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdCalc, frmOptType, Frame1, txtAsset,
-                                                       Frame5, picAsian, Frame6})
+    for (QWidget* w : std::initializer_list<QWidget*>{ui.cmdCalc, ui.frmOptType, ui.Frame1, ui.txtAsset,
+                                                       ui.Frame5, ui.picAsian, ui.Frame6})
         w->setEnabled(true);
     m_workActions->setEnabled(true);
     if (m_focusBeforeRun && m_focusBeforeRun->isEnabled() && !QApplication::focusWidget())

@@ -34,7 +34,7 @@ void frmOptions::takeOwnCaption()
     const bool pde = ownSolver() == kSolverPde;
     setCaption(pde ? QStringLiteral("PDE Solver") : QStringLiteral("Monte Carlo Solver"));
     // The entry that would switch to this window itself goes for good.
-    QAction* self = pde ? mnuPDE : mnuMC;
+    QAction* self = pde ? ui.mnuPDE : ui.mnuMC;
     self->setEnabled(false);
     self->setVisible(false);
 }
@@ -69,19 +69,19 @@ void frmOptions::switchSolver(int32_t to)
 void frmOptions::copyContract(const frmOptions& from, frmOptions& to)
 {
     // The market and contract boxes; each raises its change handler.
-    QLineEdit* frmOptions::*const boxes[] = {
-        &frmOptions::txtAsset,      &frmOptions::txtStrike, &frmOptions::txtExpi,
-        &frmOptions::txtVol,        &frmOptions::txtIntRate, &frmOptions::txtDiv,
-        &frmOptions::txtSmplPoints, &frmOptions::txtNFixed, &frmOptions::txtInitAvg,
+    QLineEdit* frmOptionsUi::*const boxes[] = {
+        &frmOptionsUi::txtAsset,      &frmOptionsUi::txtStrike, &frmOptionsUi::txtExpi,
+        &frmOptionsUi::txtVol,        &frmOptionsUi::txtIntRate, &frmOptionsUi::txtDiv,
+        &frmOptionsUi::txtSmplPoints, &frmOptionsUi::txtNFixed, &frmOptionsUi::txtInitAvg,
     };
-    for (QLineEdit* frmOptions::*box : boxes)
-        copyText(from.*box, to.*box);
+    for (QLineEdit* frmOptionsUi::*box : boxes)
+        copyText(from.ui.*box, to.ui.*box);
     // The option type and the exercise style (American becomes the Monte
     // Carlo window's Bermudan); towards Monte Carlo the type goes first.
     const int32_t toSolver = to.ownSolver();
-    const auto copyType = [&] { to.setListIndex(to.cboOptions, from.cboOptions->currentIndex()); };
+    const auto copyType = [&] { to.setListIndex(to.ui.cboOptions, from.ui.cboOptions->currentIndex()); };
     const auto copyStyle = [&] {
-        to.setListIndex(to.cboExercise, exerciseIndex(toSolver, from.exercise()));
+        to.setListIndex(to.ui.cboExercise, exerciseIndex(toSolver, from.exercise()));
     };
     if (toSolver == kSolverPde) {
         copyStyle();
@@ -92,9 +92,9 @@ void frmOptions::copyContract(const frmOptions& from, frmOptions& to)
     }
     // The payoff lays the target's panels out; then the barriers, which an
     // empty box leaves at 0.
-    to.setListIndex(to.cboPayoff, from.cboPayoff->currentIndex());
+    to.setListIndex(to.ui.cboPayoff, from.ui.cboPayoff->currentIndex());
     to.m_inputs.gUpBar = 0.0;
     to.m_inputs.gDownBar = 0.0;
-    copyText(from.txtDownBar, to.txtDownBar);
-    copyText(from.TxtUpBar, to.TxtUpBar);
+    copyText(from.ui.txtDownBar, to.ui.txtDownBar);
+    copyText(from.ui.TxtUpBar, to.ui.TxtUpBar);
 }

@@ -52,7 +52,7 @@ TEST_P(ErrorReporterTest, BuildsOneWarningFromThePendingError)
     dorn->mnuPDEOptions->trigger();
     frmOptions& window = *dorn->pricerPde();
     tarvic::gSolverMode = c.mode;
-    tarvic::setForeColor(window.lblProgress, 0x00C000);
+    tarvic::setForeColor(ui(window).lblProgress, 0x00C000);
 
     tarvic::Err().Number = c.number;
     tarvic::Err().Description = QString::fromLatin1(c.description);
@@ -68,7 +68,7 @@ TEST_P(ErrorReporterTest, BuildsOneWarningFromThePendingError)
         EXPECT_EQ(boxes.shown[0].buttons, tarvic::MsgButtons::OKOnly);
     }
     // Only a failed calculation colours the status label.
-    EXPECT_EQ(tarvic::foreColor(window.lblProgress), 0x00C000u);
+    EXPECT_EQ(tarvic::foreColor(ui(window).lblProgress), 0x00C000u);
     // The pending error is read, not cleared.
     EXPECT_EQ(tarvic::Err().Number, c.number);
 }
@@ -82,7 +82,7 @@ TEST_F(ErrorReporterStatusTest, FailedCalculationTurnsTheStatusRedBeforeTheBox)
 {
     dorn->mnuMCOptions->trigger();
     frmOptions& window = *dorn->pricerMc();
-    tarvic::setForeColor(window.lblProgress, 0x00C000);
+    tarvic::setForeColor(ui(window).lblProgress, 0x00C000);
     struct ColourAtBox : tarvic::ScriptedMessageBoxes {
         QLabel* label = nullptr;
         uint32_t colour = 0;
@@ -92,22 +92,22 @@ TEST_F(ErrorReporterStatusTest, FailedCalculationTurnsTheStatusRedBeforeTheBox)
             return ScriptedMessageBoxes::show(parent, r);
         }
     } probe;
-    probe.label = window.lblProgress;
+    probe.label = ui(window).lblProgress;
 
     tarvic::RunTrapped([] { tarvic::RaiseError(6, QStringLiteral("Overflow")); },
                        [&] { window.ReportError(QStringLiteral("solving for the option price")); });
 
     ASSERT_EQ(probe.shown.size(), 1);
     EXPECT_EQ(probe.colour, 192u);
-    EXPECT_EQ(tarvic::foreColor(window.lblProgress), 192u);
+    EXPECT_EQ(tarvic::foreColor(ui(window).lblProgress), 192u);
     EXPECT_EQ(probe.shown[0].text,
               QStringLiteral("Error 6(Overflow) occurred while solving for the option price"));
 
     // The silent case leaves the colour alone even for that phrase.
-    tarvic::setForeColor(window.lblProgress, 0x00C000);
+    tarvic::setForeColor(ui(window).lblProgress, 0x00C000);
     tarvic::Err().Description = QStringLiteral("Automation error");
     window.ReportError(QStringLiteral("solving for the option price"));
-    EXPECT_EQ(tarvic::foreColor(window.lblProgress), 0x00C000u);
+    EXPECT_EQ(tarvic::foreColor(ui(window).lblProgress), 0x00C000u);
     EXPECT_EQ(probe.shown.size(), 1);
 }
 
@@ -119,7 +119,7 @@ TEST_F(ErrorReporterStatusTest, AFailingControlCallInLoadIsReportedWithItsPhrase
     tarvic::gSolverMode = 1;
     window.setCaption(QStringLiteral("PDE Solver"));
     ASSERT_TRUE(window.isLoaded());
-    window.MSFlexGrid1->setRows(1);
+    ui(window).MSFlexGrid1->setRows(1);
     window.InitResultsTable();
     ASSERT_EQ(boxes.shown.size(), 1);
     EXPECT_EQ(boxes.shown[0].text,
@@ -142,7 +142,7 @@ TEST_F(ErrorReporterStatusTest, AHandlerThatThrowsAnythingIsReportedAndTheWindow
     ASSERT_TRUE(QTest::qWaitForWindowActive(dorn.get()));
     dorn->mnuPDEOptions->trigger();
     frmOptions& window = *dorn->pricerPde();
-    QLineEdit* strike = window.txtStrike;
+    QLineEdit* strike = ui(window).txtStrike;
     strike->setFocus();
     QApplication::processEvents();
     ASSERT_TRUE(strike->hasFocus());

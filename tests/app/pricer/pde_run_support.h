@@ -48,16 +48,16 @@ protected:
                     const char* vol = "20", const char* rate = "5", const char* div = "0",
                     const char* expiry = "1")
     {
-        w->txtAsset->setText(QString::fromLatin1(spot));
-        w->txtStrike->setText(QString::fromLatin1(strike));
-        w->txtVol->setText(QString::fromLatin1(vol));
-        w->txtIntRate->setText(QString::fromLatin1(rate));
-        w->txtDiv->setText(QString::fromLatin1(div));
-        w->txtExpi->setText(QString::fromLatin1(expiry));
+        ui(w).txtAsset->setText(QString::fromLatin1(spot));
+        ui(w).txtStrike->setText(QString::fromLatin1(strike));
+        ui(w).txtVol->setText(QString::fromLatin1(vol));
+        ui(w).txtIntRate->setText(QString::fromLatin1(rate));
+        ui(w).txtDiv->setText(QString::fromLatin1(div));
+        ui(w).txtExpi->setText(QString::fromLatin1(expiry));
     }
 
-    void choosePayoff(int index) { w->setListIndex(w->cboPayoff, index); }
-    void chooseExercise(int index) { w->setListIndex(w->cboExercise, index); }
+    void choosePayoff(int index) { w->setListIndex(ui(w).cboPayoff, index); }
+    void chooseExercise(int index) { w->setListIndex(ui(w).cboExercise, index); }
 
     // User-defined resolution in the settings dialog.
     void setSteps(const char* assetSteps, const char* timeSteps)
@@ -67,7 +67,7 @@ protected:
         resol->txtTS->setText(QString::fromLatin1(timeSteps));
     }
 
-    void calculate() { w->cmdCalc->click(); }
+    void calculate() { ui(w).cmdCalc->click(); }
 
     frmOptions* w = nullptr;
     frmResol* resol = nullptr;

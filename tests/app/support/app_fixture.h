@@ -11,6 +11,7 @@
 #include "platform/message_box.h"
 #include "platform/system_services.h"
 #include "pricer/frm_options.h"
+#include "support/pricer_access.h"
 #include "settings/settings_dialogs.h"
 #include "shared/mc_settings.h"
 #include "shared/pde_settings.h"
