@@ -91,11 +91,13 @@ QString TarvicLibrary::fileName() const
 void TarvicLibrary::setLibraryPath(const QString& path)
 {
     unload();
+    const std::lock_guard<std::mutex> lock(m_bindLock);
     m_path = path;
 }
 
 void TarvicLibrary::unload()
 {
+    const std::lock_guard<std::mutex> lock(m_bindLock);
     for (void*& bound : m_bound)
         bound = nullptr;
     // A handle once opened is kept open (see the destructor); opening the
@@ -105,6 +107,7 @@ void TarvicLibrary::unload()
 
 void* TarvicLibrary::bind(Export which)
 {
+    const std::lock_guard<std::mutex> lock(m_bindLock);
     if (m_bound[which])
         return m_bound[which];
     if (!m_handle) {

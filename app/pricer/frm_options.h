@@ -10,7 +10,9 @@
 // afresh; the instance itself stays.
 #pragma once
 
+#include "platform/background_call.h"
 #include "pricer/frm_options_ui.h"
+#include "pricer/pde_call.h"
 #include "shared/contract_terms.h"
 #include "shared/pricer_link.h"
 #include "shared/product_inputs.h"
@@ -21,6 +23,7 @@
 #include <QWidget>
 
 #include <array>
+#include <exception>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -48,6 +51,7 @@ class ResultsGrid;
 
 // A label that acts as a button.
 class ClickLabel;
+class frmResol;
 
 class frmOptions : public QWidget, public tarvic::PricerLink {
     Q_OBJECT
@@ -248,10 +252,10 @@ public:
     void MSFlexGrid1_LostFocus();
     void MSFlexGrid1_MouseDown(int button, int shift, double x, double y);
 
-    // A run of this window is between its first yield and its end: Calculate,
-    // the inputs and the menus that start or change work are disabled, and a
-    // close waits for the run to end.
-    bool runInProgress() const { return m_runDepth > 0; }
+    // A run of this window is out, from its start to the end of showing what
+    // came back: Calculate, the inputs and the menus that start or change
+    // work are disabled, and a close waits for the run to end.
+    bool runInProgress() const { return m_running; }
 
     int32_t mOptionType = 0;  // list index of cboOptions at the last Calculate
     tarvic::Payoff mPayoff = tarvic::Payoff::Vanilla;  // the payoff at the last Calculate
@@ -297,31 +301,51 @@ private:
     void buildCalculationParts();
     // No results on show (construction and every load).
     void resetCalculationState();
-    // The steps of the finite-difference run once every check has passed.
-    void runPdeSolver();
-    // One call of the export that prices the payoff, into the scratch
-    // arrays; lastNode goes in as the asset steps and comes back as the
-    // last node index. Returns the library's text (empty on success).
-    QString priceOnGrid(tarvic::Payoff payoff, double maxAsset, int32_t& lastNode);
+    // Runs a part of a calculation under its trap: "Failed" and the error
+    // reporter, silence for the grid's invalid-row error.
+    void runCalculation(const std::function<void()>& body);
+    // What the checks read from this window and the settings dialog, and
+    // the values read kept in the shared state.
+    tarvic::PdeForm pdeForm(const frmResol& resol) const;
+    void keepReading(const tarvic::PdeReading& reading);
+    QLineEdit* formBox(tarvic::FormBox box, frmResol& resol) const;
+    // The input checks, shown as they decide; the library call when they
+    // let the run through.
+    std::optional<tarvic::PdeRequest> checkPdeInputs();
+    // The busy state and the library call on the worker; its end, back on
+    // the window's thread; a successful run shown.
+    void startPdeRun(const tarvic::PdeRequest& request);
+    void finishPdeRun(const tarvic::PdeRequest& request, uint32_t start, std::exception_ptr thrown);
+    void showPdeResults(const tarvic::PdeRequest& request, uint32_t start);
     // Row 1 of the table: the spot and the five figures at it, each in the
     // pattern given (no figures where the results do not price the spot).
     void writeSpotRow(const QString& pattern);
-    // The input checks; false when a check stopped the run.
-    bool checkPdeInputs();
-    // Enters and leaves the busy state of a run.
+    // Enters and leaves the busy state of a run; the controls it disables.
     void beginRun();
     void endRun();
-    // Runs a close or unload that arrived during a run once the run ends.
+    std::array<QWidget*, 7> inputPanels() const;
+    // A close or unload that arrives during a run waits for its end.
     // Returns true when the request was deferred.
     bool deferWhileRunning(bool unload);
-    int m_runDepth = 0;
+    void closeIfDeferred();
+    bool m_running = false;
     int m_deferredClose = 0;  // 0 none, 1 close, 2 unload
     QActionGroup* m_workActions = nullptr;
-    std::vector<double> m_scratch;  // six arrays of 50001 doubles for the library
     QPointer<QWidget> m_focusBeforeRun;
+    // What the library writes during a run, and the worker that runs it
+    // (declared last of the three: it waits for a call still out before the
+    // arrays go).
+    tarvic::ResultArrays m_scratch;
+    tarvic::PdeCallResult m_callResult;
+    tarvic::BackgroundCall m_worker;
 
 public:
     // ==== end of the calculation block
+
+signals:
+    // A run has ended (its results shown, or its failure), and a close that
+    // waited for it has happened.
+    void runEnded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

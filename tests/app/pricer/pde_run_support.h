@@ -67,7 +67,12 @@ protected:
         resol->txtTS->setText(QString::fromLatin1(timeSteps));
     }
 
-    void calculate() { ui(w).cmdCalc->click(); }
+    // Calculate as the user presses it; returns once the run has ended.
+    void calculate()
+    {
+        ui(w).cmdCalc->click();
+        waitForRunEnd(*w);
+    }
 
     frmOptions* w = nullptr;
     frmResol* resol = nullptr;
@@ -84,11 +89,20 @@ protected:
         ASSERT_NE(handle, nullptr);
         record = reinterpret_cast<TvRecord* (*)()>(dlsym(handle, "tvRecorded"))();
         scriptFn = reinterpret_cast<void (*)(int32_t, double, const char*)>(dlsym(handle, "tvScript"));
+        holdFn = reinterpret_cast<void (*)(int32_t)>(dlsym(handle, "tvHold"));
+        releaseFn = reinterpret_cast<void (*)()>(dlsym(handle, "tvRelease"));
+        heldFn = reinterpret_cast<int32_t (*)()>(dlsym(handle, "tvHeld"));
+        ASSERT_TRUE(scriptFn && holdFn && releaseFn && heldFn);
         script(-1, 200.0, nullptr);
     }
 
     void TearDown() override
     {
+        // A call still held would keep the window's worker waiting.
+        if (holdFn) {
+            holdFn(0);
+            releaseFn();
+        }
         PdeWindowFixture::TearDown();
         if (handle)
             dlclose(handle);
@@ -100,7 +114,23 @@ protected:
         scriptFn(lastNode, top, failure);
     }
 
+    // Slow library calls: from holdCalls() on, each call waits until
+    // releaseCalls(). waitUntilHeld() lets the window's events run until a
+    // call is waiting (false after ten seconds without one).
+    void holdCalls() { holdFn(1); }
+    void releaseCalls() { releaseFn(); }
+    bool callHeld() const { return heldFn() != 0; }
+    bool waitUntilHeld()
+    {
+        for (int i = 0; i < 10000 && !callHeld(); ++i)
+            QTest::qWait(1);
+        return callHeld();
+    }
+
     void* handle = nullptr;
     TvRecord* record = nullptr;
     void (*scriptFn)(int32_t, double, const char*) = nullptr;
+    void (*holdFn)(int32_t) = nullptr;
+    void (*releaseFn)() = nullptr;
+    int32_t (*heldFn)() = nullptr;
 };

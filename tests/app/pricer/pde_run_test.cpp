@@ -1,7 +1,7 @@
 // The finite-difference run against a stand-in library that records its
 // arguments: the input checks, the argument order of each export, what a
-// run shows, and the faults of a run that is refused, fails or lets events
-// through.
+// run shows, and the faults of a run that is refused, fails, or is still out
+// while the window goes on.
 #include "pricer/pde_run_support.h"
 
 #include "platform/chart.h"
@@ -12,11 +12,15 @@
 
 #include <QActionGroup>
 #include <QGroupBox>
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
+#include <thread>
 #include <vector>
 
 using tarvic::gPdeSettings;
@@ -610,8 +614,8 @@ TEST_F(PdeRun, SpotValueUsesTheGridKindOfTheRun)
     EXPECT_NEAR(w->mSpotValue, 101.0 * 101.0 / 100.0, 1e-9);
 }
 
-// While a run lets events through, nothing can start or change work, and a
-// close waits for the end of the run.
+// While the library works, nothing can start or change work, and a close
+// waits for the end of the run.
 TEST_F(PdeRun, RunInProgressBlocksWorkAndDefersTheClose)
 {
     typeInputs("100");
@@ -623,29 +627,23 @@ TEST_F(PdeRun, RunInProgressBlocksWorkAndDefersTheClose)
             f3 = a;
     ASSERT_NE(f3, nullptr);
 
-    int yields = 0;
-    bool checked = false;
-    tarvic::setDoEventsHook([&] {
-        ++yields;
-        if (checked)
-            return;
-        checked = true;
-        EXPECT_TRUE(w->runInProgress());
-        EXPECT_FALSE(ui(w).cmdCalc->isEnabled());
-        EXPECT_FALSE(ui(w).Frame1->isEnabled());
-        EXPECT_FALSE(ui(w).frmOptType->isEnabled());
-        EXPECT_FALSE(ui(w).txtAsset->isEnabled());
-        EXPECT_FALSE(ui(w).txtMonPts->isEnabled());
-        for (QAction* a : {ui(w).mnuResol, ui(w).mnuVega, ui(w).mnuBS, ui(w).mnuBSGrid, ui(w).mnuExcel, f3})
-            EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
-        // A second Calculate and a close arrive meanwhile.
-        w->cmdCalc_Click();
-        w->subWindow()->close();
-        EXPECT_TRUE(w->isLoaded());
-    });
-    calculate();
-    tarvic::setDoEventsHook({});
-    EXPECT_GT(yields, 1);
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    EXPECT_TRUE(w->runInProgress());
+    EXPECT_FALSE(ui(w).cmdCalc->isEnabled());
+    EXPECT_FALSE(ui(w).Frame1->isEnabled());
+    EXPECT_FALSE(ui(w).frmOptType->isEnabled());
+    EXPECT_FALSE(ui(w).txtAsset->isEnabled());
+    EXPECT_FALSE(ui(w).txtMonPts->isEnabled());
+    for (QAction* a : {ui(w).mnuResol, ui(w).mnuVega, ui(w).mnuBS, ui(w).mnuBSGrid, ui(w).mnuExcel, f3})
+        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    // A second Calculate and a close arrive meanwhile.
+    w->cmdCalc_Click();
+    w->subWindow()->close();
+    EXPECT_TRUE(w->isLoaded());
+    releaseCalls();
+    waitForRunEnd(*w);
     EXPECT_EQ(record->calls, 2);  // the first run and this one, not the press meanwhile
     // The run ended, then the close it held back happened.
     EXPECT_FALSE(w->runInProgress());
@@ -656,6 +654,104 @@ TEST_F(PdeRun, RunInProgressBlocksWorkAndDefersTheClose)
     EXPECT_TRUE(ui(w).mnuResol->isEnabled());
 }
 
+// The library call runs off the window's thread: the window repaints, its
+// timers fire and it can be moved while the call is out.
+TEST_F(PdeRun, TheWindowPaintsWhileTheLibraryWorks)
+{
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                ++paints;
+            return false;
+        }
+    } counter;
+    typeInputs("100");
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    ui(w).lblProgress->installEventFilter(&counter);
+    bool timerFired = false;
+    QTimer::singleShot(10, w, [&] { timerFired = true; });
+    ui(w).lblProgress->update();
+    const QPoint before = w->subWindow()->pos();
+    w->subWindow()->showNormal();
+    w->subWindow()->move(before + QPoint(7, 5));
+    QTest::qWait(100);
+    EXPECT_TRUE(callHeld());
+    EXPECT_TRUE(w->runInProgress());
+    EXPECT_GT(counter.paints, 0);
+    EXPECT_TRUE(timerFired);
+    EXPECT_EQ(w->subWindow()->pos(), before + QPoint(7, 5));
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Please wait"));
+    EXPECT_EQ(tarvic::foreColor(ui(w).lblProgress), 0xC0u);
+    EXPECT_EQ(ui(w).lblCalcTime->text(), QString());
+
+    releaseCalls();
+    waitForRunEnd(*w);
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    EXPECT_NEAR(w->mSpotValue, 100.0, 1e-9);
+}
+
+// What goes wrong in the call reaches the window as before: the library's
+// text in its own box, a fault of the call through the error reporter; the
+// window is ready for the next run.
+TEST_F(PdeRun, FailuresOfTheCallReachTheErrorBoxes)
+{
+    struct Case {
+        const char* failure;
+        const char* text;
+        const char* title;
+    };
+    const Case cases[] = {
+        {"Solver diverged", "Solver diverged", "MC Option Pricer - ERROR"},
+        {"(null)", "Error 7(Out of memory) occurred while solving for the option price",
+         "PDE Solver - ERROR"},
+    };
+    typeInputs("100");
+    for (const Case& c : cases) {
+        script(-1, 200.0, c.failure);
+        boxes.shown.clear();
+        calculate();
+        ASSERT_EQ(boxes.shown.size(), 1) << c.failure;
+        EXPECT_EQ(boxes.shown[0].text, QString::fromLatin1(c.text));
+        EXPECT_EQ(boxes.shown[0].title, QString::fromLatin1(c.title));
+        EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Failed"));
+        EXPECT_EQ(tarvic::foreColor(ui(w).lblProgress), 0xC0u);
+        EXPECT_FALSE(w->runInProgress());
+        EXPECT_TRUE(ui(w).cmdCalc->isEnabled());
+    }
+    script(-1, 200.0, nullptr);
+    calculate();
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+}
+
+// The Monte Carlo window brought to the front while the finite-difference
+// run is out: the run still ends as a finite-difference run (its chart over
+// the asset), and the window in front keeps its solver mode.
+TEST_F(PdeRun, ARunEndsAsItsOwnSolverWhenTheOtherWindowIsInFront)
+{
+    dorn->mnuMCOptions->trigger();
+    dorn->mnuPDEOptions->trigger();
+    ASSERT_EQ(tarvic::gSolverMode, tarvic::kSolverPde);
+    typeInputs("100");
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    frmOptions& mc = *dorn->pricerMc();
+    dorn->mdiArea()->setActiveSubWindow(mc.subWindow());
+    QApplication::processEvents();
+    ASSERT_EQ(tarvic::gSolverMode, tarvic::kSolverMc);
+    releaseCalls();
+    waitForRunEnd(*w);
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    EXPECT_EQ(ui(w).chart->Axis(0).titleText(), QStringLiteral("Asset"));
+    EXPECT_EQ(ui(w).chart->Axis(0).minimum(), 0.0);
+    EXPECT_EQ(ui(w).chart->Axis(0).maximum(), 200.0);
+    EXPECT_EQ(tarvic::gSolverMode, tarvic::kSolverMc);
+}
+
 TEST_F(PdeRun, FocusStaysOutOfTheTableDuringARunAndComesBack)
 {
     typeInputs("100");
@@ -663,17 +759,14 @@ TEST_F(PdeRun, FocusStaysOutOfTheTableDuringARunAndComesBack)
     ASSERT_TRUE(QTest::qWaitForWindowActive(dorn.get()));
     ui(w).cmdCalc->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), ui(w).cmdCalc);
-    bool seen = false;
-    tarvic::setDoEventsHook([&] {
-        if (seen)
-            return;
-        seen = true;
-        EXPECT_FALSE(ui(w).MSFlexGrid1->hasFocus());
-        EXPECT_FALSE(w->mGridHasFocus);
-    });
-    calculate();
-    tarvic::setDoEventsHook({});
-    EXPECT_TRUE(seen);
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    QTest::qWait(20);
+    EXPECT_FALSE(ui(w).MSFlexGrid1->hasFocus());
+    EXPECT_FALSE(w->mGridHasFocus);
+    releaseCalls();
+    waitForRunEnd(*w);
     EXPECT_FALSE(w->mGridHasFocus);
     EXPECT_EQ(QApplication::focusWidget(), ui(w).cmdCalc);
 }
@@ -681,14 +774,35 @@ TEST_F(PdeRun, FocusStaysOutOfTheTableDuringARunAndComesBack)
 TEST_F(PdeRun, ExitDuringARunUnloadsAfterIt)
 {
     typeInputs("100");
-    tarvic::setDoEventsHook([&] {
-        if (w->isLoaded() && w->runInProgress())
-            ui(w).mnuExit->trigger();
-    });
-    calculate();
-    tarvic::setDoEventsHook({});
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    ui(w).mnuExit->trigger();
+    EXPECT_TRUE(w->isLoaded());
+    releaseCalls();
+    waitForRunEnd(*w);
     EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
     EXPECT_FALSE(w->isLoaded());
+}
+
+// The program ends while a call is out: the window waits for the call
+// before the arrays it writes go.
+TEST_F(PdeRun, EndingTheProgramDuringARunWaitsForTheCall)
+{
+    typeInputs("100");
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    dorn->close();
+    EXPECT_EQ(programEnds, 1);
+    std::thread releaser([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        releaseCalls();
+    });
+    dorn.reset();  // the windows go with the main window
+    releaser.join();
+    EXPECT_FALSE(callHeld());
+    EXPECT_EQ(record->calls, 1);
 }
 
 TEST_F(PdeRun, AsianExportMissingIsReported)
