@@ -20,16 +20,17 @@ bool TarvicApplication::notify(QObject* receiver, QEvent* event)
     // While one such error is on show, a further one (the box's own
     // repaints reaching the same faulty handler) is dropped, not stacked.
     static bool reporting = false;
-    bool handled = false;
-    RunTrapped([&] { handled = QApplication::notify(receiver, event); },
-               [] {
-                   if (reporting)
-                       return;
-                   reporting = true;
-                   reportPendingError(eventPhrase(), QApplication::activeWindow());
-                   reporting = false;
-               });
-    return handled;
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        recordCaughtError();
+    }
+    if (!reporting) {
+        reporting = true;
+        reportPendingError(eventPhrase(), QApplication::activeWindow());
+        reporting = false;
+    }
+    return false;
 }
 
 }  // namespace tarvic

@@ -23,11 +23,10 @@ void RaiseError(int32_t number, const QString& description)
     throw RuntimeError(number, description);
 }
 
-bool RunTrapped(const std::function<void()>& body, const std::function<void()>& onError)
+void recordCaughtError()
 {
     try {
-        body();
-        return true;
+        throw;
     } catch (const RuntimeError& error) {
         Err().Number = error.number();
         Err().Description = error.description();
@@ -39,9 +38,19 @@ bool RunTrapped(const std::function<void()>& body, const std::function<void()>& 
         Err().Description = QString::fromLocal8Bit(error.what());
     } catch (...) {
         // Anything else thrown (not an exception class of ours or of the
-        // standard library) still ends in the handler's error routine.
+        // standard library) is an error all the same.
         Err().Number = kErrInternal;
         Err().Description = QStringLiteral("Internal error");
+    }
+}
+
+bool RunTrapped(const std::function<void()>& body, const std::function<void()>& onError)
+{
+    try {
+        body();
+        return true;
+    } catch (...) {
+        recordCaughtError();
     }
     if (onError)
         onError();

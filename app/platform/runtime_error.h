@@ -56,6 +56,10 @@ ErrObject& Err();
 
 [[noreturn]] void RaiseError(int32_t number, const QString& description);
 
+// Makes the exception being handled the pending error; call it only inside
+// a catch block.
+void recordCaughtError();
+
 // Runs body. When it raises an error, the error becomes the pending error
 // and onError runs (its own errors are not trapped). Returns true when body
 // ran to its end.
