@@ -8,6 +8,11 @@
 // lays the controls out as designed and runs Form_Load under the current
 // solver mode. Unloading hides the window and lets the next use load it
 // afresh; the instance itself stays.
+//
+// The handlers carry the names of the events they answer (cboPayoff_Click,
+// CalculatePDE, ...); the controls are the window's own (frmOptionsUi). A
+// run checks the inputs without the window (pde_input_checks.h), calls the
+// library on a worker (pde_call.h) and shows what came back.
 #pragma once
 
 #include "platform/background_call.h"
@@ -23,8 +28,8 @@
 #include <QWidget>
 
 #include <array>
-#include <exception>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -34,24 +39,13 @@ class QActionGroup;
 class QCheckBox;
 class QComboBox;
 class QFontMetrics;
-class QFrame;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QMdiSubWindow;
-class QMenu;
-class QPushButton;
-class QToolButton;
+class frmResol;
 
 namespace tarvic {
-class ChartControl;
 class PricerHost;
-class ResultsGrid;
 }
-
-// A label that acts as a button.
-class ClickLabel;
-class frmResol;
 
 class frmOptions : public QWidget, public tarvic::PricerLink {
     Q_OBJECT

@@ -6,6 +6,7 @@
 #include "pricer/settled_average.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace tarvic {
 
@@ -59,25 +60,35 @@ private:
     ProductInputs& in() { return m_outcome.reading.inputs; }
     Payoff payoff() const { return m_form.payoff; }
 
-    bool refuse(const QString& text, const QString& title, FormBox focus, bool clear)
+    static CheckRefusal refusal(const QString& text, const QString& title,
+                                FormBox focus = FormBox::None)
     {
         CheckRefusal r;
         r.message = {text, title};
         r.focus = focus;
-        r.clear = clear;
-        m_outcome.refusal = r;
+        return r;
+    }
+    bool stop(CheckRefusal r)
+    {
+        m_outcome.refusal = std::move(r);
         return false;
     }
-    // The box written with the value and focused, the caret after it.
-    bool resetAndStop(const QString& text, const QString& title, FormBox box, const QString& value)
+    // The box focused, emptied first when asked.
+    bool refuse(const QString& text, const QString& title, FormBox focus, bool clear)
     {
-        CheckRefusal r;
-        r.message = {text, title};
-        r.focus = box;
+        CheckRefusal r = refusal(text, title, focus);
+        r.clear = clear;
+        return stop(r);
+    }
+    // The box written with the value and focused, the caret after it when
+    // asked.
+    bool resetAndStop(const QString& text, const QString& title, FormBox box, const QString& value,
+                      bool caretAtEnd = true)
+    {
+        CheckRefusal r = refusal(text, title, box);
         r.reset = value;
-        r.caretAtEnd = true;
-        m_outcome.refusal = r;
-        return false;
+        r.caretAtEnd = caretAtEnd;
+        return stop(r);
     }
     void warn(const QString& text, const QString& title, std::vector<BoxWrite> writes = {})
     {
@@ -200,13 +211,12 @@ bool PdeChecks::marketPasses()
                       QStringLiteral("Unsupported input value"), FormBox::Volatility, true);
     // Enough time steps, or the settings dialog to give them.
     if (Val(m_form.timeSteps) < 10) {
-        CheckRefusal r;
-        r.message = {QStringLiteral("The number of time steps must be at least 10.") + kCrLf +
-                         QStringLiteral("Change the numerical resolution setting."),
-                     QStringLiteral("Invalid unput")};
+        CheckRefusal r = refusal(QStringLiteral("The number of time steps must be at least 10.") +
+                                     kCrLf +
+                                     QStringLiteral("Change the numerical resolution setting."),
+                                 QStringLiteral("Invalid unput"));
         r.openSettings = true;
-        m_outcome.refusal = r;
-        return false;
+        return stop(r);
     }
     return true;
 }
@@ -248,16 +258,10 @@ bool PdeChecks::barriersPass()
         return resetAndStop(QStringLiteral("The maximum allowed number of exercising periods is "
                                            "5000. Resetting to 5000."),
                             kInvalidInput, FormBox::Periods, QStringLiteral("5000"));
-    if (isAsian(p) && Val(m_form.fixings) > 5000) {
-        CheckRefusal r;
-        r.message = {QStringLiteral("The maximum allowed number of fixings (observations) is "
-                                    "5000. Resetting to 5000."),
-                     kInvalidInput};
-        r.focus = FormBox::Fixings;
-        r.reset = QStringLiteral("5000");
-        m_outcome.refusal = r;
-        return false;
-    }
+    if (isAsian(p) && Val(m_form.fixings) > 5000)
+        return resetAndStop(QStringLiteral("The maximum allowed number of fixings (observations) "
+                                           "is 5000. Resetting to 5000."),
+                            kInvalidInput, FormBox::Fixings, QStringLiteral("5000"), false);
     // An up barrier present and within its range of the strike.
     if (hasUpBarrier(p) && (m_form.upBarrier.isEmpty() || U == 0.0))
         return refuse(QStringLiteral("Please enter a non-zero up barrier value."), kInvalidInput,
@@ -284,26 +288,19 @@ bool PdeChecks::maximumAssetPasses()
     const bool userMaximum = m_form.userMaximum;
     const bool singleDown = hasDownBarrier(p) && !hasUpBarrier(p);
     // A user maximum asset value clear of a down barrier.
-    if (userMaximum && singleDown && m_maxAsset <= D) {
-        CheckRefusal r;
-        r.message = {QStringLiteral("The maximum grid asset value must be greater than the down "
-                                    "barrier.") +
-                         kCrLf + QStringLiteral("Press F2 to enter a larger maximum grid asset value"),
-                     QStringLiteral("Cannot create grid")};
-        m_outcome.refusal = r;
-        return false;
-    }
-    if (userMaximum && singleDown && 3.0 * perStep(K) > m_maxAsset - D) {
-        CheckRefusal r;
-        r.message = {QStringLiteral("The maximum grid asset value is too close to the down "
-                                    "barrier.") +
-                         kCrLf +
-                         QStringLiteral("Press F2 to enter a larger maximum grid asset value, or "
-                                        "increase the grid resolution"),
-                     QStringLiteral("Cannot create grid")};
-        m_outcome.refusal = r;
-        return false;
-    }
+    if (userMaximum && singleDown && m_maxAsset <= D)
+        return stop(refusal(QStringLiteral("The maximum grid asset value must be greater than the "
+                                           "down barrier.") +
+                                kCrLf +
+                                QStringLiteral("Press F2 to enter a larger maximum grid asset value"),
+                            QStringLiteral("Cannot create grid")));
+    if (userMaximum && singleDown && 3.0 * perStep(K) > m_maxAsset - D)
+        return stop(refusal(QStringLiteral("The maximum grid asset value is too close to the down "
+                                           "barrier.") +
+                                kCrLf +
+                                QStringLiteral("Press F2 to enter a larger maximum grid asset "
+                                               "value, or increase the grid resolution"),
+                            QStringLiteral("Cannot create grid")));
     // A user maximum between 2 and 30 strikes (reset, and the run goes on);
     // the grids of an up-and-out and a double knock-out end at the barrier.
     if (!isFloatingStrike(p) && userMaximum && p != Payoff::UpAndOut && p != Payoff::DoubleOut) {
