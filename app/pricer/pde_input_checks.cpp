@@ -249,12 +249,12 @@ bool PdeChecks::barriersPass()
     // The exercise periods and the fixings within their limits, for every
     // payoff that has them (down barriers and strikes close to a barrier
     // included).
-    const bool bermudan = m_form.exercise == Exercise::Bermudan;
-    if (!isAsian(p) && bermudan && Val(m_form.periods) < 1)
+    const bool exercisePeriods = hasExercisePeriods(p, m_form.exercise);
+    if (exercisePeriods && Val(m_form.periods) < 1)
         return resetAndStop(QStringLiteral("There is at least one exercising period (from now to "
                                            "maturity). Resetting to 1."),
                             kInvalidInput, FormBox::Periods, QStringLiteral("1"));
-    if (!isAsian(p) && bermudan && Val(m_form.periods) > 5000)
+    if (exercisePeriods && Val(m_form.periods) > 5000)
         return resetAndStop(QStringLiteral("The maximum allowed number of exercising periods is "
                                            "5000. Resetting to 5000."),
                             kInvalidInput, FormBox::Periods, QStringLiteral("5000"));
@@ -331,7 +331,7 @@ bool PdeChecks::maximumAssetPasses()
     }
     // A discretely monitored barrier: a user maximum at least 1.5 up
     // barriers, and at least one monitoring period.
-    if (isBarrier(p) && !m_form.continuousMonitoring) {
+    if (hasMonitoringPeriods(p, m_form.continuousMonitoring)) {
         if (userMaximum && U > 0.0 && m_maxAsset / U < 1.5)
             resetMaximum(QStringLiteral("The maximum grid asset value must be at least "
                                         "1.5*[Up Barrier]."),

@@ -95,6 +95,18 @@ constexpr bool isEarlyExercise(Exercise e)
     return e != Exercise::European;
 }
 
+// The periods a contract has from now to expiry: the exercise dates of a
+// Bermudan (the Asian ones exercise at their fixings), the monitoring dates
+// of a barrier not watched continuously.
+constexpr bool hasExercisePeriods(Payoff p, Exercise e)
+{
+    return e == Exercise::Bermudan && !isAsian(p);
+}
+constexpr bool hasMonitoringPeriods(Payoff p, bool continuousMonitoring)
+{
+    return isBarrier(p) && !continuousMonitoring;
+}
+
 // The option-type list: the list index is the code the library takes.
 enum class OptionType : int32_t { Call = 0, Put = 1 };
 
