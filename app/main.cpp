@@ -1,12 +1,11 @@
 #include "frame/mdi_dorn.h"
+#include "frame/tarvic_application.h"
 #include "program_version.h"
-
-#include <QApplication>
 
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(tarvic::kProductName));
+    tarvic::TarvicApplication application(argc, argv);
+    tarvic::TarvicApplication::setApplicationName(QString::fromUtf8(tarvic::kProductName));
     MDIDorn dorn;
     dorn.show();
     return application.exec();

@@ -2,9 +2,7 @@
 //
 // gFrmPDE() and gFrmMC() return the two pricer windows and load the one
 // touched at its first use (its load runs under the current solver mode), as
-// reading any control of an unloaded form does. The pricer window offers its
-// controls and menu entries as public members named as laid out
-// (cboExercise, cboPayoff, txtStrike, mnuPDE, ...).
+// reading any control of an unloaded form does.
 #pragma once
 
 class MDIDorn;

@@ -26,11 +26,6 @@ using namespace tarvic;
 
 namespace {
 
-constexpr int px(int twips)
-{
-    return twips / kTwipsPerPixel;
-}
-
 // The cover: a dark backdrop for the light-yellow captions.
 class CoverPicture : public QWidget {
 public:
@@ -125,7 +120,7 @@ void MDIDorn::buildCover()
     ImgVortex->setGeometry(px(6620), px(4120), px(2100), px(1290));
     ImgVortex->setPixmap(vortexPicture(px(2100), px(1290)));
 
-    const QColor lightYellow = fromBgr(0xC0FFFF);
+    const QColor lightYellow = fromBgr(kLightYellow);
     lblCover = new QLabel(QStringLiteral("Option Pricing"), PicCover);
     lblCover->setGeometry(px(3510), px(3040), px(5895), px(3135));
     lblCover->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -182,9 +177,11 @@ void MDIDorn::MDIForm_Load()
     DisableMaxButton();
     m_pde = new frmOptions;
     m_pde->setSolverKind(kSolverPde);
+    m_pde->setHost(this);
     addPricer(m_pde);
     m_mc = new frmOptions;
     m_mc->setSolverKind(kSolverMc);
+    m_mc->setHost(this);
     addPricer(m_mc);
 }
 
@@ -216,26 +213,28 @@ void MDIDorn::showPricerWindow(frmOptions& window)
     bringForward(frame);
 }
 
+frmOptions& MDIDorn::pricerWindow(int32_t solver)
+{
+    return solver == kSolverPde ? gFrmPDE() : gFrmMC();
+}
+
+void MDIDorn::showSolverWindow(int32_t solver)
+{
+    gSolverMode = solver;
+    frmOptions& window = pricerWindow(solver);
+    window.takeOwnCaption();
+    showPricerWindow(window);
+    PicCover->hide();
+}
+
 void MDIDorn::mnuPDEOptions_Click()
 {
-    gSolverMode = kSolverPde;
-    frmOptions& pde = gFrmPDE();
-    pde.setCaption(QStringLiteral("PDE Solver"));
-    showPricerWindow(pde);
-    pde.mnuPDE->setEnabled(false);
-    pde.mnuPDE->setVisible(false);
-    PicCover->hide();
+    showSolverWindow(kSolverPde);
 }
 
 void MDIDorn::mnuMCOptions_Click()
 {
-    gSolverMode = kSolverMc;
-    frmOptions& mc = gFrmMC();
-    mc.setCaption(QStringLiteral("Monte Carlo Solver"));
-    showPricerWindow(mc);
-    mc.mnuMC->setEnabled(false);
-    mc.mnuMC->setVisible(false);
-    PicCover->hide();
+    showSolverWindow(kSolverMc);
 }
 
 void MDIDorn::mnuExit_Click()

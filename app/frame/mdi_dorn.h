@@ -4,6 +4,8 @@
 // the frame's own Tools menu in the menu bar.
 #pragma once
 
+#include "pricer/pricer_host.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
@@ -14,7 +16,7 @@ class QMdiSubWindow;
 class QMenu;
 class frmOptions;
 
-class MDIDorn : public QMainWindow {
+class MDIDorn : public QMainWindow, public tarvic::PricerHost {
     Q_OBJECT
 public:
     explicit MDIDorn(QWidget* parent = nullptr);
@@ -32,13 +34,15 @@ public:
     frmOptions* pricerPde() const { return m_pde; }
     frmOptions* pricerMc() const { return m_mc; }
 
+    // ---- PricerHost ----
+    frmOptions& pricerWindow(int32_t solver) override;
     // Shows a pricer window modelessly (a shown one comes to the front).
-    void showPricerWindow(frmOptions& window);
+    void showPricerWindow(frmOptions& window) override;
 
     QMdiArea* mdiArea() const { return m_area; }
 
     // Shows the menus of the window in front, or the Tools menu when none is.
-    void refreshMenus();
+    void refreshMenus() override;
 
     // ---- controls ----
     QWidget* PicCover = nullptr;
@@ -58,6 +62,8 @@ protected:
 
 private:
     void buildCover();
+    // A Tools entry: the solver's window captioned and shown, the cover gone.
+    void showSolverWindow(int32_t solver);
     void buildMenus();
     void onSubWindowActivated(QMdiSubWindow* window);
     void showMenusOf(QMdiSubWindow* window);

@@ -1,6 +1,7 @@
 #include "platform/chart.h"
 
 #include "platform/runtime_error.h"
+#include "platform/twips.h"
 
 #include <QChart>
 #include <QChartView>
@@ -20,7 +21,6 @@ namespace tarvic {
 namespace {
 
 constexpr int kMaxRows = 32767;
-constexpr double kTwipsPerPixel = 15.0;
 
 [[noreturn]] void invalidProperty()
 {

@@ -23,11 +23,10 @@ void RaiseError(int32_t number, const QString& description)
     throw RuntimeError(number, description);
 }
 
-bool RunTrapped(const std::function<void()>& body, const std::function<void()>& onError)
+void recordCaughtError()
 {
     try {
-        body();
-        return true;
+        throw;
     } catch (const RuntimeError& error) {
         Err().Number = error.number();
         Err().Description = error.description();
@@ -37,6 +36,21 @@ bool RunTrapped(const std::function<void()>& body, const std::function<void()>& 
     } catch (const std::exception& error) {
         Err().Number = kErrInternal;
         Err().Description = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        // Anything else thrown (not an exception class of ours or of the
+        // standard library) is an error all the same.
+        Err().Number = kErrInternal;
+        Err().Description = QStringLiteral("Internal error");
+    }
+}
+
+bool RunTrapped(const std::function<void()>& body, const std::function<void()>& onError)
+{
+    try {
+        body();
+        return true;
+    } catch (...) {
+        recordCaughtError();
     }
     if (onError)
         onError();

@@ -4,7 +4,8 @@
 // handler of a window runs its body under one trap (RunTrapped): the trap
 // records the error as the pending error (Err()) and hands control to the
 // handler's error routine, which reads it. Errors of the C++ runtime are
-// mapped onto the runtime's numbers (out of memory 7, anything else 51).
+// mapped onto the runtime's numbers (out of memory 7, anything else 51, with
+// the exception's own text or, for a non-standard one, "Internal error").
 #pragma once
 
 #include <QString>
@@ -54,6 +55,10 @@ struct ErrObject {
 ErrObject& Err();
 
 [[noreturn]] void RaiseError(int32_t number, const QString& description);
+
+// Makes the exception being handled the pending error; call it only inside
+// a catch block.
+void recordCaughtError();
 
 // Runs body. When it raises an error, the error becomes the pending error
 // and onError runs (its own errors are not trapped). Returns true when body

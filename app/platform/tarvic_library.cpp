@@ -2,6 +2,7 @@
 
 #include "platform/runtime_error.h"
 #include "tarvic/counted_string.h"
+#include "tarvic/tarvic.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,33 +19,18 @@ const char* const kExportNames[] = {
     "VelkAsianOptionPricer", "VelkOptionPricerMC", "VelkAsianOptionPricerMC",
 };
 
-using VanillaBSFn = double (*)(double*, double*, double*, double*, double*, double, double, double,
-                               double, double, double, int32_t);
-using BarrierBSFn = double (*)(double*, double*, double*, double*, double*, double, double, double,
-                               double, double, double, double, double, int32_t, int32_t);
-using VanillaBSGridFn = double (*)(double*, double*, double, double, double, double, double,
-                                   int32_t, int32_t);
-using BarrierBSGridFn = double (*)(double*, double*, double, double, double, double, double,
-                                   double, double, int32_t, int32_t, int32_t);
-using VelkOptionPricerFn = TvString (*)(double*, double*, double*, double*, double*, double*,
-                                        double, int32_t, double, double, double, double, int32_t*,
-                                        int32_t, int32_t, int32_t, int32_t, double, int32_t,
-                                        int32_t, int32_t, int32_t);
-using VelkBarrierOptionPricerFn = TvString (*)(double*, double*, double*, double*, double*,
-                                               double*, double, double, double, double, int32_t,
-                                               int32_t, double, double, double, double, int32_t*,
-                                               int32_t, int32_t, int32_t, int32_t, int32_t, double,
-                                               int32_t, int32_t, int32_t, int32_t);
-using VelkAsianOptionPricerFn = TvString (*)(double*, double*, double*, double*, double*, double*,
-                                             double, double, int32_t, double, double, double,
-                                             double, int32_t*, int32_t, int32_t, int32_t, double,
-                                             double, int32_t, int32_t, int32_t, int32_t, int32_t,
-                                             double, int32_t, int32_t, int32_t, int32_t);
-using VelkOptionPricerMCFn = TvString (*)(double*, double*, double*, double*, double*, int32_t*,
-                                          double, double, double, double, double, double, double,
-                                          double, int32_t, int32_t, int32_t, int32_t, int32_t,
-                                          int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
-                                          int32_t, int32_t, int32_t, int32_t, int32_t, int32_t);
+// Each export's type is the library header's own, so a change of signature
+// there cannot leave a call here through a mismatched type. Taking the
+// addresses inside decltype binds nothing at link time.
+using VanillaBSFn = decltype(&::VanillaBS);
+using BarrierBSFn = decltype(&::BarrierBS);
+using VanillaBSGridFn = decltype(&::VanillaBSGrid);
+using BarrierBSGridFn = decltype(&::BarrierBSGrid);
+using VelkOptionPricerFn = decltype(&::VelkOptionPricer);
+using VelkBarrierOptionPricerFn = decltype(&::VelkBarrierOptionPricer);
+using VelkAsianOptionPricerFn = decltype(&::VelkAsianOptionPricer);
+using VelkOptionPricerMCFn = decltype(&::VelkOptionPricerMC);
+// The Asian Monte Carlo pricer is not declared by the header yet.
 using VelkAsianOptionPricerMCFn = TvString (*)(double*, double*, double*, double*, double*,
                                                int32_t*, double, double, double, double, double,
                                                double, int32_t, int32_t, double, double, int32_t,
@@ -135,11 +121,13 @@ QString TarvicLibrary::fileName() const
 void TarvicLibrary::setLibraryPath(const QString& path)
 {
     unload();
+    const std::lock_guard<std::mutex> lock(m_bindLock);
     m_path = path;
 }
 
 void TarvicLibrary::unload()
 {
+    const std::lock_guard<std::mutex> lock(m_bindLock);
     for (void*& bound : m_bound)
         bound = nullptr;
     // A handle once opened is kept open (see the destructor); opening the
@@ -149,6 +137,7 @@ void TarvicLibrary::unload()
 
 void* TarvicLibrary::bind(Export which)
 {
+    const std::lock_guard<std::mutex> lock(m_bindLock);
     if (m_bound[which])
         return m_bound[which];
     if (!m_handle) {
@@ -186,7 +175,7 @@ double TarvicLibrary::BarrierBS(double& value, double& delta, double& gamma, dou
                                              upperBarrier, knockOut, optionType);
 }
 
-double TarvicLibrary::VanillaBSGrid(double* assetGrid, double* exactValue, double strike,
+double TarvicLibrary::VanillaBSGrid(const double* assetGrid, double* exactValue, double strike,
                                     double intRate, double divYield, double volatility,
                                     double expiry, int32_t optionType, int32_t lastIndex)
 {
@@ -195,7 +184,7 @@ double TarvicLibrary::VanillaBSGrid(double* assetGrid, double* exactValue, doubl
                                                      lastIndex);
 }
 
-double TarvicLibrary::BarrierBSGrid(double* assetGrid, double* exactValue, double strike,
+double TarvicLibrary::BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
                                     double intRate, double divYield, double volatility,
                                     double expiry, double lowerBarrier, double upperBarrier,
                                     int32_t knockOut, int32_t optionType, int32_t lastIndex)

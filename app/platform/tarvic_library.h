@@ -7,6 +7,8 @@
 // export error 453 ("Can't find DLL entry point <name> in libtarvic.so");
 // both reach the caller's error trap like any other run-time error.
 //
+// The exports are reentrant and may be called from any thread.
+//
 // Arrays are caller-owned arrays of 50001 doubles (indices 0 to 50000),
 // passed as the address of element 0. Texts returned by the pricers are the
 // library's 8-bit text, decoded from the system code page; empty = success.
@@ -15,6 +17,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <mutex>
 
 namespace tarvic {
 
@@ -38,10 +41,10 @@ public:
                      double spot, double strike, double intRate, double divYield, double volatility,
                      double expiry, double lowerBarrier, double upperBarrier, int32_t knockOut,
                      int32_t optionType);
-    double VanillaBSGrid(double* assetGrid, double* exactValue, double strike, double intRate,
+    double VanillaBSGrid(const double* assetGrid, double* exactValue, double strike, double intRate,
                          double divYield, double volatility, double expiry, int32_t optionType,
                          int32_t lastIndex);
-    double BarrierBSGrid(double* assetGrid, double* exactValue, double strike, double intRate,
+    double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike, double intRate,
                          double divYield, double volatility, double expiry, double lowerBarrier,
                          double upperBarrier, int32_t knockOut, int32_t optionType,
                          int32_t lastIndex);
@@ -121,6 +124,9 @@ private:
     void* bind(Export which);
     QString fileName() const;
 
+    // Runs call the exports from worker threads: the bindings are made
+    // under one lock.
+    std::mutex m_bindLock;
     QString m_path;
     void* m_handle = nullptr;
     void* m_bound[kExportCount] = {};

@@ -1,12 +1,12 @@
-// Window positions in twips (15 per pixel), the unit the program's dialogs
-// use to place themselves over the main window.
+// Window positions in twips, the unit the program's dialogs use to place
+// themselves over the main window.
 #pragma once
+
+#include "platform/twips.h"
 
 class QWidget;
 
 namespace tarvic {
-
-constexpr int kTwipsPerPixel = 15;
 
 struct TwipsRect {
     int left = 0;

@@ -1,7 +1,5 @@
 #include "pricer/frm_options.h"
 
-#include "frame/app_windows.h"
-#include "frame/mdi_dorn.h"
 #include "platform/colors.h"
 #include "platform/control_fit.h"
 #include "platform/message_box.h"
@@ -10,7 +8,9 @@
 #include "platform/runtime_error.h"
 #include "platform/system_services.h"
 #include "pricer/click_label.h"
+#include "pricer/error_reporter.h"
 #include "platform/control_look.h"
+#include "pricer/pricer_host.h"
 #include "pricer/solver_dialogs.h"
 #include "settings/settings_dialogs.h"
 #include "shared/mc_settings.h"
@@ -42,7 +42,6 @@ using namespace tarvic;
 namespace {
 
 constexpr int kArraySize = 50001;  // indices 0 to 50000
-constexpr uint32_t kStatusRed = 192;  // &HC0
 
 const char* const kPayoffs[] = {
     "Vanilla",
@@ -100,175 +99,175 @@ void frmOptions::buildControls()
     left->setSpacing(4);
     root->addWidget(m_leftColumn, 0);
 
-    frmOptType = new QGroupBox(this);
+    ui.frmOptType = new QGroupBox(this);
     {
-        auto* grid = new QGridLayout(frmOptType);
+        auto* grid = new QGridLayout(ui.frmOptType);
         grid->setContentsMargins(6, 6, 6, 6);
-        Label3 = new QLabel(QStringLiteral("Payoff"), frmOptType);
-        cboPayoff = new QComboBox(frmOptType);
-        Label2 = new QLabel(QStringLiteral("Exercise style"), frmOptType);
-        cboExercise = new QComboBox(frmOptType);
-        Label1 = new QLabel(QStringLiteral("Option type"), frmOptType);
-        cboOptions = new QComboBox(frmOptType);
-        cboPayoff->setMinimumWidth(170);
-        grid->addWidget(Label3, 0, 0);
-        grid->addWidget(cboPayoff, 0, 1);
-        grid->addWidget(Label2, 1, 0);
-        grid->addWidget(cboExercise, 1, 1);
-        grid->addWidget(Label1, 2, 0);
-        grid->addWidget(cboOptions, 2, 1);
+        ui.Label3 = new QLabel(QStringLiteral("Payoff"), ui.frmOptType);
+        ui.cboPayoff = new QComboBox(ui.frmOptType);
+        ui.Label2 = new QLabel(QStringLiteral("Exercise style"), ui.frmOptType);
+        ui.cboExercise = new QComboBox(ui.frmOptType);
+        ui.Label1 = new QLabel(QStringLiteral("Option type"), ui.frmOptType);
+        ui.cboOptions = new QComboBox(ui.frmOptType);
+        ui.cboPayoff->setMinimumWidth(170);
+        grid->addWidget(ui.Label3, 0, 0);
+        grid->addWidget(ui.cboPayoff, 0, 1);
+        grid->addWidget(ui.Label2, 1, 0);
+        grid->addWidget(ui.cboExercise, 1, 1);
+        grid->addWidget(ui.Label1, 2, 0);
+        grid->addWidget(ui.cboOptions, 2, 1);
     }
-    left->addWidget(frmOptType);
+    left->addWidget(ui.frmOptType);
 
-    Frame1 = new QGroupBox(QStringLiteral("Option Parameters"), this);
+    ui.Frame1 = new QGroupBox(QStringLiteral("Option Parameters"), this);
     {
-        auto* grid = new QGridLayout(Frame1);
+        auto* grid = new QGridLayout(ui.Frame1);
         grid->setContentsMargins(6, 6, 6, 6);
         grid->setVerticalSpacing(2);
-        lblStrike = new QLabel(QStringLiteral("Strike"), Frame1);
-        txtStrike = makeBox(Frame1, m_textBoxes);
-        Label6 = new QLabel(QStringLiteral("Volatility"), Frame1);
-        txtVol = makeBox(Frame1, m_textBoxes);
-        Label9 = new QLabel(QStringLiteral("% p.a."), Frame1);
-        Label7 = new QLabel(QStringLiteral("Interest rate"), Frame1);
-        txtIntRate = makeBox(Frame1, m_textBoxes);
-        Label10 = new QLabel(QStringLiteral("% p.a."), Frame1);
-        Label8 = new QLabel(QStringLiteral("Dividend yield"), Frame1);
-        txtDiv = makeBox(Frame1, m_textBoxes);
-        Lbldivp = new QLabel(QStringLiteral("% p.a."), Frame1);
-        Label4 = new QLabel(QStringLiteral("Time to expiry"), Frame1);
-        txtExpi = makeBox(Frame1, m_textBoxes);
-        Label12 = new QLabel(QStringLiteral("yrs"), Frame1);
-        grid->addWidget(lblStrike, 0, 0);
-        grid->addWidget(txtStrike, 0, 1);
-        grid->addWidget(Label6, 1, 0);
-        grid->addWidget(txtVol, 1, 1);
-        grid->addWidget(Label9, 1, 2);
-        grid->addWidget(Label7, 2, 0);
-        grid->addWidget(txtIntRate, 2, 1);
-        grid->addWidget(Label10, 2, 2);
-        grid->addWidget(Label8, 3, 0);
-        grid->addWidget(txtDiv, 3, 1);
-        grid->addWidget(Lbldivp, 3, 2);
-        grid->addWidget(Label4, 4, 0);
-        grid->addWidget(txtExpi, 4, 1);
-        grid->addWidget(Label12, 4, 2);
+        ui.lblStrike = new QLabel(QStringLiteral("Strike"), ui.Frame1);
+        ui.txtStrike = makeBox(ui.Frame1, m_textBoxes);
+        ui.Label6 = new QLabel(QStringLiteral("Volatility"), ui.Frame1);
+        ui.txtVol = makeBox(ui.Frame1, m_textBoxes);
+        ui.Label9 = new QLabel(QStringLiteral("% p.a."), ui.Frame1);
+        ui.Label7 = new QLabel(QStringLiteral("Interest rate"), ui.Frame1);
+        ui.txtIntRate = makeBox(ui.Frame1, m_textBoxes);
+        ui.Label10 = new QLabel(QStringLiteral("% p.a."), ui.Frame1);
+        ui.Label8 = new QLabel(QStringLiteral("Dividend yield"), ui.Frame1);
+        ui.txtDiv = makeBox(ui.Frame1, m_textBoxes);
+        ui.Lbldivp = new QLabel(QStringLiteral("% p.a."), ui.Frame1);
+        ui.Label4 = new QLabel(QStringLiteral("Time to expiry"), ui.Frame1);
+        ui.txtExpi = makeBox(ui.Frame1, m_textBoxes);
+        ui.Label12 = new QLabel(QStringLiteral("yrs"), ui.Frame1);
+        grid->addWidget(ui.lblStrike, 0, 0);
+        grid->addWidget(ui.txtStrike, 0, 1);
+        grid->addWidget(ui.Label6, 1, 0);
+        grid->addWidget(ui.txtVol, 1, 1);
+        grid->addWidget(ui.Label9, 1, 2);
+        grid->addWidget(ui.Label7, 2, 0);
+        grid->addWidget(ui.txtIntRate, 2, 1);
+        grid->addWidget(ui.Label10, 2, 2);
+        grid->addWidget(ui.Label8, 3, 0);
+        grid->addWidget(ui.txtDiv, 3, 1);
+        grid->addWidget(ui.Lbldivp, 3, 2);
+        grid->addWidget(ui.Label4, 4, 0);
+        grid->addWidget(ui.txtExpi, 4, 1);
+        grid->addWidget(ui.Label12, 4, 2);
     }
-    left->addWidget(Frame1);
+    left->addWidget(ui.Frame1);
 
     {
         auto* row = new QHBoxLayout;
-        Label4Asset = new QLabel(QStringLiteral("Asset"), this);
-        txtAsset = makeBox(this, m_textBoxes);
-        row->addWidget(Label4Asset);
-        row->addWidget(txtAsset);
+        ui.Label4Asset = new QLabel(QStringLiteral("Asset"), this);
+        ui.txtAsset = makeBox(this, m_textBoxes);
+        row->addWidget(ui.Label4Asset);
+        row->addWidget(ui.txtAsset);
         row->addStretch(1);
         left->addLayout(row);
     }
 
-    Frame6 = new QFrame(this);
-    Frame6->setFrameShape(QFrame::StyledPanel);
+    ui.Frame6 = new QFrame(this);
+    ui.Frame6->setFrameShape(QFrame::StyledPanel);
     {
-        auto* lay = new QVBoxLayout(Frame6);
+        auto* lay = new QVBoxLayout(ui.Frame6);
         lay->setContentsMargins(2, 2, 2, 2);
-        Picture1 = new QFrame(Frame6);
-        auto* inner = new QVBoxLayout(Picture1);
+        ui.Picture1 = new QFrame(ui.Frame6);
+        auto* inner = new QVBoxLayout(ui.Picture1);
         inner->setContentsMargins(4, 2, 4, 2);
-        lblAdditionalParams = new ClickLabel(QStringLiteral("Additional Parameters"), Picture1);
-        lblAdditionalParams->setAlignment(Qt::AlignCenter);
-        inner->addWidget(lblAdditionalParams);
-        lay->addWidget(Picture1);
+        ui.lblAdditionalParams = new ClickLabel(QStringLiteral("Additional Parameters"), ui.Picture1);
+        ui.lblAdditionalParams->setAlignment(Qt::AlignCenter);
+        inner->addWidget(ui.lblAdditionalParams);
+        lay->addWidget(ui.Picture1);
     }
-    left->addWidget(Frame6);
+    left->addWidget(ui.Frame6);
 
-    Frame5 = new QFrame(this);
+    ui.Frame5 = new QFrame(this);
     {
-        auto* lay = new QVBoxLayout(Frame5);
+        auto* lay = new QVBoxLayout(ui.Frame5);
         lay->setContentsMargins(0, 0, 0, 0);
-        picBar = new QFrame(Frame5);
-        picBar->setFrameShape(QFrame::StyledPanel);
-        auto* grid = new QGridLayout(picBar);
+        ui.picBar = new QFrame(ui.Frame5);
+        ui.picBar->setFrameShape(QFrame::StyledPanel);
+        auto* grid = new QGridLayout(ui.picBar);
         grid->setContentsMargins(6, 4, 6, 4);
         grid->setVerticalSpacing(2);
-        chkContMon = new QCheckBox(QStringLiteral("Continuous monitoring"), picBar);
-        lblMonPts = new QLabel(QStringLiteral("Num of time"), picBar);
-        lblMonPts2 = new QLabel(QStringLiteral("steps"), picBar);
+        ui.chkContMon = new QCheckBox(QStringLiteral("Continuous monitoring"), ui.picBar);
+        ui.lblMonPts = new QLabel(QStringLiteral("Num of time"), ui.picBar);
+        ui.lblMonPts2 = new QLabel(QStringLiteral("steps"), ui.picBar);
         // The caption's column holds the longest of its wordings.
-        lblMonPts->setMinimumWidth(periodsCaptionWidth(lblMonPts->fontMetrics()));
-        txtMonPts = makeBox(picBar, m_textBoxes);
-        lblUpBar = new QLabel(QStringLiteral("Up Barrier"), picBar);
-        TxtUpBar = makeBox(picBar, m_textBoxes);
-        lblDownBar = new QLabel(QStringLiteral("Down Barrier"), picBar);
-        txtDownBar = makeBox(picBar, m_textBoxes);
-        grid->addWidget(chkContMon, 0, 0, 1, 2);
+        ui.lblMonPts->setMinimumWidth(periodsCaptionWidth(ui.lblMonPts->fontMetrics()));
+        ui.txtMonPts = makeBox(ui.picBar, m_textBoxes);
+        ui.lblUpBar = new QLabel(QStringLiteral("Up Barrier"), ui.picBar);
+        ui.TxtUpBar = makeBox(ui.picBar, m_textBoxes);
+        ui.lblDownBar = new QLabel(QStringLiteral("Down Barrier"), ui.picBar);
+        ui.txtDownBar = makeBox(ui.picBar, m_textBoxes);
+        grid->addWidget(ui.chkContMon, 0, 0, 1, 2);
         // The periods caption's two lines stay together beside their box.
         auto* periods = new QVBoxLayout;
         periods->setSpacing(0);
-        periods->addWidget(lblMonPts);
-        periods->addWidget(lblMonPts2);
+        periods->addWidget(ui.lblMonPts);
+        periods->addWidget(ui.lblMonPts2);
         grid->addLayout(periods, 1, 0);
-        grid->addWidget(txtMonPts, 1, 1, Qt::AlignVCenter);
-        grid->addWidget(lblUpBar, 2, 0);
-        grid->addWidget(TxtUpBar, 2, 1);
-        grid->addWidget(lblDownBar, 3, 0);
-        grid->addWidget(txtDownBar, 3, 1);
+        grid->addWidget(ui.txtMonPts, 1, 1, Qt::AlignVCenter);
+        grid->addWidget(ui.lblUpBar, 2, 0);
+        grid->addWidget(ui.TxtUpBar, 2, 1);
+        grid->addWidget(ui.lblDownBar, 3, 0);
+        grid->addWidget(ui.txtDownBar, 3, 1);
         // The panel's spare height stays below its boxes.
         grid->setRowStretch(4, 1);
-        lay->addWidget(picBar);
+        lay->addWidget(ui.picBar);
     }
-    left->addWidget(Frame5);
+    left->addWidget(ui.Frame5);
 
-    picAsian = new QFrame(this);
-    picAsian->setFrameShape(QFrame::StyledPanel);
+    ui.picAsian = new QFrame(this);
+    ui.picAsian->setFrameShape(QFrame::StyledPanel);
     {
-        auto* grid = new QGridLayout(picAsian);
+        auto* grid = new QGridLayout(ui.picAsian);
         grid->setContentsMargins(6, 4, 6, 4);
         grid->setVerticalSpacing(2);
-        lblSmplStart = new QLabel(QStringLiteral("Time of first fixing"), picAsian);
-        txtSmplstart = makeBox(picAsian, m_textBoxes);
-        lblNFixed = new QLabel(QStringLiteral("Number of settled fixings"), picAsian);
-        txtNFixed = makeBox(picAsian, m_textBoxes);
-        lblSmplPeriods = new QLabel(QStringLiteral("Total number of fixings"), picAsian);
-        txtSmplPoints = makeBox(picAsian, m_textBoxes);
-        lblInitAvg = new QLabel(QStringLiteral("Average of settled fixings"), picAsian);
-        txtInitAvg = makeBox(picAsian, m_textBoxes);
-        grid->addWidget(lblSmplStart, 0, 0);
-        grid->addWidget(txtSmplstart, 0, 1);
-        grid->addWidget(lblNFixed, 1, 0);
-        grid->addWidget(txtNFixed, 1, 1);
-        grid->addWidget(lblSmplPeriods, 2, 0);
-        grid->addWidget(txtSmplPoints, 2, 1);
-        grid->addWidget(lblInitAvg, 3, 0);
-        grid->addWidget(txtInitAvg, 3, 1);
+        ui.lblSmplStart = new QLabel(QStringLiteral("Time of first fixing"), ui.picAsian);
+        ui.txtSmplstart = makeBox(ui.picAsian, m_textBoxes);
+        ui.lblNFixed = new QLabel(QStringLiteral("Number of settled fixings"), ui.picAsian);
+        ui.txtNFixed = makeBox(ui.picAsian, m_textBoxes);
+        ui.lblSmplPeriods = new QLabel(QStringLiteral("Total number of fixings"), ui.picAsian);
+        ui.txtSmplPoints = makeBox(ui.picAsian, m_textBoxes);
+        ui.lblInitAvg = new QLabel(QStringLiteral("Average of settled fixings"), ui.picAsian);
+        ui.txtInitAvg = makeBox(ui.picAsian, m_textBoxes);
+        grid->addWidget(ui.lblSmplStart, 0, 0);
+        grid->addWidget(ui.txtSmplstart, 0, 1);
+        grid->addWidget(ui.lblNFixed, 1, 0);
+        grid->addWidget(ui.txtNFixed, 1, 1);
+        grid->addWidget(ui.lblSmplPeriods, 2, 0);
+        grid->addWidget(ui.txtSmplPoints, 2, 1);
+        grid->addWidget(ui.lblInitAvg, 3, 0);
+        grid->addWidget(ui.txtInitAvg, 3, 1);
     }
-    left->addWidget(picAsian);
+    left->addWidget(ui.picAsian);
 
-    cmdCalc = new QPushButton(QStringLiteral("&Calculate"), this);
-    left->addWidget(cmdCalc);
+    ui.cmdCalc = new QPushButton(QStringLiteral("&Calculate"), this);
+    left->addWidget(ui.cmdCalc);
 
     {
         auto* row = new QHBoxLayout;
-        Frame3 = new QGroupBox(this);
-        auto* l3 = new QHBoxLayout(Frame3);
+        ui.Frame3 = new QGroupBox(this);
+        auto* l3 = new QHBoxLayout(ui.Frame3);
         l3->setContentsMargins(4, 2, 4, 2);
-        Label17 = new QLabel(QStringLiteral("Status :"), Frame3);
-        lblProgress = new QLabel(Frame3);
+        ui.Label17 = new QLabel(QStringLiteral("Status :"), ui.Frame3);
+        ui.lblProgress = new QLabel(ui.Frame3);
         // Room for the longest status and the longest time ("####0.000 sec").
-        lblProgress->setMinimumWidth(lblProgress->fontMetrics().horizontalAdvance(QStringLiteral("Please wait")));
-        l3->addWidget(Label17);
-        l3->addWidget(lblProgress, 1);
-        Frame4 = new QGroupBox(this);
-        auto* l4 = new QHBoxLayout(Frame4);
+        ui.lblProgress->setMinimumWidth(ui.lblProgress->fontMetrics().horizontalAdvance(QStringLiteral("Please wait")));
+        l3->addWidget(ui.Label17);
+        l3->addWidget(ui.lblProgress, 1);
+        ui.Frame4 = new QGroupBox(this);
+        auto* l4 = new QHBoxLayout(ui.Frame4);
         l4->setContentsMargins(4, 2, 4, 2);
-        Label13 = new QLabel(QStringLiteral("Calculation     time :"), Frame4);
-        breakCaptionAtBlanks(Label13);
-        lblCalcTime = new QLabel(Frame4);
-        lblCalcTime->setMinimumWidth(
-            lblCalcTime->fontMetrics().horizontalAdvance(QStringLiteral("99999.999 sec")));
-        l4->addWidget(Label13);
-        l4->addWidget(lblCalcTime, 1);
-        row->addWidget(Frame3);
-        row->addWidget(Frame4);
+        ui.Label13 = new QLabel(QStringLiteral("Calculation     time :"), ui.Frame4);
+        breakCaptionAtBlanks(ui.Label13);
+        ui.lblCalcTime = new QLabel(ui.Frame4);
+        ui.lblCalcTime->setMinimumWidth(
+            ui.lblCalcTime->fontMetrics().horizontalAdvance(QStringLiteral("99999.999 sec")));
+        l4->addWidget(ui.Label13);
+        l4->addWidget(ui.lblCalcTime, 1);
+        row->addWidget(ui.Frame3);
+        row->addWidget(ui.Frame4);
         left->addLayout(row);
     }
     left->addStretch(1);
@@ -278,9 +277,9 @@ void frmOptions::buildControls()
     right->setSpacing(4);
     root->addLayout(right, 1);
 
-    Frame2 = new QGroupBox(this);
+    ui.Frame2 = new QGroupBox(this);
     {
-        auto* lay = new QHBoxLayout(Frame2);
+        auto* lay = new QHBoxLayout(ui.Frame2);
         lay->setContentsMargins(4, 2, 4, 2);
         static const char* const tips[6] = {
             "Display current option premium", "Display current option delta",
@@ -289,166 +288,166 @@ void frmOptions::buildControls()
         };
         static const char* const faces[6] = {"V", "\u0394", "\u0393", "\u0398", "\u03BD", "\u2026"};
         for (int i = 0; i < 6; ++i) {
-            cmdGraph[i] = new QToolButton(Frame2);
-            cmdGraph[i]->setText(QString::fromUtf8(faces[i]));
-            cmdGraph[i]->setToolTip(QString::fromLatin1(tips[i]));
-            cmdGraph[i]->setMinimumSize(28, 24);
-            lay->addWidget(cmdGraph[i]);
+            ui.cmdGraph[i] = new QToolButton(ui.Frame2);
+            ui.cmdGraph[i]->setText(QString::fromUtf8(faces[i]));
+            ui.cmdGraph[i]->setToolTip(QString::fromLatin1(tips[i]));
+            ui.cmdGraph[i]->setMinimumSize(28, 24);
+            lay->addWidget(ui.cmdGraph[i]);
         }
         lay->addStretch(1);
     }
-    right->addWidget(Frame2);
+    right->addWidget(ui.Frame2);
 
-    frAnalytic = new QGroupBox(this);
+    ui.frAnalytic = new QGroupBox(this);
     {
-        auto* grid = new QGridLayout(frAnalytic);
+        auto* grid = new QGridLayout(ui.frAnalytic);
         grid->setContentsMargins(4, 2, 4, 2);
-        Label16 = new QLabel(QStringLiteral("Exact solution"), frAnalytic);
-        cmdExact = new QPushButton(QStringLiteral("x"), frAnalytic);
-        cmdExact->setMaximumWidth(24);
-        grid->addWidget(Label16, 0, 0, 1, 3);
-        grid->addWidget(cmdExact, 0, 5);
+        ui.Label16 = new QLabel(QStringLiteral("Exact solution"), ui.frAnalytic);
+        ui.cmdExact = new QPushButton(QStringLiteral("x"), ui.frAnalytic);
+        ui.cmdExact->setMaximumWidth(24);
+        grid->addWidget(ui.Label16, 0, 0, 1, 3);
+        grid->addWidget(ui.cmdExact, 0, 5);
         QFont fixed(QStringLiteral("Monospace"));
         fixed.setStyleHint(QFont::TypeWriter);
         const char* const captions[6] = {"Value :", "Delta :", "Gamma :", "Theta :", "Vega :", "Asset :"};
-        QLabel** values[6] = {&lblAValue, &lblADelta, &lblAGamma, &lblATheta, &lblAVega, &lblAsset};
+        QLabel** values[6] = {&ui.lblAValue, &ui.lblADelta, &ui.lblAGamma, &ui.lblATheta, &ui.lblAVega, &ui.lblAsset};
         for (int i = 0; i < 6; ++i) {
-            grid->addWidget(new QLabel(QString::fromLatin1(captions[i]), frAnalytic), 1 + i / 3,
+            grid->addWidget(new QLabel(QString::fromLatin1(captions[i]), ui.frAnalytic), 1 + i / 3,
                             (i % 3) * 2);
-            *values[i] = new QLabel(frAnalytic);
+            *values[i] = new QLabel(ui.frAnalytic);
             (*values[i])->setFont(fixed);
             grid->addWidget(*values[i], 1 + i / 3, (i % 3) * 2 + 1);
         }
     }
-    right->addWidget(frAnalytic);
+    right->addWidget(ui.frAnalytic);
 
-    frMCExact = new QGroupBox(this);
+    ui.frMCExact = new QGroupBox(this);
     {
-        auto* lay = new QHBoxLayout(frMCExact);
+        auto* lay = new QHBoxLayout(ui.frMCExact);
         lay->setContentsMargins(4, 2, 4, 2);
-        Label23 = new QLabel(QStringLiteral("Please enter  the exact price:"), frMCExact);
-        txtMCExact = makeBox(frMCExact, m_textBoxes);
-        cmdMCExact = new QPushButton(QStringLiteral("OK"), frMCExact);
-        Command1 = new QPushButton(QStringLiteral("Cancel"), frMCExact);
-        lay->addWidget(Label23);
-        lay->addWidget(txtMCExact);
-        lay->addWidget(cmdMCExact);
-        lay->addWidget(Command1);
+        ui.Label23 = new QLabel(QStringLiteral("Please enter  the exact price:"), ui.frMCExact);
+        ui.txtMCExact = makeBox(ui.frMCExact, m_textBoxes);
+        ui.cmdMCExact = new QPushButton(QStringLiteral("OK"), ui.frMCExact);
+        ui.Command1 = new QPushButton(QStringLiteral("Cancel"), ui.frMCExact);
+        lay->addWidget(ui.Label23);
+        lay->addWidget(ui.txtMCExact);
+        lay->addWidget(ui.cmdMCExact);
+        lay->addWidget(ui.Command1);
     }
-    right->addWidget(frMCExact);
+    right->addWidget(ui.frMCExact);
 
-    frPlotOptions = new QGroupBox(this);
+    ui.frPlotOptions = new QGroupBox(this);
     {
-        auto* grid = new QGridLayout(frPlotOptions);
+        auto* grid = new QGridLayout(ui.frPlotOptions);
         grid->setContentsMargins(4, 2, 4, 2);
-        Label11 = new QLabel(QStringLiteral("X Axis min"), frPlotOptions);
-        Label14 = new QLabel(QStringLiteral("X Axis max"), frPlotOptions);
-        Label18 = new QLabel(QStringLiteral("Y axis min"), frPlotOptions);
-        Label19 = new QLabel(QStringLiteral("Y axis max"), frPlotOptions);
-        txtXmin = makeBox(frPlotOptions, m_textBoxes);
-        txtXmax = makeBox(frPlotOptions, m_textBoxes);
-        txtYmin = makeBox(frPlotOptions, m_textBoxes);
-        txtYmax = makeBox(frPlotOptions, m_textBoxes);
-        cmdPlotOptions = new QPushButton(QStringLiteral("OK"), frPlotOptions);
-        cmdCancelPlotOptions = new QPushButton(QStringLiteral("Cancel"), frPlotOptions);
-        grid->addWidget(Label11, 0, 0);
-        grid->addWidget(txtXmin, 0, 1);
-        grid->addWidget(Label14, 0, 2);
-        grid->addWidget(txtXmax, 0, 3);
-        grid->addWidget(Label18, 1, 0);
-        grid->addWidget(txtYmin, 1, 1);
-        grid->addWidget(Label19, 1, 2);
-        grid->addWidget(txtYmax, 1, 3);
-        grid->addWidget(cmdPlotOptions, 0, 4);
-        grid->addWidget(cmdCancelPlotOptions, 1, 4);
+        ui.Label11 = new QLabel(QStringLiteral("X Axis min"), ui.frPlotOptions);
+        ui.Label14 = new QLabel(QStringLiteral("X Axis max"), ui.frPlotOptions);
+        ui.Label18 = new QLabel(QStringLiteral("Y axis min"), ui.frPlotOptions);
+        ui.Label19 = new QLabel(QStringLiteral("Y axis max"), ui.frPlotOptions);
+        ui.txtXmin = makeBox(ui.frPlotOptions, m_textBoxes);
+        ui.txtXmax = makeBox(ui.frPlotOptions, m_textBoxes);
+        ui.txtYmin = makeBox(ui.frPlotOptions, m_textBoxes);
+        ui.txtYmax = makeBox(ui.frPlotOptions, m_textBoxes);
+        ui.cmdPlotOptions = new QPushButton(QStringLiteral("OK"), ui.frPlotOptions);
+        ui.cmdCancelPlotOptions = new QPushButton(QStringLiteral("Cancel"), ui.frPlotOptions);
+        grid->addWidget(ui.Label11, 0, 0);
+        grid->addWidget(ui.txtXmin, 0, 1);
+        grid->addWidget(ui.Label14, 0, 2);
+        grid->addWidget(ui.txtXmax, 0, 3);
+        grid->addWidget(ui.Label18, 1, 0);
+        grid->addWidget(ui.txtYmin, 1, 1);
+        grid->addWidget(ui.Label19, 1, 2);
+        grid->addWidget(ui.txtYmax, 1, 3);
+        grid->addWidget(ui.cmdPlotOptions, 0, 4);
+        grid->addWidget(ui.cmdCancelPlotOptions, 1, 4);
     }
-    right->addWidget(frPlotOptions);
+    right->addWidget(ui.frPlotOptions);
 
-    MSChart1 = new QFrame(this);
-    MSChart1->setFrameShape(QFrame::StyledPanel);
-    MSChart1->setMinimumHeight(200);
-    MSChart1->setAutoFillBackground(true);
+    ui.MSChart1 = new QFrame(this);
+    ui.MSChart1->setFrameShape(QFrame::StyledPanel);
+    ui.MSChart1->setMinimumHeight(200);
+    ui.MSChart1->setAutoFillBackground(true);
     {
-        QPalette p = MSChart1->palette();
+        QPalette p = ui.MSChart1->palette();
         p.setColor(QPalette::Window, Qt::white);
-        MSChart1->setPalette(p);
+        ui.MSChart1->setPalette(p);
     }
-    right->addWidget(MSChart1, 3);
+    right->addWidget(ui.MSChart1, 3);
 
-    MSFlexGrid1 = new ResultsGrid(this);
-    MSFlexGrid1->setMinimumHeight(150);
-    right->addWidget(MSFlexGrid1, 2);
+    ui.MSFlexGrid1 = new ResultsGrid(this);
+    ui.MSFlexGrid1->setMinimumHeight(150);
+    right->addWidget(ui.MSFlexGrid1, 2);
 
     for (QLineEdit* box : m_textBoxes)
         box->installEventFilter(this);
 
     // Handlers of the lists and boxes.
-    bindList(cboPayoff, [this] { cboPayoff_Click(); });
-    bindList(cboExercise, [this] { cboExercise_Click(); });
-    bindList(cboOptions, [this] { cboOptions_Click(); });
-    connect(chkContMon, &QCheckBox::toggled, this, [this] { chkContMon_Click(); });
-    connect(lblAdditionalParams, &ClickLabel::clicked, this, [this] { lblAdditionalParams_Click(); });
+    bindList(ui.cboPayoff, [this] { cboPayoff_Click(); });
+    bindList(ui.cboExercise, [this] { cboExercise_Click(); });
+    bindList(ui.cboOptions, [this] { cboOptions_Click(); });
+    connect(ui.chkContMon, &QCheckBox::toggled, this, [this] { chkContMon_Click(); });
+    connect(ui.lblAdditionalParams, &ClickLabel::clicked, this, [this] { lblAdditionalParams_Click(); });
     bindInputFields();
 }
 
 void frmOptions::buildMenus()
 {
-    mnuFile = new QMenu(QStringLiteral("&File"), this);
-    mnuExcel = mnuFile->addAction(QStringLiteral("&Export"));
-    mnuSep = mnuFile->addSeparator();
-    mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
+    ui.mnuFile = new QMenu(QStringLiteral("&File"), this);
+    ui.mnuExcel = ui.mnuFile->addAction(QStringLiteral("&Export"));
+    ui.mnuSep = ui.mnuFile->addSeparator();
+    ui.mnuExit = ui.mnuFile->addAction(QStringLiteral("E&xit"));
 
-    mnuAdvanced = new QMenu(QStringLiteral("&Options"), this);
-    mnuResol = mnuAdvanced->addAction(QStringLiteral("&Configure solver"));
-    mnuResol->setShortcut(QKeySequence(Qt::Key_F2));
-    mnuVega = mnuAdvanced->addAction(QStringLiteral("Enable &vega calculation"));
-    mnuVega->setCheckable(true);
-    mnuTheta = mnuAdvanced->addAction(QStringLiteral("Enable &theta calculation"));
-    mnuTheta->setCheckable(true);
-    mnuBS = mnuAdvanced->addAction(QStringLiteral("Show analytical solution"));
-    mnuBS->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    mnuSaveRefSol = mnuAdvanced->addAction(QStringLiteral("Save as reference solution"));
-    mnuSaveRefSol->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    mnuBSGrid = mnuAdvanced->addAction(QStringLiteral("Plot numerical solution error"));
-    mnuBSGrid->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+    ui.mnuAdvanced = new QMenu(QStringLiteral("&Options"), this);
+    ui.mnuResol = ui.mnuAdvanced->addAction(QStringLiteral("&Configure solver"));
+    ui.mnuResol->setShortcut(QKeySequence(Qt::Key_F2));
+    ui.mnuVega = ui.mnuAdvanced->addAction(QStringLiteral("Enable &vega calculation"));
+    ui.mnuVega->setCheckable(true);
+    ui.mnuTheta = ui.mnuAdvanced->addAction(QStringLiteral("Enable &theta calculation"));
+    ui.mnuTheta->setCheckable(true);
+    ui.mnuBS = ui.mnuAdvanced->addAction(QStringLiteral("Show analytical solution"));
+    ui.mnuBS->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    ui.mnuSaveRefSol = ui.mnuAdvanced->addAction(QStringLiteral("Save as reference solution"));
+    ui.mnuSaveRefSol->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    ui.mnuBSGrid = ui.mnuAdvanced->addAction(QStringLiteral("Plot numerical solution error"));
+    ui.mnuBSGrid->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
 
-    mnuSwitch = new QMenu(QStringLiteral("&Switch Solver"), this);
-    mnuPDE = mnuSwitch->addAction(QStringLiteral("PDE Solver"));
-    mnuMC = mnuSwitch->addAction(QStringLiteral("Monte Carlo Solver"));
+    ui.mnuSwitch = new QMenu(QStringLiteral("&Switch Solver"), this);
+    ui.mnuPDE = ui.mnuSwitch->addAction(QStringLiteral("PDE Solver"));
+    ui.mnuMC = ui.mnuSwitch->addAction(QStringLiteral("Monte Carlo Solver"));
 
-    mnuCC = new QMenu(QStringLiteral("Copycat"), this);
-    mnuCopy = mnuCC->addAction(QStringLiteral("&Copy"));
+    ui.mnuCC = new QMenu(QStringLiteral("Copycat"), this);
+    ui.mnuCopy = ui.mnuCC->addAction(QStringLiteral("&Copy"));
 
-    mnuAbout = new QAction(QStringLiteral("About"), this);
+    ui.mnuAbout = new QAction(QStringLiteral("About"), this);
 
     // The check marks are toggled by their handlers, not by the menu itself.
-    for (QAction* a : {mnuVega, mnuTheta}) {
+    for (QAction* a : {ui.mnuVega, ui.mnuTheta}) {
         connect(a, &QAction::triggered, this, [this, a](bool) {
             a->setChecked(!a->isChecked());  // undo the menu's own toggle
-            if (a == mnuVega)
+            if (a == ui.mnuVega)
                 mnuVega_Click();
             else
                 mnuTheta_Click();
         });
     }
-    connect(mnuExit, &QAction::triggered, this, [this] { mnuExit_Click(); });
-    connect(mnuResol, &QAction::triggered, this, [this] { mnuResol_Click(); });
-    connect(mnuPDE, &QAction::triggered, this, [this] { mnuPDE_Click(); });
-    connect(mnuMC, &QAction::triggered, this, [this] { mnuMC_Click(); });
-    connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
-    connect(mnuCopy, &QAction::triggered, this, [this] { mnuCopy_Click(); });
+    connect(ui.mnuExit, &QAction::triggered, this, [this] { mnuExit_Click(); });
+    connect(ui.mnuResol, &QAction::triggered, this, [this] { mnuResol_Click(); });
+    connect(ui.mnuPDE, &QAction::triggered, this, [this] { mnuPDE_Click(); });
+    connect(ui.mnuMC, &QAction::triggered, this, [this] { mnuMC_Click(); });
+    connect(ui.mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+    connect(ui.mnuCopy, &QAction::triggered, this, [this] { mnuCopy_Click(); });
 
     // F3 switches solver from anywhere in the window.
     auto* f3 = new QAction(this);
     f3->setShortcut(QKeySequence(Qt::Key_F3));
     f3->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(f3, &QAction::triggered, this, [this] { Form_KeyDown(114, 0); });
+    connect(f3, &QAction::triggered, this, [this] { Form_KeyDown(Qt::Key_F3, 0); });
     addAction(f3);
 }
 
 QList<QAction*> frmOptions::menuBarActions() const
 {
-    return {mnuFile->menuAction(), mnuAdvanced->menuAction(), mnuSwitch->menuAction(), mnuAbout};
+    return {ui.mnuFile->menuAction(), ui.mnuAdvanced->menuAction(), ui.mnuSwitch->menuAction(), ui.mnuAbout};
 }
 
 void frmOptions::applyLayout()
@@ -463,7 +462,7 @@ void frmOptions::applyLayout()
     mKnockOut = 0;
     gRebuildingExercise = false;
     m_heldStrike.reset();
-    for (QComboBox* box : {cboPayoff, cboExercise, cboOptions})
+    for (QComboBox* box : {ui.cboPayoff, ui.cboExercise, ui.cboOptions})
         fillList(box, {});
     for (QLineEdit* box : m_textBoxes) {
         const QSignalBlocker quiet(box);
@@ -471,61 +470,61 @@ void frmOptions::applyLayout()
         box->setEnabled(true);
         box->setToolTip(QString());
     }
-    txtSmplPoints->setToolTip(
+    ui.txtSmplPoints->setToolTip(
         QStringLiteral("This will also be the number of time steps used for the path construction"));
     {
-        const QSignalBlocker quiet(chkContMon);
-        chkContMon->setChecked(false);
-        chkContMon->setEnabled(true);
+        const QSignalBlocker quiet(ui.chkContMon);
+        ui.chkContMon->setChecked(false);
+        ui.chkContMon->setEnabled(true);
     }
-    lblMonPts->setText(QStringLiteral("Num of time"));
-    lblMonPts2->setText(QStringLiteral("steps"));
-    lblStrike->setEnabled(true);
-    lblProgress->clear();
-    lblCalcTime->clear();
-    setForeColor(lblProgress, 0x000000);
+    ui.lblMonPts->setText(QStringLiteral("Num of time"));
+    ui.lblMonPts2->setText(QStringLiteral("steps"));
+    ui.lblStrike->setEnabled(true);
+    ui.lblProgress->clear();
+    ui.lblCalcTime->clear();
+    setForeColor(ui.lblProgress, kBlack);
 
     // Visible as designed, except the three frames and the two panels.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             chkContMon, lblMonPts, lblMonPts2, txtMonPts, lblUpBar, TxtUpBar, lblDownBar,
-             txtDownBar, lblStrike, txtStrike})
+             ui.chkContMon, ui.lblMonPts, ui.lblMonPts2, ui.txtMonPts, ui.lblUpBar, ui.TxtUpBar, ui.lblDownBar,
+             ui.txtDownBar, ui.lblStrike, ui.txtStrike})
         w->setHidden(false);
-    frAnalytic->hide();
-    frMCExact->hide();
-    frPlotOptions->hide();
-    picBar->hide();
-    picAsian->hide();
+    ui.frAnalytic->hide();
+    ui.frMCExact->hide();
+    ui.frPlotOptions->hide();
+    ui.picBar->hide();
+    ui.picAsian->hide();
 
     // Menus as designed.
-    mnuExcel->setEnabled(false);
-    mnuExit->setVisible(true);
-    mnuResol->setVisible(true);
-    mnuVega->setVisible(true);
-    mnuVega->setEnabled(true);
-    mnuVega->setChecked(false);
-    mnuTheta->setVisible(true);
-    mnuTheta->setEnabled(true);
-    mnuTheta->setChecked(false);
-    mnuBS->setVisible(false);
-    mnuBS->setEnabled(false);
-    mnuSaveRefSol->setVisible(false);
-    mnuSaveRefSol->setEnabled(true);
-    mnuBSGrid->setVisible(false);
-    mnuBSGrid->setEnabled(false);
-    mnuPDE->setVisible(true);
-    mnuPDE->setEnabled(true);
-    mnuMC->setVisible(true);
-    mnuMC->setEnabled(true);
-    mnuCopy->setEnabled(true);
+    ui.mnuExcel->setEnabled(false);
+    ui.mnuExit->setVisible(true);
+    ui.mnuResol->setVisible(true);
+    ui.mnuVega->setVisible(true);
+    ui.mnuVega->setEnabled(true);
+    ui.mnuVega->setChecked(false);
+    ui.mnuTheta->setVisible(true);
+    ui.mnuTheta->setEnabled(true);
+    ui.mnuTheta->setChecked(false);
+    ui.mnuBS->setVisible(false);
+    ui.mnuBS->setEnabled(false);
+    ui.mnuSaveRefSol->setVisible(false);
+    ui.mnuSaveRefSol->setEnabled(true);
+    ui.mnuBSGrid->setVisible(false);
+    ui.mnuBSGrid->setEnabled(false);
+    ui.mnuPDE->setVisible(true);
+    ui.mnuPDE->setEnabled(true);
+    ui.mnuMC->setVisible(true);
+    ui.mnuMC->setEnabled(true);
+    ui.mnuCopy->setEnabled(true);
 
     // The results table as designed: 100 rows, 6 columns, 2 fixed rows,
     // nothing selected and no column widened.
-    MSFlexGrid1->reset();
-    MSFlexGrid1->setCols(6);
-    MSFlexGrid1->setRows(100);
-    MSFlexGrid1->setFixedRows(2);
-    MSFlexGrid1->setFixedBackColor(0xDDE8FF);
-    MSFlexGrid1->setToolTipText(QString());
+    ui.MSFlexGrid1->reset();
+    ui.MSFlexGrid1->setCols(6);
+    ui.MSFlexGrid1->setRows(100);
+    ui.MSFlexGrid1->setFixedRows(2);
+    ui.MSFlexGrid1->setFixedBackColor(0xDDE8FF);
+    ui.MSFlexGrid1->setToolTipText(QString());
     resetCalculationState();
     m_loading = wasLoading;
 }
@@ -572,8 +571,8 @@ void frmOptions::Unload()
         frame->hide();
     else
         hide();
-    if (MDIDorn* dorn = mainDorn())
-        dorn->refreshMenus();
+    if (m_host)
+        m_host->refreshMenus();
 }
 
 QString frmOptions::Caption() const
@@ -655,8 +654,10 @@ void frmOptions::closeEvent(QCloseEvent* event)
         m_shown = false;
         m_state = 0;
         // The frame hides after this returns; then the menus follow.
-        if (MDIDorn* dorn = mainDorn())
-            QTimer::singleShot(0, dorn, &MDIDorn::refreshMenus);
+        QTimer::singleShot(0, this, [this] {
+            if (m_host)
+                m_host->refreshMenus();
+        });
     }
     event->accept();
 }
@@ -667,23 +668,23 @@ void frmOptions::closeEvent(QCloseEvent* event)
 void frmOptions::Form_Load()
 {
     trapped("loading the pricer form", [this] {
-        fillList(cboOptions, {QStringLiteral("Call"), QStringLiteral("Put")});
-        setListIndex(cboOptions, 0);
+        fillList(ui.cboOptions, {QStringLiteral("Call"), QStringLiteral("Put")});
+        setListIndex(ui.cboOptions, 0);
 
         QStringList styles{QStringLiteral("European")};
         if (gSolverMode == kSolverPde)
             styles << QStringLiteral("American") << QStringLiteral("Bermudan");
         else
             styles << QStringLiteral("Bermudan");
-        fillList(cboExercise, styles);
+        fillList(ui.cboExercise, styles);
 
         QStringList payoffs;
         for (const char* p : kPayoffs)
             payoffs << QString::fromLatin1(p);
-        fillList(cboPayoff, payoffs);
-        setListIndex(cboPayoff, 0);
+        fillList(ui.cboPayoff, payoffs);
+        setListIndex(ui.cboPayoff, 0);
 
-        setListIndex(cboExercise, 0);
+        setListIndex(ui.cboExercise, 0);
 
         InitResultsTable();
 
@@ -711,7 +712,7 @@ void frmOptions::holdLeftColumnWidth()
     QLayout* column = m_leftColumn->layout();
     for (int i = 0; i < column->count(); ++i) {
         QLayoutItem* item = column->itemAt(i);
-        QWidget* panel = item->widget() == Frame5 ? picBar : item->widget();
+        QWidget* panel = item->widget() == ui.Frame5 ? ui.picBar : item->widget();
         widest = std::max(widest, panel ? panel->sizeHint().width() : item->sizeHint().width());
     }
     m_leftColumn->setFixedWidth(widest);
@@ -731,18 +732,18 @@ void frmOptions::Form_Activate()
         const QString caption = windowTitle();
         if (caption == QLatin1String("PDE Solver")) {
             gSolverMode = kSolverPde;
-            mnuVega->setVisible(true);
+            ui.mnuVega->setVisible(true);
         } else {
             gSolverMode = kSolverMc;
-            mnuVega->setVisible(false);
-            mnuTheta->setVisible(false);
+            ui.mnuVega->setVisible(false);
+            ui.mnuTheta->setVisible(false);
         }
     });
 }
 
 void frmOptions::Form_KeyDown(int keyCode, int /*shift*/)
 {
-    if (keyCode != 114)  // F3
+    if (keyCode != Qt::Key_F3)
         return;
     if (gSolverMode == kSolverPde)
         PrepareMCSolverForm();
@@ -760,17 +761,21 @@ void frmOptions::Form_Unload(int& /*cancel*/)
 
 void frmOptions::mnuResol_Click()
 {
-    showSettingsDialogModal(gSolverMode, *this);
+    trapped("configuring the solver", [this] {
+        // Each dialog serves the pricer window of its own solver.
+        const int32_t solver = gSolverMode == kSolverPde ? kSolverPde : kSolverMc;
+        showSettingsDialogModal(solver, host().pricerWindow(solver));
+    });
 }
 
 void frmOptions::mnuVega_Click()
 {
-    mnuVega->setChecked(!mnuVega->isChecked());
+    ui.mnuVega->setChecked(!ui.mnuVega->isChecked());
 }
 
 void frmOptions::mnuTheta_Click()
 {
-    mnuTheta->setChecked(!mnuTheta->isChecked());
+    ui.mnuTheta->setChecked(!ui.mnuTheta->isChecked());
 }
 
 void frmOptions::mnuExit_Click()
@@ -795,86 +800,9 @@ void frmOptions::mnuAbout_Click()
 
 void frmOptions::mnuCopy_Click()
 {
-    Clipboard::Clear();
-    Clipboard::SetText(MSFlexGrid1->Clip());
-}
-
-// ---------------------------------------------------------------------------
-// Solver switch
-
-namespace {
-
-void copyText(QLineEdit* from, QLineEdit* to)
-{
-    to->setText(from->text());
-}
-
-// The contract and market boxes a solver switch carries into the other window.
-void copyContractTexts(const frmOptions& from, frmOptions& to)
-{
-    copyText(from.txtAsset, to.txtAsset);
-    copyText(from.txtStrike, to.txtStrike);
-    copyText(from.txtExpi, to.txtExpi);
-    copyText(from.txtVol, to.txtVol);
-    copyText(from.txtIntRate, to.txtIntRate);
-    copyText(from.txtDiv, to.txtDiv);
-    copyText(from.txtSmplPoints, to.txtSmplPoints);
-    copyText(from.txtNFixed, to.txtNFixed);
-    copyText(from.txtInitAvg, to.txtInitAvg);
-}
-
-}  // namespace
-
-void frmOptions::PrepareMCSolverForm()
-{
-    trapped("preparing the MC Solver form", [] {
-        gSolverMode = kSolverMc;
-        frmOptions& pde = gFrmPDE();
-        pde.setWindowState(1);
-        frmOptions& mc = gFrmMC();
-        mc.setCaption(QStringLiteral("Monte Carlo Solver"));
-        mc.mnuMC->setEnabled(false);
-        mc.mnuMC->setVisible(false);
-        mc.setWindowState(2);
-        if (!mc.Visible()) {
-            copyContractTexts(pde, mc);
-            mc.setListIndex(mc.cboOptions, pde.cboOptions->currentIndex());
-            const int style = pde.cboExercise->currentIndex();
-            mc.setListIndex(mc.cboExercise, style == 2 ? 1 : style);
-            mc.setListIndex(mc.cboPayoff, pde.cboPayoff->currentIndex());
-            mc.m_inputs.gUpBar = 0.0;
-            mc.m_inputs.gDownBar = 0.0;
-            copyText(pde.txtDownBar, mc.txtDownBar);
-            copyText(pde.TxtUpBar, mc.TxtUpBar);
-        }
-        if (MDIDorn* dorn = mainDorn())
-            dorn->showPricerWindow(mc);
-    });
-}
-
-void frmOptions::PreparePDESolverForm()
-{
-    trapped("preparing the PDE Solver form", [] {
-        gSolverMode = kSolverPde;
-        frmOptions& mc = gFrmMC();
-        mc.setWindowState(1);
-        frmOptions& pde = gFrmPDE();
-        pde.setCaption(QStringLiteral("PDE Solver"));
-        pde.mnuPDE->setEnabled(false);
-        pde.mnuPDE->setVisible(false);
-        pde.setWindowState(2);
-        if (!pde.Visible()) {
-            copyContractTexts(mc, pde);
-            pde.setListIndex(pde.cboExercise, mc.cboExercise->currentIndex() == 1 ? 2 : 0);
-            pde.setListIndex(pde.cboOptions, mc.cboOptions->currentIndex());
-            pde.setListIndex(pde.cboPayoff, mc.cboPayoff->currentIndex());
-            pde.m_inputs.gUpBar = 0.0;
-            pde.m_inputs.gDownBar = 0.0;
-            copyText(mc.txtDownBar, pde.txtDownBar);
-            copyText(mc.TxtUpBar, pde.TxtUpBar);
-        }
-        if (MDIDorn* dorn = mainDorn())
-            dorn->showPricerWindow(pde);
+    trapped("copying the results", [this] {
+        Clipboard::Clear();
+        Clipboard::SetText(ui.MSFlexGrid1->Clip());
     });
 }
 
@@ -884,7 +812,7 @@ void frmOptions::PreparePDESolverForm()
 void frmOptions::InitResultsTable()
 {
     trapped("initializing the solution grid", [this] {
-        ResultsGrid& grid = *MSFlexGrid1;
+        ResultsGrid& grid = *ui.MSFlexGrid1;
         grid.Clear();
         grid.setRowHeight(0, 370);
         const QString headers[6] = {
@@ -917,17 +845,12 @@ void frmOptions::InitResultsTable()
 
 void frmOptions::ReportError(const QString& phrase)
 {
-    const QString description = Err().Description;
-    const int32_t number = Err().Number;
-    if (description.left(16) == QLatin1String("Automation error"))
+    if (isSilentError(Err()))
         return;
+    // A failed calculation turns the status red before the box shows.
     if (phrase == QLatin1String("solving for the option price"))
-        setForeColor(lblProgress, kStatusRed);
-    const QString text = QStringLiteral("Error ") + QString::number(number) + QStringLiteral("(") +
-                         description + QStringLiteral(") occurred while ") + phrase;
-    const QString title = gSolverMode == kSolverPde ? QStringLiteral("PDE Solver - ERROR")
-                                                    : QStringLiteral("Monte Carlo Solver - ERROR");
-    MsgBox(text, MsgIcon::Exclamation, MsgButtons::OKOnly, title, this);
+        setForeColor(ui.lblProgress, kStatusRed);
+    reportPendingError(phrase, this);
 }
 
 void frmOptions::trapped(const char* phrase, const std::function<void()>& body)
@@ -982,13 +905,28 @@ void frmOptions::setCheckValue(QCheckBox* box, bool checked)
 QString frmOptions::exerciseText() const
 {
     const_cast<frmOptions*>(this)->Load();
-    return cboExercise->currentText();
+    return ui.cboExercise->currentText();
+}
+
+int32_t frmOptions::ownSolver() const
+{
+    return m_solverKind != 0 ? m_solverKind : gSolverMode;
+}
+
+Payoff frmOptions::payoff() const
+{
+    return payoffAt(ui.cboPayoff->currentIndex());
+}
+
+Exercise frmOptions::exercise() const
+{
+    return exerciseAt(ownSolver(), ui.cboExercise->currentIndex());
 }
 
 int frmOptions::payoffIndex() const
 {
     const_cast<frmOptions*>(this)->Load();
-    return cboPayoff->currentIndex();
+    return ui.cboPayoff->currentIndex();
 }
 
 // ---------------------------------------------------------------------------
@@ -1000,9 +938,9 @@ bool frmOptions::eventFilter(QObject* watched, QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         const QKeyCombination combo = key->keyCombination();
         const std::pair<QKeyCombination, QAction*> shortcuts[] = {
-            {QKeyCombination(Qt::ControlModifier, Qt::Key_A), mnuBS},
-            {QKeyCombination(Qt::ControlModifier, Qt::Key_X), mnuBSGrid},
-            {QKeyCombination(Qt::ControlModifier, Qt::Key_R), mnuSaveRefSol},
+            {QKeyCombination(Qt::ControlModifier, Qt::Key_A), ui.mnuBS},
+            {QKeyCombination(Qt::ControlModifier, Qt::Key_X), ui.mnuBSGrid},
+            {QKeyCombination(Qt::ControlModifier, Qt::Key_R), ui.mnuSaveRefSol},
         };
         for (const auto& s : shortcuts)
             if (combo == s.first && s.second->isVisible() && s.second->isEnabled()) {

@@ -1,14 +1,24 @@
-// The pricer window. The main window creates two instances, one per solver
-// (gFrmPDE, gFrmMC); both carry the same controls and the solver mode
-// decides which lists they offer and which driver Calculate runs.
+// The pricer window. The main window creates two instances, one per solver;
+// both carry the same controls and the solver mode decides which lists they
+// offer and which driver Calculate runs. The main window gives each the
+// PricerHost through which it reaches the other window and the menu bar.
 //
 // Form life: constructing an instance builds its controls but does not load
-// it; the first use (Load(), setCaption(), or the accessors gFrmPDE() and
-// gFrmMC()) lays the controls out as designed and runs Form_Load under the
-// current solver mode. Unloading hides the window and lets the next use load
-// it afresh; the instance itself stays.
+// it; the first use (Load(), setCaption(), or the main window's accessors)
+// lays the controls out as designed and runs Form_Load under the current
+// solver mode. Unloading hides the window and lets the next use load it
+// afresh; the instance itself stays.
+//
+// The handlers carry the names of the events they answer (cboPayoff_Click,
+// CalculatePDE, ...); the controls are the window's own (frmOptionsUi). A
+// run checks the inputs without the window (pde_input_checks.h), calls the
+// library on a worker (pde_call.h) and shows what came back.
 #pragma once
 
+#include "platform/background_call.h"
+#include "pricer/frm_options_ui.h"
+#include "pricer/pde_call.h"
+#include "shared/contract_terms.h"
 #include "shared/pricer_link.h"
 #include "shared/product_inputs.h"
 
@@ -19,6 +29,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -28,22 +39,13 @@ class QActionGroup;
 class QCheckBox;
 class QComboBox;
 class QFontMetrics;
-class QFrame;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QMdiSubWindow;
-class QMenu;
-class QPushButton;
-class QToolButton;
+class frmResol;
 
 namespace tarvic {
-class ChartControl;
-class ResultsGrid;
+class PricerHost;
 }
-
-// A label that acts as a button.
-class ClickLabel;
 
 class frmOptions : public QWidget, public tarvic::PricerLink {
     Q_OBJECT
@@ -55,7 +57,15 @@ public:
     // The solver this instance serves (1 finite differences, 2 Monte Carlo),
     // set by the main window as it creates the instance; 0 = not told.
     void setSolverKind(int mode) { m_solverKind = mode; }
+    // The main window that holds this one (set as it creates the window).
+    void setHost(tarvic::PricerHost* host) { m_host = host; }
     int solverKind() const { return m_solverKind; }
+    // The solver whose lists the window offers: its own, or the solver mode
+    // for a window not told.
+    int32_t ownSolver() const;
+    // The contract as the lists show it now.
+    tarvic::Payoff payoff() const;
+    tarvic::Exercise exercise() const;
     bool isLoaded() const { return m_loaded; }
     // Loads the window at its first use (no-op when it is loaded).
     void Load();
@@ -82,7 +92,7 @@ public:
     // ---- event handlers ----
     void Form_Load();
     void Form_Activate();
-    void Form_KeyDown(int keyCode, int shift);
+    void Form_KeyDown(int keyCode, int shift);  // keyCode: a Qt::Key
     void Form_Unload(int& cancel);
 
     void cboPayoff_Click();
@@ -104,6 +114,9 @@ public:
     // maximized, and copies the inputs into it the first time.
     void PrepareMCSolverForm();
     void PreparePDESolverForm();
+    // Captions the window by its own solver and hides its own entry of the
+    // Switch Solver menu, as it comes up from the main menu or the switch.
+    void takeOwnCaption();
 
     // The results table at load: header and 99 rows of "0.0000".
     void InitResultsTable();
@@ -198,121 +211,6 @@ public:
     int payoffIndex() const override;
     tarvic::ProductInputs& productInputs() override { return m_inputs; }
 
-    // ---- controls, as laid out ----
-    QGroupBox* frmOptType = nullptr;
-    QLabel* Label3 = nullptr;
-    QComboBox* cboPayoff = nullptr;
-    QLabel* Label2 = nullptr;
-    QComboBox* cboExercise = nullptr;
-    QLabel* Label1 = nullptr;
-    QComboBox* cboOptions = nullptr;
-
-    QGroupBox* Frame1 = nullptr;
-    QLabel* lblStrike = nullptr;
-    QLineEdit* txtStrike = nullptr;
-    QLabel* Label6 = nullptr;
-    QLineEdit* txtVol = nullptr;
-    QLabel* Label7 = nullptr;
-    QLineEdit* txtIntRate = nullptr;
-    QLabel* Label8 = nullptr;
-    QLineEdit* txtDiv = nullptr;
-    QLabel* Label9 = nullptr;
-    QLabel* Label10 = nullptr;
-    QLabel* Lbldivp = nullptr;
-    QLabel* Label4 = nullptr;  // "Time to expiry"
-    QLineEdit* txtExpi = nullptr;
-    QLabel* Label12 = nullptr;
-
-    QLabel* Label4Asset = nullptr;  // "Asset"
-    QLineEdit* txtAsset = nullptr;
-
-    QFrame* Frame6 = nullptr;
-    QFrame* Picture1 = nullptr;
-    ClickLabel* lblAdditionalParams = nullptr;
-
-    QFrame* Frame5 = nullptr;
-    QFrame* picBar = nullptr;
-    QCheckBox* chkContMon = nullptr;
-    QLabel* lblMonPts = nullptr;
-    QLabel* lblMonPts2 = nullptr;
-    QLineEdit* txtMonPts = nullptr;
-    QLabel* lblUpBar = nullptr;
-    QLineEdit* TxtUpBar = nullptr;
-    QLabel* lblDownBar = nullptr;
-    QLineEdit* txtDownBar = nullptr;
-
-    QFrame* picAsian = nullptr;
-    QLabel* lblSmplStart = nullptr;
-    QLineEdit* txtSmplstart = nullptr;
-    QLabel* lblNFixed = nullptr;
-    QLineEdit* txtNFixed = nullptr;
-    QLabel* lblSmplPeriods = nullptr;
-    QLineEdit* txtSmplPoints = nullptr;
-    QLabel* lblInitAvg = nullptr;
-    QLineEdit* txtInitAvg = nullptr;
-
-    QPushButton* cmdCalc = nullptr;
-
-    QGroupBox* Frame3 = nullptr;
-    QLabel* Label17 = nullptr;
-    QLabel* lblProgress = nullptr;
-    QGroupBox* Frame4 = nullptr;
-    QLabel* Label13 = nullptr;
-    QLabel* lblCalcTime = nullptr;
-
-    QGroupBox* Frame2 = nullptr;
-    QToolButton* cmdGraph[6] = {};
-
-    QGroupBox* frAnalytic = nullptr;
-    QLabel* Label16 = nullptr;
-    QPushButton* cmdExact = nullptr;
-    QLabel* lblAValue = nullptr;
-    QLabel* lblADelta = nullptr;
-    QLabel* lblAGamma = nullptr;
-    QLabel* lblATheta = nullptr;
-    QLabel* lblAVega = nullptr;
-    QLabel* lblAsset = nullptr;
-
-    QGroupBox* frMCExact = nullptr;
-    QLabel* Label23 = nullptr;
-    QLineEdit* txtMCExact = nullptr;
-    QPushButton* cmdMCExact = nullptr;
-    QPushButton* Command1 = nullptr;
-
-    QGroupBox* frPlotOptions = nullptr;
-    QLabel* Label11 = nullptr;
-    QLabel* Label14 = nullptr;
-    QLabel* Label18 = nullptr;
-    QLabel* Label19 = nullptr;
-    QLineEdit* txtXmin = nullptr;
-    QLineEdit* txtXmax = nullptr;
-    QLineEdit* txtYmin = nullptr;
-    QLineEdit* txtYmax = nullptr;
-    QPushButton* cmdPlotOptions = nullptr;
-    QPushButton* cmdCancelPlotOptions = nullptr;
-
-    QFrame* MSChart1 = nullptr;  // the chart's place
-    tarvic::ResultsGrid* MSFlexGrid1 = nullptr;
-
-    // ---- menus ----
-    QMenu* mnuFile = nullptr;
-    QAction* mnuExcel = nullptr;
-    QAction* mnuSep = nullptr;
-    QAction* mnuExit = nullptr;
-    QMenu* mnuAdvanced = nullptr;
-    QAction* mnuResol = nullptr;
-    QAction* mnuVega = nullptr;
-    QAction* mnuTheta = nullptr;
-    QAction* mnuBS = nullptr;
-    QAction* mnuSaveRefSol = nullptr;
-    QAction* mnuBSGrid = nullptr;
-    QMenu* mnuSwitch = nullptr;
-    QAction* mnuPDE = nullptr;
-    QAction* mnuMC = nullptr;
-    QMenu* mnuCC = nullptr;
-    QAction* mnuCopy = nullptr;
-    QAction* mnuAbout = nullptr;
-
     // ---- window state ----
     bool mLastCalcVega = false;
     bool mLastCalcTheta = false;
@@ -348,13 +246,13 @@ public:
     void MSFlexGrid1_LostFocus();
     void MSFlexGrid1_MouseDown(int button, int shift, double x, double y);
 
-    // A run of this window is between its first yield and its end: Calculate,
-    // the inputs and the menus that start or change work are disabled, and a
-    // close waits for the run to end.
-    bool runInProgress() const { return m_runDepth > 0; }
+    // A run of this window is out, from its start to the end of showing what
+    // came back: Calculate, the inputs and the menus that start or change
+    // work are disabled, and a close waits for the run to end.
+    bool runInProgress() const { return m_running; }
 
     int32_t mOptionType = 0;  // list index of cboOptions at the last Calculate
-    int32_t mPayoff = 0;      // list index of cboPayoff at the last Calculate
+    tarvic::Payoff mPayoff = tarvic::Payoff::Vanilla;  // the payoff at the last Calculate
     bool mCalcVega = false;
     bool mCalcTheta = false;
 
@@ -384,8 +282,7 @@ public:
            mSpotVega = 0.0;
     bool mGridHasFocus = false;
 
-    // The chart and what a drawing leaves behind.
-    tarvic::ChartControl* chart = nullptr;  // inside MSChart1
+    // What a drawing of the chart leaves behind.
     int mPlotKind = 0;
     bool mChartDrawn = false;
     QString mChartToolTip;
@@ -398,37 +295,62 @@ private:
     void buildCalculationParts();
     // No results on show (construction and every load).
     void resetCalculationState();
-    // The steps of the finite-difference run once every check has passed.
-    void runPdeSolver();
-    // One call of the export that prices the payoff, into the scratch
-    // arrays; lastNode goes in as the asset steps and comes back as the
-    // last node index. Returns the library's text (empty on success).
-    QString priceOnGrid(int payoff, double maxAsset, int32_t& lastNode);
+    // Runs a part of a calculation under its trap: "Failed" and the error
+    // reporter, silence for the grid's invalid-row error.
+    void runCalculation(const std::function<void()>& body);
+    // What the checks read from this window and the settings dialog, and
+    // the values read kept in the shared state.
+    tarvic::PdeForm pdeForm(const frmResol& resol) const;
+    void keepReading(const tarvic::PdeReading& reading);
+    QLineEdit* formBox(tarvic::FormBox box, frmResol& resol) const;
+    // The input checks, shown as they decide; the library call when they
+    // let the run through.
+    std::optional<tarvic::PdeRequest> checkPdeInputs();
+    // The busy state and the library call on the worker; its end, back on
+    // the window's thread; a successful run shown.
+    void startPdeRun(const tarvic::PdeRequest& request);
+    void finishPdeRun(const tarvic::PdeRequest& request, uint32_t start, std::exception_ptr thrown);
+    void showPdeResults(const tarvic::PdeRequest& request, uint32_t start);
     // Row 1 of the table: the spot and the five figures at it, each in the
     // pattern given (no figures where the results do not price the spot).
     void writeSpotRow(const QString& pattern);
-    // The input checks; false when a check stopped the run.
-    bool checkPdeInputs();
-    // Enters and leaves the busy state of a run.
+    // Enters and leaves the busy state of a run; the controls it disables.
     void beginRun();
     void endRun();
-    // Runs a close or unload that arrived during a run once the run ends.
+    std::array<QWidget*, 7> inputPanels() const;
+    // A close or unload that arrives during a run waits for its end.
     // Returns true when the request was deferred.
     bool deferWhileRunning(bool unload);
-    int m_runDepth = 0;
+    void closeIfDeferred();
+    bool m_running = false;
     int m_deferredClose = 0;  // 0 none, 1 close, 2 unload
     QActionGroup* m_workActions = nullptr;
-    std::vector<double> m_scratch;  // six arrays of 50001 doubles for the library
     QPointer<QWidget> m_focusBeforeRun;
+    // What the library writes during a run, and the worker that runs it
+    // (declared last of the three: it waits for a call still out before the
+    // arrays go).
+    tarvic::ResultArrays m_scratch;
+    tarvic::PdeCallResult m_callResult;
+    tarvic::BackgroundCall m_worker;
 
 public:
     // ==== end of the calculation block
+
+signals:
+    // A run has ended (its results shown, or its failure), and a close that
+    // waited for it has happened.
+    void runEnded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Tests reach the controls through their accessor.
+    friend struct PricerWindowTestAccess;
+
+    frmOptionsUi ui;
+
     void buildControls();
     void buildMenus();
     // Puts every control and menu back into its designed state.
@@ -446,6 +368,14 @@ private:
     // Fixes the contract column's width at that of its widest panel.
     void holdLeftColumnWidth();
 
+    // The main window, or an error when there is none.
+    tarvic::PricerHost& host() const;
+    // The switch to the window of the solver given, and the copy of the
+    // contract into a window coming up for the first time.
+    void switchSolver(int32_t to);
+    static void copyContract(const frmOptions& from, frmOptions& to);
+
+    tarvic::PricerHost* m_host = nullptr;
     QWidget* m_leftColumn = nullptr;
     // The strike typed before a floating strike emptied its box.
     std::optional<QString> m_heldStrike;

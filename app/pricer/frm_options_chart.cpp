@@ -35,7 +35,7 @@ const PlotLook kLooks[7] = {
 void frmOptions::Chart(int kind, double referenceValue)
 {
     trapped("creating the chart", [this, kind, referenceValue] {
-        ChartControl& c = *chart;
+        ChartControl& c = *ui.chart;
         const int32_t n = mLastIndex;
         // An empty chart; more points than the control takes are refused.
         c.setRowCount(0);
@@ -114,12 +114,12 @@ void frmOptions::Chart(int kind, double referenceValue)
         c.setTitleFillColor(look.red, look.green, look.blue);
         switch (kind) {
         case 1: {
-            const int p = cboPayoff->currentIndex();
+            const Payoff p = payoff();
             const bool noClosedForm =
-                p == 7 || p == 8 || mEarlyExercise ||
-                ((p == 5 || p == 6) &&
+                isAsian(p) || mEarlyExercise ||
+                (isDoubleBarrier(p) &&
                  (m_inputs.gStrike > m_inputs.gUpBar || m_inputs.gStrike < m_inputs.gDownBar));
-            mChartToolTip = !noClosedForm && mnuBSGrid->isVisible()
+            mChartToolTip = !noClosedForm && ui.mnuBSGrid->isVisible()
                                 ? QStringLiteral("Option premium. Press Ctrl+X to plot the "
                                                  "numerical solution error.")
                                 : QStringLiteral("Option premium");
@@ -146,8 +146,8 @@ void frmOptions::Chart(int kind, double referenceValue)
         c.setAutoLayout(false);
         c.Axis(1).setValueScaleAuto(true);
         // The X range shown, for the plot options.
-        txtXmax->setText(numberText(mAssetGrid[static_cast<size_t>(n)]));
-        txtXmin->setText(numberText(mAssetGrid[0]));
+        ui.txtXmax->setText(numberText(mAssetGrid[static_cast<size_t>(n)]));
+        ui.txtXmin->setText(numberText(mAssetGrid[0]));
         mPlotXMax = mAssetGrid[static_cast<size_t>(n)];
         mPlotXMin = mAssetGrid[0];
         // A chart is on show; the option boxes are placed afresh.

@@ -5,6 +5,7 @@
 #include "pricer/frm_options.h"
 
 #include "platform/number_rules.h"
+#include "platform/twips.h"
 #include "platform/results_grid.h"
 #include "pricer/click_label.h"
 #include "settings/frmResol.h"
@@ -28,7 +29,7 @@ using namespace tarvic;
 namespace {
 
 // The monitoring / exercise panel's height when shown: 2750 twips.
-constexpr int kBarPanelHeight = 2750 / 15;
+constexpr int kBarPanelHeight = px(2750);
 
 const QString kPathStepsTip =
     QStringLiteral("This will also be the number of time steps used for the paths construction");
@@ -42,32 +43,32 @@ const char* const kPeriodsCaptions[][2] = {
     {"Number of time", "steps"},
 };
 
-void setPeriodsCaption(frmOptions& w, const char* top, const char* bottom)
+void setPeriodsCaption(frmOptionsUi& w, const char* top, const char* bottom)
 {
     w.lblMonPts->setText(QString::fromLatin1(top));
     w.lblMonPts2->setText(QString::fromLatin1(bottom));
 }
 
-void showPeriodsBox(frmOptions& w, bool shown)
+void showPeriodsBox(frmOptionsUi& w, bool shown)
 {
     w.txtMonPts->setHidden(!shown);
     w.lblMonPts->setHidden(!shown);
     w.lblMonPts2->setHidden(!shown);
 }
 
-void showBarPanel(frmOptions& w)
+void showBarPanel(frmOptionsUi& w)
 {
     w.picBar->setFixedHeight(kBarPanelHeight);
     w.picBar->show();
 }
 
-void showUpBarrier(frmOptions& w, bool shown)
+void showUpBarrier(frmOptionsUi& w, bool shown)
 {
     w.lblUpBar->setHidden(!shown);
     w.TxtUpBar->setHidden(!shown);
 }
 
-void showDownBarrier(frmOptions& w, bool shown)
+void showDownBarrier(frmOptionsUi& w, bool shown)
 {
     w.lblDownBar->setHidden(!shown);
     w.txtDownBar->setHidden(!shown);
@@ -79,11 +80,10 @@ void caretToEnd(QLineEdit* box)
 }
 
 // The finite-difference window lays out and sets up the finite-difference
-// contract, whichever window is in front; a window not told its solver
-// follows the solver mode.
+// contract, whichever window is in front.
 bool pdeWindow(const frmOptions& w)
 {
-    return w.solverKind() != 0 ? w.solverKind() == kSolverPde : gSolverMode == kSolverPde;
+    return w.ownSolver() == kSolverPde;
 }
 
 }  // namespace
@@ -124,119 +124,119 @@ void frmOptions::cboPayoff_Click()
         ProductInputs& in = m_inputs;
         PdeSettings& pde = gPdeSettings;
         const bool fd = pdeWindow(*this);
-        const int p = cboPayoff->currentIndex();
-        const bool barrier = p >= 1 && p <= 6;
-        const bool asian = p == 7 || p == 8;
+        const Payoff p = payoff();
+        const bool barrier = isBarrier(p);
+        const bool asian = isAsian(p);
 
         // Barrier flags.
         if (barrier) {
             in.gBarrier = true;
-            if (p == 1 || p == 2 || p == 5) {
+            if (isKnockOut(p)) {
                 mKnockOut = 1;
-                chkContMon->setEnabled(true);
+                ui.chkContMon->setEnabled(true);
             } else {
                 mKnockOut = 0;
                 if (fd) {
                     // Knock-in barriers are priced under continuous
                     // monitoring by finite differences.
-                    chkContMon->setEnabled(false);
-                    setCheckValue(chkContMon, true);
+                    ui.chkContMon->setEnabled(false);
+                    setCheckValue(ui.chkContMon, true);
                 } else {
-                    chkContMon->setEnabled(true);
+                    ui.chkContMon->setEnabled(true);
                 }
             }
         } else {
             in.gBarrier = false;
         }
 
-        const bool barPanel = barrier || (!fd && p == 0 && mEarlyExercise);
+        const bool barPanel = barrier || (!fd && p == Payoff::Vanilla && mEarlyExercise);
         if (barPanel) {
-            picAsian->hide();
-            showBarPanel(*this);
-            lblMonPts->show();
+            ui.picAsian->hide();
+            showBarPanel(ui);
+            ui.lblMonPts->show();
             if (!fd) {
                 // The paths take their step count from the periods box.
-                lblMonPts2->show();
-                txtMonPts->show();
+                ui.lblMonPts2->show();
+                ui.txtMonPts->show();
             }
-            if (p == 0) {
-                chkContMon->hide();
-                showUpBarrier(*this, false);
-                showDownBarrier(*this, false);
+            if (p == Payoff::Vanilla) {
+                ui.chkContMon->hide();
+                showUpBarrier(ui, false);
+                showDownBarrier(ui, false);
                 if (in.gMonPts > 0)
-                    txtMonPts->setText(QString::number(in.gMonPts));
-                if (shownInWindow(txtMonPts))
-                    focusBox(txtMonPts, true);
+                    ui.txtMonPts->setText(QString::number(in.gMonPts));
+                if (shownInWindow(ui.txtMonPts))
+                    focusBox(ui.txtMonPts, true);
             } else {
-                chkContMon->show();
-                showUpBarrier(*this, true);
-                showDownBarrier(*this, true);
-                setPeriodsCaption(*this, "Num of monitoring/exer-", "cising periods");
+                ui.chkContMon->show();
+                showUpBarrier(ui, true);
+                showDownBarrier(ui, true);
+                setPeriodsCaption(ui, "Num of monitoring/exer-", "cising periods");
                 if (in.gMonPts > 0)
-                    txtMonPts->setText(QString::number(in.gMonPts));
+                    ui.txtMonPts->setText(QString::number(in.gMonPts));
             }
-            if (p == 1 || p == 3) {
-                showDownBarrier(*this, false);
+            if (hasUpBarrier(p) && !hasDownBarrier(p)) {
+                showDownBarrier(ui, false);
                 in.gDownBar = 0.0;
-                if (in.gUpBar == 0.0 && shownInWindow(TxtUpBar))
-                    focusBox(TxtUpBar, false);
-            } else if (p == 2 || p == 4) {
-                showUpBarrier(*this, false);
+                if (in.gUpBar == 0.0 && shownInWindow(ui.TxtUpBar))
+                    focusBox(ui.TxtUpBar, false);
+            } else if (hasDownBarrier(p) && !hasUpBarrier(p)) {
+                showUpBarrier(ui, false);
                 in.gUpBar = 0.0;
-                if (in.gDownBar == 0.0 && shownInWindow(txtDownBar))
-                    focusBox(txtDownBar, false);
-            } else if (p == 5 || p == 6) {
-                if (in.gUpBar == 0.0 && shownInWindow(TxtUpBar))
-                    focusBox(TxtUpBar, false);
-                if (in.gDownBar == 0.0 && shownInWindow(txtDownBar))
-                    focusBox(txtDownBar, false);
+                if (in.gDownBar == 0.0 && shownInWindow(ui.txtDownBar))
+                    focusBox(ui.txtDownBar, false);
+            } else if (isDoubleBarrier(p)) {
+                if (in.gUpBar == 0.0 && shownInWindow(ui.TxtUpBar))
+                    focusBox(ui.TxtUpBar, false);
+                if (in.gDownBar == 0.0 && shownInWindow(ui.txtDownBar))
+                    focusBox(ui.txtDownBar, false);
             }
         } else if (asian) {
-            picAsian->show();
-            picBar->hide();
-            if (p == 7) {
+            ui.picAsian->show();
+            ui.picBar->hide();
+            if (!isFloatingStrike(p)) {
                 in.gAsianStrikeType = 0;
-                txtStrike->setEnabled(true);
-                lblStrike->setEnabled(true);
-                if (Val(txtStrike->text()) == 0.0 && !txtAsset->text().isEmpty() &&
-                    txtStrike->isEnabled() && shownInWindow(txtStrike))
-                    focusBox(txtStrike, false);
+                ui.txtStrike->setEnabled(true);
+                ui.lblStrike->setEnabled(true);
+                if (Val(ui.txtStrike->text()) == 0.0 && !ui.txtAsset->text().isEmpty() &&
+                    ui.txtStrike->isEnabled() && shownInWindow(ui.txtStrike))
+                    focusBox(ui.txtStrike, false);
             } else {
                 in.gAsianStrikeType = 1;
                 // The floating strike has none: the strike typed waits for
                 // the next payoff that has one.
                 if (!m_heldStrike)
-                    m_heldStrike = txtStrike->text();
-                txtStrike->setEnabled(false);
-                txtStrike->setText(QString());
-                lblStrike->setEnabled(false);
+                    m_heldStrike = ui.txtStrike->text();
+                ui.txtStrike->setEnabled(false);
+                ui.txtStrike->setText(QString());
+                ui.lblStrike->setEnabled(false);
                 if (in.gNFixed < 2) {
                     // The spot is the first fixing of a floating strike.
-                    txtNFixed->setText(QStringLiteral("1"));
-                    if (Val(txtAsset->text()) > 0.0)
-                        txtInitAvg->setText(txtAsset->text());
+                    ui.txtNFixed->setText(QStringLiteral("1"));
+                    if (Val(ui.txtAsset->text()) > 0.0)
+                        ui.txtInitAvg->setText(ui.txtAsset->text());
                 } else {
-                    txtNFixed->setText(QString::number(in.gNFixed));
+                    ui.txtNFixed->setText(QString::number(in.gNFixed));
                 }
             }
-            if (shownInWindow(txtSmplPoints)) {
-                txtSmplPoints->setToolTip(fd ? QString() : kPathStepsTip);
-                if (Val(txtSmplPoints->text()) == 0.0)
-                    focusBox(txtSmplPoints, false);
+            if (shownInWindow(ui.txtSmplPoints)) {
+                ui.txtSmplPoints->setToolTip(fd ? QString() : kPathStepsTip);
+                if (Val(ui.txtSmplPoints->text()) == 0.0)
+                    focusBox(ui.txtSmplPoints, false);
             }
             in.gUpBar = 0.0;
             in.gDownBar = 0.0;
         } else {
             // Vanilla without the panel.
             if (fd) {
-                if (cboExercise->currentIndex() == 2)
-                    showBarPanel(*this);
+                if (exercise() == Exercise::Bermudan)
+                    showBarPanel(ui);
                 else
-                    picBar->hide();
+                    ui.picBar->hide();
             }
-            showUpBarrier(*this, false);
-            showDownBarrier(*this, false);
-            picAsian->hide();
+            showUpBarrier(ui, false);
+            showDownBarrier(ui, false);
+            ui.picAsian->hide();
         }
 
         // Finite-difference settings that the new contract rules out wait,
@@ -246,8 +246,9 @@ void frmOptions::cboPayoff_Click()
         // floating strike on the non-uniform grid over its automatic extent.
         if (fd) {
             frmResol& resol = gFrmResol(this);
-            const bool betweenBarriers = (p == 1 || p == 5) && mContMon;
-            const bool automaticExtent = p == 8 || (p == 7 && mEarlyExercise);
+            const bool betweenBarriers = isKnockOut(p) && hasUpBarrier(p) && mContMon;
+            const bool automaticExtent =
+                isFloatingStrike(p) || (p == Payoff::AsianFixedStrike && mEarlyExercise);
             if (betweenBarriers)
                 resol.holdNonUniGrid(false);
             else if (automaticExtent)
@@ -262,13 +263,13 @@ void frmOptions::cboPayoff_Click()
 
         if (asian) {
             in.gAsian = true;
-            in.gFloatingStrike = p == 8;
+            in.gFloatingStrike = isFloatingStrike(p);
             if (fd) {
                 frmResol& resol = gFrmResol(this);
                 // The floating strike takes one plane per asset step and
                 // quadratic interpolation across them; the fixed strike
                 // gets the user's choice back.
-                if (p == 8) {
+                if (isFloatingStrike(p)) {
                     resol.holdPlanes();
                     pde.gPlaneSpacing = 1;
                     pde.gPlanesInterp = 1;
@@ -285,11 +286,11 @@ void frmOptions::cboPayoff_Click()
                 resol.setListIndex(resol.cboAmerSolver, -1);
                 const int spacing = pde.gPlaneSpacing == 1 ? 0 : pde.gPlaneSpacing == 2 ? 1 : 2;
                 resol.setListIndex(resol.cboPlaneSpc, spacing);
-                mnuBS->setVisible(false);
-                mnuBSGrid->setVisible(false);
-                mnuSaveRefSol->setVisible(true);
-                mnuSaveRefSol->setEnabled(false);
-                mnuTheta->setVisible(true);
+                ui.mnuBS->setVisible(false);
+                ui.mnuBSGrid->setVisible(false);
+                ui.mnuSaveRefSol->setVisible(true);
+                ui.mnuSaveRefSol->setEnabled(false);
+                ui.mnuTheta->setVisible(true);
             }
         } else {
             in.gAsian = false;
@@ -308,15 +309,15 @@ void frmOptions::cboPayoff_Click()
                 resol.setListIndex(resol.cboPlaneSpc, -1);
 
                 const bool discreteBarrier = in.gBarrier && !mContMon;
-                mnuBS->setVisible(!discreteBarrier);
-                mnuBSGrid->setVisible(!discreteBarrier);
-                mnuTheta->setVisible(discreteBarrier);
-                mnuBS->setEnabled(false);  // until the next successful run
-                mnuBSGrid->setEnabled(false);
+                ui.mnuBS->setVisible(!discreteBarrier);
+                ui.mnuBSGrid->setVisible(!discreteBarrier);
+                ui.mnuTheta->setVisible(discreteBarrier);
+                ui.mnuBS->setEnabled(false);  // until the next successful run
+                ui.mnuBSGrid->setEnabled(false);
 
                 // Rebuild the exercise list, keeping an early-exercise style.
-                const QString style = cboExercise->currentText();
-                fillList(cboExercise, {QStringLiteral("European"), QStringLiteral("American"),
+                const QString style = ui.cboExercise->currentText();
+                fillList(ui.cboExercise, {QStringLiteral("European"), QStringLiteral("American"),
                                        QStringLiteral("Bermudan")});
                 gRebuildingExercise = true;
                 int index = 0;
@@ -329,18 +330,18 @@ void frmOptions::cboPayoff_Click()
                     bool& flag;
                     ~Reset() { flag = false; }
                 } reset{gRebuildingExercise};
-                setListIndex(cboExercise, index);
+                setListIndex(ui.cboExercise, index);
             }
         }
 
-        if (fd && cboExercise->currentIndex() == 2)
-            mnuTheta->setVisible(true);
-        if (p != 8) {
-            txtStrike->setEnabled(true);
-            lblStrike->setEnabled(true);
+        if (fd && exercise() == Exercise::Bermudan)
+            ui.mnuTheta->setVisible(true);
+        if (!isFloatingStrike(p)) {
+            ui.txtStrike->setEnabled(true);
+            ui.lblStrike->setEnabled(true);
             if (m_heldStrike) {
-                if (txtStrike->text().isEmpty())
-                    txtStrike->setText(*m_heldStrike);
+                if (ui.txtStrike->text().isEmpty())
+                    ui.txtStrike->setText(*m_heldStrike);
                 m_heldStrike.reset();
             }
         }
@@ -349,25 +350,25 @@ void frmOptions::cboPayoff_Click()
                 resolMC->SetBasisFunctionMenu(this);
             // A dialog created later fills its list for this payoff itself.
         }
-        if (!fd && p == 0) {
+        if (!fd && p == Payoff::Vanilla) {
             if (mEarlyExercise) {
-                setPeriodsCaption(*this, "Num of exercising", "periods");
-                txtMonPts->setToolTip(kPathStepsTip);
+                setPeriodsCaption(ui, "Num of exercising", "periods");
+                ui.txtMonPts->setToolTip(kPathStepsTip);
             } else {
-                setPeriodsCaption(*this, "Number of time", "steps");
-                txtMonPts->setToolTip(QString());
+                setPeriodsCaption(ui, "Number of time", "steps");
+                ui.txtMonPts->setToolTip(QString());
             }
-            if (Val(txtMonPts->text()) > 1.0)
-                showBarPanel(*this);
-            chkContMon->hide();
+            if (Val(ui.txtMonPts->text()) > 1.0)
+                showBarPanel(ui);
+            ui.chkContMon->hide();
         }
-        if (!fd && lblMonPts->text() != QLatin1String("Number of time"))
-            txtMonPts->setToolTip(kPathStepsTip);
-        if (shownInWindow(txtMonPts) && txtMonPts->text().isEmpty())
-            focusBox(txtMonPts, false);
+        if (!fd && ui.lblMonPts->text() != QLatin1String("Number of time"))
+            ui.txtMonPts->setToolTip(kPathStepsTip);
+        if (shownInWindow(ui.txtMonPts) && ui.txtMonPts->text().isEmpty())
+            focusBox(ui.txtMonPts, false);
 
         in.gInputsChanged = true;
-        lblProgress->clear();
+        ui.lblProgress->clear();
     });
 }
 
@@ -379,69 +380,69 @@ void frmOptions::cboExercise_Click()
     trapped("changing the exercise style", [this] {
         ProductInputs& in = m_inputs;
         const bool fd = pdeWindow(*this);
-        const bool asianPayoff = cboPayoff->currentIndex() >= 7;
-        const QString style = cboExercise->currentText();
-        const int index = cboExercise->currentIndex();
+        const bool asianPayoff = isAsian(payoff());
+        const QString style = ui.cboExercise->currentText();
+        const Exercise chosen = exercise();
 
         in.gInputsChanged = true;
-        lblProgress->clear();
+        ui.lblProgress->clear();
 
         if (style == QLatin1String("Bermudan") || style == QLatin1String("American")) {
             mEarlyExercise = true;
-            MSFlexGrid1->setToolTipText(kMoreDigitsTip);
+            ui.MSFlexGrid1->setToolTipText(kMoreDigitsTip);
             if (fd && !asianPayoff) {
-                mnuBS->setEnabled(false);
-                mnuBSGrid->setEnabled(false);
+                ui.mnuBS->setEnabled(false);
+                ui.mnuBSGrid->setEnabled(false);
             }
-            if (index == 2) {
-                showBarPanel(*this);
-                showPeriodsBox(*this, true);
+            if (fd && chosen == Exercise::Bermudan) {
+                showBarPanel(ui);
+                showPeriodsBox(ui, true);
                 if (in.gBarrier) {
-                    chkContMon->show();
+                    ui.chkContMon->show();
                     if (mContMon)
-                        setPeriodsCaption(*this, "Num of exercising", "periods");
+                        setPeriodsCaption(ui, "Num of exercising", "periods");
                     else
-                        setPeriodsCaption(*this, "Num of monitoring/exer-", "cising periods");
+                        setPeriodsCaption(ui, "Num of monitoring/exer-", "cising periods");
                 } else {
-                    chkContMon->hide();
-                    setPeriodsCaption(*this, "Num of exercising", "periods");
+                    ui.chkContMon->hide();
+                    setPeriodsCaption(ui, "Num of exercising", "periods");
                 }
                 if (in.gMonPts > 0)
-                    txtMonPts->setText(QString::number(in.gMonPts));
-                if (txtMonPts->text().isEmpty() && shownInWindow(cboExercise))
-                    focusBox(txtMonPts, true);
+                    ui.txtMonPts->setText(QString::number(in.gMonPts));
+                if (ui.txtMonPts->text().isEmpty() && shownInWindow(ui.cboExercise))
+                    focusBox(ui.txtMonPts, true);
             } else if (!in.gBarrier || mContMon) {
                 // No monitoring dates to enter for American exercise. The
                 // Monte Carlo paths always need their step count, so the box
                 // stays there; the payoff handler lays it out.
                 if (fd)
-                    showPeriodsBox(*this, false);
+                    showPeriodsBox(ui, false);
             } else {
-                showPeriodsBox(*this, true);
-                setPeriodsCaption(*this, "Num of monitoring", "periods");
+                showPeriodsBox(ui, true);
+                setPeriodsCaption(ui, "Num of monitoring", "periods");
             }
         } else {
             mEarlyExercise = false;
-            MSFlexGrid1->setToolTipText(kMoreDigitsTip + QLatin1Char('.'));
-            if (lblProgress->text() == QLatin1String("Ready")) {
-                mnuBS->setEnabled(true);
-                mnuBSGrid->setEnabled(true);
+            ui.MSFlexGrid1->setToolTipText(kMoreDigitsTip + QLatin1Char('.'));
+            if (ui.lblProgress->text() == QLatin1String("Ready")) {
+                ui.mnuBS->setEnabled(true);
+                ui.mnuBSGrid->setEnabled(true);
             }
             if (fd && !asianPayoff) {
                 if (in.gBarrier && mContMon) {
-                    showPeriodsBox(*this, false);
+                    showPeriodsBox(ui, false);
                 } else {
-                    showPeriodsBox(*this, true);
-                    setPeriodsCaption(*this, "Num of monitoring", "periods");
+                    showPeriodsBox(ui, true);
+                    setPeriodsCaption(ui, "Num of monitoring", "periods");
                 }
             }
         }
 
         if (!gRebuildingExercise) {
             cboPayoff_Click();
-            if (cboExercise->currentText() == QLatin1String("Bermudan") &&
-                shownInWindow(txtMonPts) && txtMonPts->text().isEmpty())
-                focusBox(txtMonPts, false);
+            if (ui.cboExercise->currentText() == QLatin1String("Bermudan") &&
+                shownInWindow(ui.txtMonPts) && ui.txtMonPts->text().isEmpty())
+                focusBox(ui.txtMonPts, false);
         }
     });
 }
@@ -453,7 +454,7 @@ void frmOptions::cboOptions_Click()
 {
     // The option type itself is read from the list at Calculate.
     m_inputs.gInputsChanged = true;
-    lblProgress->clear();
+    ui.lblProgress->clear();
 }
 
 // ---------------------------------------------------------------------------
@@ -463,32 +464,32 @@ void frmOptions::chkContMon_Click()
 {
     trapped("specifying the continuous monitoring correction", [this] {
         ProductInputs& in = m_inputs;
-        const bool checked = chkContMon->isChecked();
+        const bool checked = ui.chkContMon->isChecked();
         in.gInputsChanged = checked != mContMon;
-        lblProgress->clear();
+        ui.lblProgress->clear();
         in.gDiscreteMon = !checked;
         mContMon = checked;
 
         if (!pdeWindow(*this))
             return;
         cboPayoff_Click();
-        const bool bermudan = cboExercise->currentText() == QLatin1String("Bermudan");
+        const bool bermudan = ui.cboExercise->currentText() == QLatin1String("Bermudan");
         if (checked) {
             if (bermudan) {
-                showPeriodsBox(*this, true);
-                setPeriodsCaption(*this, "Num of exercising", "periods");
-                mnuTheta->setVisible(true);
+                showPeriodsBox(ui, true);
+                setPeriodsCaption(ui, "Num of exercising", "periods");
+                ui.mnuTheta->setVisible(true);
             } else {
-                mnuTheta->setVisible(false);
-                showPeriodsBox(*this, false);
+                ui.mnuTheta->setVisible(false);
+                showPeriodsBox(ui, false);
             }
         } else {
-            showPeriodsBox(*this, true);
+            showPeriodsBox(ui, true);
             if (bermudan)
-                setPeriodsCaption(*this, "Num of monitoring/exer-", "cising periods");
+                setPeriodsCaption(ui, "Num of monitoring/exer-", "cising periods");
             else
-                setPeriodsCaption(*this, "Num of monitoring", "periods");
-            mnuTheta->setVisible(true);
+                setPeriodsCaption(ui, "Num of monitoring", "periods");
+            ui.mnuTheta->setVisible(true);
         }
     });
 }
@@ -499,17 +500,17 @@ void frmOptions::chkContMon_Click()
 void frmOptions::lblAdditionalParams_Click()
 {
     trapped("clicking on the additional parameters button", [this] {
-        if (pdeWindow(*this) || cboPayoff->currentIndex() != 0 || mEarlyExercise)
+        if (pdeWindow(*this) || payoff() != Payoff::Vanilla || mEarlyExercise)
             return;
-        if (picBar->isHidden()) {
-            showBarPanel(*this);
-            setPeriodsCaption(*this, "Number of time", "steps");
-            chkContMon->hide();
-            if (txtMonPts->text().isEmpty())
-                txtMonPts->setText(QStringLiteral("1"));
-            focusBox(txtMonPts, true);
+        if (ui.picBar->isHidden()) {
+            showBarPanel(ui);
+            setPeriodsCaption(ui, "Number of time", "steps");
+            ui.chkContMon->hide();
+            if (ui.txtMonPts->text().isEmpty())
+                ui.txtMonPts->setText(QStringLiteral("1"));
+            focusBox(ui.txtMonPts, true);
         } else {
-            picBar->hide();
+            ui.picBar->hide();
         }
     });
 }

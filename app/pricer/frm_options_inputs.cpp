@@ -7,6 +7,7 @@
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
 #include "platform/results_grid.h"
+#include "pricer/settled_average.h"
 #include "platform/runtime_error.h"
 #include "shared/solver_mode.h"
 
@@ -120,32 +121,6 @@ void caretToEnd(QLineEdit* box)
     box->setCursorPosition(static_cast<int>(box->text().size()));
 }
 
-// Floating-point faults raise the runtime's errors rather than giving
-// infinities: 0 / 0 and overflow are error 6, x / 0 error 11.
-double finiteOrRaise(double value)
-{
-    if (!std::isfinite(value))
-        RaiseError(kErrOverflow, QStringLiteral("Overflow"));
-    return value;
-}
-
-double divide(double a, double b)
-{
-    if (b == 0.0) {
-        if (a == 0.0)
-            RaiseError(kErrOverflow, QStringLiteral("Overflow"));
-        RaiseError(kErrDivisionByZero, QStringLiteral("Division by zero"));
-    }
-    return finiteOrRaise(a / b);
-}
-
-double squareRoot(double value)
-{
-    if (value < 0.0)
-        RaiseError(5, QStringLiteral("Invalid procedure call or argument"));
-    return std::sqrt(value);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -158,24 +133,24 @@ void frmOptions::bindInputFields()
         void (frmOptions::*keyPress)(int&);
     };
     const Box boxes[] = {
-        {txtAsset, &frmOptions::txtAsset_KeyPress},
-        {txtStrike, &frmOptions::txtStrike_KeyPress},
-        {txtVol, &frmOptions::txtVol_KeyPress},
-        {txtIntRate, &frmOptions::txtIntRate_KeyPress},
-        {txtDiv, &frmOptions::txtDiv_KeyPress},
-        {txtExpi, &frmOptions::txtExpi_KeyPress},
-        {TxtUpBar, &frmOptions::TxtUpBar_KeyPress},
-        {txtDownBar, &frmOptions::txtDownBar_KeyPress},
-        {txtMonPts, &frmOptions::txtMonPts_KeyPress},
-        {txtSmplstart, &frmOptions::txtSmplstart_KeyPress},
-        {txtNFixed, &frmOptions::txtNFixed_KeyPress},
-        {txtSmplPoints, &frmOptions::txtSmplPoints_KeyPress},
-        {txtInitAvg, &frmOptions::txtInitAvg_KeyPress},
-        {txtMCExact, &frmOptions::txtMCExact_KeyPress},
-        {txtXmin, &frmOptions::txtXmin_KeyPress},
-        {txtXmax, &frmOptions::txtXmax_KeyPress},
-        {txtYmin, &frmOptions::txtYmin_KeyPress},
-        {txtYmax, &frmOptions::txtYmax_KeyPress},
+        {ui.txtAsset, &frmOptions::txtAsset_KeyPress},
+        {ui.txtStrike, &frmOptions::txtStrike_KeyPress},
+        {ui.txtVol, &frmOptions::txtVol_KeyPress},
+        {ui.txtIntRate, &frmOptions::txtIntRate_KeyPress},
+        {ui.txtDiv, &frmOptions::txtDiv_KeyPress},
+        {ui.txtExpi, &frmOptions::txtExpi_KeyPress},
+        {ui.TxtUpBar, &frmOptions::TxtUpBar_KeyPress},
+        {ui.txtDownBar, &frmOptions::txtDownBar_KeyPress},
+        {ui.txtMonPts, &frmOptions::txtMonPts_KeyPress},
+        {ui.txtSmplstart, &frmOptions::txtSmplstart_KeyPress},
+        {ui.txtNFixed, &frmOptions::txtNFixed_KeyPress},
+        {ui.txtSmplPoints, &frmOptions::txtSmplPoints_KeyPress},
+        {ui.txtInitAvg, &frmOptions::txtInitAvg_KeyPress},
+        {ui.txtMCExact, &frmOptions::txtMCExact_KeyPress},
+        {ui.txtXmin, &frmOptions::txtXmin_KeyPress},
+        {ui.txtXmax, &frmOptions::txtXmax_KeyPress},
+        {ui.txtYmin, &frmOptions::txtYmin_KeyPress},
+        {ui.txtYmax, &frmOptions::txtYmax_KeyPress},
     };
     QHash<QLineEdit*, BoxEvents*> events;
     for (const Box& b : boxes) {
@@ -184,14 +159,14 @@ void frmOptions::bindInputFields()
     }
 
     const std::pair<QLineEdit*, void (frmOptions::*)()> changes[] = {
-        {txtAsset, &frmOptions::txtAsset_Change},
-        {txtDiv, &frmOptions::txtDiv_Change},
-        {TxtUpBar, &frmOptions::TxtUpBar_Change},
-        {txtDownBar, &frmOptions::txtDownBar_Change},
-        {txtMonPts, &frmOptions::txtMonPts_Change},
-        {txtNFixed, &frmOptions::txtNFixed_Change},
-        {txtSmplPoints, &frmOptions::txtSmplPoints_Change},
-        {txtInitAvg, &frmOptions::txtInitAvg_Change},
+        {ui.txtAsset, &frmOptions::txtAsset_Change},
+        {ui.txtDiv, &frmOptions::txtDiv_Change},
+        {ui.TxtUpBar, &frmOptions::TxtUpBar_Change},
+        {ui.txtDownBar, &frmOptions::txtDownBar_Change},
+        {ui.txtMonPts, &frmOptions::txtMonPts_Change},
+        {ui.txtNFixed, &frmOptions::txtNFixed_Change},
+        {ui.txtSmplPoints, &frmOptions::txtSmplPoints_Change},
+        {ui.txtInitAvg, &frmOptions::txtInitAvg_Change},
     };
     for (const auto& c : changes) {
         const auto handler = c.second;
@@ -199,8 +174,8 @@ void frmOptions::bindInputFields()
     }
 
     const std::pair<QLineEdit*, void (frmOptions::*)()> gotFocus[] = {
-        {txtNFixed, &frmOptions::txtNFixed_GotFocus},
-        {txtInitAvg, &frmOptions::txtInitAvg_GotFocus},
+        {ui.txtNFixed, &frmOptions::txtNFixed_GotFocus},
+        {ui.txtInitAvg, &frmOptions::txtInitAvg_GotFocus},
     };
     for (const auto& g : gotFocus) {
         const auto handler = g.second;
@@ -208,17 +183,17 @@ void frmOptions::bindInputFields()
     }
 
     const std::pair<QLineEdit*, void (frmOptions::*)()> lostFocus[] = {
-        {txtAsset, &frmOptions::txtAsset_LostFocus},
-        {txtStrike, &frmOptions::txtStrike_LostFocus},
-        {txtVol, &frmOptions::txtVol_LostFocus},
-        {txtIntRate, &frmOptions::txtIntRate_LostFocus},
-        {txtDiv, &frmOptions::txtDiv_LostFocus},
-        {txtExpi, &frmOptions::txtExpi_LostFocus},
-        {TxtUpBar, &frmOptions::TxtUpBar_LostFocus},
-        {txtDownBar, &frmOptions::txtDownBar_LostFocus},
-        {txtMonPts, &frmOptions::txtMonPts_LostFocus},
-        {txtNFixed, &frmOptions::txtNFixed_LostFocus},
-        {txtInitAvg, &frmOptions::txtInitAvg_LostFocus},
+        {ui.txtAsset, &frmOptions::txtAsset_LostFocus},
+        {ui.txtStrike, &frmOptions::txtStrike_LostFocus},
+        {ui.txtVol, &frmOptions::txtVol_LostFocus},
+        {ui.txtIntRate, &frmOptions::txtIntRate_LostFocus},
+        {ui.txtDiv, &frmOptions::txtDiv_LostFocus},
+        {ui.txtExpi, &frmOptions::txtExpi_LostFocus},
+        {ui.TxtUpBar, &frmOptions::TxtUpBar_LostFocus},
+        {ui.txtDownBar, &frmOptions::txtDownBar_LostFocus},
+        {ui.txtMonPts, &frmOptions::txtMonPts_LostFocus},
+        {ui.txtNFixed, &frmOptions::txtNFixed_LostFocus},
+        {ui.txtInitAvg, &frmOptions::txtInitAvg_LostFocus},
     };
     for (const auto& l : lostFocus) {
         const auto handler = l.second;
@@ -232,7 +207,7 @@ void frmOptions::bindInputFields()
 void frmOptions::markInputsChanged()
 {
     m_inputs.gInputsChanged = true;
-    lblProgress->clear();
+    ui.lblProgress->clear();
 }
 
 void frmOptions::txtAsset_KeyPress(int& keyAscii)
@@ -337,7 +312,7 @@ void frmOptions::txtAsset_Change()
 {
     trapped("changing the asset", [this] {
         ProductInputs& in = m_inputs;
-        in.gAsset = Val(txtAsset->text());
+        in.gAsset = Val(ui.txtAsset->text());
         // Editing the spot never marks the inputs changed; while the
         // finite-difference results on show still match the inputs, the
         // spot row follows the new spot.
@@ -346,10 +321,10 @@ void frmOptions::txtAsset_Change()
         // A spot the results do not price (beyond the grid, past a
         // knock-in's barrier, an emptied box) shows no figures.
         Interpolation();
-        MSFlexGrid1->setRows(mLastIndex + 3);
+        ui.MSFlexGrid1->setRows(mLastIndex + 3);
         writeSpotRow(QStringLiteral("#####0.00000"));
-        if (Val(txtAsset->text()) != in.gAsset)
-            txtAsset->setText(numberText(in.gAsset));
+        if (Val(ui.txtAsset->text()) != in.gAsset)
+            ui.txtAsset->setText(numberText(in.gAsset));
     });
 }
 
@@ -361,39 +336,39 @@ void frmOptions::txtDiv_Change()
 void frmOptions::TxtUpBar_Change()
 {
     // An emptied box leaves the barrier as it was.
-    if (TxtUpBar->text().isEmpty())
+    if (ui.TxtUpBar->text().isEmpty())
         return;
-    m_inputs.gUpBar = Val(TxtUpBar->text());
+    m_inputs.gUpBar = Val(ui.TxtUpBar->text());
     markInputsChanged();
 }
 
 void frmOptions::txtDownBar_Change()
 {
-    if (txtDownBar->text().isEmpty())
+    if (ui.txtDownBar->text().isEmpty())
         return;
-    m_inputs.gDownBar = Val(txtDownBar->text());
+    m_inputs.gDownBar = Val(ui.txtDownBar->text());
     markInputsChanged();
 }
 
 void frmOptions::txtMonPts_Change()
 {
-    m_inputs.gMonPts = wholeNumber32(Val(txtMonPts->text()));
+    m_inputs.gMonPts = wholeNumber32(Val(ui.txtMonPts->text()));
     markInputsChanged();
 }
 
 void frmOptions::txtNFixed_Change()
 {
-    m_inputs.gNFixed = wholeNumber32(Val(txtNFixed->text()));
+    m_inputs.gNFixed = wholeNumber32(Val(ui.txtNFixed->text()));
 }
 
 void frmOptions::txtSmplPoints_Change()
 {
-    m_inputs.gSmplPoints = wholeNumber32(Val(txtSmplPoints->text()));
+    m_inputs.gSmplPoints = wholeNumber32(Val(ui.txtSmplPoints->text()));
 }
 
 void frmOptions::txtInitAvg_Change()
 {
-    m_inputs.gInitAvg = Val(txtInitAvg->text());
+    m_inputs.gInitAvg = Val(ui.txtInitAvg->text());
 }
 
 // ---------------------------------------------------------------------------
@@ -401,85 +376,85 @@ void frmOptions::txtInitAvg_Change()
 
 void frmOptions::txtNFixed_GotFocus()
 {
-    caretToEnd(txtNFixed);
+    caretToEnd(ui.txtNFixed);
 }
 
 void frmOptions::txtInitAvg_GotFocus()
 {
-    caretToEnd(txtInitAvg);
+    caretToEnd(ui.txtInitAvg);
 }
 
 void frmOptions::txtAsset_LostFocus()
 {
     // The spot stays as typed: one beyond the grid is priced by the next
     // run, not moved to the top node.
-    caretToStart(txtAsset);
+    caretToStart(ui.txtAsset);
 }
 
 void frmOptions::txtStrike_LostFocus()
 {
-    caretToStart(txtStrike);
+    caretToStart(ui.txtStrike);
 }
 
 void frmOptions::txtVol_LostFocus()
 {
-    caretToStart(txtVol);
+    caretToStart(ui.txtVol);
 }
 
 void frmOptions::txtIntRate_LostFocus()
 {
-    caretToStart(txtIntRate);
+    caretToStart(ui.txtIntRate);
 }
 
 void frmOptions::txtDiv_LostFocus()
 {
-    caretToStart(txtDiv);
+    caretToStart(ui.txtDiv);
 }
 
 void frmOptions::txtExpi_LostFocus()
 {
-    caretToStart(txtExpi);
+    caretToStart(ui.txtExpi);
 }
 
 void frmOptions::TxtUpBar_LostFocus()
 {
-    caretToStart(TxtUpBar);
+    caretToStart(ui.TxtUpBar);
 }
 
 void frmOptions::txtDownBar_LostFocus()
 {
-    caretToStart(txtDownBar);
+    caretToStart(ui.txtDownBar);
 }
 
 void frmOptions::txtMonPts_LostFocus()
 {
     // There is at least one period from now to expiry.
-    if (txtMonPts->text().isEmpty() || Val(txtMonPts->text()) == 0.0)
-        txtMonPts->setText(QStringLiteral("1"));
+    if (ui.txtMonPts->text().isEmpty() || Val(ui.txtMonPts->text()) == 0.0)
+        ui.txtMonPts->setText(QStringLiteral("1"));
 }
 
 void frmOptions::txtNFixed_LostFocus()
 {
     ProductInputs& in = m_inputs;
-    const double value = Val(txtNFixed->text());
+    const double value = Val(ui.txtNFixed->text());
     if (value != in.gNFixed) {
         in.gNFixed = wholeNumber32(value);
         markInputsChanged();
     }
-    if (in.gNFixed < 1 && cboPayoff->currentIndex() == 8) {
+    if (in.gNFixed < 1 && isFloatingStrike(payoff())) {
         // The spot is always the first fixing of a floating strike.
         in.gNFixed = 1;
-        txtNFixed->setText(QStringLiteral("1"));
-        in.gInitAvg = Val(txtAsset->text());
-        txtInitAvg->setText(txtAsset->text());
+        ui.txtNFixed->setText(QStringLiteral("1"));
+        in.gInitAvg = Val(ui.txtAsset->text());
+        ui.txtInitAvg->setText(ui.txtAsset->text());
     }
 }
 
 void frmOptions::txtInitAvg_LostFocus()
 {
-    caretToStart(txtInitAvg);
+    caretToStart(ui.txtInitAvg);
     ProductInputs& in = m_inputs;
-    const double value = Val(txtInitAvg->text());
+    const double value = Val(ui.txtInitAvg->text());
     if (in.gNFixed >= 1 && value != in.gInitAvg) {
         in.gInitAvg = value;
         markInputsChanged();
@@ -491,35 +466,6 @@ void frmOptions::txtInitAvg_LostFocus()
 
 void frmOptions::GetInitAvgLimits(double& lower, double& upper)
 {
-    trapped("checking whether the initial average is within the allowed limits", [&] {
-        const ProductInputs& in = m_inputs;
-        const double s = in.gAsset;
-        const double sigma = in.gVol;
-        const double drift = in.gIntRate - sigma * sigma / 2.0;
-        const int64_t remaining = static_cast<int64_t>(in.gSmplPoints) - in.gNFixed;
-        if (remaining < INT32_MIN || remaining > INT32_MAX)
-            RaiseError(kErrOverflow, QStringLiteral("Overflow"));
-        const int32_t n = in.gNFixed;
-        // The fixings are counted with a 16-bit index.
-        if (n - 1 >= 32767)
-            RaiseError(kErrOverflow, QStringLiteral("Overflow"));
-        const double dt = divide(in.gExpiry, static_cast<double>(remaining));
-
-        // Looking back from today's spot, five standard deviations either
-        // way, with the fixings spaced as the remaining ones.
-        auto sum = [&](double spread) {
-            double total = s;
-            for (int i = 1; i <= n - 1; ++i) {
-                const double t = i * dt;
-                total = finiteOrRaise(total + finiteOrRaise(s * std::exp(-drift * t + spread * sigma * squareRoot(t))));
-            }
-            return total;
-        };
-        const double lowerSum = sum(-5.0);
-        lower = divide(lowerSum, n);
-        lower = roundHalfEven(finiteOrRaise((divide(lower, s) + 0.0001) * 10000.0)) * s / 10000.0;
-        const double upperSum = sum(5.0);
-        upper = roundHalfEven(finiteOrRaise((divide(divide(upperSum, n), s) + 0.0001) * 10000.0)) * s /
-                10000.0;
-    });
+    trapped("checking whether the initial average is within the allowed limits",
+            [&] { settledAverageLimits(m_inputs, lower, upper); });
 }

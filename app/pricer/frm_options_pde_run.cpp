@@ -1,17 +1,18 @@
 // The finite-difference run of the pricer window: Calculate, the input
-// checks, the library call and the display of a successful run.
+// checks shown as their outcome says, the library call on a worker thread,
+// and the display of a successful run once the call has returned.
 #include "pricer/frm_options.h"
 
 #include "platform/chart.h"
 #include "platform/control_look.h"
-#include "platform/dialog_show.h"
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
 #include "platform/results_grid.h"
 #include "platform/runtime_error.h"
 #include "platform/system_services.h"
-#include "platform/tarvic_library.h"
-#include "pricer/plot_rules.h"
+#include "pricer/pde_call.h"
+#include "pricer/pde_input_checks.h"
+#include "pricer/settled_average.h"
 #include "settings/frmResol.h"
 #include "settings/settings_dialogs.h"
 #include "shared/pde_settings.h"
@@ -19,6 +20,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -26,43 +28,56 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
-
-#include <QApplication>
-#include <QPointer>
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <utility>
 
 using namespace tarvic;
 
 namespace {
 
-constexpr int32_t kMaxNodeIndex = 50000;
-constexpr uint32_t kRed = 0xC0;      // &HC0
-constexpr uint32_t kGreen = 0xC000;  // &HC000
+constexpr int32_t kMaxNodeIndex = ResultArrays::kRows - 1;
 const QString kCrLf = QStringLiteral("\r\n");
-
-bool hasUpBarrier(int p)
-{
-    return p == 1 || p == 3 || p == 5 || p == 6;
-}
-bool hasDownBarrier(int p)
-{
-    return p == 2 || p == 4 || p == 5 || p == 6;
-}
-bool isDouble(int p)
-{
-    return p == 5 || p == 6;
-}
-bool isAsian(int p)
-{
-    return p == 7 || p == 8;
-}
 
 void caretToEnd(QLineEdit* box)
 {
     box->setCursorPosition(static_cast<int>(box->text().size()));
 }
+
+// Runs `leave` however the scope ends.
+class ScopeEnd {
+public:
+    explicit ScopeEnd(std::function<void()> leave) : m_leave(std::move(leave)) {}
+    ~ScopeEnd() { m_leave(); }
+    ScopeEnd(const ScopeEnd&) = delete;
+    ScopeEnd& operator=(const ScopeEnd&) = delete;
+
+private:
+    std::function<void()> m_leave;
+};
+
+// The end of a run is shown as the solver it was started under, even when
+// the user brought the other pricer window to the front meanwhile; the
+// window in front keeps its mode afterwards.
+class SolverModeOfRun {
+public:
+    explicit SolverModeOfRun(int32_t mode) : m_mode(mode), m_before(gSolverMode)
+    {
+        gSolverMode = mode;
+    }
+    ~SolverModeOfRun()
+    {
+        if (gSolverMode == m_mode)
+            gSolverMode = m_before;
+    }
+    SolverModeOfRun(const SolverModeOfRun&) = delete;
+    SolverModeOfRun& operator=(const SolverModeOfRun&) = delete;
+
+private:
+    int32_t m_mode;
+    int32_t m_before;
+};
 
 }  // namespace
 
@@ -71,7 +86,7 @@ void caretToEnd(QLineEdit* box)
 
 void frmOptions::cmdCalc_Click()
 {
-    // A second press while a run lets events through must not start another.
+    // A second press while a run is out must not start another.
     if (runInProgress())
         return;
     if (gSolverMode == kSolverPde)
@@ -79,500 +94,231 @@ void frmOptions::cmdCalc_Click()
     // The Monte Carlo run is not part of this window yet.
 }
 
+void frmOptions::runCalculation(const std::function<void()>& body)
+{
+    RunTrapped(body, [this] {
+        if (Err().Number == kErrGridInvalidRow)
+            return;
+        ui.lblProgress->setText(QStringLiteral("Failed"));
+        ReportError(QStringLiteral("solving for the option price"));
+    });
+}
+
 void frmOptions::CalculatePDE()
 {
     if (runInProgress())
         return;
-    RunTrapped(
-        [this] {
-            if (checkPdeInputs())
-                runPdeSolver();
-        },
-        [this] {
-            if (Err().Number == kErrGridInvalidRow)
-                return;
-            lblProgress->setText(QStringLiteral("Failed"));
-            ReportError(QStringLiteral("solving for the option price"));
-        });
-    // A close that came in while the run let events through happens now.
-    const int deferred = m_deferredClose;
-    m_deferredClose = 0;
-    if (deferred == 2) {
-        Unload();
-    } else if (deferred == 1) {
-        if (QMdiSubWindow* frame = subWindow())
-            frame->close();
-        else
-            close();
-    }
+    runCalculation([this] {
+        if (const std::optional<PdeRequest> request = checkPdeInputs())
+            startPdeRun(*request);
+    });
 }
 
 // ---------------------------------------------------------------------------
-// The input checks. Each stop leaves what was read in the shared state.
+// The input checks: the window gathers what they read and shows what they
+// decide. Each stop leaves what was read in the shared state.
 
-bool frmOptions::checkPdeInputs()
+PdeForm frmOptions::pdeForm(const frmResol& resol) const
+{
+    PdeForm f;
+    f.asset = ui.txtAsset->text();
+    f.strike = ui.txtStrike->text();
+    f.volatility = ui.txtVol->text();
+    f.interestRate = ui.txtIntRate->text();
+    f.dividend = ui.txtDiv->text();
+    f.expiry = ui.txtExpi->text();
+    f.upBarrier = ui.TxtUpBar->text();
+    f.downBarrier = ui.txtDownBar->text();
+    f.periods = ui.txtMonPts->text();
+    f.upBarrierShown = !ui.TxtUpBar->isHidden();
+    f.downBarrierShown = !ui.txtDownBar->isHidden();
+    f.periodsShown = !ui.txtMonPts->isHidden();
+    f.fixings = ui.txtSmplPoints->text();
+    f.settledFixings = ui.txtNFixed->text();
+    f.settledAverage = ui.txtInitAvg->text();
+    f.firstFixing = ui.txtSmplstart->text();
+    f.payoff = payoff();
+    f.exercise = exercise();
+    f.optionType = static_cast<OptionType>(ui.cboOptions->currentIndex());
+    f.continuousMonitoring = mContMon;
+    f.vega = ui.mnuVega->isChecked();
+    f.theta = ui.mnuTheta->isChecked() && ui.mnuTheta->isVisible();
+    f.assetSteps = resol.txtNoA->text();
+    f.timeSteps = resol.txtTS->text();
+    f.nonUniformGrid = resol.chkNonUniGrid->isChecked();
+    f.userMaximum = resol.ChkOverMaxS->isChecked();
+    f.settings = gPdeSettings;
+    f.inputs = m_inputs;
+    return f;
+}
+
+void frmOptions::keepReading(const PdeReading& r)
 {
     ProductInputs& in = m_inputs;
-    PdeSettings& s = gPdeSettings;
+    in.gAsset = r.inputs.gAsset;
+    in.gStrike = r.inputs.gStrike;
+    in.gVol = r.inputs.gVol;
+    in.gIntRate = r.inputs.gIntRate;
+    in.gDiv = r.inputs.gDiv;
+    in.gExpiry = r.inputs.gExpiry;
+    in.gSmplPoints = r.inputs.gSmplPoints;
+    in.gInitAvg = r.inputs.gInitAvg;
+    in.gSmplStart = r.inputs.gSmplStart;
+    in.gNFixed = r.inputs.gNFixed;
+    in.gUpBar = r.inputs.gUpBar;
+    in.gDownBar = r.inputs.gDownBar;
+    gPdeSettings.gGridSize = r.assetSteps;
+    gPdeSettings.gTimeSteps = r.timeSteps;
+    gPdeSettings.gNonUniGrid = r.nonUniformGrid;
+}
 
-    // Reading, in this order.
-    in.gAsset = Val(txtAsset->text());
-    in.gStrike = Val(txtStrike->text());
-    in.gVol = Val(txtVol->text()) / 100.0;
-    in.gIntRate = Val(txtIntRate->text()) / 100.0;
-    in.gDiv = Val(txtDiv->text()) / 100.0;
-    in.gExpiry = Val(txtExpi->text());
+QLineEdit* frmOptions::formBox(FormBox box, frmResol& resol) const
+{
+    switch (box) {
+    case FormBox::None: return nullptr;
+    case FormBox::Asset: return ui.txtAsset;
+    case FormBox::Strike: return ui.txtStrike;
+    case FormBox::Volatility: return ui.txtVol;
+    case FormBox::InterestRate: return ui.txtIntRate;
+    case FormBox::Dividend: return ui.txtDiv;
+    case FormBox::Expiry: return ui.txtExpi;
+    case FormBox::UpBarrier: return ui.TxtUpBar;
+    case FormBox::DownBarrier: return ui.txtDownBar;
+    case FormBox::Periods: return ui.txtMonPts;
+    case FormBox::Fixings: return ui.txtSmplPoints;
+    case FormBox::SettledFixings: return ui.txtNFixed;
+    case FormBox::SettledAverage: return ui.txtInitAvg;
+    case FormBox::MaximumAsset: return resol.txtMaxS;
+    }
+    return nullptr;
+}
+
+std::optional<PdeRequest> frmOptions::checkPdeInputs()
+{
+    // The settings dialog exists from the first run on (its defaults apply
+    // when the user never opened it).
     frmResol& resol = gFrmResol(this);
-    s.gGridSize = wholeNumber32(Val(resol.txtNoA->text()));
-    s.gTimeSteps = wholeNumber32(Val(resol.txtTS->text()));
-    in.gSmplPoints = wholeNumber32(Val(txtSmplPoints->text()));
-    in.gInitAvg = Val(txtInitAvg->text());
-    in.gSmplStart = Val(txtSmplstart->text());
-    in.gNFixed = wholeNumber32(Val(txtNFixed->text()));
-    mOptionType = cboOptions->currentIndex();
-    mPayoff = cboPayoff->currentIndex();
-    s.gNonUniGrid = resol.chkNonUniGrid->isChecked();
-    in.gUpBar = TxtUpBar->isHidden() ? 0.0 : Val(TxtUpBar->text());
-    in.gDownBar = txtDownBar->isHidden() ? 0.0 : Val(txtDownBar->text());
-
-    if (in.gInputsChanged) {
+    const PdeForm form = pdeForm(resol);
+    keepReading(readPdeForm(form));
+    mOptionType = static_cast<int32_t>(form.optionType);
+    mPayoff = form.payoff;
+    // Inputs changed since the last run: the saved reference solution is
+    // dropped.
+    if (m_inputs.gInputsChanged) {
         mRefValue.assign(2, 0.0);
         mRefAsset.assign(2, 0.0);
     }
 
-    const auto P = [this] { return cboPayoff->currentIndex(); };
-    const double K = in.gStrike;
-    const double S = in.gAsset;
-    const double U = in.gUpBar;
-    const double D = in.gDownBar;
-    const int32_t N = s.gGridSize;
-    const bool maxChecked = resol.ChkOverMaxS->isChecked();
+    // A fault in the bounds of the settled average is reported, and the
+    // checks go on with the bounds found.
+    const AverageLimits limits = [this](const ProductInputs& in, double& lower, double& upper) {
+        trapped("checking whether the initial average is within the allowed limits",
+                [&] { settledAverageLimits(in, lower, upper); });
+    };
+    const PdeCheckOutcome outcome = checkPdeRun(form, limits);
 
-    const auto box = [this](const QString& text, const QString& title) {
-        MsgBox(text, MsgIcon::Exclamation, MsgButtons::OKOnly, title, this);
+    const auto show = [this](const CheckMessage& m) {
+        MsgBox(m.text, MsgIcon::Exclamation, MsgButtons::OKOnly, m.title, this);
     };
-    // Message, then the box emptied (when asked) and focused; the run stops.
-    const auto refuse = [&](const QString& text, const QString& title, QLineEdit* field,
-                            bool clear) {
-        box(text, title);
-        if (clear)
-            field->clear();
-        field->setFocus();
-        return false;
-    };
-    // Message, then the box focused and reset; the run stops.
-    const auto resetAndStop = [&](const QString& text, QLineEdit* field, const QString& value,
-                                  bool caret) {
-        box(text, QStringLiteral("Invalid Input"));
-        field->setFocus();
-        field->setText(value);
-        if (caret)
-            caretToEnd(field);
-        return false;
-    };
-    const auto resetMaxS = [&](const QString& sentence, double value) {
-        box(sentence + kCrLf + QStringLiteral("Resetting to ") + numberText(value) +
-                QStringLiteral("."),
-            QStringLiteral("Invalid Input"));
-        resol.txtMaxS->setText(numberText(value));
-    };
-    const auto divide = [](double a, int32_t b) {
-        if (b == 0)
-            RaiseError(kErrDivisionByZero, QStringLiteral("Division by zero"));
-        return a / b;
-    };
-    // The fixings still to come; a difference beyond 32 bits overflows.
-    const auto fixingsLeft = [&in] {
-        const int64_t left = int64_t{in.gSmplPoints} - int64_t{in.gNFixed};
-        if (left > INT32_MAX || left < INT32_MIN)
-            RaiseError(kErrOverflow, QStringLiteral("Overflow"));
-        return static_cast<int32_t>(left);
-    };
-
-    // The results are priced at the spot: an empty, zero, negative or
-    // non-numeric one (pasted text passes the key filters) is refused. The
-    // floating strike asks for a missing spot in its own words below.
-    if (S < 0.0 || (!txtAsset->text().isEmpty() && !startsWithNumber(txtAsset->text())) ||
-        (S == 0.0 && P() != 8))
-        return refuse(QStringLiteral("Please enter a non-zero initial asset level."),
-                      QStringLiteral("Invalid input"), txtAsset, true);
-    // A strike (a negative one is refused as well); the floating strike
-    // has none.
-    if (K <= 0.0 && P() != 8)
-        return refuse(QStringLiteral("Please enter a non-zero strike."),
-                      QStringLiteral("Invalid input"), txtStrike, true);
-    // Rate, dividend, strike, expiry and volatility within their limits.
-    if (in.gIntRate > 0.5)
-        return refuse(QStringLiteral("Please enter an interest rate that does not exceed 50%."),
-                      QStringLiteral("Invalid input"), txtIntRate, true);
-    if (in.gDiv > 0.5)
-        return refuse(QStringLiteral("Please enter a dividend yield that does not exceed 50%."),
-                      QStringLiteral("Invalid input"), txtDiv, true);
-    if (K > 10000.0)
-        return refuse(QStringLiteral("Please enter an option strike that does not exceed 10000."),
-                      QStringLiteral("Invalid input"), txtStrike, true);
-    if (in.gExpiry > 2.0 || in.gExpiry < 0.0001)
-        return refuse(QStringLiteral("Please enter a time to expiry between 0.0001 and 2Y."),
-                      QStringLiteral("Unsupported input value"), txtExpi, true);
-    if (in.gVol > 1.0)
-        return refuse(QStringLiteral("The volatility cannot exceed 100%. "),
-                      QStringLiteral("Unsupported input value"), txtVol, true);
-    if (in.gVol < 0.03)
-        return refuse(QStringLiteral("The volatility cannot be less than 3%."),
-                      QStringLiteral("Unsupported input value"), txtVol, true);
-    // Enough time steps, or the settings dialog to give them.
-    if (Val(resol.txtTS->text()) < 10) {
-        box(QStringLiteral("The number of time steps must be at least 10.") + kCrLf +
-                QStringLiteral("Change the numerical resolution setting."),
-            QStringLiteral("Invalid unput"));
-        resol.showModalFor(this);
-        return false;
-    }
-
-    // The barriers: ordered, not too close to the strike on a uniform grid
-    // (a warning that ends this chain), a down barrier present and in range.
-    if (isDouble(P()) && D >= U) {
-        box(QStringLiteral("The up barrier must be greater than the down barrier."),
-            QStringLiteral("Invalid Input"));
-        TxtUpBar->setFocus();
-        return false;
-    }
-    const double step = divide(K, N);
-    if (!isDouble(P()) && !s.gNonUniGrid &&
-        ((K < U && step > U - K) || (K > D && step > K - D))) {
-        box(QStringLiteral("The strike and barrier are too close. The resolution will be increased."),
-            QStringLiteral("Invalid Input"));
-    } else if (hasDownBarrier(P()) && (txtDownBar->text().isEmpty() || D == 0.0)) {
-        box(QStringLiteral("Please enter a non-zero down barrier value."),
-            QStringLiteral("Invalid Input"));
-        txtDownBar->setFocus();
-        return false;
-    } else if (hasDownBarrier(P()) && (D / K > 5.0 || K / D > 10.0)) {
-        box(QStringLiteral("The down barrier value is outside the allowed range for the given strike."),
-            QStringLiteral("Invalid Input"));
-        txtDownBar->setFocus();
-        return false;
-    }
-    // The exercise periods and the fixings within their limits, for every
-    // payoff that has them (down barriers and strikes close to a barrier
-    // included).
-    const bool bermudan = cboExercise->currentText() == QLatin1String("Bermudan");
-    if (P() <= 6 && bermudan && Val(txtMonPts->text()) < 1)
-        return resetAndStop(QStringLiteral("There is at least one exercising period (from now to "
-                                           "maturity). Resetting to 1."),
-                            txtMonPts, QStringLiteral("1"), true);
-    if (P() <= 6 && bermudan && Val(txtMonPts->text()) > 5000)
-        return resetAndStop(QStringLiteral("The maximum allowed number of exercising periods is "
-                                           "5000. Resetting to 5000."),
-                            txtMonPts, QStringLiteral("5000"), true);
-    if (in.gAsian && Val(txtSmplPoints->text()) > 5000)
-        return resetAndStop(QStringLiteral("The maximum allowed number of fixings (observations) "
-                                           "is 5000. Resetting to 5000."),
-                            txtSmplPoints, QStringLiteral("5000"), false);
-
-    // An up barrier present and within its range of the strike.
-    if (hasUpBarrier(P()) && (TxtUpBar->text().isEmpty() || U == 0.0)) {
-        box(QStringLiteral("Please enter a non-zero up barrier value."),
-            QStringLiteral("Invalid Input"));
-        TxtUpBar->setFocus();
-        return false;
-    }
-    if (hasUpBarrier(P())) {
-        const double ratio = U / K;
-        const bool outside = mContMon ? (ratio < 0.001 || ratio > 40.0)
-                                      : (ratio < 0.1 || ratio > 5.0);
-        if (outside) {
-            box(QStringLiteral("The up barrier value is too small or too large for the given "
-                               "option strike."),
-                QStringLiteral("Invalid Input"));
-            TxtUpBar->setFocus();
-            return false;
+    for (const CheckStep& step : outcome.steps) {
+        if (step.message)
+            show(*step.message);
+        for (const BoxWrite& write : step.writes)
+            formBox(write.box, resol)->setText(write.text);
+        if (step.onePlanePerStep) {
+            resol.holdPlanes();
+            gPdeSettings.gPlaneSpacing = 1;
+            if (gPdeSettings.gPlanesInterp == -1)
+                gPdeSettings.gPlanesInterp = 1;
         }
     }
-    // A user maximum asset value clear of a down barrier.
-    if (maxChecked && (P() == 2 || P() == 4) && s.gMaxS <= D) {
-        box(QStringLiteral("The maximum grid asset value must be greater than the down barrier.") +
-                kCrLf + QStringLiteral("Press F2 to enter a larger maximum grid asset value"),
-            QStringLiteral("Cannot create grid"));
-        return false;
-    }
-    if (maxChecked && (P() == 2 || P() == 4) && 3.0 * step > s.gMaxS - D) {
-        box(QStringLiteral("The maximum grid asset value is too close to the down barrier.") +
-                kCrLf +
-                QStringLiteral("Press F2 to enter a larger maximum grid asset value, or increase "
-                               "the grid resolution"),
-            QStringLiteral("Cannot create grid"));
-        return false;
-    }
-    // A user maximum asset value between 2 and 30 strikes (reset, and the
-    // run goes on).
-    if (P() != 8 && resol.ChkOverMaxS->isChecked() && P() != 1 && P() != 5) {
-        if (s.gMaxS / K < 2.0)
-            resetMaxS(QStringLiteral("The maximum grid asset value must be at least 2*Strike."),
-                      2.0 * K);
-        else if (s.gMaxS / K > 30.0)
-            resetMaxS(QStringLiteral("The maximum grid asset value must be less than 30*Strike."),
-                      30.0 * K);
-    }
-    // The floating strike: a spot, and a user maximum asset value between 3
-    // and 30 spots.
-    if (P() == 8) {
-        if (S <= 0.0) {
-            box(QStringLiteral("You must provide the current asset price."),
-                QStringLiteral("Invalid Input"));
-            txtAsset->setFocus();
-            return false;
+    keepReading(outcome.reading);
+    if (const std::optional<CheckRefusal>& refusal = outcome.refusal) {
+        show(refusal->message);
+        if (refusal->openSettings)
+            resol.showModalFor(this);
+        if (QLineEdit* box = formBox(refusal->focus, resol)) {
+            if (refusal->clear)
+                box->clear();
+            box->setFocus();
+            if (refusal->reset)
+                box->setText(*refusal->reset);
+            if (refusal->caretAtEnd)
+                caretToEnd(box);
         }
-        if (resol.ChkOverMaxS->isChecked()) {
-            if (s.gMaxS / S < 3.0)
-                resetMaxS(QStringLiteral("The maximum grid asset value must be at least 3*Asset."),
-                          3.0 * S);
-            else if (s.gMaxS / S > 30.0)
-                resetMaxS(QStringLiteral("The maximum grid asset value must be less than 30*Asset."),
-                          30.0 * S);
-        }
+        return std::nullopt;
     }
-    // A discretely monitored barrier: a user maximum asset value at least
-    // 1.5 up barriers, and at least one monitoring period.
-    if (in.gBarrier && !mContMon) {
-        if (resol.ChkOverMaxS->isChecked() && U > 0.0 && s.gMaxS / U < 1.5)
-            resetMaxS(QStringLiteral("The maximum grid asset value must be at least 1.5*[Up Barrier]."),
-                      1.5 * U);
-        if (Val(txtMonPts->text()) < 1)
-            return resetAndStop(QStringLiteral("There is at least one monitoring period (from now "
-                                               "to maturity). Resetting to 1."),
-                                txtMonPts, QStringLiteral("1"), true);
-    }
-
-    // The fixings: some to come, and an average not running for more than
-    // ten years (made again after a reset of the settled fixings below).
-    const auto fixingsCountsFail = [&] {
-        if (isAsian(P()) && in.gSmplPoints == 0) {
-            box(QStringLiteral("Please enter a positive number of fixings (observations)."),
-                QStringLiteral("Invalid Input"));
-            txtSmplPoints->setFocus();
-            return true;
-        }
-        if (isAsian(P()) && fixingsLeft() < 1) {
-            box(QStringLiteral("The number of settled fixings (observations) must be less than "
-                               "the total number of fixings."),
-                QStringLiteral("Invalid Input"));
-            txtNFixed->setFocus();
-            return true;
-        }
-        return false;
-    };
-    const auto runningAverageFails = [&] {
-        if (in.gAsian && in.gSmplPoints * in.gExpiry / fixingsLeft() > 10.0) {
-            box(QStringLiteral("The program assumes equally spaced observation(fixing)dates with "
-                               "an observation period of: [Time to expiry] / [Total number of "
-                               "fixings - Number of settled fixings]. In this case it implies an "
-                               "average that is running for more than 10 years. Please reduce "
-                               "the number of settled fixings."),
-                QStringLiteral("Unsupported input value"));
-            txtNFixed->setFocus();
-            return true;
-        }
-        return false;
-    };
-    if (fixingsCountsFail())
-        return false;
-    // The settled average within five strikes, or five spots for a
-    // floating strike.
-    if (P() == 7 && in.gInitAvg > 5.0 * K) {
-        box(QStringLiteral("The settled fixings average must be less than 5 times the strike."),
-            QStringLiteral("Unsupported input value"));
-        txtInitAvg->setFocus();
-        return false;
-    }
-    if (P() == 8 && in.gInitAvg > 5.0 * S) {
-        box(QStringLiteral("The settled fixings average must be less than 5 times the current "
-                           "asset level."),
-            QStringLiteral("Unsupported input value"));
-        txtInitAvg->setFocus();
-        return false;
-    }
-    // An American Asian takes one plane per asset step (the user's spacing
-    // waits for a European one).
-    if (in.gAsian && cboExercise->currentText() == QLatin1String("American") &&
-        s.gPlaneSpacing != 1) {
-        resol.holdPlanes();
-        s.gPlaneSpacing = 1;
-        if (s.gPlanesInterp == -1)
-            s.gPlanesInterp = 1;
-    }
-    // The average's running time.
-    if (runningAverageFails())
-        return false;
-    // The spot is the first fixing of a floating strike.
-    const auto spotIsFirstFixing = [&](const QString& text) {
-        box(text, QStringLiteral("Warning"));
-        txtInitAvg->setText(txtAsset->text());
-        txtNFixed->setText(QStringLiteral("1"));
-        in.gInitAvg = Val(txtAsset->text());
-        in.gNFixed = 1;
-    };
-    if (P() == 8 && in.gNFixed < 1) {
-        spotIsFirstFixing(QStringLiteral("The current asset spot is always taken as the first "
-                                         "fixing for Floating Strike Asian options. Resetting "
-                                         "number of settled fixings to 1."));
-        // The settled count has grown: the counts must still leave a fixing
-        // to come.
-        if (fixingsCountsFail() || runningAverageFails())
-            return false;
-    }
-    if (P() == 8 && in.gNFixed == 1 && in.gInitAvg != S)
-        spotIsFirstFixing(QStringLiteral("The current asset spot is always taken as the first "
-                                         "fixing for Floating Strike Asian options. Resetting the "
-                                         "average of settled fixings to the asset spot."));
-    // The settled average within what the model allows.
-    if (P() == 8 && in.gNFixed > 1) {
-        double lower = 0.0, upper = 0.0;
-        GetInitAvgLimits(lower, upper);
-        const auto limitStop = [&](const char* sentence, double limit) {
-            box(QString::fromLatin1(sentence) + formatNumber(limit * 100.0 / S, QStringLiteral("###.##")) +
-                    QStringLiteral("% of the current asset level!"),
-                QStringLiteral("Unsupported input value"));
-            txtInitAvg->setText(numberText(limit));
-            txtInitAvg->setFocus();
-            caretToEnd(txtInitAvg);
-            return false;
-        };
-        if (in.gInitAvg < lower)
-            return limitStop("Based on the undelying GBM model, the average of the settled "
-                             "fixings in this case cannot be less than ",
-                             lower);
-        if (in.gInitAvg > upper)
-            return limitStop("Based on the undelying GBM model, the average of the settled "
-                             "fixings in this case cannot be more than ",
-                             upper);
-    }
-    return true;
+    return outcome.request;
 }
 
 // ---------------------------------------------------------------------------
 // The library call and the results
 
-namespace {
-
-// Ends the busy state however the run ends.
-class RunScope {
-public:
-    explicit RunScope(std::function<void()> leave) : m_leave(std::move(leave)) {}
-    ~RunScope() { m_leave(); }
-    RunScope(const RunScope&) = delete;
-    RunScope& operator=(const RunScope&) = delete;
-
-private:
-    std::function<void()> m_leave;
-};
-
-}  // namespace
-
-QString frmOptions::priceOnGrid(int payoff, double maxAsset, int32_t& lastNode)
+void frmOptions::startPdeRun(const PdeRequest& q)
 {
-    const ProductInputs& in = m_inputs;
-    const PdeSettings& s = gPdeSettings;
-    // The library writes into scratch arrays; the window's arrays change
-    // only when the run succeeds.
-    const size_t size = static_cast<size_t>(kStoreRows);
-    if (m_scratch.size() != 6 * size)
-        m_scratch.assign(6 * size, 0.0);
-    double* grid = m_scratch.data();
-    double* value = grid + size;
-    double* delta = value + size;
-    double* gamma = delta + size;
-    double* theta = gamma + size;
-    double* vega = theta + size;
-    TarvicLibrary& library = TarvicLibrary::instance();
-    if (payoff == 0)
-        return library.VelkOptionPricer(grid, value, delta, gamma, theta, vega, in.gStrike,
-                                        s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate, in.gDiv,
-                                        lastNode, mOptionType, in.gExercise, s.gDiscretization,
-                                        s.gAmerSolver, maxAsset, flagArgument(mCalcTheta),
-                                        flagArgument(mCalcVega), flagArgument(s.gNonUniGrid),
-                                        in.gMonPts);
-    if (payoff >= 1 && payoff <= 6) {
-        const int32_t knockOut = (payoff == 1 || payoff == 2 || payoff == 5) ? 1 : 0;
-        return library.VelkBarrierOptionPricer(
-            grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, in.gDownBar,
-            in.gUpBar, flagArgument(mContMon), s.gTimeSteps, in.gExpiry, in.gVol, in.gIntRate,
-            in.gDiv, lastNode, mOptionType, knockOut, in.gExercise, s.gDiscretization,
-            s.gAmerSolver, maxAsset, flagArgument(mCalcTheta), flagArgument(mCalcVega),
-            flagArgument(s.gNonUniGrid), in.gMonPts);
-    }
-    return library.VelkAsianOptionPricer(
-        grid, value, delta, gamma, theta, vega, in.gAsset, in.gStrike, s.gTimeSteps, in.gExpiry,
-        in.gVol, in.gIntRate, in.gDiv, lastNode, s.gPlaneSpacing, in.gSmplPoints, in.gNFixed,
-        in.gInitAvg, in.gSmplStart, mOptionType, in.gExercise, s.gDiscretization, s.gAmerSolver,
-        s.gPlanesInterp, maxAsset, flagArgument(mCalcTheta), flagArgument(mCalcVega),
-        flagArgument(s.gNonUniGrid), flagArgument(s.gMultiThreadPDE));
-}
-
-void frmOptions::runPdeSolver()
-{
-    ProductInputs& in = m_inputs;
-    PdeSettings& s = gPdeSettings;
-    frmResol& resol = gFrmResol(this);
-
     beginRun();
-    const RunScope scope([this] { endRun(); });
-
-    // Let the window repaint before the work starts; an empty rate or
-    // dividend box shows the 0 it is read as.
-    DoEvents();
-    if (in.gIntRate == 0.0)
-        txtIntRate->setText(QStringLiteral("0"));
-    if (in.gDiv == 0.0)
-        txtDiv->setText(QStringLiteral("0"));
+    bool started = false;
+    const ScopeEnd unlessStarted([&] {
+        if (!started)
+            endRun();
+    });
     // Busy from here on, and the clock runs.
     const uint32_t start = GetTickCount();
-    lblProgress->setText(QStringLiteral("Please wait"));
-    setForeColor(lblProgress, kRed);
-    lblProgress->repaint();
-    lblCalcTime->clear();
-    lblCalcTime->repaint();
-    // The last inputs: the Greeks asked for, the exercise style, monitoring
-    // and periods, the planes interpolation when none was chosen.
-    mCalcVega = mnuVega->isChecked();
-    mCalcTheta = mnuTheta->isChecked() && mnuTheta->isVisible();
-    in.gExercise = cboExercise->currentIndex();
-    mContMon = chkContMon->isChecked();
-    in.gMonPts = txtMonPts->isHidden() ? 0 : wholeNumber32(Val(txtMonPts->text()));
-    if (s.gPlanesInterp == -1)
-        s.gPlanesInterp = s.gDefaultPlanesInterp;
+    ui.lblProgress->setText(QStringLiteral("Please wait"));
+    setForeColor(ui.lblProgress, kStatusRed);
+    ui.lblProgress->repaint();
+    ui.lblCalcTime->clear();
+    ui.lblCalcTime->repaint();
+    // What the run takes from the window: the Greeks asked for, the
+    // exercise style, monitoring and periods, the planes interpolation.
+    mCalcVega = q.calcVega;
+    mCalcTheta = q.calcTheta;
+    m_inputs.gExercise = q.exerciseType;
+    mContMon = q.contMonitoring;
+    m_inputs.gMonPts = q.numPeriods;
+    gPdeSettings.gPlanesInterp = q.planesInterp;
     mLastCalcTheta = false;
     mLastCalcVega = false;
-    // Asians with early exercise and floating strikes use the automatic
-    // grid extent; a maximum asset value the user set waits for the next
-    // contract that uses it.
-    if ((in.gAsian && in.gExercise > 0) || mPayoff == 8)
-        resol.holdMaxAsset();
+    // A maximum asset value the user set waits for the next contract that
+    // uses it.
+    if (q.holdUserMaximum)
+        gFrmResol(this).holdMaxAsset();
 
-    // A knock-in whose spot is at or past its barrier has knocked in: it is
-    // the vanilla, priced as one.
-    const int p = mPayoff;
-    const bool knockedIn = mContMon && spotKnockedIn(p, in.gAsset, in.gUpBar, in.gDownBar);
-    const int priced = knockedIn ? 0 : p;
-    int32_t lastNode = s.gGridSize;
-    QString text = priceOnGrid(priced, s.gMaxS, lastNode);
-    // The automatic grid ends near a few strikes: a spot above its top is
-    // priced again on a grid that reaches twice the spot. (A continuously
-    // monitored up barrier ends the grid itself; a spot above it has
-    // knocked out.)
-    const bool gridEndsAtBarrier = mContMon && hasUpBarrier(priced);
-    if (text.isEmpty() && lastNode >= 2 && lastNode <= kMaxNodeIndex && s.gMaxS == 0.0 &&
-        !gridEndsAtBarrier && priced != 8 &&
-        in.gAsset > m_scratch[static_cast<size_t>(lastNode)]) {
-        lastNode = s.gGridSize;
-        text = priceOnGrid(priced, 2.0 * in.gAsset, lastNode);
+    // The library works on the scratch arrays alone until it reports back.
+    m_worker.start([q, arrays = &m_scratch, result = &m_callResult] {
+        *result = callPdeLibrary(q, *arrays);
+    },
+                   [this, q, start](std::exception_ptr thrown) { finishPdeRun(q, start, thrown); });
+    started = true;
+}
+
+void frmOptions::finishPdeRun(const PdeRequest& q, uint32_t start, std::exception_ptr thrown)
+{
+    {
+        const SolverModeOfRun mode(kSolverPde);
+        runCalculation([&] {
+            if (thrown)
+                std::rethrow_exception(thrown);
+            showPdeResults(q, start);
+        });
     }
+    endRun();
+    // A close that came in during the run happens now.
+    closeIfDeferred();
+    emit runEnded();
+}
+
+void frmOptions::showPdeResults(const PdeRequest& q, uint32_t start)
+{
+    ProductInputs& in = m_inputs;
+    const int32_t lastNode = m_callResult.lastNode;
+    const QString& text = m_callResult.text;
 
     // A grid beyond the arrays, or the library's failure text, ends the run.
     if (!CheckGridSize(lastNode))
         return;
     if (!text.isEmpty()) {
-        lblProgress->setText(QStringLiteral("Failed"));
+        ui.lblProgress->setText(QStringLiteral("Failed"));
         MsgBox(text, MsgIcon::Exclamation, MsgButtons::OKOnly,
                QStringLiteral("MC Option Pricer - ERROR"), this);
         return;
@@ -581,22 +327,21 @@ void frmOptions::runPdeSolver()
         RaiseError(kErrSubscript, QStringLiteral("Subscript out of range"));
 
     // Success: the results move into the window's arrays.
-    const size_t size = static_cast<size_t>(kStoreRows);
-    const double* grid = m_scratch.data();
     const size_t count = static_cast<size_t>(lastNode) + 1;
-    std::copy(grid, grid + count, mAssetGrid.begin());
-    std::copy(grid + size, grid + size + count, mOptionValue.begin());
-    std::copy(grid + 2 * size, grid + 2 * size + count, mDelta.begin());
-    std::copy(grid + 3 * size, grid + 3 * size + count, mGamma.begin());
-    std::copy(grid + 4 * size, grid + 4 * size + count, mTheta.begin());
-    if (mCalcVega)
-        std::copy(grid + 5 * size, grid + 5 * size + count, mVega.begin());
+    std::vector<double>* targets[6] = {&mAssetGrid, &mOptionValue, &mDelta,
+                                       &mGamma,     &mTheta,       &mVega};
+    for (int c = 0; c < 6; ++c) {
+        if (c == 5 && !mCalcVega)
+            break;  // vega keeps what it held
+        const double* from = m_scratch.column(c);
+        std::copy(from, from + count, targets[c]->begin());
+    }
     mLastCalcTheta = mCalcTheta;
     mLastCalcVega = mCalcVega;
     const double seconds = static_cast<double>(GetTickCount() - start) / 1000.0;
-    lblCalcTime->setText(formatNumber(seconds, QStringLiteral("####0.000 sec")));
-    lblProgress->setText(QStringLiteral("Ready"));
-    setForeColor(lblProgress, kGreen);
+    ui.lblCalcTime->setText(formatNumber(seconds, QStringLiteral("####0.000 sec")));
+    ui.lblProgress->setText(QStringLiteral("Ready"));
+    setForeColor(ui.lblProgress, kStatusGreen);
 
     // A spot the grid still does not reach (a maximum asset value the user
     // set below it) moves to the top node, and the user is told.
@@ -604,68 +349,68 @@ void frmOptions::runPdeSolver()
     if (in.gAsset > top) {
         const QString spot = numberText(in.gAsset);
         const QString reason =
-            s.gMaxS > 0.0
+            q.maxAsset > 0.0
                 ? QStringLiteral("The asset level ") + spot +
                       QStringLiteral(" lies above the user-defined maximum asset value of ") +
-                      numberText(s.gMaxS) + QLatin1Char('.')
+                      numberText(q.maxAsset) + QLatin1Char('.')
                 : QStringLiteral("The asset level ") + spot +
                       QStringLiteral(" lies above the top of the grid.");
         MsgBox(reason + kCrLf + QStringLiteral("Resetting the asset level to the top of the grid, ") +
                    numberText(top) + QLatin1Char('.'),
                MsgIcon::Exclamation, MsgButtons::OKOnly, QStringLiteral("Warning"), this);
         in.gAsset = top;
-        const QSignalBlocker quiet(txtAsset);  // the run writes the spot row itself
-        txtAsset->setText(numberText(top));
+        const QSignalBlocker quiet(ui.txtAsset);  // the run writes the spot row itself
+        ui.txtAsset->setText(numberText(top));
     }
 
     // The store, and the figures at the spot.
     mGridStep = mAssetGrid[2] - mAssetGrid[1];
     mLastIndex = lastNode;
-    mResultsNonUniGrid = s.gNonUniGrid;
-    mResultsKnockedIn = knockedIn;
+    mResultsNonUniGrid = q.nonUniformGrid;
+    mResultsKnockedIn = q.knockedIn;
     Results();
 
     // The menus that depend on the contract: the closed form where one
     // exists, the reference solution where none does.
+    const Payoff p = mPayoff;
     const double K = in.gStrike, U = in.gUpBar, D = in.gDownBar;
     const bool asian = isAsian(p);
     const bool discreteBarrier = in.gBarrier && !mContMon;
-    const bool closedForm = !(isDouble(p) && (K > U || K < D)) && !asian && !discreteBarrier &&
-                            !mEarlyExercise;
+    const bool closedForm = !(isDoubleBarrier(p) && (K > U || K < D)) && !asian &&
+                            !discreteBarrier && !mEarlyExercise;
     if (closedForm) {
-        MSFlexGrid1->setToolTipText(QStringLiteral("Click or double-click to see more digits. "
-                                                   "Press Ctrl+A to show exact analytical "
-                                                   "solution."));
-        for (QAction* a : {mnuBS, mnuBSGrid}) {
+        ui.MSFlexGrid1->setToolTipText(QStringLiteral("Click or double-click to see more digits. "
+                                                      "Press Ctrl+A to show exact analytical "
+                                                      "solution."));
+        for (QAction* a : {ui.mnuBS, ui.mnuBSGrid}) {
             a->setVisible(true);
             a->setEnabled(true);
         }
     } else {
-        MSFlexGrid1->setToolTipText(QString());
-        mnuBS->setVisible(false);
-        mnuBSGrid->setVisible(false);
-        frAnalytic->hide();
+        ui.MSFlexGrid1->setToolTipText(QString());
+        ui.mnuBS->setVisible(false);
+        ui.mnuBSGrid->setVisible(false);
+        ui.frAnalytic->hide();
     }
-    mnuSaveRefSol->setVisible(false);
+    ui.mnuSaveRefSol->setVisible(false);
     if (discreteBarrier || asian || mEarlyExercise) {
-        mnuSaveRefSol->setVisible(true);
-        mnuSaveRefSol->setEnabled(true);
+        ui.mnuSaveRefSol->setVisible(true);
+        ui.mnuSaveRefSol->setEnabled(true);
         if (mRefValue.size() > 2) {
-            mnuBSGrid->setVisible(true);
-            mnuBSGrid->setEnabled(true);
+            ui.mnuBSGrid->setVisible(true);
+            ui.mnuBSGrid->setEnabled(true);
         }
-        frAnalytic->hide();
+        ui.frAnalytic->hide();
     }
 
     // The premium chart; from here on the results match the inputs.
     Chart(1, 0.0);
-    DoEvents();
     in.gInputsChanged = false;
 
     // The table: the spot row first, then one row per node; wide grids
     // show four decimals of the asset and the value.
     const int32_t n = mLastIndex;
-    ResultsGrid& table = *MSFlexGrid1;
+    ResultsGrid& table = *ui.MSFlexGrid1;
     table.setRows(n + 3);
     writeSpotRow(QStringLiteral("#####0.00000"));
     const bool wide = mAssetGrid[static_cast<size_t>(n)] >= 10000.0;
@@ -679,18 +424,17 @@ void frmOptions::runPdeSolver()
             table.setText(formatNumber(row[static_cast<size_t>(col)],
                                        wide && col < 2 ? coarse : fine));
         }
-        DoEvents();
     }
     // There are results to export now.
-    mnuExcel->setEnabled(true);
+    ui.mnuExcel->setEnabled(true);
 }
 
 bool frmOptions::CheckGridSize(int32_t lastNode)
 {
     if (lastNode <= kMaxNodeIndex)
         return true;
-    lblProgress->clear();
-    setForeColor(lblProgress, kGreen);
+    ui.lblProgress->clear();
+    setForeColor(ui.lblProgress, kStatusGreen);
     MsgBox(QStringLiteral("The resolution you've entered requires a grid size of ") +
                QString::number(lastNode) +
                QStringLiteral(" for this pricing problem, which exceeds the maximum allowed size "
@@ -709,8 +453,7 @@ bool frmOptions::CheckGridSize(int32_t lastNode)
 
 void frmOptions::beginRun()
 {
-    if (m_runDepth++ > 0)
-        return;
+    m_running = true;
     // The box or button in use gets its focus back after the run; meanwhile
     // the focus stays nowhere rather than wandering into the table.
     QWidget* focused = QApplication::focusWidget();
@@ -718,22 +461,24 @@ void frmOptions::beginRun()
     if (m_focusBeforeRun)
         m_focusBeforeRun->clearFocus();
     m_workActions->setEnabled(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdCalc, frmOptType, Frame1, txtAsset,
-                                                       Frame5, picAsian, Frame6})
+    for (QWidget* w : inputPanels())
         w->setEnabled(false);
 }
 
 void frmOptions::endRun()
 {
-    if (--m_runDepth > 0)
-        return;
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdCalc, frmOptType, Frame1, txtAsset,
-                                                       Frame5, picAsian, Frame6})
+    m_running = false;
+    for (QWidget* w : inputPanels())
         w->setEnabled(true);
     m_workActions->setEnabled(true);
     if (m_focusBeforeRun && m_focusBeforeRun->isEnabled() && !QApplication::focusWidget())
         m_focusBeforeRun->setFocus();
     m_focusBeforeRun = nullptr;
+}
+
+std::array<QWidget*, 7> frmOptions::inputPanels() const
+{
+    return {ui.cmdCalc, ui.frmOptType, ui.Frame1, ui.txtAsset, ui.Frame5, ui.picAsian, ui.Frame6};
 }
 
 bool frmOptions::deferWhileRunning(bool unload)
@@ -742,4 +487,17 @@ bool frmOptions::deferWhileRunning(bool unload)
         return false;
     m_deferredClose = std::max(m_deferredClose, unload ? 2 : 1);
     return true;
+}
+
+void frmOptions::closeIfDeferred()
+{
+    const int deferred = std::exchange(m_deferredClose, 0);
+    if (deferred == 2) {
+        Unload();
+    } else if (deferred == 1) {
+        if (QMdiSubWindow* frame = subWindow())
+            frame->close();
+        else
+            close();
+    }
 }

@@ -34,19 +34,19 @@ void frmOptions::buildCalculationParts()
 {
     mSolution.assign(kStoreRows, {});
 
-    auto* layout = new QVBoxLayout(MSChart1);
+    auto* layout = new QVBoxLayout(ui.MSChart1);
     layout->setContentsMargins(0, 0, 0, 0);
-    chart = new ChartControl(MSChart1);
-    layout->addWidget(chart);
-    chart->setAutoLayout(false);
-    chart->setLocationRectMinY(0.0);
+    ui.chart = new ChartControl(ui.MSChart1);
+    layout->addWidget(ui.chart);
+    ui.chart->setAutoLayout(false);
+    ui.chart->setLocationRectMinY(0.0);
 
-    connect(cmdCalc, &QPushButton::clicked, this, [this] { cmdCalc_Click(); });
-    connect(MSFlexGrid1, &ResultsGrid::DblClick, this, [this] { MSFlexGrid1_DblClick(); });
-    connect(MSFlexGrid1, &ResultsGrid::GotFocus, this, [this] { MSFlexGrid1_GotFocus(); });
-    connect(MSFlexGrid1, &ResultsGrid::LostFocus, this, [this] { MSFlexGrid1_LostFocus(); });
-    connect(MSFlexGrid1, &ResultsGrid::CopyKeys, this, [this] { mnuCopy_Click(); });
-    connect(MSFlexGrid1, &ResultsGrid::MouseDown, this,
+    connect(ui.cmdCalc, &QPushButton::clicked, this, [this] { cmdCalc_Click(); });
+    connect(ui.MSFlexGrid1, &ResultsGrid::DblClick, this, [this] { MSFlexGrid1_DblClick(); });
+    connect(ui.MSFlexGrid1, &ResultsGrid::GotFocus, this, [this] { MSFlexGrid1_GotFocus(); });
+    connect(ui.MSFlexGrid1, &ResultsGrid::LostFocus, this, [this] { MSFlexGrid1_LostFocus(); });
+    connect(ui.MSFlexGrid1, &ResultsGrid::CopyKeys, this, [this] { mnuCopy_Click(); });
+    connect(ui.MSFlexGrid1, &ResultsGrid::MouseDown, this,
             [this](int button, int shift, double x, double y) {
                 MSFlexGrid1_MouseDown(button, shift, x, y);
             });
@@ -55,8 +55,8 @@ void frmOptions::buildCalculationParts()
     // them as one group, which keeps each entry's own state for afterwards.
     m_workActions = new QActionGroup(this);
     m_workActions->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    for (QAction* a : {mnuExcel, mnuResol, mnuVega, mnuTheta, mnuBS, mnuSaveRefSol, mnuBSGrid,
-                       mnuPDE, mnuMC})
+    for (QAction* a : {ui.mnuExcel, ui.mnuResol, ui.mnuVega, ui.mnuTheta, ui.mnuBS, ui.mnuSaveRefSol, ui.mnuBSGrid,
+                       ui.mnuPDE, ui.mnuMC})
         m_workActions->addAction(a);
     for (QAction* a : actions())
         if (a->shortcut() == QKeySequence(Qt::Key_F3))
@@ -77,18 +77,18 @@ void frmOptions::resetCalculationState()
     mGridHasFocus = false;
     mCalcVega = mCalcTheta = false;
     mOptionType = 0;
-    mPayoff = 0;
+    mPayoff = Payoff::Vanilla;
     mPlotKind = 0;
     mChartDrawn = false;
     mChartToolTip.clear();
     mPlotXMax = mPlotXMin = 0.0;
     mPlotBoxPlaced = mExactBoxPlaced = false;
-    if (chart) {
+    if (ui.chart) {
         // No axes, title or curves of an earlier load; the plot's own
         // layout off, as at the window's load.
-        chart->reset();
-        chart->setAutoLayout(false);
-        chart->setLocationRectMinY(0.0);
+        ui.chart->reset();
+        ui.chart->setAutoLayout(false);
+        ui.chart->setLocationRectMinY(0.0);
     }
 }
 
@@ -204,8 +204,8 @@ void frmOptions::Interpolation()
         };
         const auto x = [&row](int32_t i) { return row(i)[0]; };
 
-        const int payoff = cboPayoff->currentIndex();
-        const bool knockIn = payoff == 3 || payoff == 4 || payoff == 6;
+        const Payoff payoff = this->payoff();
+        const bool knockIn = isKnockIn(payoff);
         const auto noFigures = [&] {
             for (double* f : spot)
                 *f = 0.0;
@@ -285,7 +285,7 @@ void frmOptions::Interpolation()
 
 void frmOptions::writeSpotRow(const QString& pattern)
 {
-    ResultsGrid& grid = *MSFlexGrid1;
+    ResultsGrid& grid = *ui.MSFlexGrid1;
     const double figures[6] = {m_inputs.gAsset, mSpotValue, mSpotDelta,
                                mSpotGamma,      mSpotTheta, mSpotVega};
     grid.setRow(1);
@@ -299,7 +299,7 @@ void frmOptions::writeSpotRow(const QString& pattern)
 void frmOptions::MSFlexGrid1_DblClick()
 {
     trapped("double-clicking on the grid", [this] {
-        ResultsGrid& grid = *MSFlexGrid1;
+        ResultsGrid& grid = *ui.MSFlexGrid1;
         const QString eight = QStringLiteral("#####0.00000000");
         grid.setRow(1);
         grid.setCol(0);
@@ -325,7 +325,7 @@ void frmOptions::MSFlexGrid1_GotFocus()
 {
     trapped("focusing on the grid", [this] {
         mGridHasFocus = true;
-        ResultsGrid& grid = *MSFlexGrid1;
+        ResultsGrid& grid = *ui.MSFlexGrid1;
         const QString six = QStringLiteral("#####0.000000");
         const double figures[6] = {m_inputs.gAsset, mSpotValue, mSpotDelta,
                                    mSpotGamma,      mSpotTheta, mSpotVega};
@@ -350,5 +350,5 @@ void frmOptions::MSFlexGrid1_LostFocus()
 void frmOptions::MSFlexGrid1_MouseDown(int button, int /*shift*/, double /*x*/, double /*y*/)
 {
     if (button == 2 && mGridHasFocus)
-        mnuCC->popup(QCursor::pos());
+        ui.mnuCC->popup(QCursor::pos());
 }

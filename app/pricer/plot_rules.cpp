@@ -22,10 +22,12 @@ QString xAxisLabelPattern(double span, double maximum, QChar separator)
     return pick("#.#e##", "#,#e##");
 }
 
-bool spotKnockedIn(int payoff, double spot, double upBarrier, double downBarrier)
+bool spotKnockedIn(Payoff payoff, double spot, double upBarrier, double downBarrier)
 {
-    const bool up = (payoff == 3 || payoff == 6) && upBarrier > 0.0 && spot >= upBarrier;
-    const bool down = (payoff == 4 || payoff == 6) && downBarrier > 0.0 && spot <= downBarrier;
+    if (!isKnockIn(payoff))
+        return false;
+    const bool up = hasUpBarrier(payoff) && upBarrier > 0.0 && spot >= upBarrier;
+    const bool down = hasDownBarrier(payoff) && downBarrier > 0.0 && spot <= downBarrier;
     return up || down;
 }
 

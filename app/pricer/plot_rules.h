@@ -1,6 +1,8 @@
 // Small rules of the pricer window's runs and charts, as pure functions.
 #pragma once
 
+#include "shared/contract_terms.h"
+
 #include <QChar>
 #include <QString>
 
@@ -11,10 +13,9 @@ namespace tarvic {
 // separator (no format is set then).
 QString xAxisLabelPattern(double span, double maximum, QChar separator);
 
-// Whether a knock-in (payoff 3 up-and-in, 4 down-and-in, 6 double knock-in)
-// has knocked in at the spot: the spot at or past a barrier it has (a
-// barrier of 0 is none). Any other payoff has not.
-bool spotKnockedIn(int payoff, double spot, double upBarrier, double downBarrier);
+// Whether a knock-in has knocked in at the spot: the spot at or past a
+// barrier it has (a barrier of 0 is none). Any other payoff has not.
+bool spotKnockedIn(Payoff payoff, double spot, double upBarrier, double downBarrier);
 
 // Whether a text holds a number at its start (after blanks and a sign); an
 // empty text does not.

@@ -1,30 +1,15 @@
 #include "pricer/solver_dialogs.h"
 
-#include "frame/app_windows.h"
 #include "pricer/frm_options.h"
 #include "settings/frmResol.h"
 #include "settings/frmResolMC.h"
 #include "settings/settings_dialogs.h"
 #include "shared/solver_mode.h"
 
-bool pdeSettingsDialogExists()
+void showSettingsDialogModal(int solver, frmOptions& served)
 {
-    return frmResolIfLoaded() != nullptr;
-}
-
-bool mcSettingsDialogExists()
-{
-    return frmResolMCIfLoaded() != nullptr;
-}
-
-void showSettingsDialogModal(int solverMode, frmOptions& /*window*/)
-{
-    // Each dialog serves the pricer window of its own solver.
-    if (solverMode == tarvic::kSolverPde) {
-        frmOptions& pde = gFrmPDE();
-        gFrmResol(&pde).showModalFor(&pde);
-    } else {
-        frmOptions& mc = gFrmMC();
-        gFrmResolMC(&mc).showModalFor(&mc);
-    }
+    if (solver == tarvic::kSolverPde)
+        gFrmResol(&served).showModalFor(&served);
+    else
+        gFrmResolMC(&served).showModalFor(&served);
 }

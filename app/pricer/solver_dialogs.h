@@ -3,10 +3,6 @@
 
 class frmOptions;
 
-// Whether the finite-difference / Monte Carlo settings dialog has been
-// created (it then owns the settings it shows).
-bool pdeSettingsDialogExists();
-bool mcSettingsDialogExists();
-
-// Shows the settings dialog of the solver mode modally for the window.
-void showSettingsDialogModal(int solverMode, frmOptions& window);
+// Shows the settings dialog of the solver (kSolverPde or kSolverMc)
+// modally for the pricer window it serves.
+void showSettingsDialogModal(int solver, frmOptions& served);

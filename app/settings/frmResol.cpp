@@ -10,9 +10,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/colors.h"
 #include "platform/control_fit.h"
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
+#include "platform/twips.h"
 #include "shared/pde_settings.h"
 #include "shared/product_inputs.h"
 
@@ -22,7 +24,6 @@ namespace {
 
 constexpr uint32_t kGrey = 0xE0E0E0;
 constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr uint32_t kLightYellow = 0xC0FFFF;  // red 255, green 255, blue 192
 
 bool isDigitOrBackspace(int code)
 {

@@ -18,6 +18,8 @@
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
 #include "platform/spin_button.h"
+#include "platform/twips.h"
+#include "shared/contract_terms.h"
 #include "shared/mc_settings.h"
 #include "shared/product_inputs.h"
 
@@ -257,8 +259,7 @@ void frmResolMC::writePowerBox(QLineEdit* box, const SpinButton* spin)
 
 void frmResolMC::fillBasisList()
 {
-    const int payoff = servedPayoff();
-    if (payoff == 7 || payoff == 8)
+    if (isAsian(payoffAt(servedPayoff())))
         fillList(cboBasisF, {QStringLiteral("10"), QStringLiteral("15"), QStringLiteral("24"),
                              QStringLiteral("35")});
     else
@@ -270,8 +271,7 @@ void frmResolMC::SetBasisFunctionMenu(PricerLink* window)
 {
     if (window)
         setServedWindow(window);
-    const int payoff = servedPayoff();
-    const int wanted = (payoff == 7 || payoff == 8) ? 4 : 6;
+    const int wanted = isAsian(payoffAt(servedPayoff())) ? 4 : 6;
     if (cboBasisF->count() == wanted)
         return;
     fillBasisList();

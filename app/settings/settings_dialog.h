@@ -100,7 +100,4 @@ private:
     QHash<QObject*, std::function<void()>> m_focusHandlers;
 };
 
-// Twips to pixels (15 per pixel).
-constexpr int px(int twips) { return twips / 15; }
-
 }  // namespace tarvic

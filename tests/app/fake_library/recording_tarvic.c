@@ -7,10 +7,17 @@
  * non-uniform grid x = |top| * (i / n)^2), value x^2 / 100, delta
  * x / 50, gamma 0.02, theta -x / 365, vega x / 10 (vega only with calcVega).
  * A failure first scribbles 777 over entries 0..n, as a solver that stopped
- * half way would, then returns the text. */
+ * half way would, then returns the text; the failure text "(null)" returns
+ * no text at all, as a library out of memory would.
+ *
+ * Slow calls (tvHold): while held, each call waits (on the caller's thread,
+ * at most a minute) until tvRelease; tvHeld tells whether a call is waiting
+ * now. The record is written before the wait and must be read only after
+ * the call has returned. */
 #include "tarvic/counted_string.h"
 
 #include <string.h>
+#include <time.h>
 
 #define EXPORT __attribute__((visibility("default")))
 
@@ -26,6 +33,37 @@ static TvRecord record;
 static int32_t scriptNode = -1;
 static double scriptTop = 200.0;
 static char scriptFailure[256];
+
+static int holding;
+static int released;
+static int waiting;
+
+EXPORT void tvHold(int32_t on)
+{
+    __atomic_store_n(&released, 0, __ATOMIC_SEQ_CST);
+    __atomic_store_n(&holding, on, __ATOMIC_SEQ_CST);
+}
+
+EXPORT void tvRelease(void)
+{
+    __atomic_store_n(&released, 1, __ATOMIC_SEQ_CST);
+}
+
+EXPORT int32_t tvHeld(void)
+{
+    return __atomic_load_n(&waiting, __ATOMIC_SEQ_CST);
+}
+
+static void waitWhileHeld(void)
+{
+    if (!__atomic_load_n(&holding, __ATOMIC_SEQ_CST))
+        return;
+    __atomic_store_n(&waiting, 1, __ATOMIC_SEQ_CST);
+    const struct timespec tick = {0, 1000000};
+    for (int i = 0; i < 60000 && !__atomic_load_n(&released, __ATOMIC_SEQ_CST); ++i)
+        nanosleep(&tick, 0);
+    __atomic_store_n(&waiting, 0, __ATOMIC_SEQ_CST);
+}
 
 EXPORT TvRecord* tvRecorded(void)
 {
@@ -66,6 +104,7 @@ static void put(double x)
 static TvString answer(double* a, double* v, double* d, double* g, double* t, double* ve,
                        int32_t* assetSteps, int32_t calcVega)
 {
+    waitWhileHeld();
     int32_t n = scriptNode >= 0 ? scriptNode : *assetSteps;
     *assetSteps = n;
     if (n > 50000)
@@ -73,6 +112,8 @@ static TvString answer(double* a, double* v, double* d, double* g, double* t, do
     if (scriptFailure[0]) {
         for (int32_t i = 0; i <= n; ++i)
             a[i] = v[i] = d[i] = g[i] = t[i] = ve[i] = 777.0;
+        if (strcmp(scriptFailure, "(null)") == 0)
+            return 0;
         return tvAllocStringByteLen(scriptFailure, (uint32_t)strlen(scriptFailure));
     }
     for (int32_t i = 0; i <= n; ++i) {

@@ -81,22 +81,22 @@ TEST_P(ToolsEntryTest, ShowsItsPricerWindowLoadedWithDefaults)
     EXPECT_EQ(window->Caption(), QString::fromLatin1(c.caption));
     EXPECT_EQ(window->subWindow()->windowTitle(), QString::fromLatin1(c.caption));
     EXPECT_EQ(tarvic::gSolverMode, c.mode);
-    EXPECT_EQ(window->cboExercise->count(), c.exerciseStyles);
-    EXPECT_EQ(window->cboOptions->currentText(), QStringLiteral("Call"));
-    EXPECT_EQ(window->cboPayoff->currentText(), QStringLiteral("Vanilla"));
-    EXPECT_EQ(window->cboPayoff->count(), 9);
+    EXPECT_EQ(ui(window).cboExercise->count(), c.exerciseStyles);
+    EXPECT_EQ(ui(window).cboOptions->currentText(), QStringLiteral("Call"));
+    EXPECT_EQ(ui(window).cboPayoff->currentText(), QStringLiteral("Vanilla"));
+    EXPECT_EQ(ui(window).cboPayoff->count(), 9);
     EXPECT_EQ(window->exerciseText(), QStringLiteral("European"));
-    EXPECT_EQ(visibleEntries(window->mnuSwitch),
+    EXPECT_EQ(visibleEntries(ui(window).mnuSwitch),
               QStringList{QString::fromLatin1(c.switchEntryLeft)});
     // The frame's menu bar shows the active window's menus.
     EXPECT_EQ(menuBarCaptions(*dorn),
               (QStringList{QStringLiteral("&File"), QStringLiteral("&Options"),
                            QStringLiteral("&Switch Solver"), QStringLiteral("About")}));
     // The empty results table.
-    EXPECT_EQ(window->MSFlexGrid1->Rows(), 100);
-    EXPECT_EQ(window->MSFlexGrid1->TextMatrix(0, 0),
+    EXPECT_EQ(ui(window).MSFlexGrid1->Rows(), 100);
+    EXPECT_EQ(ui(window).MSFlexGrid1->TextMatrix(0, 0),
               c.mode == 1 ? QStringLiteral("Asset") : QStringLiteral("Paths"));
-    EXPECT_EQ(window->MSFlexGrid1->TextMatrix(99, 5), QStringLiteral("0.0000"));
+    EXPECT_EQ(ui(window).MSFlexGrid1->TextMatrix(99, 5), QStringLiteral("0.0000"));
 
     // A second choice shows the same window; nothing new is created.
     const int frames = dorn->mdiArea()->subWindowList().size();
@@ -119,23 +119,23 @@ TEST_F(MainWindowTest, ActivatingTheOtherWindowFollowsItsSolver)
     EXPECT_EQ(tarvic::gSolverMode, 2);
     dorn->mdiArea()->setActiveSubWindow(dorn->pricerPde()->subWindow());
     EXPECT_EQ(tarvic::gSolverMode, 1);
-    EXPECT_TRUE(dorn->pricerPde()->mnuVega->isVisible());
+    EXPECT_TRUE(ui(dorn->pricerPde()).mnuVega->isVisible());
     dorn->mdiArea()->setActiveSubWindow(dorn->pricerMc()->subWindow());
     EXPECT_EQ(tarvic::gSolverMode, 2);
-    EXPECT_FALSE(dorn->pricerMc()->mnuVega->isVisible());
-    EXPECT_FALSE(dorn->pricerMc()->mnuTheta->isVisible());
+    EXPECT_FALSE(ui(dorn->pricerMc()).mnuVega->isVisible());
+    EXPECT_FALSE(ui(dorn->pricerMc()).mnuTheta->isVisible());
 }
 
 TEST_F(MainWindowTest, PricerExitUnloadsOnlyThatWindowAndToolsLoadsItAfresh)
 {
     dorn->mnuPDEOptions->trigger();
     frmOptions& pde = *dorn->pricerPde();
-    pde.txtStrike->setText(QStringLiteral("105"));
-    pde.setListIndex(pde.cboOptions, 1);
+    ui(pde).txtStrike->setText(QStringLiteral("105"));
+    pde.setListIndex(ui(pde).cboOptions, 1);
     pde.mnuVega_Click();
-    ASSERT_TRUE(pde.mnuVega->isChecked());
+    ASSERT_TRUE(ui(pde).mnuVega->isChecked());
 
-    pde.mnuExit->trigger();
+    ui(pde).mnuExit->trigger();
     EXPECT_FALSE(pde.isLoaded());
     EXPECT_FALSE(pde.Visible());
     EXPECT_EQ(programEnds, 0);
@@ -143,10 +143,10 @@ TEST_F(MainWindowTest, PricerExitUnloadsOnlyThatWindowAndToolsLoadsItAfresh)
 
     dorn->mnuPDEOptions->trigger();
     EXPECT_TRUE(pde.Visible());
-    EXPECT_EQ(pde.txtStrike->text(), QString());
-    EXPECT_EQ(pde.cboOptions->currentText(), QStringLiteral("Call"));
-    EXPECT_EQ(pde.cboExercise->count(), 3);  // not six: the list is filled afresh
-    EXPECT_FALSE(pde.mnuVega->isChecked());
+    EXPECT_EQ(ui(pde).txtStrike->text(), QString());
+    EXPECT_EQ(ui(pde).cboOptions->currentText(), QStringLiteral("Call"));
+    EXPECT_EQ(ui(pde).cboExercise->count(), 3);  // not six: the list is filled afresh
+    EXPECT_FALSE(ui(pde).mnuVega->isChecked());
     EXPECT_EQ(pde.Caption(), QStringLiteral("PDE Solver"));
 }
 

@@ -52,11 +52,11 @@ protected:
     static void fillBoxes(frmOptions& w)
     {
         const std::pair<QLineEdit*, const char*> texts[] = {
-            {w.txtAsset, "10000.25"}, {w.txtStrike, "10000"},    {w.txtVol, "100"},
-            {w.txtIntRate, "12.5"},   {w.txtDiv, "-2.5"},        {w.txtExpi, "0.0001"},
-            {w.txtMonPts, "5000"},    {w.TxtUpBar, "12000.5"},   {w.txtDownBar, "8000.5"},
-            {w.txtSmplstart, "-0.25"}, {w.txtNFixed, "4999"},   {w.txtSmplPoints, "5000"},
-            {w.txtInitAvg, "10000.25"},
+            {ui(w).txtAsset, "10000.25"}, {ui(w).txtStrike, "10000"},    {ui(w).txtVol, "100"},
+            {ui(w).txtIntRate, "12.5"},   {ui(w).txtDiv, "-2.5"},        {ui(w).txtExpi, "0.0001"},
+            {ui(w).txtMonPts, "5000"},    {ui(w).TxtUpBar, "12000.5"},   {ui(w).txtDownBar, "8000.5"},
+            {ui(w).txtSmplstart, "-0.25"}, {ui(w).txtNFixed, "4999"},   {ui(w).txtSmplPoints, "5000"},
+            {ui(w).txtInitAvg, "10000.25"},
         };
         for (const auto& t : texts) {
             const QSignalBlocker quiet(t.first);
@@ -67,18 +67,18 @@ protected:
     // Each payoff, exercise style and monitoring choice of a pricer window.
     void everyContractLayout(frmOptions& w, const QString& solver)
     {
-        for (int payoff = 0; payoff < w.cboPayoff->count(); ++payoff) {
-            for (int exercise = 0; exercise < w.cboExercise->count(); ++exercise) {
+        for (int payoff = 0; payoff < ui(w).cboPayoff->count(); ++payoff) {
+            for (int exercise = 0; exercise < ui(w).cboExercise->count(); ++exercise) {
                 for (int monitoring = 0; monitoring < 2; ++monitoring) {
-                    w.setListIndex(w.cboExercise, exercise);
-                    w.setListIndex(w.cboPayoff, payoff);
-                    if (w.chkContMon->isEnabled() && w.chkContMon->isVisibleTo(&w))
-                        w.setCheckValue(w.chkContMon, monitoring == 1);
+                    w.setListIndex(ui(w).cboExercise, exercise);
+                    w.setListIndex(ui(w).cboPayoff, payoff);
+                    if (ui(w).chkContMon->isEnabled() && ui(w).chkContMon->isVisibleTo(&w))
+                        w.setCheckValue(ui(w).chkContMon, monitoring == 1);
                     else if (monitoring == 1)
                         continue;  // nothing to choose
                     fillBoxes(w);
-                    expectWhole(dorn.get(), solver + QLatin1Char(' ') + w.cboPayoff->currentText() +
-                                                QLatin1Char(' ') + w.cboExercise->currentText() +
+                    expectWhole(dorn.get(), solver + QLatin1Char(' ') + ui(w).cboPayoff->currentText() +
+                                                QLatin1Char(' ') + ui(w).cboExercise->currentText() +
                                                 (monitoring ? QStringLiteral(" continuous")
                                                             : QStringLiteral(" discrete")));
                 }
@@ -98,12 +98,12 @@ TEST_F(TextFitTest, FiniteDifferenceWindowInEveryContractLayout)
     frmOptions& w = *dorn->pricerPde();
     everyContractLayout(w, QStringLiteral("PDE"));
     // During and after a run, and with the frames that other commands show.
-    w.lblProgress->setText(QStringLiteral("Please wait"));
-    w.lblCalcTime->setText(QStringLiteral("99999.999 sec"));
-    for (QWidget* frame : std::initializer_list<QWidget*>{w.frAnalytic, w.frMCExact, w.frPlotOptions})
+    ui(w).lblProgress->setText(QStringLiteral("Please wait"));
+    ui(w).lblCalcTime->setText(QStringLiteral("99999.999 sec"));
+    for (QWidget* frame : std::initializer_list<QWidget*>{ui(w).frAnalytic, ui(w).frMCExact, ui(w).frPlotOptions})
         frame->show();
-    w.lblAValue->setText(QStringLiteral("10000.123456"));
-    w.lblAsset->setText(QStringLiteral("10000.123456"));
+    ui(w).lblAValue->setText(QStringLiteral("10000.123456"));
+    ui(w).lblAsset->setText(QStringLiteral("10000.123456"));
     expectWhole(dorn.get(), QStringLiteral("PDE status and frames"));
 }
 
@@ -114,22 +114,22 @@ TEST_F(TextFitTest, TwoLineCaptionsKeepTheirLinesTogether)
 {
     dorn->mnuPDEOptions->trigger();
     frmOptions& w = *dorn->pricerPde();
-    w.setListIndex(w.cboExercise, 2);  // Bermudan
-    w.setListIndex(w.cboPayoff, 2);    // down-and-out, discretely monitored
+    w.setListIndex(ui(w).cboExercise, 2);  // Bermudan
+    w.setListIndex(ui(w).cboPayoff, 2);    // down-and-out, discretely monitored
     settle();
-    ASSERT_TRUE(w.txtMonPts->isVisible());
-    const auto inPanel = [&w](const QWidget* c) { return QRect(c->mapTo(w.picBar, QPoint()), c->size()); };
-    const QRect top = inPanel(w.lblMonPts);
-    const QRect bottom = inPanel(w.lblMonPts2);
-    const QRect box = inPanel(w.txtMonPts);
+    ASSERT_TRUE(ui(w).txtMonPts->isVisible());
+    const auto inPanel = [&w](const QWidget* c) { return QRect(c->mapTo(ui(w).picBar, QPoint()), c->size()); };
+    const QRect top = inPanel(ui(w).lblMonPts);
+    const QRect bottom = inPanel(ui(w).lblMonPts2);
+    const QRect box = inPanel(ui(w).txtMonPts);
     EXPECT_LE(bottom.top() - top.bottom(), 2);
     EXPECT_GE(box.center().y(), top.top());
     EXPECT_LE(box.center().y(), bottom.bottom());
     EXPECT_GT(box.left(), std::max(top.right(), bottom.right()));
 
-    EXPECT_EQ(w.Label13->text(), QStringLiteral("Calculation     time :"));
-    EXPECT_LT(w.Label13->width(), w.Label13->fontMetrics().horizontalAdvance(w.Label13->text()));
-    EXPECT_GE(w.Label13->height(), 2 * w.Label13->fontMetrics().height());
+    EXPECT_EQ(ui(w).Label13->text(), QStringLiteral("Calculation     time :"));
+    EXPECT_LT(ui(w).Label13->width(), ui(w).Label13->fontMetrics().horizontalAdvance(ui(w).Label13->text()));
+    EXPECT_GE(ui(w).Label13->height(), 2 * ui(w).Label13->fontMetrics().height());
 }
 
 TEST_F(TextFitTest, MonteCarloWindowInEveryContractLayout)
@@ -138,8 +138,8 @@ TEST_F(TextFitTest, MonteCarloWindowInEveryContractLayout)
     frmOptions& w = *dorn->pricerMc();
     everyContractLayout(w, QStringLiteral("MC"));
     // The additional parameters of a vanilla European.
-    w.setListIndex(w.cboExercise, 0);
-    w.setListIndex(w.cboPayoff, 0);
+    w.setListIndex(ui(w).cboExercise, 0);
+    w.setListIndex(ui(w).cboPayoff, 0);
     w.lblAdditionalParams_Click();
     fillBoxes(w);
     expectWhole(dorn.get(), QStringLiteral("MC vanilla time steps"));
@@ -158,8 +158,8 @@ TEST_F(TextFitTest, FiniteDifferenceSettingsInEachLayout)
         {"Asian fixed American", 7, 1}, {"Asian floating", 8, 0},
     };
     for (const auto& l : layouts) {
-        w.setListIndex(w.cboExercise, l.exercise);
-        w.setListIndex(w.cboPayoff, l.payoff);
+        w.setListIndex(ui(w).cboExercise, l.exercise);
+        w.setListIndex(ui(w).cboPayoff, l.payoff);
         if (dlg.ChkOverMaxS->isEnabled()) {
             dlg.ChkOverMaxS->setChecked(true);
             dlg.txtMaxS->setText(QStringLiteral("300000.5"));
@@ -180,18 +180,18 @@ TEST_F(TextFitTest, MonteCarloSettingsInEachLayout)
     frmOptions& w = *dorn->pricerMc();
     frmResolMC& dlg = gFrmResolMC(&w);
     for (int exercise = 0; exercise < 2; ++exercise) {
-        w.setListIndex(w.cboExercise, exercise);
+        w.setListIndex(ui(w).cboExercise, exercise);
         // Sobol at the largest counts, then pseudo-random at the largest.
         dlg.optRNG[0]->setChecked(true);
         dlg.showModalFor(&w);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
         dlg.UpDownPow->setValue(30);
         dlg.UpDownLSPow->setValue(30);
-        expectWhole(&dlg, QStringLiteral("MC settings Sobol ") + w.cboExercise->currentText());
+        expectWhole(&dlg, QStringLiteral("MC settings Sobol ") + ui(w).cboExercise->currentText());
         dlg.optRNG[1]->setChecked(true);
         dlg.txtPaths->setText(QStringLiteral("2000000"));
         dlg.txtLSPaths->setText(QStringLiteral("2000000"));
-        expectWhole(&dlg, QStringLiteral("MC settings pseudo-random ") + w.cboExercise->currentText());
+        expectWhole(&dlg, QStringLiteral("MC settings pseudo-random ") + ui(w).cboExercise->currentText());
         dlg.optRNG[0]->setChecked(true);
         dlg.hide();
     }

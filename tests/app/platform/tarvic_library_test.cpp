@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <stdexcept>
 #include <vector>
 
 using tarvic::TarvicLibrary;
@@ -137,6 +138,36 @@ TEST_F(LibraryBinding, PricerTextsAreDecodedFromEightBitAndAnEmptyTextIsSuccess)
     EXPECT_FALSE(failure.isEmpty());
 }
 
+// The program calls each export through the type the library's header
+// declares: the grid exports read a grid the caller keeps constant, and
+// agree with the single-spot exports at every node.
+TEST_F(LibraryBinding, GridExportsThroughTheHeadersTypesAgreeWithTheSpotExports)
+{
+    TarvicLibrary& library = TarvicLibrary::instance();
+    std::vector<double> nodes(50001, 0.0);
+    for (int i = 0; i <= 20; ++i)
+        nodes[static_cast<size_t>(i)] = 60.0 + 4.0 * i;
+    const std::vector<double>& grid = nodes;
+    std::vector<double> vanilla(50001, -7.0), barrier(50001, -7.0);
+    ASSERT_EQ(library.VanillaBSGrid(grid.data(), vanilla.data(), 100, 0.05, 0.01, 0.25, 0.75, 1, 20),
+              1.0);
+    ASSERT_EQ(library.BarrierBSGrid(grid.data(), barrier.data(), 100, 0.05, 0.01, 0.25, 0.75, 70,
+                                    0, 1, 0, 20),
+              1.0);
+    for (int i = 0; i <= 20; ++i) {
+        const double spot = grid[static_cast<size_t>(i)];
+        library.VanillaBS(value, delta, gamma, theta, vega, spot, 100, 0.05, 0.01, 0.25, 0.75, 1);
+        EXPECT_DOUBLE_EQ(vanilla[static_cast<size_t>(i)], value) << spot;
+        library.BarrierBS(value, delta, gamma, theta, vega, spot, 100, 0.05, 0.01, 0.25, 0.75, 70,
+                          0, 1, 0);
+        EXPECT_DOUBLE_EQ(barrier[static_cast<size_t>(i)], value) << spot;
+    }
+    // Nothing past the last index, and the caller's grid as it was.
+    EXPECT_EQ(vanilla[21], -7.0);
+    EXPECT_EQ(barrier[21], -7.0);
+    EXPECT_EQ(grid[20], 140.0);
+}
+
 TEST(LibraryTextTest, NullTextIsTheOutOfMemoryError)
 {
     try {
@@ -158,6 +189,8 @@ TEST(RuntimeErrorTest, TrapRecordsThePendingErrorAndRunsTheHandlerOnce)
         {[] { tarvic::RaiseError(30009, QStringLiteral("Invalid Row value")); }, 30009,
          "Invalid Row value"},
         {[] { throw std::bad_alloc(); }, 7, "Out of memory"},
+        {[] { throw std::logic_error("Bad state"); }, 51, "Bad state"},
+        {[] { throw 42; }, 51, "Internal error"},
     };
     for (const Case& c : cases) {
         int handled = 0;

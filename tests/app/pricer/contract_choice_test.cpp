@@ -31,7 +31,7 @@ bool shown(const frmOptions& w, const QWidget* control)
 
 QString caption(const frmOptions& w)
 {
-    return w.lblMonPts->text() + QLatin1Char('|') + w.lblMonPts2->text();
+    return ui(w).lblMonPts->text() + QLatin1Char('|') + ui(w).lblMonPts2->text();
 }
 
 // Monitoring as the user leaves it: untouched, ticked, or ticked and cleared.
@@ -41,9 +41,9 @@ void setMonitoring(frmOptions& w, Mon mon)
 {
     if (mon == Mon::Untouched)
         return;
-    w.setCheckValue(w.chkContMon, true);
+    w.setCheckValue(ui(w).chkContMon, true);
     if (mon == Mon::TickedThenCleared)
-        w.setCheckValue(w.chkContMon, false);
+        w.setCheckValue(ui(w).chkContMon, false);
 }
 
 }  // namespace
@@ -105,41 +105,41 @@ TEST_P(FdPayoffPanelsTest, ShowsThePanelsFlagsAndMenusOfThePayoff)
 {
     const FdPayoffCase& c = GetParam();
     frmOptions& w = openPde();
-    w.setListIndex(w.cboPayoff, c.payoff);
+    w.setListIndex(ui(w).cboPayoff, c.payoff);
     const tarvic::ProductInputs& in = w.productInputs();
 
-    EXPECT_EQ(shown(w, w.picBar), c.barPanel);
-    EXPECT_EQ(shown(w, w.picAsian), c.asianPanel);
-    EXPECT_EQ(shown(w, w.chkContMon), c.contMonShown);
-    EXPECT_EQ(w.chkContMon->isEnabled(), c.contMonEnabled);
-    EXPECT_EQ(w.chkContMon->isChecked(), c.contMonChecked);
+    EXPECT_EQ(shown(w, ui(w).picBar), c.barPanel);
+    EXPECT_EQ(shown(w, ui(w).picAsian), c.asianPanel);
+    EXPECT_EQ(shown(w, ui(w).chkContMon), c.contMonShown);
+    EXPECT_EQ(ui(w).chkContMon->isEnabled(), c.contMonEnabled);
+    EXPECT_EQ(ui(w).chkContMon->isChecked(), c.contMonChecked);
     EXPECT_EQ(w.mContMon, c.contMonChecked);
     EXPECT_FALSE(in.gDiscreteMon);  // only the box's own handler writes it
-    EXPECT_EQ(shown(w, w.TxtUpBar), c.upShown);
-    EXPECT_EQ(shown(w, w.lblUpBar), c.upShown);
-    EXPECT_EQ(shown(w, w.txtDownBar), c.downShown);
-    EXPECT_EQ(shown(w, w.lblDownBar), c.downShown);
-    EXPECT_EQ(shown(w, w.txtMonPts), c.periodsShown);
-    EXPECT_EQ(shown(w, w.lblMonPts2), c.periodsShown);
+    EXPECT_EQ(shown(w, ui(w).TxtUpBar), c.upShown);
+    EXPECT_EQ(shown(w, ui(w).lblUpBar), c.upShown);
+    EXPECT_EQ(shown(w, ui(w).txtDownBar), c.downShown);
+    EXPECT_EQ(shown(w, ui(w).lblDownBar), c.downShown);
+    EXPECT_EQ(shown(w, ui(w).txtMonPts), c.periodsShown);
+    EXPECT_EQ(shown(w, ui(w).lblMonPts2), c.periodsShown);
     if (c.periodsShown) {
         EXPECT_EQ(caption(w), QStringLiteral("Num of monitoring|periods"));
     }
     EXPECT_EQ(w.mKnockOut, c.knockOut);
     EXPECT_EQ(in.gBarrier, c.barrier);
     EXPECT_EQ(in.gAsian, c.asian);
-    EXPECT_EQ(w.mnuBS->isVisible(), c.bsMenus);
-    EXPECT_EQ(w.mnuBSGrid->isVisible(), c.bsMenus);
-    EXPECT_FALSE(w.mnuBS->isEnabled());
-    EXPECT_FALSE(w.mnuBSGrid->isEnabled());
-    EXPECT_EQ(w.mnuTheta->isVisible(), c.thetaMenu);
-    EXPECT_EQ(w.mnuSaveRefSol->isVisible(), c.saveRefSolMenu);
+    EXPECT_EQ(ui(w).mnuBS->isVisible(), c.bsMenus);
+    EXPECT_EQ(ui(w).mnuBSGrid->isVisible(), c.bsMenus);
+    EXPECT_FALSE(ui(w).mnuBS->isEnabled());
+    EXPECT_FALSE(ui(w).mnuBSGrid->isEnabled());
+    EXPECT_EQ(ui(w).mnuTheta->isVisible(), c.thetaMenu);
+    EXPECT_EQ(ui(w).mnuSaveRefSol->isVisible(), c.saveRefSolMenu);
     if (c.saveRefSolMenu) {
-        EXPECT_FALSE(w.mnuSaveRefSol->isEnabled());
+        EXPECT_FALSE(ui(w).mnuSaveRefSol->isEnabled());
     }
-    EXPECT_EQ(w.txtStrike->isEnabled(), c.strikeEnabled);
-    EXPECT_EQ(w.lblStrike->isEnabled(), c.strikeEnabled);
+    EXPECT_EQ(ui(w).txtStrike->isEnabled(), c.strikeEnabled);
+    EXPECT_EQ(ui(w).lblStrike->isEnabled(), c.strikeEnabled);
     if (c.barPanel) {
-        EXPECT_EQ(w.picBar->maximumHeight(), 2750 / 15);
+        EXPECT_EQ(ui(w).picBar->maximumHeight(), 2750 / 15);
     }
     EXPECT_TRUE(in.gInputsChanged);
     EXPECT_TRUE(boxes.shown.isEmpty());
@@ -184,23 +184,23 @@ TEST_P(FdPeriodsTest, LaysOutThePeriodsBoxForTheExerciseAndMonitoring)
 {
     const FdPeriodsCase& c = GetParam();
     frmOptions& w = openPde();
-    w.setListIndex(w.cboPayoff, c.payoff);
-    w.setListIndex(w.cboExercise, c.exercise);
+    w.setListIndex(ui(w).cboPayoff, c.payoff);
+    w.setListIndex(ui(w).cboExercise, c.exercise);
     setMonitoring(w, c.mon);
 
     EXPECT_EQ(w.mEarlyExercise, c.exercise != 0);
-    EXPECT_TRUE(shown(w, w.picBar) || !c.periodsShown);
-    EXPECT_EQ(shown(w, w.txtMonPts), c.periodsShown);
-    EXPECT_EQ(shown(w, w.lblMonPts), c.periodsShown);
-    EXPECT_EQ(shown(w, w.lblMonPts2), c.periodsShown);
+    EXPECT_TRUE(shown(w, ui(w).picBar) || !c.periodsShown);
+    EXPECT_EQ(shown(w, ui(w).txtMonPts), c.periodsShown);
+    EXPECT_EQ(shown(w, ui(w).lblMonPts), c.periodsShown);
+    EXPECT_EQ(shown(w, ui(w).lblMonPts2), c.periodsShown);
     if (c.periodsShown) {
         EXPECT_EQ(caption(w), QString::fromLatin1(c.caption));
     }
-    EXPECT_EQ(shown(w, w.chkContMon), c.contMonShown);
-    EXPECT_EQ(w.mnuTheta->isVisible(), c.thetaMenu);
-    EXPECT_EQ(w.mnuBS->isVisible(), c.bsMenus);
-    EXPECT_FALSE(w.mnuBS->isEnabled());
-    EXPECT_EQ(w.cboExercise->currentIndex(), c.exercise);
+    EXPECT_EQ(shown(w, ui(w).chkContMon), c.contMonShown);
+    EXPECT_EQ(ui(w).mnuTheta->isVisible(), c.thetaMenu);
+    EXPECT_EQ(ui(w).mnuBS->isVisible(), c.bsMenus);
+    EXPECT_FALSE(ui(w).mnuBS->isEnabled());
+    EXPECT_EQ(ui(w).cboExercise->currentIndex(), c.exercise);
     EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
@@ -210,13 +210,13 @@ INSTANTIATE_TEST_SUITE_P(Contracts, FdPeriodsTest, ::testing::ValuesIn(kFdPeriod
 TEST_F(ContractChoiceTest, VanillaEuropeanAndAmericanHaveNoPanelOnTheFiniteDifferenceWindow)
 {
     frmOptions& w = openPde();
-    w.setListIndex(w.cboExercise, 2);
-    ASSERT_TRUE(shown(w, w.picBar));
-    w.setListIndex(w.cboExercise, 1);
-    EXPECT_FALSE(shown(w, w.picBar));
-    w.setListIndex(w.cboExercise, 2);
-    w.setListIndex(w.cboExercise, 0);
-    EXPECT_FALSE(shown(w, w.picBar));
+    w.setListIndex(ui(w).cboExercise, 2);
+    ASSERT_TRUE(shown(w, ui(w).picBar));
+    w.setListIndex(ui(w).cboExercise, 1);
+    EXPECT_FALSE(shown(w, ui(w).picBar));
+    w.setListIndex(ui(w).cboExercise, 2);
+    w.setListIndex(ui(w).cboExercise, 0);
+    EXPECT_FALSE(shown(w, ui(w).picBar));
     EXPECT_FALSE(w.mEarlyExercise);
 }
 
@@ -260,8 +260,8 @@ TEST_P(FdSettingsTest, SetsTheDialogControlsThatTheContractRulesOut)
     frmOptions& w = openPde();
     frmResol* resol = frmResolIfLoaded();
     ASSERT_NE(resol, nullptr);  // the window's load sets it up
-    w.setListIndex(w.cboExercise, c.exercise);
-    w.setListIndex(w.cboPayoff, c.payoff);
+    w.setListIndex(ui(w).cboExercise, c.exercise);
+    w.setListIndex(ui(w).cboPayoff, c.payoff);
     setMonitoring(w, c.mon);
 
     EXPECT_EQ(resol->chkNonUniGrid->isEnabled(), c.nonUniEnabled);
@@ -290,7 +290,7 @@ TEST_F(ContractChoiceTest, FloatingStrikeSetsOneToOneQuadraticAndVanillaRestores
     frmOptions& w = openPde();
     frmResol& resol = *frmResolIfLoaded();
     resol.setListIndex(resol.cboAmerSolver, 0);  // Projected SOR
-    w.setListIndex(w.cboPayoff, 8);
+    w.setListIndex(ui(w).cboPayoff, 8);
     EXPECT_EQ(tarvic::gPdeSettings.gPlaneSpacing, 1);
     EXPECT_EQ(tarvic::gPdeSettings.gPlanesInterp, 1);
     EXPECT_EQ(resol.cboPlaneSpc->currentText(), QStringLiteral(" 1:1"));
@@ -298,7 +298,7 @@ TEST_F(ContractChoiceTest, FloatingStrikeSetsOneToOneQuadraticAndVanillaRestores
     EXPECT_TRUE(w.productInputs().gFloatingStrike);
     EXPECT_EQ(w.productInputs().gAsianStrikeType, 1);
 
-    w.setListIndex(w.cboPayoff, 0);
+    w.setListIndex(ui(w).cboPayoff, 0);
     EXPECT_EQ(resol.cboPlanes->currentIndex(), -1);
     EXPECT_EQ(resol.cboPlaneSpc->currentIndex(), -1);
     EXPECT_EQ(resol.cboAmerSolver->currentText(), QStringLiteral("Projected SOR"));
@@ -309,7 +309,7 @@ TEST_F(ContractChoiceTest, FloatingStrikeSetsOneToOneQuadraticAndVanillaRestores
     EXPECT_EQ(w.productInputs().gAsianStrikeType, 1);
     EXPECT_FALSE(w.productInputs().gAsian);
 
-    w.setListIndex(w.cboPayoff, 7);
+    w.setListIndex(ui(w).cboPayoff, 7);
     EXPECT_FALSE(w.productInputs().gFloatingStrike);
     EXPECT_EQ(w.productInputs().gAsianStrikeType, 0);
 }
@@ -323,9 +323,9 @@ struct RoundTripCase {
     std::function<void(frmOptions&, frmResol&)> check;    // after coming back
 };
 
-void payoff(frmOptions& w, int index) { w.setListIndex(w.cboPayoff, index); }
-void exercise(frmOptions& w, int index) { w.setListIndex(w.cboExercise, index); }
-void continuous(frmOptions& w, bool on) { w.setCheckValue(w.chkContMon, on); }
+void payoff(frmOptions& w, int index) { w.setListIndex(ui(w).cboPayoff, index); }
+void exercise(frmOptions& w, int index) { w.setListIndex(ui(w).cboExercise, index); }
+void continuous(frmOptions& w, bool on) { w.setCheckValue(ui(w).chkContMon, on); }
 
 void tickMaxAsset(frmOptions&, frmResol& r)
 {
@@ -360,15 +360,15 @@ const RoundTripCase kRoundTrips[] = {
      }},
      maxAssetBack},
     {"StrikeAcrossFloatingStrike",
-     [](frmOptions& w, frmResol&) { w.txtStrike->setText(QStringLiteral("105")); },
+     [](frmOptions& w, frmResol&) { ui(w).txtStrike->setText(QStringLiteral("105")); },
      {[](frmOptions& w) {
          payoff(w, 8);
-         EXPECT_EQ(w.txtStrike->text(), QString());
+         EXPECT_EQ(ui(w).txtStrike->text(), QString());
      },
       [](frmOptions& w) { payoff(w, 7); }},
      [](frmOptions& w, frmResol&) {
-         EXPECT_TRUE(w.txtStrike->isEnabled());
-         EXPECT_EQ(w.txtStrike->text(), QStringLiteral("105"));
+         EXPECT_TRUE(ui(w).txtStrike->isEnabled());
+         EXPECT_EQ(ui(w).txtStrike->text(), QStringLiteral("105"));
      }},
     {"NonUniformGridAcrossContinuousDoubleKnockOut",
      [](frmOptions&, frmResol& r) { ASSERT_TRUE(r.chkNonUniGrid->isChecked()); },
@@ -435,26 +435,26 @@ INSTANTIATE_TEST_SUITE_P(Settings, RoundTripTest, ::testing::ValuesIn(kRoundTrip
 TEST_F(ContractChoiceTest, ASingleBarrierClearsTheOtherBarrierButNotItsBox)
 {
     for (frmOptions* w : {&openPde(), &openMc()}) {
-        w->setListIndex(w->cboPayoff, 5);
-        w->TxtUpBar->setText(QStringLiteral("120"));
-        w->txtDownBar->setText(QStringLiteral("80"));
+        w->setListIndex(ui(w).cboPayoff, 5);
+        ui(w).TxtUpBar->setText(QStringLiteral("120"));
+        ui(w).txtDownBar->setText(QStringLiteral("80"));
         ASSERT_EQ(w->productInputs().gUpBar, 120.0);
-        w->setListIndex(w->cboPayoff, 2);  // Down & Out
+        w->setListIndex(ui(w).cboPayoff, 2);  // Down & Out
         EXPECT_EQ(w->productInputs().gUpBar, 0.0);
         EXPECT_EQ(w->productInputs().gDownBar, 80.0);
-        EXPECT_EQ(w->TxtUpBar->text(), QStringLiteral("120"));
-        EXPECT_FALSE(shown(*w, w->TxtUpBar));
-        w->setListIndex(w->cboPayoff, 1);  // Up & Out: the box is back, its value not
+        EXPECT_EQ(ui(w).TxtUpBar->text(), QStringLiteral("120"));
+        EXPECT_FALSE(shown(*w, ui(w).TxtUpBar));
+        w->setListIndex(ui(w).cboPayoff, 1);  // Up & Out: the box is back, its value not
         EXPECT_EQ(w->productInputs().gDownBar, 0.0);
         EXPECT_EQ(w->productInputs().gUpBar, 0.0);
-        w->TxtUpBar->setText(QStringLiteral("125"));
-        w->txtDownBar->setText(QStringLiteral("75"));
-        w->setListIndex(w->cboPayoff, 7);  // Asian: no barriers at all
+        ui(w).TxtUpBar->setText(QStringLiteral("125"));
+        ui(w).txtDownBar->setText(QStringLiteral("75"));
+        w->setListIndex(ui(w).cboPayoff, 7);  // Asian: no barriers at all
         EXPECT_EQ(w->productInputs().gUpBar, 0.0);
         EXPECT_EQ(w->productInputs().gDownBar, 0.0);
-        w->TxtUpBar->setText(QStringLiteral("130"));
-        w->txtDownBar->setText(QStringLiteral("70"));
-        w->setListIndex(w->cboPayoff, 0);  // Vanilla leaves both
+        ui(w).TxtUpBar->setText(QStringLiteral("130"));
+        ui(w).txtDownBar->setText(QStringLiteral("70"));
+        w->setListIndex(ui(w).cboPayoff, 0);  // Vanilla leaves both
         EXPECT_EQ(w->productInputs().gUpBar, 130.0);
         EXPECT_EQ(w->productInputs().gDownBar, 70.0);
     }
@@ -463,15 +463,15 @@ TEST_F(ContractChoiceTest, ASingleBarrierClearsTheOtherBarrierButNotItsBox)
 TEST_F(ContractChoiceTest, KnockOutFlagStaysForPayoffsWithoutABarrier)
 {
     frmOptions& w = openPde();
-    w.setListIndex(w.cboPayoff, 2);
+    w.setListIndex(ui(w).cboPayoff, 2);
     ASSERT_EQ(w.mKnockOut, 1);
     for (int payoff : {0, 7, 8}) {
-        w.setListIndex(w.cboPayoff, payoff);
+        w.setListIndex(ui(w).cboPayoff, payoff);
         EXPECT_EQ(w.mKnockOut, 1) << payoff;
     }
-    w.setListIndex(w.cboPayoff, 6);
+    w.setListIndex(ui(w).cboPayoff, 6);
     EXPECT_EQ(w.mKnockOut, 0);
-    w.setListIndex(w.cboPayoff, 0);
+    w.setListIndex(ui(w).cboPayoff, 0);
     EXPECT_EQ(w.mKnockOut, 0);
 }
 
@@ -479,11 +479,11 @@ TEST_F(ContractChoiceTest, PayoffChangeKeepsAnEarlyExerciseStyleAcrossTheRebuilt
 {
     frmOptions& w = openPde();
     for (int style : {0, 1, 2}) {
-        w.setListIndex(w.cboExercise, style);
+        w.setListIndex(ui(w).cboExercise, style);
         for (int payoff : {2, 0, 5, 7, 1}) {
-            w.setListIndex(w.cboPayoff, payoff);
-            EXPECT_EQ(w.cboExercise->currentIndex(), style) << payoff;
-            EXPECT_EQ(w.cboExercise->count(), 3);
+            w.setListIndex(ui(w).cboPayoff, payoff);
+            EXPECT_EQ(ui(w).cboExercise->currentIndex(), style) << payoff;
+            EXPECT_EQ(ui(w).cboExercise->count(), 3);
             EXPECT_EQ(w.mEarlyExercise, style != 0);
         }
     }
@@ -495,43 +495,43 @@ TEST_F(ContractChoiceTest, KnockInIsForcedToContinuousMonitoringOnlyByFiniteDiff
     frmOptions& pde = openPde();
     frmOptions& mc = openMc();
     for (int payoff : {3, 4, 6}) {
-        pde.setListIndex(pde.cboPayoff, 0);
-        pde.setCheckValue(pde.chkContMon, false);
-        pde.setListIndex(pde.cboPayoff, payoff);
-        EXPECT_TRUE(pde.chkContMon->isChecked()) << payoff;
-        EXPECT_FALSE(pde.chkContMon->isEnabled()) << payoff;
+        pde.setListIndex(ui(pde).cboPayoff, 0);
+        pde.setCheckValue(ui(pde).chkContMon, false);
+        pde.setListIndex(ui(pde).cboPayoff, payoff);
+        EXPECT_TRUE(ui(pde).chkContMon->isChecked()) << payoff;
+        EXPECT_FALSE(ui(pde).chkContMon->isEnabled()) << payoff;
         EXPECT_TRUE(pde.mContMon);
         EXPECT_FALSE(pde.productInputs().gDiscreteMon);
 
-        mc.setListIndex(mc.cboPayoff, payoff);
-        EXPECT_FALSE(mc.chkContMon->isChecked()) << payoff;
-        EXPECT_TRUE(mc.chkContMon->isEnabled()) << payoff;
+        mc.setListIndex(ui(mc).cboPayoff, payoff);
+        EXPECT_FALSE(ui(mc).chkContMon->isChecked()) << payoff;
+        EXPECT_TRUE(ui(mc).chkContMon->isEnabled()) << payoff;
     }
     // A knock-out frees the box again (it stays ticked).
-    pde.setListIndex(pde.cboPayoff, 2);
-    EXPECT_TRUE(pde.chkContMon->isEnabled());
-    EXPECT_TRUE(pde.chkContMon->isChecked());
+    pde.setListIndex(ui(pde).cboPayoff, 2);
+    EXPECT_TRUE(ui(pde).chkContMon->isEnabled());
+    EXPECT_TRUE(ui(pde).chkContMon->isChecked());
 }
 
 TEST_F(ContractChoiceTest, MonitoringBoxRecordsItsStateAndWhetherItChanged)
 {
     frmOptions& mc = openMc();
-    mc.setListIndex(mc.cboPayoff, 2);
+    mc.setListIndex(ui(mc).cboPayoff, 2);
     tarvic::ProductInputs& in = mc.productInputs();
     in.gInputsChanged = false;
-    mc.lblProgress->setText(QStringLiteral("Ready"));
-    mc.setCheckValue(mc.chkContMon, true);
+    ui(mc).lblProgress->setText(QStringLiteral("Ready"));
+    mc.setCheckValue(ui(mc).chkContMon, true);
     EXPECT_TRUE(in.gInputsChanged);
     EXPECT_TRUE(mc.mContMon);
     EXPECT_FALSE(in.gDiscreteMon);
-    EXPECT_EQ(mc.lblProgress->text(), QString());
+    EXPECT_EQ(ui(mc).lblProgress->text(), QString());
 
     // Raised again in the state last recorded: nothing changed.
     in.gInputsChanged = true;
     mc.chkContMon_Click();
     EXPECT_FALSE(in.gInputsChanged);
 
-    mc.setCheckValue(mc.chkContMon, false);
+    mc.setCheckValue(ui(mc).chkContMon, false);
     EXPECT_TRUE(in.gInputsChanged);
     EXPECT_FALSE(mc.mContMon);
     EXPECT_TRUE(in.gDiscreteMon);
@@ -540,59 +540,59 @@ TEST_F(ContractChoiceTest, MonitoringBoxRecordsItsStateAndWhetherItChanged)
 TEST_F(ContractChoiceTest, FloatingStrikeTakesTheSpotAsTheFirstSettledFixing)
 {
     frmOptions& w = openPde();
-    w.txtStrike->setText(QStringLiteral("95"));
-    w.txtAsset->setText(QStringLiteral("101.5"));
-    w.txtInitAvg->setText(QStringLiteral("90"));
-    w.setListIndex(w.cboPayoff, 8);
-    EXPECT_EQ(w.txtStrike->text(), QString());
-    EXPECT_FALSE(w.txtStrike->isEnabled());
-    EXPECT_EQ(w.txtNFixed->text(), QStringLiteral("1"));
+    ui(w).txtStrike->setText(QStringLiteral("95"));
+    ui(w).txtAsset->setText(QStringLiteral("101.5"));
+    ui(w).txtInitAvg->setText(QStringLiteral("90"));
+    w.setListIndex(ui(w).cboPayoff, 8);
+    EXPECT_EQ(ui(w).txtStrike->text(), QString());
+    EXPECT_FALSE(ui(w).txtStrike->isEnabled());
+    EXPECT_EQ(ui(w).txtNFixed->text(), QStringLiteral("1"));
     EXPECT_EQ(w.productInputs().gNFixed, 1);
-    EXPECT_EQ(w.txtInitAvg->text(), QStringLiteral("101.5"));
+    EXPECT_EQ(ui(w).txtInitAvg->text(), QStringLiteral("101.5"));
     EXPECT_EQ(w.productInputs().gInitAvg, 101.5);
 
     // Without a positive spot the average is left alone.
-    w.setListIndex(w.cboPayoff, 7);
-    EXPECT_TRUE(w.txtStrike->isEnabled());
-    w.txtAsset->setText(QString());
-    w.txtInitAvg->setText(QStringLiteral("90"));
-    w.txtNFixed->setText(QStringLiteral("0"));
-    w.setListIndex(w.cboPayoff, 8);
-    EXPECT_EQ(w.txtNFixed->text(), QStringLiteral("1"));
-    EXPECT_EQ(w.txtInitAvg->text(), QStringLiteral("90"));
+    w.setListIndex(ui(w).cboPayoff, 7);
+    EXPECT_TRUE(ui(w).txtStrike->isEnabled());
+    ui(w).txtAsset->setText(QString());
+    ui(w).txtInitAvg->setText(QStringLiteral("90"));
+    ui(w).txtNFixed->setText(QStringLiteral("0"));
+    w.setListIndex(ui(w).cboPayoff, 8);
+    EXPECT_EQ(ui(w).txtNFixed->text(), QStringLiteral("1"));
+    EXPECT_EQ(ui(w).txtInitAvg->text(), QStringLiteral("90"));
 
     // Two or more settled fixings stay.
-    w.setListIndex(w.cboPayoff, 7);
-    w.txtNFixed->setText(QStringLiteral("3"));
-    w.setListIndex(w.cboPayoff, 8);
-    EXPECT_EQ(w.txtNFixed->text(), QStringLiteral("3"));
+    w.setListIndex(ui(w).cboPayoff, 7);
+    ui(w).txtNFixed->setText(QStringLiteral("3"));
+    w.setListIndex(ui(w).cboPayoff, 8);
+    EXPECT_EQ(ui(w).txtNFixed->text(), QStringLiteral("3"));
 }
 
 TEST_F(ContractChoiceTest, FixingsToolTipTellsOfPathStepsOnlyOnMonteCarlo)
 {
     frmOptions& pde = openPde();
-    pde.setListIndex(pde.cboPayoff, 7);
-    EXPECT_EQ(pde.txtSmplPoints->toolTip(), QString());
+    pde.setListIndex(ui(pde).cboPayoff, 7);
+    EXPECT_EQ(ui(pde).txtSmplPoints->toolTip(), QString());
     frmOptions& mc = openMc();
-    mc.setListIndex(mc.cboPayoff, 8);
-    EXPECT_EQ(mc.txtSmplPoints->toolTip(), kPathStepsTip);
-    EXPECT_TRUE(shown(mc, mc.picAsian));
-    EXPECT_FALSE(shown(mc, mc.picBar));
+    mc.setListIndex(ui(mc).cboPayoff, 8);
+    EXPECT_EQ(ui(mc).txtSmplPoints->toolTip(), kPathStepsTip);
+    EXPECT_TRUE(shown(mc, ui(mc).picAsian));
+    EXPECT_FALSE(shown(mc, ui(mc).picBar));
 }
 
 TEST_F(ContractChoiceTest, ExerciseStyleSetsTheResultsToolTipAndStatus)
 {
     for (frmOptions* w : {&openPde(), &openMc()}) {
-        w->lblProgress->setText(QStringLiteral("Ready"));
+        ui(w).lblProgress->setText(QStringLiteral("Ready"));
         w->productInputs().gInputsChanged = false;
-        w->setListIndex(w->cboExercise, 1);
-        EXPECT_EQ(w->MSFlexGrid1->ToolTipText(),
+        w->setListIndex(ui(w).cboExercise, 1);
+        EXPECT_EQ(ui(w).MSFlexGrid1->ToolTipText(),
                   QStringLiteral("Click or double-click to see more digits"));
         EXPECT_TRUE(w->mEarlyExercise);
         EXPECT_TRUE(w->productInputs().gInputsChanged);
-        EXPECT_EQ(w->lblProgress->text(), QString());
-        w->setListIndex(w->cboExercise, 0);
-        EXPECT_EQ(w->MSFlexGrid1->ToolTipText(),
+        EXPECT_EQ(ui(w).lblProgress->text(), QString());
+        w->setListIndex(ui(w).cboExercise, 0);
+        EXPECT_EQ(ui(w).MSFlexGrid1->ToolTipText(),
                   QStringLiteral("Click or double-click to see more digits."));
         EXPECT_FALSE(w->mEarlyExercise);
     }
@@ -602,10 +602,10 @@ TEST_F(ContractChoiceTest, OptionTypeMarksTheInputsChanged)
 {
     frmOptions& w = openPde();
     w.productInputs().gInputsChanged = false;
-    w.lblProgress->setText(QStringLiteral("Ready"));
-    w.setListIndex(w.cboOptions, 1);
+    ui(w).lblProgress->setText(QStringLiteral("Ready"));
+    w.setListIndex(ui(w).cboOptions, 1);
     EXPECT_TRUE(w.productInputs().gInputsChanged);
-    EXPECT_EQ(w.lblProgress->text(), QString());
+    EXPECT_EQ(ui(w).lblProgress->text(), QString());
 }
 
 // ---------------------------------------------------------------------------
@@ -640,26 +640,26 @@ TEST_P(McPanelsTest, ShowsTheTimeStepsOrPeriodsBoxOfTheContract)
 {
     const McPanelCase& c = GetParam();
     frmOptions& w = openMc();
-    w.setListIndex(w.cboPayoff, c.payoff);
+    w.setListIndex(ui(w).cboPayoff, c.payoff);
     setMonitoring(w, c.mon);
-    w.setListIndex(w.cboExercise, c.exercise);
+    w.setListIndex(ui(w).cboExercise, c.exercise);
 
-    EXPECT_EQ(shown(w, w.picBar), c.barPanel);
-    EXPECT_FALSE(shown(w, w.picAsian));
-    EXPECT_EQ(shown(w, w.chkContMon), c.contMonShown);
-    EXPECT_EQ(w.chkContMon->isEnabled(), c.contMonEnabled);
-    EXPECT_EQ(shown(w, w.TxtUpBar), c.upShown);
-    EXPECT_EQ(shown(w, w.txtDownBar), c.downShown);
+    EXPECT_EQ(shown(w, ui(w).picBar), c.barPanel);
+    EXPECT_FALSE(shown(w, ui(w).picAsian));
+    EXPECT_EQ(shown(w, ui(w).chkContMon), c.contMonShown);
+    EXPECT_EQ(ui(w).chkContMon->isEnabled(), c.contMonEnabled);
+    EXPECT_EQ(shown(w, ui(w).TxtUpBar), c.upShown);
+    EXPECT_EQ(shown(w, ui(w).txtDownBar), c.downShown);
     // The paths take their step count from this box: whenever the panel
     // is up, the box and both caption lines are there with it.
     if (c.barPanel) {
-        EXPECT_EQ(shown(w, w.txtMonPts), c.periodsShown);
-        EXPECT_EQ(shown(w, w.lblMonPts), c.periodsShown);
-        EXPECT_EQ(shown(w, w.lblMonPts2), c.periodsShown);
+        EXPECT_EQ(shown(w, ui(w).txtMonPts), c.periodsShown);
+        EXPECT_EQ(shown(w, ui(w).lblMonPts), c.periodsShown);
+        EXPECT_EQ(shown(w, ui(w).lblMonPts2), c.periodsShown);
     }
     EXPECT_EQ(caption(w), QString::fromLatin1(c.caption));
-    EXPECT_EQ(w.txtMonPts->toolTip(), c.pathStepsTip ? kPathStepsTip : QString());
-    EXPECT_EQ(w.cboExercise->count(), 2);
+    EXPECT_EQ(ui(w).txtMonPts->toolTip(), c.pathStepsTip ? kPathStepsTip : QString());
+    EXPECT_EQ(ui(w).cboExercise->count(), 2);
     EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
@@ -669,13 +669,13 @@ INSTANTIATE_TEST_SUITE_P(Contracts, McPanelsTest, ::testing::ValuesIn(kMcPanelCa
 TEST_F(ContractChoiceTest, MonteCarloVanillaShowsItsTimeStepsWhenMoreThanOne)
 {
     frmOptions& w = openMc();
-    w.txtMonPts->setText(QStringLiteral("1"));
-    w.setListIndex(w.cboPayoff, 0);
-    EXPECT_FALSE(shown(w, w.picBar));
-    w.txtMonPts->setText(QStringLiteral("12"));
-    w.setListIndex(w.cboPayoff, 0);
-    EXPECT_TRUE(shown(w, w.picBar));
-    EXPECT_FALSE(shown(w, w.chkContMon));
+    ui(w).txtMonPts->setText(QStringLiteral("1"));
+    w.setListIndex(ui(w).cboPayoff, 0);
+    EXPECT_FALSE(shown(w, ui(w).picBar));
+    ui(w).txtMonPts->setText(QStringLiteral("12"));
+    w.setListIndex(ui(w).cboPayoff, 0);
+    EXPECT_TRUE(shown(w, ui(w).picBar));
+    EXPECT_FALSE(shown(w, ui(w).chkContMon));
     EXPECT_EQ(caption(w), QStringLiteral("Number of time|steps"));
 }
 
@@ -686,10 +686,10 @@ TEST_F(ContractChoiceTest, MonteCarloPayoffRefillsALoadedBasisFunctionList)
     frmResolMC& dialog = *frmResolMCIfLoaded();
     dialog.hide();
     ASSERT_EQ(dialog.cboBasisF->count(), 6);
-    w.setListIndex(w.cboPayoff, 7);
+    w.setListIndex(ui(w).cboPayoff, 7);
     EXPECT_EQ(dialog.cboBasisF->count(), 4);
     EXPECT_EQ(dialog.cboBasisF->currentIndex(), 1);
-    w.setListIndex(w.cboPayoff, 3);
+    w.setListIndex(ui(w).cboPayoff, 3);
     EXPECT_EQ(dialog.cboBasisF->count(), 6);
 }
 
@@ -697,43 +697,43 @@ TEST_F(ContractChoiceTest, AdditionalParametersTogglesTheTimeStepsOfAVanillaEuro
 {
     frmOptions& w = openMc();
     activate(w);
-    ASSERT_FALSE(shown(w, w.picBar));
-    QTest::mouseClick(w.lblAdditionalParams, Qt::LeftButton);
-    EXPECT_TRUE(shown(w, w.picBar));
-    EXPECT_FALSE(shown(w, w.chkContMon));
+    ASSERT_FALSE(shown(w, ui(w).picBar));
+    QTest::mouseClick(ui(w).lblAdditionalParams, Qt::LeftButton);
+    EXPECT_TRUE(shown(w, ui(w).picBar));
+    EXPECT_FALSE(shown(w, ui(w).chkContMon));
     EXPECT_EQ(caption(w), QStringLiteral("Number of time|steps"));
-    EXPECT_EQ(w.txtMonPts->text(), QStringLiteral("1"));
-    EXPECT_TRUE(w.txtMonPts->hasFocus());
-    EXPECT_EQ(w.txtMonPts->cursorPosition(), 1);
-    QTest::mouseClick(w.lblAdditionalParams, Qt::LeftButton);
-    EXPECT_FALSE(shown(w, w.picBar));
+    EXPECT_EQ(ui(w).txtMonPts->text(), QStringLiteral("1"));
+    EXPECT_TRUE(ui(w).txtMonPts->hasFocus());
+    EXPECT_EQ(ui(w).txtMonPts->cursorPosition(), 1);
+    QTest::mouseClick(ui(w).lblAdditionalParams, Qt::LeftButton);
+    EXPECT_FALSE(shown(w, ui(w).picBar));
     // A typed count stays.
-    w.txtMonPts->setText(QStringLiteral("24"));
+    ui(w).txtMonPts->setText(QStringLiteral("24"));
     w.lblAdditionalParams_Click();
-    EXPECT_EQ(w.txtMonPts->text(), QStringLiteral("24"));
+    EXPECT_EQ(ui(w).txtMonPts->text(), QStringLiteral("24"));
 }
 
 TEST_F(ContractChoiceTest, AdditionalParametersDoNothingOutsideAMonteCarloVanillaEuropean)
 {
     frmOptions& pde = openPde();
     pde.lblAdditionalParams_Click();
-    EXPECT_FALSE(shown(pde, pde.picBar));
+    EXPECT_FALSE(shown(pde, ui(pde).picBar));
 
     frmOptions& mc = openMc();
-    mc.setListIndex(mc.cboPayoff, 7);
+    mc.setListIndex(ui(mc).cboPayoff, 7);
     mc.lblAdditionalParams_Click();
-    EXPECT_FALSE(shown(mc, mc.picBar));
-    EXPECT_TRUE(shown(mc, mc.picAsian));
+    EXPECT_FALSE(shown(mc, ui(mc).picBar));
+    EXPECT_TRUE(shown(mc, ui(mc).picAsian));
 
-    mc.setListIndex(mc.cboPayoff, 2);
+    mc.setListIndex(ui(mc).cboPayoff, 2);
     mc.lblAdditionalParams_Click();
-    EXPECT_TRUE(shown(mc, mc.picBar));
+    EXPECT_TRUE(shown(mc, ui(mc).picBar));
 
-    mc.setListIndex(mc.cboPayoff, 0);
-    mc.setListIndex(mc.cboExercise, 1);
-    ASSERT_TRUE(shown(mc, mc.picBar));
+    mc.setListIndex(ui(mc).cboPayoff, 0);
+    mc.setListIndex(ui(mc).cboExercise, 1);
+    ASSERT_TRUE(shown(mc, ui(mc).picBar));
     mc.lblAdditionalParams_Click();
-    EXPECT_TRUE(shown(mc, mc.picBar));
+    EXPECT_TRUE(shown(mc, ui(mc).picBar));
     EXPECT_EQ(caption(mc), QStringLiteral("Num of exercising|periods"));
 }
 
@@ -745,51 +745,51 @@ TEST_F(ContractChoiceTest, FocusGoesToTheFirstMissingBarrier)
     frmOptions& w = openPde();
     activate(w);
     // An empty periods box takes the focus last.
-    w.setListIndex(w.cboPayoff, 1);
-    EXPECT_TRUE(w.txtMonPts->hasFocus());
+    w.setListIndex(ui(w).cboPayoff, 1);
+    EXPECT_TRUE(ui(w).txtMonPts->hasFocus());
 
-    w.txtMonPts->setText(QStringLiteral("4"));
-    w.setListIndex(w.cboPayoff, 1);
-    EXPECT_TRUE(w.TxtUpBar->hasFocus());
-    w.setListIndex(w.cboPayoff, 2);
-    EXPECT_TRUE(w.txtDownBar->hasFocus());
+    ui(w).txtMonPts->setText(QStringLiteral("4"));
+    w.setListIndex(ui(w).cboPayoff, 1);
+    EXPECT_TRUE(ui(w).TxtUpBar->hasFocus());
+    w.setListIndex(ui(w).cboPayoff, 2);
+    EXPECT_TRUE(ui(w).txtDownBar->hasFocus());
 
     // Both missing: the down box is focused last.
-    w.setListIndex(w.cboPayoff, 5);
-    EXPECT_TRUE(w.txtDownBar->hasFocus());
+    w.setListIndex(ui(w).cboPayoff, 5);
+    EXPECT_TRUE(ui(w).txtDownBar->hasFocus());
 
     // Down barrier typed, up missing: the up box.
-    w.txtDownBar->setText(QStringLiteral("80"));
-    w.cboOptions->setFocus();
-    w.setListIndex(w.cboPayoff, 6);
-    EXPECT_TRUE(w.TxtUpBar->hasFocus());
+    ui(w).txtDownBar->setText(QStringLiteral("80"));
+    ui(w).cboOptions->setFocus();
+    w.setListIndex(ui(w).cboPayoff, 6);
+    EXPECT_TRUE(ui(w).TxtUpBar->hasFocus());
 
     // Both typed: the focus stays.
-    w.TxtUpBar->setText(QStringLiteral("120"));
-    w.cboOptions->setFocus();
-    w.setListIndex(w.cboPayoff, 5);
-    EXPECT_TRUE(w.cboOptions->hasFocus());
+    ui(w).TxtUpBar->setText(QStringLiteral("120"));
+    ui(w).cboOptions->setFocus();
+    w.setListIndex(ui(w).cboPayoff, 5);
+    EXPECT_TRUE(ui(w).cboOptions->hasFocus());
 }
 
 TEST_F(ContractChoiceTest, FocusGoesToAnEmptyPeriodsBoxOrStrike)
 {
     frmOptions& w = openPde();
     activate(w);
-    w.cboOptions->setFocus();
-    w.setListIndex(w.cboExercise, 2);  // Bermudan vanilla, no periods yet
-    EXPECT_TRUE(w.txtMonPts->hasFocus());
+    ui(w).cboOptions->setFocus();
+    w.setListIndex(ui(w).cboExercise, 2);  // Bermudan vanilla, no periods yet
+    EXPECT_TRUE(ui(w).txtMonPts->hasFocus());
 
-    w.txtAsset->setText(QStringLiteral("100"));
-    w.setListIndex(w.cboExercise, 0);
-    w.cboOptions->setFocus();
-    w.setListIndex(w.cboPayoff, 7);  // fixed strike, none typed
+    ui(w).txtAsset->setText(QStringLiteral("100"));
+    w.setListIndex(ui(w).cboExercise, 0);
+    ui(w).cboOptions->setFocus();
+    w.setListIndex(ui(w).cboPayoff, 7);  // fixed strike, none typed
     // The fixings box, empty as well, is focused after the strike.
-    EXPECT_TRUE(w.txtSmplPoints->hasFocus());
+    EXPECT_TRUE(ui(w).txtSmplPoints->hasFocus());
 
-    w.txtSmplPoints->setText(QStringLiteral("12"));
-    w.cboOptions->setFocus();
-    w.setListIndex(w.cboPayoff, 7);
-    EXPECT_TRUE(w.txtStrike->hasFocus());
+    ui(w).txtSmplPoints->setText(QStringLiteral("12"));
+    ui(w).cboOptions->setFocus();
+    w.setListIndex(ui(w).cboPayoff, 7);
+    EXPECT_TRUE(ui(w).txtStrike->hasFocus());
 }
 
 TEST_F(ContractChoiceTest, AWindowNotOnScreenKeepsTheFocusWhereItIs)
@@ -797,16 +797,16 @@ TEST_F(ContractChoiceTest, AWindowNotOnScreenKeepsTheFocusWhereItIs)
     // The Monte Carlo window loads and takes its lists behind the other.
     frmOptions& pde = openPde();
     activate(pde);
-    pde.txtStrike->setFocus();
+    ui(pde).txtStrike->setFocus();
     frmOptions& mc = *dorn->pricerMc();
     mc.Load();
     ASSERT_FALSE(mc.Visible());
-    mc.setListIndex(mc.cboExercise, 1);
-    mc.setListIndex(mc.cboPayoff, 6);  // knock-in: forced only by finite differences
-    EXPECT_TRUE(pde.txtStrike->hasFocus());
-    EXPECT_EQ(mc.txtMonPts->text(), QString());
+    mc.setListIndex(ui(mc).cboExercise, 1);
+    mc.setListIndex(ui(mc).cboPayoff, 6);  // knock-in: forced only by finite differences
+    EXPECT_TRUE(ui(pde).txtStrike->hasFocus());
+    EXPECT_EQ(ui(mc).txtMonPts->text(), QString());
     // It lays out as the Monte Carlo window it is, whatever is in front.
-    EXPECT_EQ(mc.cboExercise->count(), 2);
-    EXPECT_EQ(mc.cboExercise->currentText(), QStringLiteral("Bermudan"));
-    EXPECT_TRUE(mc.chkContMon->isEnabled());
+    EXPECT_EQ(ui(mc).cboExercise->count(), 2);
+    EXPECT_EQ(ui(mc).cboExercise->currentText(), QStringLiteral("Bermudan"));
+    EXPECT_TRUE(ui(mc).chkContMon->isEnabled());
 }

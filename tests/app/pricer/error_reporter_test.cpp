@@ -4,8 +4,12 @@
 #include "platform/control_look.h"
 #include "platform/results_grid.h"
 #include "platform/runtime_error.h"
+#include "settings/frmResol.h"
+#include "settings/settings_dialogs.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 
 namespace {
 
@@ -48,7 +52,7 @@ TEST_P(ErrorReporterTest, BuildsOneWarningFromThePendingError)
     dorn->mnuPDEOptions->trigger();
     frmOptions& window = *dorn->pricerPde();
     tarvic::gSolverMode = c.mode;
-    tarvic::setForeColor(window.lblProgress, 0x00C000);
+    tarvic::setForeColor(ui(window).lblProgress, 0x00C000);
 
     tarvic::Err().Number = c.number;
     tarvic::Err().Description = QString::fromLatin1(c.description);
@@ -64,7 +68,7 @@ TEST_P(ErrorReporterTest, BuildsOneWarningFromThePendingError)
         EXPECT_EQ(boxes.shown[0].buttons, tarvic::MsgButtons::OKOnly);
     }
     // Only a failed calculation colours the status label.
-    EXPECT_EQ(tarvic::foreColor(window.lblProgress), 0x00C000u);
+    EXPECT_EQ(tarvic::foreColor(ui(window).lblProgress), 0x00C000u);
     // The pending error is read, not cleared.
     EXPECT_EQ(tarvic::Err().Number, c.number);
 }
@@ -78,7 +82,7 @@ TEST_F(ErrorReporterStatusTest, FailedCalculationTurnsTheStatusRedBeforeTheBox)
 {
     dorn->mnuMCOptions->trigger();
     frmOptions& window = *dorn->pricerMc();
-    tarvic::setForeColor(window.lblProgress, 0x00C000);
+    tarvic::setForeColor(ui(window).lblProgress, 0x00C000);
     struct ColourAtBox : tarvic::ScriptedMessageBoxes {
         QLabel* label = nullptr;
         uint32_t colour = 0;
@@ -88,22 +92,22 @@ TEST_F(ErrorReporterStatusTest, FailedCalculationTurnsTheStatusRedBeforeTheBox)
             return ScriptedMessageBoxes::show(parent, r);
         }
     } probe;
-    probe.label = window.lblProgress;
+    probe.label = ui(window).lblProgress;
 
     tarvic::RunTrapped([] { tarvic::RaiseError(6, QStringLiteral("Overflow")); },
                        [&] { window.ReportError(QStringLiteral("solving for the option price")); });
 
     ASSERT_EQ(probe.shown.size(), 1);
     EXPECT_EQ(probe.colour, 192u);
-    EXPECT_EQ(tarvic::foreColor(window.lblProgress), 192u);
+    EXPECT_EQ(tarvic::foreColor(ui(window).lblProgress), 192u);
     EXPECT_EQ(probe.shown[0].text,
               QStringLiteral("Error 6(Overflow) occurred while solving for the option price"));
 
     // The silent case leaves the colour alone even for that phrase.
-    tarvic::setForeColor(window.lblProgress, 0x00C000);
+    tarvic::setForeColor(ui(window).lblProgress, 0x00C000);
     tarvic::Err().Description = QStringLiteral("Automation error");
     window.ReportError(QStringLiteral("solving for the option price"));
-    EXPECT_EQ(tarvic::foreColor(window.lblProgress), 0x00C000u);
+    EXPECT_EQ(tarvic::foreColor(ui(window).lblProgress), 0x00C000u);
     EXPECT_EQ(probe.shown.size(), 1);
 }
 
@@ -115,10 +119,48 @@ TEST_F(ErrorReporterStatusTest, AFailingControlCallInLoadIsReportedWithItsPhrase
     tarvic::gSolverMode = 1;
     window.setCaption(QStringLiteral("PDE Solver"));
     ASSERT_TRUE(window.isLoaded());
-    window.MSFlexGrid1->setRows(1);
+    ui(window).MSFlexGrid1->setRows(1);
     window.InitResultsTable();
     ASSERT_EQ(boxes.shown.size(), 1);
     EXPECT_EQ(boxes.shown[0].text,
               QStringLiteral("Error 30009(Invalid Row value) occurred while initializing the solution grid"));
     EXPECT_EQ(boxes.shown[0].title, QStringLiteral("PDE Solver - ERROR"));
+}
+
+// A handler that meets an exception of no known kind reports it like any
+// other error and ends there; the window goes on taking keys and commands.
+TEST_F(ErrorReporterStatusTest, AHandlerThatThrowsAnythingIsReportedAndTheWindowStaysUsable)
+{
+    struct ThrowingDialogs : tarvic::DialogShowSeam {
+        ThrowingDialogs() : previous(tarvic::setDialogShowSeam(this)) {}
+        ~ThrowingDialogs() override { tarvic::setDialogShowSeam(previous); }
+        void showModal(QWidget*) override { throw 42; }
+        void showModeless(QWidget*) override { throw 42; }
+        tarvic::DialogShowSeam* previous;
+    };
+    dorn->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dorn.get()));
+    dorn->mnuPDEOptions->trigger();
+    frmOptions& window = *dorn->pricerPde();
+    QLineEdit* strike = ui(window).txtStrike;
+    strike->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(strike->hasFocus());
+    {
+        const ThrowingDialogs throwing;
+        QTest::keyClick(strike, Qt::Key_F2);  // Options > Configure solver
+    }
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].text,
+              QStringLiteral("Error 51(Internal error) occurred while configuring the solver"));
+    EXPECT_EQ(boxes.shown[0].title, QStringLiteral("PDE Solver - ERROR"));
+    EXPECT_TRUE(dialogs.modal.isEmpty());
+
+    // The same window takes typing and opens the dialog afterwards.
+    QTest::keyClicks(strike, QStringLiteral("95"));
+    EXPECT_EQ(strike->text(), QStringLiteral("95"));
+    QTest::keyClick(strike, Qt::Key_F2);
+    ASSERT_EQ(dialogs.modal.size(), 1);
+    EXPECT_EQ(dialogs.modal[0].data(), frmResolIfLoaded());
+    EXPECT_EQ(boxes.shown.size(), 1);
 }

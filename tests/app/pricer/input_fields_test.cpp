@@ -12,7 +12,7 @@
 
 namespace {
 
-using Box = QLineEdit* frmOptions::*;
+using Box = QLineEdit* frmOptionsUi::*;
 
 }  // namespace
 
@@ -38,7 +38,7 @@ protected:
     // Moves the focus from the box to another control of the window.
     static void leave(frmOptions& w)
     {
-        w.cboOptions->setFocus();
+        ui(w).cboOptions->setFocus();
         QApplication::processEvents();
     }
 };
@@ -55,24 +55,24 @@ struct KeyCase {
 };
 
 const KeyCase kKeyCases[] = {
-    {"Asset", &frmOptions::txtAsset, true, false, false},
-    {"Strike", &frmOptions::txtStrike, true, false, true},
-    {"Vol", &frmOptions::txtVol, true, false, true},
-    {"IntRate", &frmOptions::txtIntRate, true, false, true},
-    {"Div", &frmOptions::txtDiv, true, true, true},
-    {"Expiry", &frmOptions::txtExpi, true, false, true},
-    {"UpBar", &frmOptions::TxtUpBar, true, false, false},
-    {"DownBar", &frmOptions::txtDownBar, true, false, false},
-    {"InitAvg", &frmOptions::txtInitAvg, true, false, false},
-    {"SmplStart", &frmOptions::txtSmplstart, true, true, false},
-    {"MonPts", &frmOptions::txtMonPts, false, false, false},
-    {"NFixed", &frmOptions::txtNFixed, false, false, false},
-    {"SmplPoints", &frmOptions::txtSmplPoints, false, false, false},
-    {"MCExact", &frmOptions::txtMCExact, true, false, false},
-    {"Xmin", &frmOptions::txtXmin, true, false, false},
-    {"Xmax", &frmOptions::txtXmax, true, false, false},
-    {"Ymin", &frmOptions::txtYmin, true, true, false},
-    {"Ymax", &frmOptions::txtYmax, true, true, false},
+    {"Asset", &frmOptionsUi::txtAsset, true, false, false},
+    {"Strike", &frmOptionsUi::txtStrike, true, false, true},
+    {"Vol", &frmOptionsUi::txtVol, true, false, true},
+    {"IntRate", &frmOptionsUi::txtIntRate, true, false, true},
+    {"Div", &frmOptionsUi::txtDiv, true, true, true},
+    {"Expiry", &frmOptionsUi::txtExpi, true, false, true},
+    {"UpBar", &frmOptionsUi::TxtUpBar, true, false, false},
+    {"DownBar", &frmOptionsUi::txtDownBar, true, false, false},
+    {"InitAvg", &frmOptionsUi::txtInitAvg, true, false, false},
+    {"SmplStart", &frmOptionsUi::txtSmplstart, true, true, false},
+    {"MonPts", &frmOptionsUi::txtMonPts, false, false, false},
+    {"NFixed", &frmOptionsUi::txtNFixed, false, false, false},
+    {"SmplPoints", &frmOptionsUi::txtSmplPoints, false, false, false},
+    {"MCExact", &frmOptionsUi::txtMCExact, true, false, false},
+    {"Xmin", &frmOptionsUi::txtXmin, true, false, false},
+    {"Xmax", &frmOptionsUi::txtXmax, true, false, false},
+    {"Ymin", &frmOptionsUi::txtYmin, true, true, false},
+    {"Ymax", &frmOptionsUi::txtYmax, true, true, false},
 };
 
 class KeyFilterTest : public InputFieldsTest, public ::testing::WithParamInterface<KeyCase> {};
@@ -81,14 +81,14 @@ TEST_P(KeyFilterTest, TakesDigitsBackspaceAndOnlyTheMarksTheBoxAllows)
 {
     const KeyCase& c = GetParam();
     frmOptions& w = openPde();
-    w.setListIndex(w.cboPayoff, 5);  // every box enabled
-    QLineEdit* box = w.*c.box;
+    w.setListIndex(ui(w).cboPayoff, 5);  // every box enabled
+    QLineEdit* box = ui(w).*c.box;
     box->clear();
     tarvic::ProductInputs& in = w.productInputs();
 
     // Dropped keys beep and change nothing, flags included.
     in.gInputsChanged = false;
-    w.lblProgress->setText(QStringLiteral("Ready"));
+    ui(w).lblProgress->setText(QStringLiteral("Ready"));
     int beeps = boxes.beeps;
     for (char key : {'a', 'E', ' ', '+', ',', '/', '%'}) {
         QTest::keyClick(box, key);
@@ -96,7 +96,7 @@ TEST_P(KeyFilterTest, TakesDigitsBackspaceAndOnlyTheMarksTheBoxAllows)
         EXPECT_EQ(boxes.beeps, ++beeps) << key;
     }
     EXPECT_FALSE(in.gInputsChanged);
-    EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Ready"));
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
 
     QTest::keyClicks(box, QStringLiteral("0123456789"));
     EXPECT_EQ(box->text(), QStringLiteral("0123456789"));
@@ -115,14 +115,14 @@ TEST_P(KeyFilterTest, TakesDigitsBackspaceAndOnlyTheMarksTheBoxAllows)
     // Backspace passes, and counts as typing where typing marks a change.
     beeps = boxes.beeps;
     in.gInputsChanged = false;
-    w.lblProgress->setText(QStringLiteral("Ready"));
+    ui(w).lblProgress->setText(QStringLiteral("Ready"));
     box->blockSignals(true);  // the change handlers are not under test here
     QTest::keyClick(box, Qt::Key_Backspace);
     box->blockSignals(false);
     EXPECT_EQ(box->text(), expected.chopped(1));
     EXPECT_EQ(boxes.beeps, beeps);
     EXPECT_EQ(in.gInputsChanged, c.keyMarksChanged);
-    EXPECT_EQ(w.lblProgress->text().isEmpty(), c.keyMarksChanged);
+    EXPECT_EQ(ui(w).lblProgress->text().isEmpty(), c.keyMarksChanged);
     EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
@@ -133,12 +133,12 @@ TEST_F(InputFieldsTest, KeyFilterLeavesCommandKeysToTheBox)
 {
     frmOptions& w = openPde();
     activate(w);
-    w.txtMonPts->setText(QStringLiteral("12"));
-    w.setListIndex(w.cboExercise, 2);
-    w.txtMonPts->setFocus();
-    QTest::keyClick(w.txtMonPts, Qt::Key_A, Qt::ControlModifier);  // select all
-    EXPECT_EQ(w.txtMonPts->selectedText(), QStringLiteral("12"));
-    QTest::keyClick(w.txtMonPts, Qt::Key_Return);
+    ui(w).txtMonPts->setText(QStringLiteral("12"));
+    w.setListIndex(ui(w).cboExercise, 2);
+    ui(w).txtMonPts->setFocus();
+    QTest::keyClick(ui(w).txtMonPts, Qt::Key_A, Qt::ControlModifier);  // select all
+    EXPECT_EQ(ui(w).txtMonPts->selectedText(), QStringLiteral("12"));
+    QTest::keyClick(ui(w).txtMonPts, Qt::Key_Return);
     EXPECT_EQ(boxes.beeps, 0);
 }
 
@@ -156,20 +156,20 @@ struct ChangeCase {
 };
 
 const ChangeCase kChangeCases[] = {
-    {"AssetPasted", &frmOptions::txtAsset, "101.5x", &tarvic::ProductInputs::gAsset, nullptr, 101.5, false},
-    {"AssetEmpty", &frmOptions::txtAsset, "", &tarvic::ProductInputs::gAsset, nullptr, 0.0, false},
-    {"UpBar", &frmOptions::TxtUpBar, "120abc", &tarvic::ProductInputs::gUpBar, nullptr, 120.0, true},
-    {"UpBarZero", &frmOptions::TxtUpBar, "0", &tarvic::ProductInputs::gUpBar, nullptr, 0.0, true},
-    {"DownBar", &frmOptions::txtDownBar, "80.25", &tarvic::ProductInputs::gDownBar, nullptr, 80.25, true},
-    {"MonPtsHalfDown", &frmOptions::txtMonPts, "12.5", nullptr, &tarvic::ProductInputs::gMonPts, 12, true},
-    {"MonPtsHalfUp", &frmOptions::txtMonPts, "13.5", nullptr, &tarvic::ProductInputs::gMonPts, 14, true},
-    {"MonPtsLetters", &frmOptions::txtMonPts, "x7", nullptr, &tarvic::ProductInputs::gMonPts, 0, true},
-    {"NFixed", &frmOptions::txtNFixed, "2.5", nullptr, &tarvic::ProductInputs::gNFixed, 2, false},
-    {"SmplPoints", &frmOptions::txtSmplPoints, "52", nullptr, &tarvic::ProductInputs::gSmplPoints, 52, false},
-    {"InitAvg", &frmOptions::txtInitAvg, "99.5", &tarvic::ProductInputs::gInitAvg, nullptr, 99.5, false},
+    {"AssetPasted", &frmOptionsUi::txtAsset, "101.5x", &tarvic::ProductInputs::gAsset, nullptr, 101.5, false},
+    {"AssetEmpty", &frmOptionsUi::txtAsset, "", &tarvic::ProductInputs::gAsset, nullptr, 0.0, false},
+    {"UpBar", &frmOptionsUi::TxtUpBar, "120abc", &tarvic::ProductInputs::gUpBar, nullptr, 120.0, true},
+    {"UpBarZero", &frmOptionsUi::TxtUpBar, "0", &tarvic::ProductInputs::gUpBar, nullptr, 0.0, true},
+    {"DownBar", &frmOptionsUi::txtDownBar, "80.25", &tarvic::ProductInputs::gDownBar, nullptr, 80.25, true},
+    {"MonPtsHalfDown", &frmOptionsUi::txtMonPts, "12.5", nullptr, &tarvic::ProductInputs::gMonPts, 12, true},
+    {"MonPtsHalfUp", &frmOptionsUi::txtMonPts, "13.5", nullptr, &tarvic::ProductInputs::gMonPts, 14, true},
+    {"MonPtsLetters", &frmOptionsUi::txtMonPts, "x7", nullptr, &tarvic::ProductInputs::gMonPts, 0, true},
+    {"NFixed", &frmOptionsUi::txtNFixed, "2.5", nullptr, &tarvic::ProductInputs::gNFixed, 2, false},
+    {"SmplPoints", &frmOptionsUi::txtSmplPoints, "52", nullptr, &tarvic::ProductInputs::gSmplPoints, 52, false},
+    {"InitAvg", &frmOptionsUi::txtInitAvg, "99.5", &tarvic::ProductInputs::gInitAvg, nullptr, 99.5, false},
     // Read at Calculate only.
-    {"Strike", &frmOptions::txtStrike, "95", &tarvic::ProductInputs::gStrike, nullptr, 0.0, false},
-    {"Div", &frmOptions::txtDiv, "-1", &tarvic::ProductInputs::gDiv, nullptr, 0.0, true},
+    {"Strike", &frmOptionsUi::txtStrike, "95", &tarvic::ProductInputs::gStrike, nullptr, 0.0, false},
+    {"Div", &frmOptionsUi::txtDiv, "-1", &tarvic::ProductInputs::gDiv, nullptr, 0.0, true},
 };
 
 class ChangeTest : public InputFieldsTest, public ::testing::WithParamInterface<ChangeCase> {};
@@ -179,10 +179,10 @@ TEST_P(ChangeTest, StoresTheLeadingNumberOfTheText)
     const ChangeCase& c = GetParam();
     frmOptions& w = openPde();
     tarvic::ProductInputs& in = w.productInputs();
-    QLineEdit* box = w.*c.box;
+    QLineEdit* box = ui(w).*c.box;
     box->setText(QStringLiteral("3"));  // so that an empty text is a change
     in.gInputsChanged = false;
-    w.lblProgress->setText(QStringLiteral("Ready"));
+    ui(w).lblProgress->setText(QStringLiteral("Ready"));
     box->setText(QString::fromLatin1(c.text));
     if (c.real) {
         EXPECT_EQ(in.*c.real, c.expected);
@@ -190,7 +190,7 @@ TEST_P(ChangeTest, StoresTheLeadingNumberOfTheText)
         EXPECT_EQ(in.*c.whole, static_cast<int32_t>(c.expected));
     }
     EXPECT_EQ(in.gInputsChanged, c.marksChanged);
-    EXPECT_EQ(w.lblProgress->text().isEmpty(), c.marksChanged);
+    EXPECT_EQ(ui(w).lblProgress->text().isEmpty(), c.marksChanged);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boxes, ChangeTest, ::testing::ValuesIn(kChangeCases),
@@ -200,11 +200,11 @@ TEST_F(InputFieldsTest, AnEmptiedBarrierBoxKeepsItsBarrier)
 {
     frmOptions& w = openMc();
     tarvic::ProductInputs& in = w.productInputs();
-    w.TxtUpBar->setText(QStringLiteral("120"));
-    w.txtDownBar->setText(QStringLiteral("80"));
+    ui(w).TxtUpBar->setText(QStringLiteral("120"));
+    ui(w).txtDownBar->setText(QStringLiteral("80"));
     in.gInputsChanged = false;
-    w.TxtUpBar->clear();
-    w.txtDownBar->clear();
+    ui(w).TxtUpBar->clear();
+    ui(w).txtDownBar->clear();
     EXPECT_EQ(in.gUpBar, 120.0);
     EXPECT_EQ(in.gDownBar, 80.0);
     EXPECT_FALSE(in.gInputsChanged);
@@ -216,10 +216,10 @@ TEST_F(InputFieldsTest, AnEmptiedBarrierBoxKeepsItsBarrier)
 TEST_F(InputFieldsTest, LeavingABoxPutsTheCaretBackAtTheStart)
 {
     frmOptions& w = openPde();
-    w.setListIndex(w.cboPayoff, 5);
+    w.setListIndex(ui(w).cboPayoff, 5);
     activate(w);
-    for (QLineEdit* box : {w.txtAsset, w.txtStrike, w.txtVol, w.txtIntRate, w.txtDiv, w.txtExpi,
-                           w.TxtUpBar, w.txtDownBar}) {
+    for (QLineEdit* box : {ui(w).txtAsset, ui(w).txtStrike, ui(w).txtVol, ui(w).txtIntRate, ui(w).txtDiv, ui(w).txtExpi,
+                           ui(w).TxtUpBar, ui(w).txtDownBar}) {
         box->setText(QStringLiteral("12345"));
         box->setFocus();
         box->setCursorPosition(3);
@@ -227,25 +227,25 @@ TEST_F(InputFieldsTest, LeavingABoxPutsTheCaretBackAtTheStart)
         EXPECT_EQ(box->cursorPosition(), 0) << box->text().toStdString();
     }
     // A box without the rule keeps its caret.
-    w.txtSmplstart->setText(QStringLiteral("0.25"));
-    w.setListIndex(w.cboPayoff, 7);
-    w.txtSmplstart->setFocus();
-    w.txtSmplstart->setCursorPosition(2);
+    ui(w).txtSmplstart->setText(QStringLiteral("0.25"));
+    w.setListIndex(ui(w).cboPayoff, 7);
+    ui(w).txtSmplstart->setFocus();
+    ui(w).txtSmplstart->setCursorPosition(2);
     leave(w);
-    EXPECT_EQ(w.txtSmplstart->cursorPosition(), 2);
+    EXPECT_EQ(ui(w).txtSmplstart->cursorPosition(), 2);
 }
 
 TEST_F(InputFieldsTest, TabbingIntoTheFixingsBoxesPutsTheCaretAtTheEnd)
 {
     frmOptions& w = openPde();
-    w.setListIndex(w.cboPayoff, 7);
+    w.setListIndex(ui(w).cboPayoff, 7);
     activate(w);
-    w.txtNFixed->setText(QStringLiteral("3"));
-    w.txtSmplPoints->setText(QStringLiteral("12"));
-    w.txtInitAvg->setText(QStringLiteral("98.5"));
-    for (QLineEdit* box : {w.txtNFixed, w.txtInitAvg}) {
+    ui(w).txtNFixed->setText(QStringLiteral("3"));
+    ui(w).txtSmplPoints->setText(QStringLiteral("12"));
+    ui(w).txtInitAvg->setText(QStringLiteral("98.5"));
+    for (QLineEdit* box : {ui(w).txtNFixed, ui(w).txtInitAvg}) {
         leave(w);
-        w.txtSmplPoints->setFocus();  // before either box
+        ui(w).txtSmplPoints->setFocus();  // before either box
         box->setFocus(Qt::TabFocusReason);
         QApplication::processEvents();
         ASSERT_TRUE(box->hasFocus());
@@ -257,43 +257,43 @@ TEST_F(InputFieldsTest, TabbingIntoTheFixingsBoxesPutsTheCaretAtTheEnd)
 TEST_F(InputFieldsTest, LeavingThePeriodsBoxEmptyOrZeroRestoresOne)
 {
     frmOptions& w = openPde();
-    w.setListIndex(w.cboExercise, 2);
+    w.setListIndex(ui(w).cboExercise, 2);
     activate(w);
     tarvic::ProductInputs& in = w.productInputs();
     for (const char* text : {"", "0", "00"}) {
-        w.txtMonPts->setText(QStringLiteral("7"));
-        w.txtMonPts->setFocus();
-        w.txtMonPts->setText(QString::fromLatin1(text));
+        ui(w).txtMonPts->setText(QStringLiteral("7"));
+        ui(w).txtMonPts->setFocus();
+        ui(w).txtMonPts->setText(QString::fromLatin1(text));
         in.gInputsChanged = false;
         leave(w);
-        EXPECT_EQ(w.txtMonPts->text(), QStringLiteral("1")) << text;
+        EXPECT_EQ(ui(w).txtMonPts->text(), QStringLiteral("1")) << text;
         EXPECT_EQ(in.gMonPts, 1);
         EXPECT_TRUE(in.gInputsChanged);
     }
-    w.txtMonPts->setFocus();
-    w.txtMonPts->setText(QStringLiteral("6"));
+    ui(w).txtMonPts->setFocus();
+    ui(w).txtMonPts->setText(QStringLiteral("6"));
     leave(w);
-    EXPECT_EQ(w.txtMonPts->text(), QStringLiteral("6"));
+    EXPECT_EQ(ui(w).txtMonPts->text(), QStringLiteral("6"));
 
     // A context menu over the box (to paste, say) is no leaving.
-    w.txtMonPts->setFocus();
-    w.txtMonPts->clear();
+    ui(w).txtMonPts->setFocus();
+    ui(w).txtMonPts->clear();
     QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
-    QApplication::sendEvent(w.txtMonPts, &popup);
-    EXPECT_EQ(w.txtMonPts->text(), QString());
+    QApplication::sendEvent(ui(w).txtMonPts, &popup);
+    EXPECT_EQ(ui(w).txtMonPts->text(), QString());
 }
 
 TEST_F(InputFieldsTest, LeavingTheSettledFixingsBoxMarksAChangeAndKeepsOneForAFloatingStrike)
 {
     frmOptions& w = openMc();
-    w.setListIndex(w.cboPayoff, 7);
+    w.setListIndex(ui(w).cboPayoff, 7);
     activate(w);
     tarvic::ProductInputs& in = w.productInputs();
-    w.txtAsset->setText(QStringLiteral("104.25"));
+    ui(w).txtAsset->setText(QStringLiteral("104.25"));
 
     // A fraction: the box's value differs from the count stored.
-    w.txtNFixed->setFocus();
-    w.txtNFixed->setText(QStringLiteral("2.4"));
+    ui(w).txtNFixed->setFocus();
+    ui(w).txtNFixed->setText(QStringLiteral("2.4"));
     ASSERT_EQ(in.gNFixed, 2);
     in.gInputsChanged = false;
     leave(w);
@@ -301,35 +301,35 @@ TEST_F(InputFieldsTest, LeavingTheSettledFixingsBoxMarksAChangeAndKeepsOneForAFl
     EXPECT_EQ(in.gNFixed, 2);
 
     // Fixed strike: none settled is fine.
-    w.txtNFixed->setFocus();
-    w.txtNFixed->setText(QStringLiteral("0"));
+    ui(w).txtNFixed->setFocus();
+    ui(w).txtNFixed->setText(QStringLiteral("0"));
     in.gInputsChanged = false;
     leave(w);
-    EXPECT_EQ(w.txtNFixed->text(), QStringLiteral("0"));
+    EXPECT_EQ(ui(w).txtNFixed->text(), QStringLiteral("0"));
     EXPECT_FALSE(in.gInputsChanged);
 
     // Floating strike: the spot is always the first fixing.
-    w.setListIndex(w.cboPayoff, 8);
-    w.txtInitAvg->setText(QStringLiteral("90"));
-    w.txtNFixed->setFocus();
-    w.txtNFixed->setText(QStringLiteral("0"));
+    w.setListIndex(ui(w).cboPayoff, 8);
+    ui(w).txtInitAvg->setText(QStringLiteral("90"));
+    ui(w).txtNFixed->setFocus();
+    ui(w).txtNFixed->setText(QStringLiteral("0"));
     leave(w);
-    EXPECT_EQ(w.txtNFixed->text(), QStringLiteral("1"));
+    EXPECT_EQ(ui(w).txtNFixed->text(), QStringLiteral("1"));
     EXPECT_EQ(in.gNFixed, 1);
-    EXPECT_EQ(w.txtInitAvg->text(), QStringLiteral("104.25"));
+    EXPECT_EQ(ui(w).txtInitAvg->text(), QStringLiteral("104.25"));
     EXPECT_EQ(in.gInitAvg, 104.25);
 }
 
 TEST_F(InputFieldsTest, LeavingTheAverageBoxTakesItsValueOnceAFixingIsSettled)
 {
     frmOptions& w = openPde();
-    w.setListIndex(w.cboPayoff, 7);
+    w.setListIndex(ui(w).cboPayoff, 7);
     activate(w);
     tarvic::ProductInputs& in = w.productInputs();
-    w.txtInitAvg->setText(QStringLiteral("97.5"));
+    ui(w).txtInitAvg->setText(QStringLiteral("97.5"));
     for (int settled : {0, 2}) {
-        w.txtNFixed->setText(QString::number(settled));
-        w.txtInitAvg->setFocus();
+        ui(w).txtNFixed->setText(QString::number(settled));
+        ui(w).txtInitAvg->setFocus();
         in.gInitAvg = 50.0;  // as a run's check may leave it
         in.gInputsChanged = false;
         leave(w);
@@ -361,8 +361,8 @@ TEST_F(SpotAfterRunTest, EditingTheSpotRewritesTheSpotRowWithoutMarkingAChange)
 {
     frmOptions& w = openPde();
     storeRun(w);
-    tarvic::ResultsGrid& grid = *w.MSFlexGrid1;
-    w.txtAsset->setText(QStringLiteral("105"));
+    tarvic::ResultsGrid& grid = *ui(w).MSFlexGrid1;
+    ui(w).txtAsset->setText(QStringLiteral("105"));
     EXPECT_FALSE(w.productInputs().gInputsChanged);
     EXPECT_EQ(grid.Rows(), 23);
     // Straight-line data: every interpolation gives the line.
@@ -373,24 +373,24 @@ TEST_F(SpotAfterRunTest, EditingTheSpotRewritesTheSpotRowWithoutMarkingAChange)
     // Beyond the grid, or with the box emptied, the results price no spot:
     // the row shows the spot and no figures.
     for (const char* typed : {"250", ""}) {
-        w.txtAsset->setText(QString::fromLatin1(typed));
+        ui(w).txtAsset->setText(QString::fromLatin1(typed));
         EXPECT_EQ(grid.TextMatrix(1, 0),
                   QString::fromLatin1(*typed ? "250.00000" : "0.00000")) << typed;
         for (int col = 1; col < 6; ++col)
             EXPECT_EQ(grid.TextMatrix(1, col), QString()) << typed << col;
-        EXPECT_EQ(w.txtAsset->text(), QString::fromLatin1(typed));
+        EXPECT_EQ(ui(w).txtAsset->text(), QString::fromLatin1(typed));
         // More digits on demand are no figures either.
         w.MSFlexGrid1_DblClick();
         EXPECT_EQ(grid.TextMatrix(1, 1), QString()) << typed;
     }
     EXPECT_EQ(w.productInputs().gAsset, 0.0);
     // Back inside, the figures return.
-    w.txtAsset->setText(QStringLiteral("105"));
+    ui(w).txtAsset->setText(QStringLiteral("105"));
     EXPECT_EQ(grid.TextMatrix(1, 1), QStringLiteral("52.50000"));
 
     // Once an input changed, the row stays as it is.
     w.productInputs().gInputsChanged = true;
-    w.txtAsset->setText(QStringLiteral("150"));
+    ui(w).txtAsset->setText(QStringLiteral("150"));
     EXPECT_EQ(grid.TextMatrix(1, 0), QStringLiteral("105.00000"));
     EXPECT_EQ(w.productInputs().gAsset, 150.0);
     EXPECT_TRUE(boxes.shown.isEmpty());
@@ -400,9 +400,9 @@ TEST_F(SpotAfterRunTest, MonteCarloWindowHasNoLiveSpotRow)
 {
     frmOptions& w = openMc();
     storeRun(w);
-    const QString before = w.MSFlexGrid1->TextMatrix(1, 0);
-    w.txtAsset->setText(QStringLiteral("105"));
-    EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 0), before);
+    const QString before = ui(w).MSFlexGrid1->TextMatrix(1, 0);
+    ui(w).txtAsset->setText(QStringLiteral("105"));
+    EXPECT_EQ(ui(w).MSFlexGrid1->TextMatrix(1, 0), before);
     EXPECT_EQ(w.productInputs().gAsset, 105.0);
 }
 
@@ -413,22 +413,22 @@ TEST_F(SpotAfterRunTest, LeavingASpotAboveTheGridKeepsIt)
     frmOptions& w = openPde();
     activate(w);
     storeRun(w);
-    w.txtAsset->setFocus();
-    w.txtAsset->setText(QStringLiteral("250"));
+    ui(w).txtAsset->setFocus();
+    ui(w).txtAsset->setText(QStringLiteral("250"));
     leave(w);
     EXPECT_EQ(w.productInputs().gAsset, 250.0);
-    EXPECT_EQ(w.txtAsset->text(), QStringLiteral("250"));
+    EXPECT_EQ(ui(w).txtAsset->text(), QStringLiteral("250"));
     EXPECT_TRUE(w.mSpotOutsideResults);
     EXPECT_EQ(w.mSpotValue, 0.0);
-    EXPECT_EQ(w.MSFlexGrid1->TextMatrix(1, 1), QString());
+    EXPECT_EQ(ui(w).MSFlexGrid1->TextMatrix(1, 1), QString());
 }
 
 TEST_F(SpotAfterRunTest, MonteCarloSpotIsNeverMovedToAGrid)
 {
     frmOptions& w = openMc();
     activate(w);
-    w.txtAsset->setFocus();
-    w.txtAsset->setText(QStringLiteral("250"));
+    ui(w).txtAsset->setFocus();
+    ui(w).txtAsset->setText(QStringLiteral("250"));
     leave(w);
     EXPECT_EQ(w.productInputs().gAsset, 250.0);
 }

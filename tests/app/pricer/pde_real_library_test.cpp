@@ -36,18 +36,18 @@ protected:
 TEST_F(RealLibraryRun, EuropeanVanillaPutMatchesTheClosedFormAtTheSpot)
 {
     typeInputs("103", "100", "25", "5", "1", "1");
-    w->setListIndex(w->cboOptions, 1);
+    w->setListIndex(ui(w).cboOptions, 1);
     setSteps("200", "200");
     calculate();
-    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready")) << boxes.shown.size();
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready")) << boxes.shown.size();
     const double exact = closedForm(103, 100, 0.05, 0.01, 0.25, 1, 1);
     EXPECT_NEAR(w->mSpotValue, exact, 1e-3);
-    EXPECT_EQ(w->MSFlexGrid1->Rows(), w->mLastIndex + 3);
-    EXPECT_EQ(w->MSFlexGrid1->TextMatrix(1, 1),
+    EXPECT_EQ(ui(w).MSFlexGrid1->Rows(), w->mLastIndex + 3);
+    EXPECT_EQ(ui(w).MSFlexGrid1->TextMatrix(1, 1),
               tarvic::formatNumber(w->mSpotValue, QStringLiteral("#####0.00000")));
-    EXPECT_TRUE(w->lblCalcTime->text().endsWith(QStringLiteral(" sec")));
+    EXPECT_TRUE(ui(w).lblCalcTime->text().endsWith(QStringLiteral(" sec")));
     // The curve follows the closed form along the grid away from its ends.
-    const QVector<QPointF> curve = w->chart->curvePoints(1);
+    const QVector<QPointF> curve = ui(w).chart->curvePoints(1);
     ASSERT_EQ(curve.size(), w->mLastIndex + 1);
     for (const QPointF& p : curve) {
         if (p.x() > 60 && p.x() < 160) {
@@ -65,7 +65,7 @@ TEST_F(RealLibraryRun, OversizedGridIsRefused)
     EXPECT_EQ(boxes.shown.back().title, QStringLiteral("Grid is too large."));
     EXPECT_TRUE(boxes.shown.back().text.startsWith(
         QStringLiteral("The resolution you've entered requires a grid size of ")));
-    EXPECT_EQ(w->lblProgress->text(), QString());
+    EXPECT_EQ(ui(w).lblProgress->text(), QString());
     EXPECT_EQ(w->mLastIndex, 0);
     EXPECT_EQ(w->mGridStep, 0.0);
 }
@@ -88,20 +88,20 @@ double fourPoint(const frmOptions& w, int i, int column, double x)
 TEST_F(RealLibraryRun, DownAndOutPutPricedAndShownWithItsChart)
 {
     typeInputs("100", "100", "25", "5", "0", "1");
-    w->setListIndex(w->cboOptions, 1);
+    w->setListIndex(ui(w).cboOptions, 1);
     choosePayoff(2);
-    ASSERT_EQ(w->cboPayoff->currentText(), QStringLiteral("Barrier - Down & Out"));
-    w->txtDownBar->setText(QStringLiteral("80"));
-    w->chkContMon->setChecked(true);
+    ASSERT_EQ(ui(w).cboPayoff->currentText(), QStringLiteral("Barrier - Down & Out"));
+    ui(w).txtDownBar->setText(QStringLiteral("80"));
+    ui(w).chkContMon->setChecked(true);
     calculate();
-    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9]+\\.[0-9]{3} sec$"))
-                    .match(w->lblCalcTime->text())
+                    .match(ui(w).lblCalcTime->text())
                     .hasMatch())
-        << w->lblCalcTime->text().toStdString();
+        << ui(w).lblCalcTime->text().toStdString();
     const int n = w->mLastIndex;
     ASSERT_GT(n, 10);
-    EXPECT_EQ(w->MSFlexGrid1->Rows(), n + 3);
+    EXPECT_EQ(ui(w).MSFlexGrid1->Rows(), n + 3);
 
     // The spot row holds the four-point value through the nodes around the
     // spot (the grid is non-uniform by default).
@@ -113,9 +113,9 @@ TEST_F(RealLibraryRun, DownAndOutPutPricedAndShownWithItsChart)
     ASSERT_LE(i, n - 2);
     const double interpolated = fourPoint(*w, i, 1, 100.0);
     EXPECT_NEAR(w->mSpotValue, interpolated, 1e-12);
-    EXPECT_EQ(w->MSFlexGrid1->TextMatrix(1, 1),
+    EXPECT_EQ(ui(w).MSFlexGrid1->TextMatrix(1, 1),
               tarvic::formatNumber(interpolated, QStringLiteral("#####0.00000")));
-    EXPECT_EQ(w->MSFlexGrid1->TextMatrix(1, 0), QStringLiteral("100.00000"));
+    EXPECT_EQ(ui(w).MSFlexGrid1->TextMatrix(1, 0), QStringLiteral("100.00000"));
 
     // Against the closed form of the continuously monitored barrier.
     double value = 0, delta = 0, gamma = 0, theta = 0, vega = 0;
@@ -124,12 +124,12 @@ TEST_F(RealLibraryRun, DownAndOutPutPricedAndShownWithItsChart)
     EXPECT_NEAR(w->mSpotValue, value, 2e-2);
 
     // The premium chart over the grid, starting at the barrier.
-    EXPECT_EQ(w->chart->TitleText(), QStringLiteral("Premium"));
-    EXPECT_EQ(w->chart->curvePoints(1).size(), n + 1);
-    EXPECT_EQ(w->chart->Axis(0).minimum(), w->mAssetGrid[0]);
+    EXPECT_EQ(ui(w).chart->TitleText(), QStringLiteral("Premium"));
+    EXPECT_EQ(ui(w).chart->curvePoints(1).size(), n + 1);
+    EXPECT_EQ(ui(w).chart->Axis(0).minimum(), w->mAssetGrid[0]);
     EXPECT_NEAR(w->mAssetGrid[0], 80.0, 1e-9);
-    EXPECT_EQ(w->chart->Axis(0).maximum(), w->mAssetGrid[static_cast<size_t>(n)]);
-    EXPECT_TRUE(w->mnuBS->isVisible());  // a continuous barrier has a closed form
+    EXPECT_EQ(ui(w).chart->Axis(0).maximum(), w->mAssetGrid[static_cast<size_t>(n)]);
+    EXPECT_TRUE(ui(w).mnuBS->isVisible());  // a continuous barrier has a closed form
 }
 
 // An average of fixings moves less than the asset: the fixed-strike Asian
@@ -138,13 +138,13 @@ TEST_F(RealLibraryRun, FixedStrikeAsianCallLiesBelowTheVanilla)
 {
     typeInputs("100", "100", "25", "5", "0", "1");
     choosePayoff(7);
-    w->txtSmplPoints->setText(QStringLiteral("12"));
-    w->txtNFixed->setText(QStringLiteral("0"));
-    w->txtSmplstart->setText(QStringLiteral("0.0833333"));
+    ui(w).txtSmplPoints->setText(QStringLiteral("12"));
+    ui(w).txtNFixed->setText(QStringLiteral("0"));
+    ui(w).txtSmplstart->setText(QStringLiteral("0.0833333"));
     calculate();
-    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"))
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"))
         << (boxes.shown.isEmpty() ? std::string() : boxes.shown.back().text.toStdString());
-    EXPECT_EQ(w->MSFlexGrid1->Rows(), w->mLastIndex + 3);
+    EXPECT_EQ(ui(w).MSFlexGrid1->Rows(), w->mLastIndex + 3);
     const double vanilla = closedForm(100, 100, 0.05, 0, 0.25, 1, 0);
     EXPECT_GT(w->mSpotValue, 0.3 * vanilla);
     EXPECT_LT(w->mSpotValue, vanilla);
@@ -155,7 +155,7 @@ QStringList spotRow(const frmOptions& w)
 {
     QStringList row;
     for (int col = 0; col < 6; ++col)
-        row << w.MSFlexGrid1->TextMatrix(1, col);
+        row << ui(w).MSFlexGrid1->TextMatrix(1, col);
     return row;
 }
 
@@ -179,13 +179,13 @@ TEST_F(RealLibraryRun, DeepInTheMoneySpotsArePricedWhereTheyAre)
     for (const auto& c : cases) {
         resol->chkNonUniGrid->setChecked(!c.uniform);
         typeInputs(c.spot, c.strike, "20", "5", "0", "1");
-        w->setListIndex(w->cboOptions, c.type);
+        w->setListIndex(ui(w).cboOptions, c.type);
         boxes.shown.clear();
         calculate();
-        ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready")) << c.name;
+        ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready")) << c.name;
         EXPECT_TRUE(boxes.shown.isEmpty()) << c.name;
         const double S = QString::fromLatin1(c.spot).toDouble();
-        EXPECT_EQ(w->txtAsset->text(), QString::fromLatin1(c.spot)) << c.name;
+        EXPECT_EQ(ui(w).txtAsset->text(), QString::fromLatin1(c.spot)) << c.name;
         EXPECT_GE(w->mAssetGrid[static_cast<size_t>(w->mLastIndex)], 1.5 * S) << c.name;
         EXPECT_NEAR(w->mSpotValue, closedForm(S, c.K, 0.05, 0, 0.2, 1, c.type), 1e-3) << c.name;
         EXPECT_EQ(spotRow(*w)[0], tarvic::formatNumber(S, QStringLiteral("#####0.00000")));
@@ -194,18 +194,18 @@ TEST_F(RealLibraryRun, DeepInTheMoneySpotsArePricedWhereTheyAre)
     // A down-and-out call far above its barrier and strike, against the
     // closed form of the continuously monitored barrier.
     resol->chkNonUniGrid->setChecked(true);
-    w->setListIndex(w->cboOptions, 0);
+    w->setListIndex(ui(w).cboOptions, 0);
     choosePayoff(2);
-    w->txtDownBar->setText(QStringLiteral("90"));
-    w->chkContMon->setChecked(true);
+    ui(w).txtDownBar->setText(QStringLiteral("90"));
+    ui(w).chkContMon->setChecked(true);
     typeInputs("400", "100", "20", "5", "0", "1");
     calculate();
-    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
     double value = 0, delta = 0, gamma = 0, theta = 0, vega = 0;
     tarvic::TarvicLibrary::instance().BarrierBS(value, delta, gamma, theta, vega, 400, 100, 0.05,
                                                 0, 0.2, 1, 90, 0, 1, 0);
     EXPECT_NEAR(w->mSpotValue, value, 1e-3);
-    EXPECT_EQ(w->txtAsset->text(), QStringLiteral("400"));
+    EXPECT_EQ(ui(w).txtAsset->text(), QStringLiteral("400"));
 }
 
 // A uniform grid that reaches twice the spot needs more nodes than the
@@ -217,8 +217,8 @@ TEST_F(RealLibraryRun, ASpotTooFarUpForTheArraysIsRefused)
     calculate();
     ASSERT_FALSE(boxes.shown.isEmpty());
     EXPECT_EQ(boxes.shown.back().title, QStringLiteral("Grid is too large."));
-    EXPECT_EQ(w->lblProgress->text(), QString());
-    EXPECT_EQ(w->txtAsset->text(), QStringLiteral("5000"));
+    EXPECT_EQ(ui(w).lblProgress->text(), QString());
+    EXPECT_EQ(ui(w).txtAsset->text(), QStringLiteral("5000"));
     EXPECT_EQ(w->mLastIndex, 0);
 }
 
@@ -241,21 +241,21 @@ TEST_F(RealLibraryRun, KnockInsPastTheirBarrierShowTheVanilla)
     };
     for (const auto& c : cases) {
         choosePayoff(0);
-        w->setListIndex(w->cboOptions, c.type);
+        w->setListIndex(ui(w).cboOptions, c.type);
         typeInputs("100", "100", "20", "5", "0", "1");
         calculate();
-        ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready")) << c.name;
+        ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready")) << c.name;
         const QStringList vanilla = spotRow(*w);
         const double vanillaValue = w->mSpotValue;
 
         choosePayoff(c.payoff);
         if (c.up)
-            w->TxtUpBar->setText(QString::fromLatin1(c.up));
+            ui(w).TxtUpBar->setText(QString::fromLatin1(c.up));
         if (c.down)
-            w->txtDownBar->setText(QString::fromLatin1(c.down));
+            ui(w).txtDownBar->setText(QString::fromLatin1(c.down));
         calculate();
-        ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready")) << c.name;
-        EXPECT_EQ(w->txtAsset->text(), QStringLiteral("100")) << c.name;
+        ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready")) << c.name;
+        EXPECT_EQ(ui(w).txtAsset->text(), QStringLiteral("100")) << c.name;
         EXPECT_EQ(spotRow(*w), vanilla) << c.name;
         EXPECT_EQ(w->mSpotValue, vanillaValue) << c.name;
         EXPECT_NEAR(w->mSpotValue, closedForm(100, 100, 0.05, 0, 0.2, 1, c.type), 1e-3) << c.name;
@@ -273,10 +273,10 @@ TEST_F(RealLibraryRun, UserMaximumAssetSetAfterAFloatingStrikeHoldsThroughTheRun
     resol->Command1->click();
     typeInputs("400", "100", "20", "5", "0", "1");
     calculate();
-    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
     EXPECT_TRUE(resol->ChkOverMaxS->isChecked());
     EXPECT_EQ(resol->txtMaxS->text(), QStringLiteral("1000"));
-    EXPECT_EQ(w->txtAsset->text(), QStringLiteral("400"));
+    EXPECT_EQ(ui(w).txtAsset->text(), QStringLiteral("400"));
     EXPECT_GE(w->mAssetGrid[static_cast<size_t>(w->mLastIndex)], 1000.0);
     EXPECT_NEAR(w->mSpotValue, closedForm(400, 100, 0.05, 0, 0.2, 1, 0), 1e-3);
 }
@@ -288,10 +288,10 @@ QStringList windowState(frmOptions& w)
 {
     for (int turn = 0; turn < 3; ++turn)
         QApplication::processEvents();
-    w.chart->refresh();
+    ui(w).chart->refresh();
     const auto num = [](double v) { return QString::number(v, 'g', 12); };
     QStringList state;
-    tarvic::ChartControl& c = *w.chart;
+    tarvic::ChartControl& c = *ui(w).chart;
     for (int id = 0; id < 2; ++id) {
         tarvic::ChartAxis& a = c.Axis(id);
         state << a.titleText() << num(a.minimum()) << num(a.maximum()) << num(a.majorDivision())
@@ -300,13 +300,13 @@ QStringList windowState(frmOptions& w)
     state << c.TitleText() << num(c.RowCount()) << num(c.ColumnCount()) << num(c.curveCount());
     for (QAbstractAxis* axis : c.qtChart()->axes())
         state << axis->titleText();
-    tarvic::ResultsGrid& g = *w.MSFlexGrid1;
+    tarvic::ResultsGrid& g = *ui(w).MSFlexGrid1;
     state << num(g.selectionModel()->hasSelection()) << num(g.currentIndex().isValid())
           << num(g.verticalScrollBar()->value()) << num(g.Rows());
     for (int col = 0; col < 6; ++col)
         state << num(g.columnWidth(col)) << g.TextMatrix(1, col);
     const tarvic::ProductInputs& in = w.productInputs();
-    state << w.lblProgress->text() << w.lblCalcTime->text() << w.txtAsset->text()
+    state << ui(w).lblProgress->text() << ui(w).lblCalcTime->text() << ui(w).txtAsset->text()
           << num(w.mContMon) << num(w.mKnockOut) << num(in.gUpBar) << num(in.gDownBar)
           << num(in.gBarrier) << num(w.mLastIndex) << num(w.mGridStep);
     return state;
@@ -317,20 +317,20 @@ TEST_F(RealLibraryRun, AReopenedWindowStartsAsTheFirstOneDid)
     const QStringList fresh = windowState(*w);
     typeInputs("100", "100", "25", "5", "0", "1");
     choosePayoff(5);
-    w->TxtUpBar->setText(QStringLiteral("130"));
-    w->txtDownBar->setText(QStringLiteral("80"));
-    w->chkContMon->setChecked(true);
+    ui(w).TxtUpBar->setText(QStringLiteral("130"));
+    ui(w).txtDownBar->setText(QStringLiteral("80"));
+    ui(w).chkContMon->setChecked(true);
     calculate();
-    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
     w->Chart(2, 0.0);
-    tarvic::ResultsGrid& grid = *w->MSFlexGrid1;
+    tarvic::ResultsGrid& grid = *ui(w).MSFlexGrid1;
     grid.setRow(5);
     grid.setCol(1);
     grid.selectBlock(9, 3);
     grid.scrollToBottom();
     ASSERT_NE(windowState(*w), fresh);
 
-    w->mnuExit->trigger();
+    ui(w).mnuExit->trigger();
     dorn->mnuPDEOptions->trigger();
     ASSERT_TRUE(w->Visible());
     EXPECT_EQ(windowState(*w), fresh);
@@ -341,14 +341,14 @@ TEST_F(RealLibraryRun, AReopenedWindowStartsAsTheFirstOneDid)
 TEST_F(RealLibraryRun, ScreenshotOfAPricedDownAndOutPut)
 {
     typeInputs("100", "100", "25", "5", "0", "1");
-    w->setListIndex(w->cboOptions, 1);
+    w->setListIndex(ui(w).cboOptions, 1);
     choosePayoff(2);
-    w->txtDownBar->setText(QStringLiteral("80"));
-    w->chkContMon->setChecked(true);
+    ui(w).txtDownBar->setText(QStringLiteral("80"));
+    ui(w).chkContMon->setChecked(true);
     calculate();
-    ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
     QApplication::processEvents();
-    w->chart->refresh();
+    ui(w).chart->refresh();
     QApplication::processEvents();
     const QPixmap shot = dorn->grab();
     ASSERT_FALSE(shot.isNull());

@@ -48,16 +48,16 @@ protected:
                     const char* vol = "20", const char* rate = "5", const char* div = "0",
                     const char* expiry = "1")
     {
-        w->txtAsset->setText(QString::fromLatin1(spot));
-        w->txtStrike->setText(QString::fromLatin1(strike));
-        w->txtVol->setText(QString::fromLatin1(vol));
-        w->txtIntRate->setText(QString::fromLatin1(rate));
-        w->txtDiv->setText(QString::fromLatin1(div));
-        w->txtExpi->setText(QString::fromLatin1(expiry));
+        ui(w).txtAsset->setText(QString::fromLatin1(spot));
+        ui(w).txtStrike->setText(QString::fromLatin1(strike));
+        ui(w).txtVol->setText(QString::fromLatin1(vol));
+        ui(w).txtIntRate->setText(QString::fromLatin1(rate));
+        ui(w).txtDiv->setText(QString::fromLatin1(div));
+        ui(w).txtExpi->setText(QString::fromLatin1(expiry));
     }
 
-    void choosePayoff(int index) { w->setListIndex(w->cboPayoff, index); }
-    void chooseExercise(int index) { w->setListIndex(w->cboExercise, index); }
+    void choosePayoff(int index) { w->setListIndex(ui(w).cboPayoff, index); }
+    void chooseExercise(int index) { w->setListIndex(ui(w).cboExercise, index); }
 
     // User-defined resolution in the settings dialog.
     void setSteps(const char* assetSteps, const char* timeSteps)
@@ -67,7 +67,12 @@ protected:
         resol->txtTS->setText(QString::fromLatin1(timeSteps));
     }
 
-    void calculate() { w->cmdCalc->click(); }
+    // Calculate as the user presses it; returns once the run has ended.
+    void calculate()
+    {
+        ui(w).cmdCalc->click();
+        waitForRunEnd(*w);
+    }
 
     frmOptions* w = nullptr;
     frmResol* resol = nullptr;
@@ -84,11 +89,20 @@ protected:
         ASSERT_NE(handle, nullptr);
         record = reinterpret_cast<TvRecord* (*)()>(dlsym(handle, "tvRecorded"))();
         scriptFn = reinterpret_cast<void (*)(int32_t, double, const char*)>(dlsym(handle, "tvScript"));
+        holdFn = reinterpret_cast<void (*)(int32_t)>(dlsym(handle, "tvHold"));
+        releaseFn = reinterpret_cast<void (*)()>(dlsym(handle, "tvRelease"));
+        heldFn = reinterpret_cast<int32_t (*)()>(dlsym(handle, "tvHeld"));
+        ASSERT_TRUE(scriptFn && holdFn && releaseFn && heldFn);
         script(-1, 200.0, nullptr);
     }
 
     void TearDown() override
     {
+        // A call still held would keep the window's worker waiting.
+        if (holdFn) {
+            holdFn(0);
+            releaseFn();
+        }
         PdeWindowFixture::TearDown();
         if (handle)
             dlclose(handle);
@@ -100,7 +114,23 @@ protected:
         scriptFn(lastNode, top, failure);
     }
 
+    // Slow library calls: from holdCalls() on, each call waits until
+    // releaseCalls(). waitUntilHeld() lets the window's events run until a
+    // call is waiting (false after ten seconds without one).
+    void holdCalls() { holdFn(1); }
+    void releaseCalls() { releaseFn(); }
+    bool callHeld() const { return heldFn() != 0; }
+    bool waitUntilHeld()
+    {
+        for (int i = 0; i < 10000 && !callHeld(); ++i)
+            QTest::qWait(1);
+        return callHeld();
+    }
+
     void* handle = nullptr;
     TvRecord* record = nullptr;
     void (*scriptFn)(int32_t, double, const char*) = nullptr;
+    void (*holdFn)(int32_t) = nullptr;
+    void (*releaseFn)() = nullptr;
+    int32_t (*heldFn)() = nullptr;
 };

@@ -1,7 +1,7 @@
 // The finite-difference run against a stand-in library that records its
 // arguments: the input checks, the argument order of each export, what a
-// run shows, and the faults of a run that is refused, fails or lets events
-// through.
+// run shows, and the faults of a run that is refused, fails, or is still out
+// while the window goes on.
 #include "pricer/pde_run_support.h"
 
 #include "platform/chart.h"
@@ -12,11 +12,15 @@
 
 #include <QActionGroup>
 #include <QGroupBox>
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
+#include <thread>
 #include <vector>
 
 using tarvic::gPdeSettings;
@@ -56,14 +60,14 @@ public:
 
 using F = InputChecks;
 
-QWidget* strikeBox(frmOptions& w) { return w.txtStrike; }
-QWidget* spotBox(frmOptions& w) { return w.txtAsset; }
-QWidget* volBox(frmOptions& w) { return w.txtVol; }
-QWidget* expiryBox(frmOptions& w) { return w.txtExpi; }
-QWidget* periodsBox(frmOptions& w) { return w.txtMonPts; }
-QWidget* upBox(frmOptions& w) { return w.TxtUpBar; }
-QWidget* downBox(frmOptions& w) { return w.txtDownBar; }
-QWidget* settledBox(frmOptions& w) { return w.txtNFixed; }
+QWidget* strikeBox(frmOptions& w) { return ui(w).txtStrike; }
+QWidget* spotBox(frmOptions& w) { return ui(w).txtAsset; }
+QWidget* volBox(frmOptions& w) { return ui(w).txtVol; }
+QWidget* expiryBox(frmOptions& w) { return ui(w).txtExpi; }
+QWidget* periodsBox(frmOptions& w) { return ui(w).txtMonPts; }
+QWidget* upBox(frmOptions& w) { return ui(w).TxtUpBar; }
+QWidget* downBox(frmOptions& w) { return ui(w).txtDownBar; }
+QWidget* settledBox(frmOptions& w) { return ui(w).txtNFixed; }
 
 void text(QLineEdit* box, const char* t)
 {
@@ -71,52 +75,52 @@ void text(QLineEdit* box, const char* t)
 }
 
 const CheckCase kChecks[] = {
-    {"ZeroStrike", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtStrike, "0"); },
+    {"ZeroStrike", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtStrike, "0"); },
      QStringLiteral("Please enter a non-zero strike."), "Invalid input", strikeBox, false,
-     [](RecordingFixture& f) { EXPECT_EQ(static_cast<F&>(f).window().txtStrike->text(), QString()); }},
+     [](RecordingFixture& f) { EXPECT_EQ(ui(static_cast<F&>(f).window()).txtStrike->text(), QString()); }},
     // Pasted text passes the key filters.
-    {"NegativeStrike", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtStrike, "-100"); },
+    {"NegativeStrike", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtStrike, "-100"); },
      QStringLiteral("Please enter a non-zero strike."), "Invalid input", strikeBox, false, nullptr},
-    {"NegativeSpot", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtAsset, "-100"); },
+    {"NegativeSpot", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtAsset, "-100"); },
      QStringLiteral("Please enter a non-zero initial asset level."), "Invalid input", spotBox,
      false,
-     [](RecordingFixture& f) { EXPECT_EQ(static_cast<F&>(f).window().txtAsset->text(), QString()); }},
-    {"NonNumericSpot", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtAsset, "abc"); },
+     [](RecordingFixture& f) { EXPECT_EQ(ui(static_cast<F&>(f).window()).txtAsset->text(), QString()); }},
+    {"NonNumericSpot", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtAsset, "abc"); },
      QStringLiteral("Please enter a non-zero initial asset level."), "Invalid input", spotBox,
      false, nullptr},
     // No spot to price at: nothing reaches the library.
-    {"EmptySpot", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtAsset, ""); },
+    {"EmptySpot", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtAsset, ""); },
      QStringLiteral("Please enter a non-zero initial asset level."), "Invalid input", spotBox,
      false, [](RecordingFixture& f) { EXPECT_EQ(static_cast<F&>(f).recorded().calls, 0); }},
-    {"ZeroSpot", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtAsset, "0"); },
+    {"ZeroSpot", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtAsset, "0"); },
      QStringLiteral("Please enter a non-zero initial asset level."), "Invalid input", spotBox,
      false, [](RecordingFixture& f) { EXPECT_EQ(static_cast<F&>(f).recorded().calls, 0); }},
-    {"NegativeVolatility", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtVol, "-20"); },
+    {"NegativeVolatility", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtVol, "-20"); },
      QStringLiteral("The volatility cannot be less than 3%."), "Unsupported input value", volBox,
      false, nullptr},
-    {"NegativeExpiry", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtExpi, "-1"); },
+    {"NegativeExpiry", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtExpi, "-1"); },
      QStringLiteral("Please enter a time to expiry between 0.0001 and 2Y."),
      "Unsupported input value", expiryBox, false, nullptr},
-    {"RateAbove50", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtIntRate, "50.5"); },
+    {"RateAbove50", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtIntRate, "50.5"); },
      QStringLiteral("Please enter an interest rate that does not exceed 50%."), "Invalid input",
-     [](frmOptions& w) -> QWidget* { return w.txtIntRate; }, false, nullptr},
-    {"DividendAbove50", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtDiv, "51"); },
+     [](frmOptions& w) -> QWidget* { return ui(w).txtIntRate; }, false, nullptr},
+    {"DividendAbove50", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtDiv, "51"); },
      QStringLiteral("Please enter a dividend yield that does not exceed 50%."), "Invalid input",
-     [](frmOptions& w) -> QWidget* { return w.txtDiv; }, false, nullptr},
-    {"StrikeAbove10000", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtStrike, "10001"); },
+     [](frmOptions& w) -> QWidget* { return ui(w).txtDiv; }, false, nullptr},
+    {"StrikeAbove10000", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtStrike, "10001"); },
      QStringLiteral("Please enter an option strike that does not exceed 10000."), "Invalid input",
      strikeBox, false, nullptr},
-    {"VolatilityAbove100", [](RecordingFixture& f) { text(static_cast<F&>(f).window().txtVol, "100.01"); },
+    {"VolatilityAbove100", [](RecordingFixture& f) { text(ui(static_cast<F&>(f).window()).txtVol, "100.01"); },
      QStringLiteral("The volatility cannot exceed 100%. "), "Unsupported input value", volBox,
      false, nullptr},
     // The limits themselves pass.
     {"LimitsPass",
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
-         text(t.window().txtVol, "100");
-         text(t.window().txtExpi, "2");
-         text(t.window().txtStrike, "10000");
-         text(t.window().txtIntRate, "50");
+         text(ui(t.window()).txtVol, "100");
+         text(ui(t.window()).txtExpi, "2");
+         text(ui(t.window()).txtStrike, "10000");
+         text(ui(t.window()).txtIntRate, "50");
      },
      QString(), "", nullptr, true, nullptr},
     {"NineTimeSteps", [](RecordingFixture& f) { static_cast<F&>(f).steps("100", "9"); },
@@ -131,8 +135,8 @@ const CheckCase kChecks[] = {
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
          t.payoff(5);
-         text(t.window().TxtUpBar, "90");
-         text(t.window().txtDownBar, "90");
+         text(ui(t.window()).TxtUpBar, "90");
+         text(ui(t.window()).txtDownBar, "90");
      },
      QStringLiteral("The up barrier must be greater than the down barrier."), "Invalid Input",
      upBox, false, nullptr},
@@ -143,7 +147,7 @@ const CheckCase kChecks[] = {
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
          t.payoff(2);
-         text(t.window().txtDownBar, "5");
+         text(ui(t.window()).txtDownBar, "5");
      },
      QStringLiteral("The down barrier value is outside the allowed range for the given strike."),
      "Invalid Input", downBox, false, nullptr},
@@ -151,23 +155,23 @@ const CheckCase kChecks[] = {
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
          t.exercise(2);
-         text(t.window().txtMonPts, "");
+         text(ui(t.window()).txtMonPts, "");
      },
      QStringLiteral("There is at least one exercising period (from now to maturity). Resetting to 1."),
      "Invalid Input", periodsBox, false,
-     [](RecordingFixture& f) { EXPECT_EQ(static_cast<F&>(f).window().txtMonPts->text(), QStringLiteral("1")); }},
+     [](RecordingFixture& f) { EXPECT_EQ(ui(static_cast<F&>(f).window()).txtMonPts->text(), QStringLiteral("1")); }},
     // The periods are checked for down barriers too.
     {"BermudanDownAndOutTooManyPeriods",
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
          t.payoff(2);
          t.exercise(2);
-         text(t.window().txtDownBar, "80");
-         text(t.window().txtMonPts, "6000");
+         text(ui(t.window()).txtDownBar, "80");
+         text(ui(t.window()).txtMonPts, "6000");
      },
      QStringLiteral("The maximum allowed number of exercising periods is 5000. Resetting to 5000."),
      "Invalid Input", periodsBox, false,
-     [](RecordingFixture& f) { EXPECT_EQ(static_cast<F&>(f).window().txtMonPts->text(), QStringLiteral("5000")); }},
+     [](RecordingFixture& f) { EXPECT_EQ(ui(static_cast<F&>(f).window()).txtMonPts->text(), QStringLiteral("5000")); }},
     {"EmptyUpBarrier", [](RecordingFixture& f) { static_cast<F&>(f).payoff(1); },
      QStringLiteral("Please enter a non-zero up barrier value."), "Invalid Input", upBox, false,
      nullptr},
@@ -175,8 +179,8 @@ const CheckCase kChecks[] = {
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
          t.payoff(1);
-         text(t.window().TxtUpBar, "5");
-         text(t.window().txtMonPts, "1");
+         text(ui(t.window()).TxtUpBar, "5");
+         text(ui(t.window()).txtMonPts, "1");
      },
      QStringLiteral("The up barrier value is too small or too large for the given option strike."),
      "Invalid Input", upBox, false, nullptr},
@@ -184,20 +188,20 @@ const CheckCase kChecks[] = {
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
          t.payoff(2);
-         text(t.window().txtDownBar, "80");
-         text(t.window().txtMonPts, "0");
+         text(ui(t.window()).txtDownBar, "80");
+         text(ui(t.window()).txtMonPts, "0");
      },
      QStringLiteral("There is at least one monitoring period (from now to maturity). Resetting to 1."),
      "Invalid Input", periodsBox, false,
-     [](RecordingFixture& f) { EXPECT_EQ(static_cast<F&>(f).window().txtMonPts->text(), QStringLiteral("1")); }},
+     [](RecordingFixture& f) { EXPECT_EQ(ui(static_cast<F&>(f).window()).txtMonPts->text(), QStringLiteral("1")); }},
     // Near the strike: the message, then the run goes on unchanged.
     {"StrikeCloseToBarrier",
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
          t.dialog().chkNonUniGrid->setChecked(false);
          t.payoff(2);
-         text(t.window().txtDownBar, "99.5");
-         text(t.window().txtMonPts, "4");
+         text(ui(t.window()).txtDownBar, "99.5");
+         text(ui(t.window()).txtMonPts, "4");
      },
      QStringLiteral("The strike and barrier are too close. The resolution will be increased."),
      "Invalid Input", nullptr, true,
@@ -220,8 +224,8 @@ const CheckCase kChecks[] = {
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
          t.payoff(2);
-         text(t.window().txtDownBar, "80");
-         text(t.window().txtMonPts, "4");
+         text(ui(t.window()).txtDownBar, "80");
+         text(ui(t.window()).txtMonPts, "4");
          t.dialog().ChkOverMaxS->setChecked(true);
          text(t.dialog().txtMaxS, "80");
      },
@@ -232,16 +236,16 @@ const CheckCase kChecks[] = {
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
          t.payoff(7);
-         text(t.window().txtSmplPoints, "0");
+         text(ui(t.window()).txtSmplPoints, "0");
      },
      QStringLiteral("Please enter a positive number of fixings (observations)."), "Invalid Input",
-     [](frmOptions& w) -> QWidget* { return w.txtSmplPoints; }, false, nullptr},
+     [](frmOptions& w) -> QWidget* { return ui(w).txtSmplPoints; }, false, nullptr},
     {"AllFixingsSettled",
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
          t.payoff(7);
-         text(t.window().txtSmplPoints, "4");
-         text(t.window().txtNFixed, "4");
+         text(ui(t.window()).txtSmplPoints, "4");
+         text(ui(t.window()).txtNFixed, "4");
      },
      QStringLiteral("The number of settled fixings (observations) must be less than the total "
                     "number of fixings."),
@@ -252,8 +256,8 @@ const CheckCase kChecks[] = {
      [](RecordingFixture& f) {
          F& t = static_cast<F&>(f);
          t.payoff(8);
-         text(t.window().txtSmplPoints, "1");
-         text(t.window().txtNFixed, "0");
+         text(ui(t.window()).txtSmplPoints, "1");
+         text(ui(t.window()).txtNFixed, "0");
      },
      QStringLiteral("The number of settled fixings (observations) must be less than the total "
                     "number of fixings."),
@@ -262,7 +266,7 @@ const CheckCase kChecks[] = {
          F& t = static_cast<F&>(f);
          ASSERT_EQ(t.scripted().shown.size(), 2);
          EXPECT_EQ(t.scripted().shown[0].title, QStringLiteral("Warning"));
-         EXPECT_EQ(t.window().txtNFixed->text(), QStringLiteral("1"));
+         EXPECT_EQ(ui(t.window()).txtNFixed->text(), QStringLiteral("1"));
      }},
 };
 
@@ -287,7 +291,7 @@ TEST_P(InputChecks, MessageTitleFocusAndOutcome)
         EXPECT_EQ(w->focusWidget(), c.focus(*w));
     }
     EXPECT_EQ(record->calls, c.goesOn ? 1 : 0);
-    EXPECT_EQ(w->lblProgress->text(), c.goesOn ? QStringLiteral("Ready") : QString());
+    EXPECT_EQ(ui(w).lblProgress->text(), c.goesOn ? QStringLiteral("Ready") : QString());
     if (c.after)
         c.after(*this);
 }
@@ -306,11 +310,11 @@ TEST_F(PdeRun, VanillaArgumentsInOrder)
 {
     typeInputs("100", "95", "25", "4", "1.5", "0.75");
     setSteps("40", "60");
-    w->setListIndex(w->cboOptions, 1);
+    w->setListIndex(ui(w).cboOptions, 1);
     chooseExercise(1);
-    w->mnuVega->trigger();
-    w->mnuTheta->setChecked(true);  // checked but hidden: no theta
-    ASSERT_FALSE(w->mnuTheta->isVisible());
+    ui(w).mnuVega->trigger();
+    ui(w).mnuTheta->setChecked(true);  // checked but hidden: no theta
+    ASSERT_FALSE(ui(w).mnuTheta->isVisible());
     calculate();
     ASSERT_EQ(record->calls, 1);
     EXPECT_STREQ(record->name, "VelkOptionPricer");
@@ -331,8 +335,8 @@ TEST_F(PdeRun, BarrierArgumentsInOrder)
     typeInputs("100", "100", "30", "2", "1", "0.5");
     setSteps("50", "70");
     choosePayoff(2);  // Down & Out
-    w->txtDownBar->setText(QStringLiteral("85"));
-    w->chkContMon->setChecked(true);
+    ui(w).txtDownBar->setText(QStringLiteral("85"));
+    ui(w).chkContMon->setChecked(true);
     calculate();
     ASSERT_EQ(record->calls, 1);
     EXPECT_STREQ(record->name, "VelkBarrierOptionPricer");
@@ -352,10 +356,10 @@ TEST_F(PdeRun, AsianArgumentsInOrder)
     typeInputs("100", "105", "20", "3", "0", "1");
     setSteps("30", "40");
     choosePayoff(7);  // fixed strike
-    w->txtSmplPoints->setText(QStringLiteral("12"));
-    w->txtNFixed->setText(QStringLiteral("2"));
-    w->txtInitAvg->setText(QStringLiteral("98"));
-    w->txtSmplstart->setText(QStringLiteral("-0.25"));
+    ui(w).txtSmplPoints->setText(QStringLiteral("12"));
+    ui(w).txtNFixed->setText(QStringLiteral("2"));
+    ui(w).txtInitAvg->setText(QStringLiteral("98"));
+    ui(w).txtSmplstart->setText(QStringLiteral("-0.25"));
     calculate();
     ASSERT_EQ(record->calls, 1);
     EXPECT_STREQ(record->name, "VelkAsianOptionPricer");
@@ -381,8 +385,8 @@ TEST_F(PdeRun, AsianEarlyExerciseUsesTheAutomaticGridExtent)
     typeInputs("100", "100");
     choosePayoff(7);
     chooseExercise(1);
-    w->txtSmplPoints->setText(QStringLiteral("12"));
-    w->txtNFixed->setText(QStringLiteral("0"));
+    ui(w).txtSmplPoints->setText(QStringLiteral("12"));
+    ui(w).txtNFixed->setText(QStringLiteral("0"));
     resol->ChkOverMaxS->setEnabled(true);
     resol->ChkOverMaxS->setChecked(true);
     resol->txtMaxS->setText(QStringLiteral("300"));
@@ -413,18 +417,18 @@ TEST_F(PdeRun, MenusAfterARunFollowTheContract)
     for (const Case& c : cases) {
         typeInputs("110");
         choosePayoff(c.payoff);
-        w->TxtUpBar->setText(QString::fromLatin1(c.up));
-        w->txtDownBar->setText(QString::fromLatin1(c.down));
-        w->txtMonPts->setText(QStringLiteral("4"));
-        w->chkContMon->setChecked(c.continuous);
+        ui(w).TxtUpBar->setText(QString::fromLatin1(c.up));
+        ui(w).txtDownBar->setText(QString::fromLatin1(c.down));
+        ui(w).txtMonPts->setText(QStringLiteral("4"));
+        ui(w).chkContMon->setChecked(c.continuous);
         boxes.shown.clear();
         calculate();
-        ASSERT_EQ(w->lblProgress->text(), QStringLiteral("Ready")) << c.name;
-        EXPECT_EQ(w->mnuBS->isVisible(), c.closedForm) << c.name;
-        EXPECT_EQ(w->mnuBSGrid->isVisible(), c.closedForm) << c.name;
-        EXPECT_EQ(w->mnuBS->isEnabled(), c.closedForm) << c.name;
-        EXPECT_EQ(w->mnuSaveRefSol->isVisible(), c.saveReference) << c.name;
-        EXPECT_EQ(w->MSFlexGrid1->ToolTipText().isEmpty(), !c.closedForm) << c.name;
+        ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready")) << c.name;
+        EXPECT_EQ(ui(w).mnuBS->isVisible(), c.closedForm) << c.name;
+        EXPECT_EQ(ui(w).mnuBSGrid->isVisible(), c.closedForm) << c.name;
+        EXPECT_EQ(ui(w).mnuBS->isEnabled(), c.closedForm) << c.name;
+        EXPECT_EQ(ui(w).mnuSaveRefSol->isVisible(), c.saveReference) << c.name;
+        EXPECT_EQ(ui(w).MSFlexGrid1->ToolTipText().isEmpty(), !c.closedForm) << c.name;
     }
 }
 
@@ -438,13 +442,13 @@ TEST_F(PdeRun, ShowsStatusTimeTableSpotRowAndChart)
     tarvic::setTickSource([&] { return ticks[std::min(tick++, ticks.size() - 1)]; });
     typeInputs("101");
     calculate();
-    EXPECT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
-    EXPECT_EQ(tarvic::foreColor(w->lblProgress), 0xC000u);
-    EXPECT_EQ(w->lblCalcTime->text(), QStringLiteral("1.500 sec"));
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    EXPECT_EQ(tarvic::foreColor(ui(w).lblProgress), 0xC000u);
+    EXPECT_EQ(ui(w).lblCalcTime->text(), QStringLiteral("1.500 sec"));
 
     const int n = 100;  // the stand-in writes back the asset steps
     ASSERT_EQ(w->mLastIndex, n);
-    tarvic::ResultsGrid& table = *w->MSFlexGrid1;
+    tarvic::ResultsGrid& table = *ui(w).MSFlexGrid1;
     EXPECT_EQ(table.Rows(), n + 3);
     // The value at the spot: x^2 / 100 is exact under the four-point rule.
     EXPECT_NEAR(w->mSpotValue, 101.0 * 101.0 / 100.0, 1e-9);
@@ -456,12 +460,12 @@ TEST_F(PdeRun, ShowsStatusTimeTableSpotRowAndChart)
     EXPECT_EQ(table.TextMatrix(2 + 10, 1), QStringLiteral("4.00000"));
     EXPECT_EQ(table.TextMatrix(2 + 10, 5), QStringLiteral("0.00000"));
     EXPECT_EQ(table.TextMatrix(n + 2, 0), QStringLiteral("200.00000"));
-    EXPECT_TRUE(w->mnuExcel->isEnabled());
-    EXPECT_TRUE(w->mnuBS->isVisible() && w->mnuBS->isEnabled());
+    EXPECT_TRUE(ui(w).mnuExcel->isEnabled());
+    EXPECT_TRUE(ui(w).mnuBS->isVisible() && ui(w).mnuBS->isEnabled());
     EXPECT_FALSE(w->productInputs().gInputsChanged);
 
     // The premium chart over the grid.
-    tarvic::ChartControl& c = *w->chart;
+    tarvic::ChartControl& c = *ui(w).chart;
     EXPECT_TRUE(w->mChartDrawn);
     EXPECT_EQ(c.TitleText(), QStringLiteral("Premium"));
     EXPECT_EQ(c.titleFillColor(), QColor(255, 224, 192));
@@ -479,8 +483,8 @@ TEST_F(PdeRun, ShowsStatusTimeTableSpotRowAndChart)
     EXPECT_GE(c.Axis(1).maximum(), 400.0);
     EXPECT_EQ(w->mChartToolTip,
               QStringLiteral("Option premium. Press Ctrl+X to plot the numerical solution error."));
-    EXPECT_EQ(w->txtXmax->text(), QStringLiteral("200"));
-    EXPECT_EQ(w->txtXmin->text(), QStringLiteral("0"));
+    EXPECT_EQ(ui(w).txtXmax->text(), QStringLiteral("200"));
+    EXPECT_EQ(ui(w).txtXmin->text(), QStringLiteral("0"));
 }
 
 TEST_F(PdeRun, LargeGridsShowFourDecimalsInTheNodeRows)
@@ -488,7 +492,7 @@ TEST_F(PdeRun, LargeGridsShowFourDecimalsInTheNodeRows)
     script(-1, 20000.0, nullptr);
     typeInputs("100");
     calculate();
-    tarvic::ResultsGrid& table = *w->MSFlexGrid1;
+    tarvic::ResultsGrid& table = *ui(w).MSFlexGrid1;
     EXPECT_EQ(table.TextMatrix(2 + 100, 0), QStringLiteral("20000.0000"));
     EXPECT_EQ(table.TextMatrix(2 + 100, 2), QStringLiteral("400.00000"));
     EXPECT_EQ(table.TextMatrix(1, 0), QStringLiteral("100.00000"));
@@ -510,8 +514,8 @@ TEST_F(PdeRun, ASpotAboveTheGridIsPricedOnAWiderGrid)
               lines("The asset level 180 lies above the top of the grid.",
                     "Resetting the asset level to the top of the grid, 150."));
     EXPECT_EQ(w->productInputs().gAsset, 150.0);
-    EXPECT_EQ(w->txtAsset->text(), QStringLiteral("150"));
-    EXPECT_EQ(w->MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("225.00000"));
+    EXPECT_EQ(ui(w).txtAsset->text(), QStringLiteral("150"));
+    EXPECT_EQ(ui(w).MSFlexGrid1->TextMatrix(1, 1), QStringLiteral("225.00000"));
 
     // With a maximum asset value the user set below the spot, no second
     // call: the message names both levels.
@@ -527,7 +531,7 @@ TEST_F(PdeRun, ASpotAboveTheGridIsPricedOnAWiderGrid)
     EXPECT_EQ(boxes.shown[0].text,
               lines("The asset level 400 lies above the user-defined maximum asset value of 250.",
                     "Resetting the asset level to the top of the grid, 250."));
-    EXPECT_EQ(w->txtAsset->text(), QStringLiteral("250"));
+    EXPECT_EQ(ui(w).txtAsset->text(), QStringLiteral("250"));
 }
 
 // ---------------------------------------------------------------------------
@@ -550,22 +554,22 @@ TEST_F(PdeRun, RefusedGridKeepsTheLastResultsAndTheirIndex)
               lines("The resolution you've entered requires a grid size of 50001 for this pricing "
                     "problem, which exceeds the maximum allowed size of 50000.",
                     "Please reduce the number of Asset Steps to Strike!"));
-    EXPECT_EQ(w->lblProgress->text(), QString());
-    EXPECT_EQ(w->lblCalcTime->text(), QString());
+    EXPECT_EQ(ui(w).lblProgress->text(), QString());
+    EXPECT_EQ(ui(w).lblCalcTime->text(), QString());
     ASSERT_FALSE(dialogs.modeless.isEmpty());
     EXPECT_EQ(dialogs.modeless.back(), resol);
     EXPECT_EQ(w->mLastIndex, 100);
     EXPECT_EQ(gPdeSettings.gGridSize, 100);  // the typed steps, not the refused index
-    EXPECT_EQ(w->MSFlexGrid1->Rows(), 103);
+    EXPECT_EQ(ui(w).MSFlexGrid1->Rows(), 103);
 
     // Editing the spot afterwards interpolates the results on show.
     boxes.shown.clear();
-    w->txtAsset->setText(QStringLiteral("150"));
+    ui(w).txtAsset->setText(QStringLiteral("150"));
     w->Interpolation();
     EXPECT_TRUE(boxes.shown.isEmpty());
     EXPECT_NEAR(w->mSpotValue, 225.0, 1e-9);
     w->Chart(1, 0.0);
-    EXPECT_EQ(w->chart->curvePoints(1).size(), 101);
+    EXPECT_EQ(ui(w).chart->curvePoints(1).size(), 101);
 }
 
 // A failing library may leave its arrays half written: the window's arrays
@@ -579,13 +583,13 @@ TEST_F(PdeRun, FailureLeavesTheResultsOfTheLastGoodRun)
 
     script(-1, 200.0, "Solver diverged");
     boxes.shown.clear();
-    w->txtStrike->setText(QStringLiteral("90"));
+    ui(w).txtStrike->setText(QStringLiteral("90"));
     calculate();
     ASSERT_EQ(boxes.shown.size(), 1);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Solver diverged"));
     EXPECT_EQ(boxes.shown[0].title, QStringLiteral("MC Option Pricer - ERROR"));
-    EXPECT_EQ(w->lblProgress->text(), QStringLiteral("Failed"));
-    EXPECT_EQ(tarvic::foreColor(w->lblProgress), 0xC0u);
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Failed"));
+    EXPECT_EQ(tarvic::foreColor(ui(w).lblProgress), 0xC0u);
     for (const std::vector<double>* a :
          {&w->mAssetGrid, &w->mOptionValue, &w->mDelta, &w->mGamma, &w->mTheta, &w->mVega})
         for (int i = 0; i <= 100; ++i)
@@ -610,50 +614,142 @@ TEST_F(PdeRun, SpotValueUsesTheGridKindOfTheRun)
     EXPECT_NEAR(w->mSpotValue, 101.0 * 101.0 / 100.0, 1e-9);
 }
 
-// While a run lets events through, nothing can start or change work, and a
-// close waits for the end of the run.
+// While the library works, nothing can start or change work, and a close
+// waits for the end of the run.
 TEST_F(PdeRun, RunInProgressBlocksWorkAndDefersTheClose)
 {
     typeInputs("100");
     calculate();
-    ASSERT_TRUE(w->mnuBS->isEnabled());
+    ASSERT_TRUE(ui(w).mnuBS->isEnabled());
     QAction* f3 = nullptr;
     for (QAction* a : w->actions())
         if (a->shortcut() == QKeySequence(Qt::Key_F3))
             f3 = a;
     ASSERT_NE(f3, nullptr);
 
-    int yields = 0;
-    bool checked = false;
-    tarvic::setDoEventsHook([&] {
-        ++yields;
-        if (checked)
-            return;
-        checked = true;
-        EXPECT_TRUE(w->runInProgress());
-        EXPECT_FALSE(w->cmdCalc->isEnabled());
-        EXPECT_FALSE(w->Frame1->isEnabled());
-        EXPECT_FALSE(w->frmOptType->isEnabled());
-        EXPECT_FALSE(w->txtAsset->isEnabled());
-        EXPECT_FALSE(w->txtMonPts->isEnabled());
-        for (QAction* a : {w->mnuResol, w->mnuVega, w->mnuBS, w->mnuBSGrid, w->mnuExcel, f3})
-            EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
-        // A second Calculate and a close arrive meanwhile.
-        w->cmdCalc_Click();
-        w->subWindow()->close();
-        EXPECT_TRUE(w->isLoaded());
-    });
-    calculate();
-    tarvic::setDoEventsHook({});
-    EXPECT_GT(yields, 1);
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    EXPECT_TRUE(w->runInProgress());
+    EXPECT_FALSE(ui(w).cmdCalc->isEnabled());
+    EXPECT_FALSE(ui(w).Frame1->isEnabled());
+    EXPECT_FALSE(ui(w).frmOptType->isEnabled());
+    EXPECT_FALSE(ui(w).txtAsset->isEnabled());
+    EXPECT_FALSE(ui(w).txtMonPts->isEnabled());
+    for (QAction* a : {ui(w).mnuResol, ui(w).mnuVega, ui(w).mnuBS, ui(w).mnuBSGrid, ui(w).mnuExcel, f3})
+        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    // A second Calculate and a close arrive meanwhile.
+    w->cmdCalc_Click();
+    w->subWindow()->close();
+    EXPECT_TRUE(w->isLoaded());
+    releaseCalls();
+    waitForRunEnd(*w);
     EXPECT_EQ(record->calls, 2);  // the first run and this one, not the press meanwhile
     // The run ended, then the close it held back happened.
     EXPECT_FALSE(w->runInProgress());
     EXPECT_FALSE(w->isLoaded());
-    EXPECT_TRUE(w->cmdCalc->isEnabled());
-    EXPECT_TRUE(w->Frame1->isEnabled());
-    EXPECT_TRUE(w->mnuBS->isEnabled());
-    EXPECT_TRUE(w->mnuResol->isEnabled());
+    EXPECT_TRUE(ui(w).cmdCalc->isEnabled());
+    EXPECT_TRUE(ui(w).Frame1->isEnabled());
+    EXPECT_TRUE(ui(w).mnuBS->isEnabled());
+    EXPECT_TRUE(ui(w).mnuResol->isEnabled());
+}
+
+// The library call runs off the window's thread: the window repaints, its
+// timers fire and it can be moved while the call is out.
+TEST_F(PdeRun, TheWindowPaintsWhileTheLibraryWorks)
+{
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                ++paints;
+            return false;
+        }
+    } counter;
+    typeInputs("100");
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    ui(w).lblProgress->installEventFilter(&counter);
+    bool timerFired = false;
+    QTimer::singleShot(10, w, [&] { timerFired = true; });
+    ui(w).lblProgress->update();
+    const QPoint before = w->subWindow()->pos();
+    w->subWindow()->showNormal();
+    w->subWindow()->move(before + QPoint(7, 5));
+    QTest::qWait(100);
+    EXPECT_TRUE(callHeld());
+    EXPECT_TRUE(w->runInProgress());
+    EXPECT_GT(counter.paints, 0);
+    EXPECT_TRUE(timerFired);
+    EXPECT_EQ(w->subWindow()->pos(), before + QPoint(7, 5));
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Please wait"));
+    EXPECT_EQ(tarvic::foreColor(ui(w).lblProgress), 0xC0u);
+    EXPECT_EQ(ui(w).lblCalcTime->text(), QString());
+
+    releaseCalls();
+    waitForRunEnd(*w);
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    EXPECT_NEAR(w->mSpotValue, 100.0, 1e-9);
+}
+
+// What goes wrong in the call reaches the window as before: the library's
+// text in its own box, a fault of the call through the error reporter; the
+// window is ready for the next run.
+TEST_F(PdeRun, FailuresOfTheCallReachTheErrorBoxes)
+{
+    struct Case {
+        const char* failure;
+        const char* text;
+        const char* title;
+    };
+    const Case cases[] = {
+        {"Solver diverged", "Solver diverged", "MC Option Pricer - ERROR"},
+        {"(null)", "Error 7(Out of memory) occurred while solving for the option price",
+         "PDE Solver - ERROR"},
+    };
+    typeInputs("100");
+    for (const Case& c : cases) {
+        script(-1, 200.0, c.failure);
+        boxes.shown.clear();
+        calculate();
+        ASSERT_EQ(boxes.shown.size(), 1) << c.failure;
+        EXPECT_EQ(boxes.shown[0].text, QString::fromLatin1(c.text));
+        EXPECT_EQ(boxes.shown[0].title, QString::fromLatin1(c.title));
+        EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Failed"));
+        EXPECT_EQ(tarvic::foreColor(ui(w).lblProgress), 0xC0u);
+        EXPECT_FALSE(w->runInProgress());
+        EXPECT_TRUE(ui(w).cmdCalc->isEnabled());
+    }
+    script(-1, 200.0, nullptr);
+    calculate();
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+}
+
+// The Monte Carlo window brought to the front while the finite-difference
+// run is out: the run still ends as a finite-difference run (its chart over
+// the asset), and the window in front keeps its solver mode.
+TEST_F(PdeRun, ARunEndsAsItsOwnSolverWhenTheOtherWindowIsInFront)
+{
+    dorn->mnuMCOptions->trigger();
+    dorn->mnuPDEOptions->trigger();
+    ASSERT_EQ(tarvic::gSolverMode, tarvic::kSolverPde);
+    typeInputs("100");
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    frmOptions& mc = *dorn->pricerMc();
+    dorn->mdiArea()->setActiveSubWindow(mc.subWindow());
+    QApplication::processEvents();
+    ASSERT_EQ(tarvic::gSolverMode, tarvic::kSolverMc);
+    releaseCalls();
+    waitForRunEnd(*w);
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    EXPECT_EQ(ui(w).chart->Axis(0).titleText(), QStringLiteral("Asset"));
+    EXPECT_EQ(ui(w).chart->Axis(0).minimum(), 0.0);
+    EXPECT_EQ(ui(w).chart->Axis(0).maximum(), 200.0);
+    EXPECT_EQ(tarvic::gSolverMode, tarvic::kSolverMc);
 }
 
 TEST_F(PdeRun, FocusStaysOutOfTheTableDuringARunAndComesBack)
@@ -661,34 +757,52 @@ TEST_F(PdeRun, FocusStaysOutOfTheTableDuringARunAndComesBack)
     typeInputs("100");
     dorn->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(dorn.get()));
-    w->cmdCalc->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), w->cmdCalc);
-    bool seen = false;
-    tarvic::setDoEventsHook([&] {
-        if (seen)
-            return;
-        seen = true;
-        EXPECT_FALSE(w->MSFlexGrid1->hasFocus());
-        EXPECT_FALSE(w->mGridHasFocus);
-    });
-    calculate();
-    tarvic::setDoEventsHook({});
-    EXPECT_TRUE(seen);
+    ui(w).cmdCalc->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), ui(w).cmdCalc);
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    QTest::qWait(20);
+    EXPECT_FALSE(ui(w).MSFlexGrid1->hasFocus());
     EXPECT_FALSE(w->mGridHasFocus);
-    EXPECT_EQ(QApplication::focusWidget(), w->cmdCalc);
+    releaseCalls();
+    waitForRunEnd(*w);
+    EXPECT_FALSE(w->mGridHasFocus);
+    EXPECT_EQ(QApplication::focusWidget(), ui(w).cmdCalc);
 }
 
 TEST_F(PdeRun, ExitDuringARunUnloadsAfterIt)
 {
     typeInputs("100");
-    tarvic::setDoEventsHook([&] {
-        if (w->isLoaded() && w->runInProgress())
-            w->mnuExit->trigger();
-    });
-    calculate();
-    tarvic::setDoEventsHook({});
-    EXPECT_EQ(w->lblProgress->text(), QStringLiteral("Ready"));
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    ui(w).mnuExit->trigger();
+    EXPECT_TRUE(w->isLoaded());
+    releaseCalls();
+    waitForRunEnd(*w);
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
     EXPECT_FALSE(w->isLoaded());
+}
+
+// The program ends while a call is out: the window waits for the call
+// before the arrays it writes go.
+TEST_F(PdeRun, EndingTheProgramDuringARunWaitsForTheCall)
+{
+    typeInputs("100");
+    holdCalls();
+    ui(w).cmdCalc->click();
+    ASSERT_TRUE(waitUntilHeld());
+    dorn->close();
+    EXPECT_EQ(programEnds, 1);
+    std::thread releaser([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        releaseCalls();
+    });
+    dorn.reset();  // the windows go with the main window
+    releaser.join();
+    EXPECT_FALSE(callHeld());
+    EXPECT_EQ(record->calls, 1);
 }
 
 TEST_F(PdeRun, AsianExportMissingIsReported)
@@ -696,17 +810,17 @@ TEST_F(PdeRun, AsianExportMissingIsReported)
     tarvic::TarvicLibrary::instance().setLibraryPath(QStringLiteral(TARVIC_FAKE_LIBRARY));
     typeInputs("100");
     choosePayoff(7);
-    w->txtSmplPoints->setText(QStringLiteral("12"));
-    w->txtNFixed->setText(QStringLiteral("0"));
+    ui(w).txtSmplPoints->setText(QStringLiteral("12"));
+    ui(w).txtNFixed->setText(QStringLiteral("0"));
     calculate();
     ASSERT_FALSE(boxes.shown.isEmpty());
     EXPECT_EQ(boxes.shown.back().text,
               QStringLiteral("Error 453(Can't find DLL entry point VelkAsianOptionPricer in "
                              "libfake_tarvic.so) occurred while solving for the option price"));
     EXPECT_EQ(boxes.shown.back().title, QStringLiteral("PDE Solver - ERROR"));
-    EXPECT_EQ(w->lblProgress->text(), QStringLiteral("Failed"));
+    EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Failed"));
     EXPECT_FALSE(w->runInProgress());
-    EXPECT_TRUE(w->cmdCalc->isEnabled());
+    EXPECT_TRUE(ui(w).cmdCalc->isEnabled());
 }
 
 TEST_F(PdeRun, ZeroAssetStepsIsADivisionByZero)

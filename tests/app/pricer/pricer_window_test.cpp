@@ -45,14 +45,14 @@ TEST_F(PricerWindowTest, LoadFillsTheListsInTheirFixedOrder)
         "Barrier - Up & In", "Barrier - Down & In",    "Barrier - Double & Out",
         "Barrier - Double & In", "Asian - Fixed Strike", "Asian - Floating Strike"};
     for (const frmOptions* w : {&pde, &mc}) {
-        EXPECT_EQ(items(w->cboPayoff), payoffs);
-        EXPECT_EQ(items(w->cboOptions), (QStringList{"Call", "Put"}));
-        EXPECT_EQ(w->cboPayoff->currentIndex(), 0);
-        EXPECT_EQ(w->cboExercise->currentIndex(), 0);
-        EXPECT_EQ(w->cboOptions->currentIndex(), 0);
+        EXPECT_EQ(items(ui(w).cboPayoff), payoffs);
+        EXPECT_EQ(items(ui(w).cboOptions), (QStringList{"Call", "Put"}));
+        EXPECT_EQ(ui(w).cboPayoff->currentIndex(), 0);
+        EXPECT_EQ(ui(w).cboExercise->currentIndex(), 0);
+        EXPECT_EQ(ui(w).cboOptions->currentIndex(), 0);
     }
-    EXPECT_EQ(items(pde.cboExercise), (QStringList{"European", "American", "Bermudan"}));
-    EXPECT_EQ(items(mc.cboExercise), (QStringList{"European", "Bermudan"}));
+    EXPECT_EQ(items(ui(pde).cboExercise), (QStringList{"European", "American", "Bermudan"}));
+    EXPECT_EQ(items(ui(mc).cboExercise), (QStringList{"European", "Bermudan"}));
 }
 
 TEST_F(PricerWindowTest, LoadLeavesTheDesignedLayoutAndMenus)
@@ -61,33 +61,33 @@ TEST_F(PricerWindowTest, LoadLeavesTheDesignedLayoutAndMenus)
     const frmOptions& w = *dorn->pricerPde();
     // Hidden frames and panels; the rest is there.
     for (const QWidget* hidden : std::initializer_list<const QWidget*>{
-             w.frAnalytic, w.frMCExact, w.frPlotOptions, w.picBar, w.picAsian})
+             ui(w).frAnalytic, ui(w).frMCExact, ui(w).frPlotOptions, ui(w).picBar, ui(w).picAsian})
         EXPECT_TRUE(hidden->isHidden());
     for (const QWidget* shown : std::initializer_list<const QWidget*>{
-             w.frmOptType, w.Frame1, w.txtAsset, w.cmdCalc, w.MSFlexGrid1, w.Frame2, w.Frame5})
+             ui(w).frmOptType, ui(w).Frame1, ui(w).txtAsset, ui(w).cmdCalc, ui(w).MSFlexGrid1, ui(w).Frame2, ui(w).Frame5})
         EXPECT_FALSE(shown->isHidden());
-    EXPECT_EQ(w.cmdCalc->text(), QStringLiteral("&Calculate"));
-    EXPECT_EQ(w.Frame1->title(), QStringLiteral("Option Parameters"));
-    EXPECT_EQ(w.cmdGraph[5]->toolTip(), QStringLiteral("Customize graph"));
+    EXPECT_EQ(ui(w).cmdCalc->text(), QStringLiteral("&Calculate"));
+    EXPECT_EQ(ui(w).Frame1->title(), QStringLiteral("Option Parameters"));
+    EXPECT_EQ(ui(w).cmdGraph[5]->toolTip(), QStringLiteral("Customize graph"));
 
-    EXPECT_FALSE(w.mnuExcel->isEnabled());
-    EXPECT_EQ(w.mnuResol->shortcut(), QKeySequence(Qt::Key_F2));
+    EXPECT_FALSE(ui(w).mnuExcel->isEnabled());
+    EXPECT_EQ(ui(w).mnuResol->shortcut(), QKeySequence(Qt::Key_F2));
     // A vanilla option has a closed form: its entries are offered, but only
     // a run enables them.
-    EXPECT_TRUE(w.mnuBS->isVisible());
-    EXPECT_FALSE(w.mnuBS->isEnabled());
-    EXPECT_EQ(w.mnuBS->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
-    EXPECT_FALSE(w.mnuSaveRefSol->isVisible());
-    EXPECT_TRUE(w.mnuBSGrid->isVisible());
-    EXPECT_FALSE(w.mnuBSGrid->isEnabled());
-    EXPECT_TRUE(w.mnuVega->isVisible());
-    EXPECT_FALSE(w.mnuVega->isChecked());
-    EXPECT_FALSE(w.mnuTheta->isChecked());
-    EXPECT_EQ(visibleEntries(w.mnuFile), (QStringList{"&Export", "E&xit"}));
-    EXPECT_EQ(visibleEntries(w.mnuCC), QStringList{"&Copy"});
+    EXPECT_TRUE(ui(w).mnuBS->isVisible());
+    EXPECT_FALSE(ui(w).mnuBS->isEnabled());
+    EXPECT_EQ(ui(w).mnuBS->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    EXPECT_FALSE(ui(w).mnuSaveRefSol->isVisible());
+    EXPECT_TRUE(ui(w).mnuBSGrid->isVisible());
+    EXPECT_FALSE(ui(w).mnuBSGrid->isEnabled());
+    EXPECT_TRUE(ui(w).mnuVega->isVisible());
+    EXPECT_FALSE(ui(w).mnuVega->isChecked());
+    EXPECT_FALSE(ui(w).mnuTheta->isChecked());
+    EXPECT_EQ(visibleEntries(ui(w).mnuFile), (QStringList{"&Export", "E&xit"}));
+    EXPECT_EQ(visibleEntries(ui(w).mnuCC), QStringList{"&Copy"});
 
     // Header row of the results table.
-    tarvic::ResultsGrid& grid = *w.MSFlexGrid1;
+    tarvic::ResultsGrid& grid = *ui(w).MSFlexGrid1;
     EXPECT_EQ(grid.Cols(), 6);
     EXPECT_EQ(grid.FixedRows(), 2);
     const QStringList header{"Asset", "Option", "Delta", "Gamma", "Theta", "Vega"};
@@ -150,7 +150,7 @@ TEST_F(PricerWindowTest, LoadLeavesTheSettingsThatALoadedDialogShows)
     ASSERT_FALSE(tarvic::gPdeSettings.gNonUniGrid);
     resol->hide();
 
-    pde.Form_KeyDown(114, 0);  // F3: the Monte Carlo window loads
+    pde.Form_KeyDown(Qt::Key_F3, 0);  // the Monte Carlo window loads
     ASSERT_TRUE(dorn->pricerMc()->isLoaded());
     EXPECT_EQ(tarvic::gPdeSettings.gDiscretization, 0);
     EXPECT_EQ(resol->cboDiscrete->currentIndex(), 0);
@@ -176,14 +176,14 @@ TEST_F(PricerWindowTest, LoadLeavesTheSettingsThatALoadedDialogShows)
 TEST_F(PricerWindowTest, ConfigureSolverOpensTheDialogOfTheCurrentSolverModally)
 {
     dorn->mnuPDEOptions->trigger();
-    dorn->pricerPde()->mnuResol->trigger();
+    ui(dorn->pricerPde()).mnuResol->trigger();
     ASSERT_EQ(dialogs.modal.size(), 1);
     EXPECT_EQ(dialogs.modal[0].data(), frmResolIfLoaded());
     EXPECT_EQ(frmResolIfLoaded()->servedWindow(), dorn->pricerPde());
     frmResolIfLoaded()->hide();
 
     dorn->mnuMCOptions->trigger();
-    dorn->pricerMc()->mnuResol->trigger();
+    ui(dorn->pricerMc()).mnuResol->trigger();
     ASSERT_EQ(dialogs.modal.size(), 2);
     EXPECT_EQ(dialogs.modal[1].data(), frmResolMCIfLoaded());
     EXPECT_EQ(frmResolMCIfLoaded()->servedWindow(), dorn->pricerMc());
@@ -195,55 +195,55 @@ TEST_F(PricerWindowTest, CheckMarksToggleAndBelongToTheirWindow)
     dorn->mnuMCOptions->trigger();
     frmOptions& pde = *dorn->pricerPde();
     frmOptions& mc = *dorn->pricerMc();
-    pde.mnuVega->trigger();
-    EXPECT_TRUE(pde.mnuVega->isChecked());
-    EXPECT_FALSE(mc.mnuVega->isChecked());
-    pde.mnuVega->trigger();
-    EXPECT_FALSE(pde.mnuVega->isChecked());
+    ui(pde).mnuVega->trigger();
+    EXPECT_TRUE(ui(pde).mnuVega->isChecked());
+    EXPECT_FALSE(ui(mc).mnuVega->isChecked());
+    ui(pde).mnuVega->trigger();
+    EXPECT_FALSE(ui(pde).mnuVega->isChecked());
     mc.mnuTheta_Click();
-    EXPECT_TRUE(mc.mnuTheta->isChecked());
-    EXPECT_FALSE(pde.mnuTheta->isChecked());
+    EXPECT_TRUE(ui(mc).mnuTheta->isChecked());
+    EXPECT_FALSE(ui(pde).mnuTheta->isChecked());
 }
 
 TEST_F(PricerWindowTest, F3SwitchesAndCopiesTheInputsOnlyTheFirstTime)
 {
     dorn->mnuPDEOptions->trigger();
     frmOptions& pde = *dorn->pricerPde();
-    pde.txtAsset->setText(QStringLiteral("100"));
-    pde.txtStrike->setText(QStringLiteral("95"));
-    pde.txtVol->setText(QStringLiteral("20"));
-    pde.txtDownBar->setText(QStringLiteral("80"));
-    pde.txtMonPts->setText(QStringLiteral("12"));
-    pde.setListIndex(pde.cboOptions, 1);
-    pde.setListIndex(pde.cboExercise, 1);  // American
+    ui(pde).txtAsset->setText(QStringLiteral("100"));
+    ui(pde).txtStrike->setText(QStringLiteral("95"));
+    ui(pde).txtVol->setText(QStringLiteral("20"));
+    ui(pde).txtDownBar->setText(QStringLiteral("80"));
+    ui(pde).txtMonPts->setText(QStringLiteral("12"));
+    pde.setListIndex(ui(pde).cboOptions, 1);
+    pde.setListIndex(ui(pde).cboExercise, 1);  // American
 
-    pde.Form_KeyDown(113, 0);  // F2 is not the form's key
+    pde.Form_KeyDown(Qt::Key_F2, 0);  // not the form's key
     EXPECT_FALSE(dorn->pricerMc()->isLoaded());
 
-    pde.Form_KeyDown(114, 0);
+    pde.Form_KeyDown(Qt::Key_F3, 0);
     frmOptions& mc = *dorn->pricerMc();
     EXPECT_EQ(tarvic::gSolverMode, 2);
     EXPECT_TRUE(mc.Visible());
     EXPECT_EQ(mc.Caption(), QStringLiteral("Monte Carlo Solver"));
     EXPECT_EQ(mc.WindowState(), 2);
     EXPECT_EQ(pde.WindowState(), 1);
-    EXPECT_EQ(mc.txtAsset->text(), QStringLiteral("100"));
-    EXPECT_EQ(mc.txtStrike->text(), QStringLiteral("95"));
-    EXPECT_EQ(mc.txtVol->text(), QStringLiteral("20"));
-    EXPECT_EQ(mc.txtDownBar->text(), QStringLiteral("80"));
-    EXPECT_EQ(mc.txtMonPts->text(), QString());  // not copied
-    EXPECT_EQ(mc.cboOptions->currentText(), QStringLiteral("Put"));
-    EXPECT_EQ(mc.cboExercise->currentText(), QStringLiteral("Bermudan"));
-    EXPECT_EQ(visibleEntries(mc.mnuSwitch), QStringList{"PDE Solver"});
+    EXPECT_EQ(ui(mc).txtAsset->text(), QStringLiteral("100"));
+    EXPECT_EQ(ui(mc).txtStrike->text(), QStringLiteral("95"));
+    EXPECT_EQ(ui(mc).txtVol->text(), QStringLiteral("20"));
+    EXPECT_EQ(ui(mc).txtDownBar->text(), QStringLiteral("80"));
+    EXPECT_EQ(ui(mc).txtMonPts->text(), QString());  // not copied
+    EXPECT_EQ(ui(mc).cboOptions->currentText(), QStringLiteral("Put"));
+    EXPECT_EQ(ui(mc).cboExercise->currentText(), QStringLiteral("Bermudan"));
+    EXPECT_EQ(visibleEntries(ui(mc).mnuSwitch), QStringList{"PDE Solver"});
 
     // Back and forth again: both windows are on screen, nothing is copied.
-    mc.txtStrike->setText(QStringLiteral("120"));
-    mc.Form_KeyDown(114, 0);
+    ui(mc).txtStrike->setText(QStringLiteral("120"));
+    mc.Form_KeyDown(Qt::Key_F3, 0);
     EXPECT_EQ(tarvic::gSolverMode, 1);
     EXPECT_EQ(pde.WindowState(), 2);
     EXPECT_EQ(mc.WindowState(), 1);
-    EXPECT_EQ(pde.txtStrike->text(), QStringLiteral("95"));
-    EXPECT_EQ(pde.cboExercise->currentText(), QStringLiteral("American"));
+    EXPECT_EQ(ui(pde).txtStrike->text(), QStringLiteral("95"));
+    EXPECT_EQ(ui(pde).cboExercise->currentText(), QStringLiteral("American"));
     EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
@@ -251,16 +251,16 @@ TEST_F(PricerWindowTest, SwitchFromMonteCarloMapsBermudanAndLoadsTheOtherWindow)
 {
     dorn->mnuMCOptions->trigger();
     frmOptions& mc = *dorn->pricerMc();
-    mc.setListIndex(mc.cboExercise, 1);  // Bermudan
-    mc.setListIndex(mc.cboPayoff, 2);
+    mc.setListIndex(ui(mc).cboExercise, 1);  // Bermudan
+    mc.setListIndex(ui(mc).cboPayoff, 2);
     mc.mnuPDE_Click();
     frmOptions& pde = *dorn->pricerPde();
     EXPECT_TRUE(pde.Visible());
     EXPECT_EQ(pde.Caption(), QStringLiteral("PDE Solver"));
-    EXPECT_EQ(pde.cboExercise->count(), 3);
-    EXPECT_EQ(pde.cboExercise->currentText(), QStringLiteral("Bermudan"));
-    EXPECT_EQ(pde.cboPayoff->currentIndex(), 2);
-    EXPECT_EQ(visibleEntries(pde.mnuSwitch), QStringList{"Monte Carlo Solver"});
+    EXPECT_EQ(ui(pde).cboExercise->count(), 3);
+    EXPECT_EQ(ui(pde).cboExercise->currentText(), QStringLiteral("Bermudan"));
+    EXPECT_EQ(ui(pde).cboPayoff->currentIndex(), 2);
+    EXPECT_EQ(visibleEntries(ui(pde).mnuSwitch), QStringList{"Monte Carlo Solver"});
 }
 
 // The menu's Copy and the copy keys put the selected block on the
@@ -269,9 +269,9 @@ TEST_F(PricerWindowTest, CopyPutsTheSelectedBlockOnTheClipboard)
 {
     dorn->mnuPDEOptions->trigger();
     frmOptions& w = *dorn->pricerPde();
-    tarvic::ResultsGrid& grid = *w.MSFlexGrid1;
+    tarvic::ResultsGrid& grid = *ui(w).MSFlexGrid1;
     const std::pair<const char*, std::function<void()>> ways[] = {
-        {"menu", [&] { w.mnuCopy->trigger(); }},
+        {"menu", [&] { ui(w).mnuCopy->trigger(); }},
         {"Ctrl+C", [&] { QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier); }},
     };
     for (const auto& way : ways) {
@@ -295,24 +295,24 @@ TEST_F(PricerWindowTest, MenuShortcutsAndF3ReachTheWindowFromAFocusedBox)
     dorn->mnuPDEOptions->trigger();
     frmOptions& w = *dorn->pricerPde();
     int closedForm = 0;
-    QObject::connect(w.mnuBS, &QAction::triggered, [&] { ++closedForm; });
-    w.txtStrike->setText(QStringLiteral("100"));
-    w.txtStrike->setFocus();
+    QObject::connect(ui(w).mnuBS, &QAction::triggered, [&] { ++closedForm; });
+    ui(w).txtStrike->setText(QStringLiteral("100"));
+    ui(w).txtStrike->setFocus();
     QApplication::processEvents();
-    ASSERT_TRUE(w.txtStrike->hasFocus());
+    ASSERT_TRUE(ui(w).txtStrike->hasFocus());
 
     // Hidden entry: the box keeps Ctrl+A for itself.
-    QTest::keyClick(w.txtStrike, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(ui(w).txtStrike, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(closedForm, 0);
-    EXPECT_EQ(w.txtStrike->selectedText(), QStringLiteral("100"));
+    EXPECT_EQ(ui(w).txtStrike->selectedText(), QStringLiteral("100"));
 
-    w.mnuBS->setVisible(true);
-    w.mnuBS->setEnabled(true);
-    QTest::keyClick(w.txtStrike, Qt::Key_A, Qt::ControlModifier);
+    ui(w).mnuBS->setVisible(true);
+    ui(w).mnuBS->setEnabled(true);
+    QTest::keyClick(ui(w).txtStrike, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(closedForm, 1);
 
     // F3 from the box switches solver.
-    QTest::keyClick(w.txtStrike, Qt::Key_F3);
+    QTest::keyClick(ui(w).txtStrike, Qt::Key_F3);
     EXPECT_TRUE(dorn->pricerMc()->Visible());
     EXPECT_EQ(tarvic::gSolverMode, 2);
 }
@@ -328,7 +328,7 @@ TEST_F(PricerWindowTest, AWindowFirstTouchedBehindTheOtherStillGetsItsOwnLists)
     const frmOptions& pde = *dorn->pricerPde();
     EXPECT_TRUE(pde.isLoaded());
     EXPECT_FALSE(pde.Visible());
-    EXPECT_EQ(items(pde.cboExercise), (QStringList{"European", "American", "Bermudan"}));
-    EXPECT_EQ(pde.MSFlexGrid1->TextMatrix(0, 0), QStringLiteral("Asset"));
+    EXPECT_EQ(items(ui(pde).cboExercise), (QStringList{"European", "American", "Bermudan"}));
+    EXPECT_EQ(ui(pde).MSFlexGrid1->TextMatrix(0, 0), QStringLiteral("Asset"));
     EXPECT_EQ(tarvic::gSolverMode, 2);  // the window in front keeps its mode
 }

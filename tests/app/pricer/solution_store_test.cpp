@@ -36,8 +36,8 @@ protected:
 
     void setPayoffQuietly(int index)
     {
-        const QSignalBlocker quiet(w->cboPayoff);
-        w->cboPayoff->setCurrentIndex(index);
+        const QSignalBlocker quiet(ui(w).cboPayoff);
+        ui(w).cboPayoff->setCurrentIndex(index);
     }
 
     std::array<double, 5> spot() const
@@ -145,7 +145,7 @@ TEST_F(SolutionStore, TableEventsShowMoreDigitsOfTheSpotRow)
     storeGrid(100, true);
     w->productInputs().gAsset = 101;
     w->Interpolation();
-    tarvic::ResultsGrid& table = *w->MSFlexGrid1;
+    tarvic::ResultsGrid& table = *ui(w).MSFlexGrid1;
     w->MSFlexGrid1_DblClick();
     EXPECT_EQ(table.TextMatrix(1, 0), QStringLiteral("101.00000000"));
     EXPECT_EQ(table.TextMatrix(1, 1), QStringLiteral("102.010000000"));
@@ -154,17 +154,17 @@ TEST_F(SolutionStore, TableEventsShowMoreDigitsOfTheSpotRow)
 
     // A right click before the table had the focus opens nothing.
     w->MSFlexGrid1_MouseDown(2, 0, 10, 10);
-    EXPECT_FALSE(w->mnuCC->isVisible());
+    EXPECT_FALSE(ui(w).mnuCC->isVisible());
 
     w->MSFlexGrid1_GotFocus();
     EXPECT_TRUE(w->mGridHasFocus);
     EXPECT_EQ(table.TextMatrix(1, 1), QStringLiteral("102.010000"));
     EXPECT_EQ(table.TextMatrix(1, 3), QStringLiteral("0.020000"));
     w->MSFlexGrid1_MouseDown(1, 0, 10, 10);
-    EXPECT_FALSE(w->mnuCC->isVisible());
+    EXPECT_FALSE(ui(w).mnuCC->isVisible());
     w->MSFlexGrid1_MouseDown(2, 0, 10, 10);
-    EXPECT_TRUE(w->mnuCC->isVisible());
-    w->mnuCC->hide();
+    EXPECT_TRUE(ui(w).mnuCC->isVisible());
+    ui(w).mnuCC->hide();
     w->MSFlexGrid1_LostFocus();
     EXPECT_FALSE(w->mGridHasFocus);
 }
@@ -174,7 +174,7 @@ TEST_F(SolutionStore, ChartKindsTitlesReferenceLineAndThePointLimit)
     storeGrid(100, true);
     for (int i = 0; i <= 100; ++i)
         w->mAssetGrid[static_cast<size_t>(i)] = w->mSolution[static_cast<size_t>(i)][0];
-    tarvic::ChartControl& c = *w->chart;
+    tarvic::ChartControl& c = *ui(w).chart;
 
     w->Chart(4, 0.0);
     EXPECT_EQ(c.TitleText(), QStringLiteral("Theta"));
@@ -193,7 +193,7 @@ TEST_F(SolutionStore, ChartKindsTitlesReferenceLineAndThePointLimit)
     EXPECT_EQ(line[100], QPointF(200, 2.5));
 
     // An early-exercise premium has no closed form to compare with.
-    w->mnuBSGrid->setVisible(true);
+    ui(w).mnuBSGrid->setVisible(true);
     w->mEarlyExercise = true;
     w->Chart(1, 0.0);
     EXPECT_EQ(w->mChartToolTip, QStringLiteral("Option premium"));
@@ -271,11 +271,11 @@ TEST_F(SolutionStore, ChartAxisLabelsAreWholeOverEveryRange)
         tarvic::gSolverMode = r.mode;
         w->Chart(1, 0.0);
         tarvic::gSolverMode = tarvic::kSolverPde;
-        w->chart->refresh();
+        ui(w).chart->refresh();
         for (int turn = 0; turn < 3; ++turn)
             QApplication::processEvents();
 
-        const QStringList labels = renderedLabelsX(*w->chart);
+        const QStringList labels = renderedLabelsX(*ui(w).chart);
         EXPECT_GE(labels.size(), 2) << r.name;
         for (const QString& label : labels) {
             EXPECT_FALSE(label.contains(QStringLiteral("...")) || label.contains(QChar(0x2026)))

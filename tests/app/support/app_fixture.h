@@ -11,6 +11,7 @@
 #include "platform/message_box.h"
 #include "platform/system_services.h"
 #include "pricer/frm_options.h"
+#include "support/pricer_access.h"
 #include "settings/settings_dialogs.h"
 #include "shared/mc_settings.h"
 #include "shared/pde_settings.h"
@@ -18,6 +19,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QMenu>
 #include <QTest>
 
@@ -54,6 +57,19 @@ protected:
     std::unique_ptr<MDIDorn> dorn;
     int programEnds = 0;
 };
+
+// Lets events run until the window's run (if one is out) has ended, at most
+// two minutes.
+inline void waitForRunEnd(frmOptions& window)
+{
+    if (!window.runInProgress())
+        return;
+    QEventLoop loop;
+    QObject::connect(&window, &frmOptions::runEnded, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_FALSE(window.runInProgress()) << "the run did not end";
+}
 
 inline QStringList AppFixture::visibleEntries(const QMenu* menu)
 {

@@ -1,0 +1,151 @@
+// The input checks of a finite-difference run, as a pure function: from
+// what the pricer window and the settings dialog show at Calculate to either
+// the arguments of the library call or the first check that refuses the run,
+// with the warnings and corrections met on the way. The window only shows
+// the outcome: the messages in order, the boxes written, the box focused.
+#pragma once
+
+#include "shared/contract_terms.h"
+#include "shared/pde_settings.h"
+#include "shared/product_inputs.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace tarvic {
+
+// What Calculate reads.
+struct PdeForm {
+    // The pricer window's boxes as typed, and whether the barrier and
+    // periods boxes are shown (a hidden barrier box counts as no barrier).
+    QString asset, strike, volatility, interestRate, dividend, expiry;
+    QString upBarrier, downBarrier, periods;
+    bool upBarrierShown = false, downBarrierShown = false, periodsShown = false;
+    QString fixings, settledFixings, settledAverage, firstFixing;
+    // The lists and the monitoring box (as its handler last stored it).
+    Payoff payoff = Payoff::Vanilla;
+    Exercise exercise = Exercise::European;
+    OptionType optionType = OptionType::Call;
+    bool continuousMonitoring = false;
+    // The Greeks the Options menu asks for (theta only while offered).
+    bool vega = false, theta = false;
+    // The settings dialog: the step boxes as typed, its grid kind, whether
+    // the user-defined maximum asset value is ticked; the settings it keeps
+    // (gMaxS, the planes, the scheme) as they stand.
+    QString assetSteps, timeSteps;
+    bool nonUniformGrid = false;
+    bool userMaximum = false;
+    PdeSettings settings;
+    // The window's contract block before the run (its flags).
+    ProductInputs inputs;
+};
+
+// The values read, in the window's contract block and the settings.
+struct PdeReading {
+    ProductInputs inputs;  // the form's inputs with the boxes read in
+    int32_t assetSteps = 0;
+    int32_t timeSteps = 0;
+    bool nonUniformGrid = false;
+};
+
+PdeReading readPdeForm(const PdeForm& form);
+
+// The boxes a check names. MaximumAsset is the settings dialog's.
+enum class FormBox {
+    None,
+    Asset,
+    Strike,
+    Volatility,
+    InterestRate,
+    Dividend,
+    Expiry,
+    UpBarrier,
+    DownBarrier,
+    Periods,
+    Fixings,
+    SettledFixings,
+    SettledAverage,
+    MaximumAsset,
+};
+
+struct BoxWrite {
+    FormBox box = FormBox::None;
+    QString text;
+};
+
+struct CheckMessage {
+    QString text;
+    QString title;
+};
+
+// What the run does on its way and goes on: a warning, then the boxes it
+// writes; or, for an American Asian, one plane per asset step.
+struct CheckStep {
+    std::optional<CheckMessage> message;
+    std::vector<BoxWrite> writes;
+    bool onePlanePerStep = false;
+};
+
+// The check that stops the run: its message, then the box emptied or
+// written, focused, the caret after its text; or the settings dialog
+// shown.
+struct CheckRefusal {
+    CheckMessage message;
+    FormBox focus = FormBox::None;
+    bool clear = false;
+    std::optional<QString> reset;
+    bool caretAtEnd = false;
+    bool openSettings = false;
+};
+
+// The finite-difference call the checks let through.
+struct PdeRequest {
+    // The payoff priced: a knock-in whose continuously monitored barrier the
+    // spot has already crossed is its vanilla.
+    Payoff payoff = Payoff::Vanilla;
+    bool knockedIn = false;
+    double spot = 0.0, strike = 0.0, expiry = 0.0, volatility = 0.0;
+    double intRate = 0.0, divYield = 0.0;
+    double lowerBarrier = 0.0, upperBarrier = 0.0;
+    bool contMonitoring = false;
+    int32_t knockOut = 0;
+    int32_t timeSteps = 0, assetSteps = 0;
+    int32_t optionType = 0;
+    int32_t exerciseType = 0;  // 0 European, 1 American, 2 Bermudan
+    int32_t discretization = 0, amerSolver = 0;
+    double maxAsset = 0.0;
+    bool calcTheta = false, calcVega = false, nonUniformGrid = false;
+    int32_t numPeriods = 0;
+    int32_t planeSpacing = 0, planesInterp = 0;
+    int32_t numFixings = 0, numSettled = 0;
+    double settledAverage = 0.0, firstFixingTime = 0.0;
+    bool multiThreaded = false;
+    // An Asian with early exercise and a floating strike take the automatic
+    // grid extent: the user's maximum waits for the next contract.
+    bool holdUserMaximum = false;
+    // The automatic grid may end below the spot: price again on a grid that
+    // reaches twice the spot when it does.
+    bool widenToSpot = false;
+};
+
+// The bounds of the settled fixings' average for the inputs read (the
+// window traps and reports a fault in them and goes on with what was found).
+using AverageLimits = std::function<void(const ProductInputs&, double& lower, double& upper)>;
+
+struct PdeCheckOutcome {
+    PdeReading reading;             // what was read, with the corrections made
+    std::vector<CheckStep> steps;   // in order, before the refusal if any
+    std::optional<CheckRefusal> refusal;
+    PdeRequest request;             // the call, when nothing refused it
+};
+
+// The checks, in their order. Raises the runtime's errors where the
+// arithmetic of a check fails (no asset steps: division by zero; counts
+// beyond 32 bits: overflow). limits defaults to settledAverageLimits.
+PdeCheckOutcome checkPdeRun(const PdeForm& form, const AverageLimits& limits = {});
+
+}  // namespace tarvic
