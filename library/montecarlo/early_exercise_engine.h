@@ -35,6 +35,7 @@
 // are more than count + 1 of them, and the paths that prefer exercise move
 // their cash flow to that step.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -286,6 +287,16 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
         const size_t m = inMoney.size();
         std::vector<double>& entry = rule[static_cast<size_t>(k)];
         if (m > count + 1) {
+            // Asset values beyond the range of doubles give basis values or
+            // responses that are not numbers: the run fails rather than the
+            // decomposition.
+            for (size_t i = 0; i < m; ++i) {
+                double sum = responses[i];
+                for (size_t c = 0; c < count; ++c)
+                    sum += values[i][c];
+                if (!std::isfinite(sum))
+                    fail(kNonFiniteResultText);
+            }
             LeastSquaresFit fit(values, responses, deviations, m, 1e-12);
             fit.fit();
             entry.assign(fit.coefficients.data(), fit.coefficients.data() + fit.coefficients.size());

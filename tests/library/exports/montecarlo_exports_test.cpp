@@ -390,6 +390,9 @@ const FailureCase kFailures[] = {
     {tarvic::kNonFiniteResultText, true,
      [](McCall& c) { c.exerciseType = 1; c.spot = 1e308; c.strike = 1.0; c.volatility = 1.0; }},
     {tarvic::kNonFiniteResultText, true, [](McCall& c) { c.spot = 1e308; c.strike = 1.0; c.volatility = 1.0; }},
+    // Asset values beyond the doubles in the regression data of the fit.
+    {tarvic::kNonFiniteResultText, true,
+     [](McCall& c) { c.exerciseType = 1; c.numSteps = 10; c.spot = 1e308; c.strike = 1.0; c.volatility = 1.0; }},
     {"knockOut", false, [](McCall& c) { c.exerciseType = 1; c.upperBarrier = 130.0; c.knockOut = -1; }},
     {"timeMarching", false, [](McCall& c) { c.exerciseType = 1; c.timeMarching = 7; }},
     {tarvic::kSimulationMemoryText, true, [](McCall& c) { c.useSobol = 1; c.numPaths = 30; c.numSteps = 20000; }},
