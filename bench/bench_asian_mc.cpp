@@ -11,16 +11,13 @@
 
 #include <omp.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include <benchmark/benchmark.h>
 
 #include "../tests/library/montecarlo/option_reference.h"
 #include "montecarlo/asian_early_exercise_mc.h"
 #include "montecarlo/asian_european_mc.h"
 #include "montecarlo/estimate_series.h"
+#include "peak_memory.h"
 
 namespace tarvic {
 namespace {
@@ -42,26 +39,12 @@ AsianContract contract(int32_t optionType)
     return c;
 }
 
-// The peak resident memory of the process (VmHWM) in MB.
-double peakResidentMB()
-{
-    std::FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f)
-        return -1.0;
-    char line[256];
-    double kB = -1.0;
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, "VmHWM:", 6) == 0)
-            kB = std::atof(line + 6);
-    std::fclose(f);
-    return kB / 1024.0;
-}
 
 void report(benchmark::State& state, const EstimateSeries& r, double truth)
 {
     state.counters["error"] = r.value().back() - truth;
     state.counters["std_error"] = tarvic_test::blockStandardError(r.value());
-    state.counters["peak_MB"] = peakResidentMB();
+    state.counters["peak_MB"] = tarvic_bench::peakResidentMB();
 }
 
 void BM_AsianEuropeanPseudoRandom(benchmark::State& state)

@@ -63,20 +63,18 @@ struct FrameSettings {
     bool spotRunsReuseRule = false;  // else the rule is emptied before every bumped run
 };
 
-template <class Request>
-FrameSettings decodeRequest(const Request& request)
+FrameSettings decodeSettings(const SimulationSettings& settings)
 {
     FrameSettings s;
-    s.numCheckpoints = request.useSobol ? kSobolCheckpoints : kPseudoRandomCheckpoints;
-    s.computeGreeks = request.greeksMethod == 1 && request.greeksCode >= 1;
-    s.finiteDifferences = request.greeksMethod == 2;
-    s.wishes = decodeGreeks(request.greeksCode);
+    s.numCheckpoints = settings.useSobol ? kSobolCheckpoints : kPseudoRandomCheckpoints;
+    s.computeGreeks = settings.greeksMethod == 1 && settings.greeksCode >= 1;
+    s.finiteDifferences = settings.greeksMethod == 2;
+    s.wishes = decodeGreeks(settings.greeksCode);
     return s;
 }
 
 // The caller's arrays and the path counts, before anything runs.
-template <class Request>
-void checkRequest(const Request& request, const OptionMcOutput& output)
+void checkRequest(const SimulationSettings& request, bool earlyExercise, const OptionMcOutput& output)
 {
     requireArray(output.optionValue, "optionValue");
     requireArray(output.rowCount, "rowCount");
@@ -89,7 +87,7 @@ void checkRequest(const Request& request, const OptionMcOutput& output)
             fail("Invalid input: numPaths must be at most " + std::to_string(kMaxThousandsOfPaths) +
                  " (thousands of paths).");
     }
-    if (request.exerciseType != 0) {
+    if (earlyExercise) {
         if (request.useSobol) {
             if (request.numLSPaths > 30)
                 fail("Invalid input: numLSPaths must be at most 30 with Sobol points (2^numLSPaths regression "
@@ -209,8 +207,9 @@ BumpSteps earlyExerciseBumpSteps(bool contMonitoring) { return {0.01, contMonito
 void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
 {
     const bool earlyExercise = request.exerciseType != 0;
-    checkRequest(request, output);
-    FrameSettings settings = decodeRequest(request);
+    const SimulationSettings& r = request.simulation;
+    checkRequest(r, earlyExercise, output);
+    FrameSettings settings = decodeSettings(r);
 
     EuropeanContract contract;
     contract.spot = request.spot;
@@ -225,7 +224,7 @@ void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
     contract.optionType = request.optionType;
     contract.knockOut = request.knockOut;
     contract.contMonitoring = request.contMonitoring;
-    contract.timeMarching = request.timeMarching;
+    contract.timeMarching = r.timeMarching;
     contract.computeGreeks = settings.computeGreeks;
     validateEuropeanContract(contract);
 
@@ -246,7 +245,6 @@ void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
     // volatility and expiry runs fit their own.
     settings.spotRunsReuseRule = true;
 
-    const OptionMcRequest& r = request;
     const int32_t numCheckpoints = settings.numCheckpoints;
     runFrame(contract, settings, [&](EstimateSeries& result, const EuropeanContract& c, ExerciseRule& rule) {
         if (!earlyExercise) {
@@ -277,10 +275,11 @@ BumpSteps asianBumpSteps(bool earlyExercise)
 void priceAsianOptionMC(const AsianMcRequest& request, const OptionMcOutput& output)
 {
     const bool earlyExercise = request.exerciseType != 0;
-    checkRequest(request, output);
-    if (earlyExercise && request.useSobol && request.numLSPaths < 0)
+    const SimulationSettings& r = request.simulation;
+    checkRequest(r, earlyExercise, output);
+    if (earlyExercise && r.useSobol && r.numLSPaths < 0)
         fail("Invalid input: numLSPaths must be 0 .. 30 with Sobol points (2^numLSPaths regression paths).");
-    FrameSettings settings = decodeRequest(request);
+    FrameSettings settings = decodeSettings(r);
     settings.bumps = asianBumpSteps(earlyExercise);
     // Every bumped run fits its own exercise rule, the spot runs included.
     settings.spotRunsReuseRule = false;
@@ -298,13 +297,12 @@ void priceAsianOptionMC(const AsianMcRequest& request, const OptionMcOutput& out
     contract.numSettled = request.numSettled;
     contract.settledAverage = request.settledAverage;
     contract.strikeType = request.strikeType;
-    contract.timeMarching = request.timeMarching;
+    contract.timeMarching = r.timeMarching;
     contract.computeGreeks = settings.computeGreeks;
     validateAsianContract(contract, earlyExercise);
-    if (request.useSobol)
+    if (r.useSobol)
         requireSobolFixings(request.numFixings);
 
-    const AsianMcRequest& r = request;
     const int32_t numCheckpoints = settings.numCheckpoints;
     runFrame(contract, settings, [&](EstimateSeries& result, const AsianContract& c, ExerciseRule& rule) {
         if (!earlyExercise) {

@@ -16,6 +16,23 @@
 
 namespace tarvic {
 
+// The arguments both exports end with (number source, paths, regression,
+// sensitivities, threads), flags already decoded by their low byte.
+struct SimulationSettings {
+    int32_t numPaths = 0;  // Sobol: exponent k of 2^k paths; pseudo-random: thousands of paths
+    int32_t numLSPaths = 0;
+    int32_t numBasisFunctions = 0;
+    int32_t greeksCode = 0;    // 1000 delta and gamma, + 100 vega, + 10 theta
+    int32_t greeksMethod = 0;  // 1 likelihood ratio, 2 finite differencing, else none
+    int32_t timeMarching = 1;
+    bool antithetic = false;
+    bool useSobol = false;
+    bool warmUpSobol = false;
+    bool brownianBridge = false;
+    bool multiThreaded = false;
+    bool fewSobolBlocks = false;
+};
+
 // The arguments of the export, flags already decoded by their low byte.
 struct OptionMcRequest {
     double spot = 0.0;
@@ -31,18 +48,7 @@ struct OptionMcRequest {
     int32_t exerciseType = 0;
     int32_t knockOut = 1;
     bool contMonitoring = false;
-    int32_t numPaths = 0;  // Sobol: exponent k of 2^k paths; pseudo-random: thousands of paths
-    int32_t numLSPaths = 0;
-    int32_t numBasisFunctions = 0;
-    int32_t greeksCode = 0;    // 1000 delta and gamma, + 100 vega, + 10 theta
-    int32_t greeksMethod = 0;  // 1 likelihood ratio, 2 finite differencing, else none
-    int32_t timeMarching = 1;
-    bool antithetic = false;
-    bool useSobol = false;
-    bool warmUpSobol = false;
-    bool brownianBridge = false;
-    bool multiThreaded = false;
-    bool fewSobolBlocks = false;
+    SimulationSettings simulation;
 };
 
 // The arguments of the Asian export, flags already decoded by their low byte.
@@ -60,18 +66,7 @@ struct AsianMcRequest {
     int32_t optionType = 0;
     int32_t exerciseType = 0;
     int32_t strikeType = 0;  // 0 fixed, anything else floating
-    int32_t numPaths = 0;
-    int32_t numLSPaths = 0;
-    int32_t numBasisFunctions = 0;
-    int32_t greeksCode = 0;
-    int32_t greeksMethod = 0;
-    int32_t timeMarching = 1;
-    bool antithetic = false;
-    bool useSobol = false;
-    bool warmUpSobol = false;
-    bool brownianBridge = false;
-    bool multiThreaded = false;
-    bool fewSobolBlocks = false;
+    SimulationSettings simulation;
 };
 
 // The caller's arrays: rows 0 .. rowCount-1 of each may be written.

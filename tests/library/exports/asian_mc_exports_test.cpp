@@ -1,5 +1,5 @@
 // VelkAsianOptionPricerMC as a caller sees it: the arguments reach the
-// engines in their order, rows, which arrays are written, finite-difference
+// engines in their order and the engines' series come back, rows, which arrays are written, finite-difference
 // runs with a fresh exercise rule each, sensitivities against the
 // finite-difference pricer, settings that change nothing, threads, and every
 // failure text.
@@ -19,20 +19,20 @@
 #include "montecarlo/simulation_limits.h"
 #include "support/caller_arrays.h"
 #include "support/reference_pricing.h"
+#include "support/mc_caller_arrays.h"
 #include "tarvic/tarvic.h"
 
 namespace {
 
 using tarvic_test::blockStandardError;
 using tarvic_test::ThreadCount;
-
-constexpr size_t kArraySize = TV_MAX_NODE_INDEX + 1;
-constexpr double kUntouched = -12345.0;
-constexpr int32_t kUntouchedCount = -7;
+using tarvic_test::kUntouchedCount;
+using tarvic_test::untouched;
+using tarvic_test::writtenUpTo;
 
 // The 31 arguments, a European fixed-strike call of ten fixings by default,
 // and the caller's arrays.
-struct AsianMcCall {
+struct AsianMcCall : tarvic_test::McArrays {
     double spot = 100.0, strike = 100.0, expiry = 1.0, volatility = 0.2, intRate = 0.06, divYield = 0.03;
     int32_t numFixings = 10, numSettled = 0;
     double settledAverage = 0.0, firstFixingTime = 0.1;
@@ -40,13 +40,6 @@ struct AsianMcCall {
     int32_t numPaths = 20, numLSPaths = 10, numBasisFunctions = 15, greeksCode = 0, greeksMethod = 0;
     int32_t timeMarching = 1, antithetic = 0, useSobol = 0, warmUpSobol = 0, brownianBridge = 0;
     int32_t multiThreaded = 1, fewSobolBlocks = 0;
-
-    std::vector<double> value = std::vector<double>(kArraySize, kUntouched);
-    std::vector<double> delta = std::vector<double>(kArraySize, kUntouched);
-    std::vector<double> gamma = std::vector<double>(kArraySize, kUntouched);
-    std::vector<double> vega = std::vector<double>(kArraySize, kUntouched);
-    std::vector<double> theta = std::vector<double>(kArraySize, kUntouched);
-    int32_t rowCount = kUntouchedCount;
 
     // Runs the export; returns its text (empty = success).
     std::string operator()(bool nullRowCount = false)
@@ -69,8 +62,8 @@ struct AsianMcCall {
                                        numSettled, settledAverage, strikeType, timeMarching, false);
     }
 
-    // The value series of the engine the call chooses, on a contract and a rule.
-    std::vector<double> engine(const tarvic::AsianContract& c, tarvic::ExerciseRule& rule) const
+    // The series of the engine the call chooses, on a contract and a rule.
+    tarvic::EstimateSeries engine(const tarvic::AsianContract& c, tarvic::ExerciseRule& rule) const
     {
         tarvic::EstimateSeries r;
         const bool sobol = useSobol != 0;
@@ -87,33 +80,9 @@ struct AsianMcCall {
             tarvic::priceAsianEarlyExerciseMC(r, rule, c, numPaths * 1000, numLSPaths * 1000,
                                               numBasisFunctions + 1, antithetic != 0, true, 500);
         }
-        return r.value();
-    }
-
-    std::vector<double> rows(const std::vector<double>& array) const
-    {
-        return std::vector<double>(array.begin(), array.begin() + rowCount);
+        return r;
     }
 };
-
-bool untouched(const std::vector<double>& array)
-{
-    for (double v : array)
-        if (v != kUntouched)
-            return false;
-    return true;
-}
-
-bool writtenUpTo(const std::vector<double>& array, int32_t rows)
-{
-    for (int32_t i = 0; i < rows; ++i)
-        if (array[i] == kUntouched || !std::isfinite(array[i]))
-            return false;
-    for (size_t i = static_cast<size_t>(rows); i < array.size(); ++i)
-        if (array[i] != kUntouched)
-            return false;
-    return true;
-}
 
 class AsianMcExportTest : public ::testing::Test {
 protected:
@@ -122,7 +91,8 @@ protected:
 
 TEST_F(AsianMcExportTest, ArgumentsReachTheEngineInTheirOrder)
 {
-    // Every argument a value of its own: the rows are the chosen engine's.
+    // Every argument a value of its own: the rows are the chosen engine's,
+    // its likelihood-ratio series copied unchanged.
     for (int32_t exercise : {0, 1})
         for (int32_t sobol : {0, 1}) {
             AsianMcCall call;
@@ -144,10 +114,19 @@ TEST_F(AsianMcExportTest, ArgumentsReachTheEngineInTheirOrder)
             call.numBasisFunctions = 24;
             call.brownianBridge = 1;
             call.antithetic = 1;
+            call.greeksCode = 1110;
+            call.greeksMethod = 1;
             ASSERT_EQ(call(), "");
+            tarvic::AsianContract c = call.contract();
+            c.computeGreeks = true;
             tarvic::ExerciseRule rule;
-            EXPECT_EQ(call.rows(call.value), call.engine(call.contract(), rule))
-                << "exercise " << exercise << ", Sobol " << sobol;
+            const tarvic::EstimateSeries engine = call.engine(c, rule);
+            const std::string what = "exercise " + std::to_string(exercise) + ", Sobol " + std::to_string(sobol);
+            EXPECT_EQ(call.rows(call.value), engine.value()) << what;
+            EXPECT_EQ(call.rows(call.delta), engine[tarvic::EstimateSeries::kDelta]) << what;
+            EXPECT_EQ(call.rows(call.gamma), engine[tarvic::EstimateSeries::kGamma]) << what;
+            EXPECT_EQ(call.rows(call.vega), engine[tarvic::EstimateSeries::kVega]) << what;
+            EXPECT_EQ(call.rows(call.theta), engine[tarvic::EstimateSeries::kTheta]) << what;
         }
 }
 
@@ -177,33 +156,12 @@ TEST_F(AsianMcExportTest, RowCounts)
 
 TEST_F(AsianMcExportTest, OnlyTheRequestedSensitivitiesAreWritten)
 {
-    struct Case {
-        int32_t code, method;
-        bool delta, vega, theta;
-    };
-    const Case cases[] = {
-        {0, 1, false, false, false}, {1110, 0, false, false, false}, {1110, 3, false, false, false},
-        {10, 2, false, false, true}, {100, 2, false, true, false},   {1000, 2, true, false, false},
-        {1110, 2, true, true, true}, {1110, 1, true, true, true},    {1, 1, true, true, true},
-    };
     for (int32_t exercise : {0, 1}) {
         AsianMcCall plain;
         plain.exerciseType = exercise;
         ASSERT_EQ(plain(), "");
-        for (const Case& k : cases) {
-            AsianMcCall call = plain;
-            call.greeksCode = k.code;
-            call.greeksMethod = k.method;
-            ASSERT_EQ(call(), "");
-            const std::string what = "exercise " + std::to_string(exercise) + ", code " + std::to_string(k.code) +
-                                     ", method " + std::to_string(k.method);
-            EXPECT_EQ(call.rows(call.value), plain.rows(plain.value)) << what;
-            EXPECT_EQ(writtenUpTo(call.delta, call.rowCount), k.delta) << what;
-            EXPECT_EQ(writtenUpTo(call.gamma, call.rowCount), k.delta) << what;
-            EXPECT_EQ(untouched(call.delta), !k.delta) << what;
-            EXPECT_EQ(untouched(call.vega), !k.vega) << what;
-            EXPECT_EQ(untouched(call.theta), !k.theta) << what;
-        }
+        SCOPED_TRACE("exercise " + std::to_string(exercise));
+        tarvic_test::expectOnlyRequestedSensitivities(plain);
     }
 }
 
@@ -227,7 +185,7 @@ TEST_F(AsianMcExportTest, BumpedRunsFitAFreshRuleEach)
             const tarvic::AsianContract c = call.contract();
             const auto fresh = [&](const tarvic::AsianContract& bumped) {
                 tarvic::ExerciseRule rule;
-                return call.engine(bumped, rule);
+                return call.engine(bumped, rule).value();
             };
             tarvic::AsianContract up = c, down = c, vol = c, later = c;
             up.spot *= 1.0 + spotStep;
@@ -305,25 +263,6 @@ TEST_F(AsianMcExportTest, GreeksOfTheFixedPutAgreeWithTheFiniteDifferencePricer)
             check(mc.vega, fd.vega, 0.05 * std::fabs(fd.vega), "vega");
         }
     }
-}
-
-TEST_F(AsianMcExportTest, LikelihoodRatioSeriesAreCopiedUnchanged)
-{
-    AsianMcCall call;
-    call.numSettled = 4;
-    call.settledAverage = 103.0;
-    call.greeksCode = 1000;
-    call.greeksMethod = 1;
-    ASSERT_EQ(call(), "");
-    tarvic::AsianContract c = call.contract();
-    c.computeGreeks = true;
-    tarvic::EstimateSeries engine;
-    tarvic::priceAsianEuropeanMC(engine, c, 20000, false, true, 500);
-    EXPECT_EQ(call.rows(call.value), engine.value());
-    EXPECT_EQ(call.rows(call.delta), engine[tarvic::EstimateSeries::kDelta]);
-    EXPECT_EQ(call.rows(call.gamma), engine[tarvic::EstimateSeries::kGamma]);
-    EXPECT_EQ(call.rows(call.vega), engine[tarvic::EstimateSeries::kVega]);
-    EXPECT_EQ(call.rows(call.theta), engine[tarvic::EstimateSeries::kTheta]);
 }
 
 TEST_F(AsianMcExportTest, FirstFixingTimeChangesNothing)
@@ -405,11 +344,7 @@ TEST_F(AsianMcExportTest, SobolRowsDoNotDependOnTheThreads)
 
 // ---- Failures -------------------------------------------------------------------
 
-struct FailureCase {
-    const char* text;  // the whole text, or the argument it must name
-    bool whole;
-    void (*spoil)(AsianMcCall&);
-};
+using FailureCase = tarvic_test::McFailureCase<AsianMcCall>;
 
 const FailureCase kFailures[] = {
     {"numFixings", false, [](AsianMcCall& c) { c.numFixings = 0; }},
@@ -460,22 +395,7 @@ const FailureCase kFailures[] = {
 
 TEST_F(AsianMcExportTest, FailuresReturnTheirTextAndWriteNothing)
 {
-    for (const FailureCase& k : kFailures) {
-        AsianMcCall call;
-        call.greeksCode = 1110;
-        call.greeksMethod = 2;
-        k.spoil(call);
-        const std::string text = call();
-        if (k.whole)
-            EXPECT_EQ(text, k.text);
-        else
-            EXPECT_NE(text.find(std::string("Invalid input: ") + k.text), std::string::npos)
-                << "'" << text << "' should name " << k.text;
-        EXPECT_EQ(call.rowCount, kUntouchedCount) << text;
-        EXPECT_TRUE(untouched(call.value) && untouched(call.delta) && untouched(call.gamma) &&
-                    untouched(call.vega) && untouched(call.theta))
-            << text;
-    }
+    tarvic_test::expectFailures(kFailures);
 }
 
 TEST_F(AsianMcExportTest, WhatThePartsAllowIsAccepted)

@@ -20,6 +20,7 @@
 #include "montecarlo/regression_basis.h"
 #include "montecarlo/simulation_limits.h"
 #include "support/asian_cases.h"
+#include "support/failure_text.h"
 
 namespace tarvic {
 namespace {
@@ -29,6 +30,7 @@ using tarvic_test::blockStandardError;
 using tarvic_test::bsGreeks;
 using tarvic_test::bsPrice;
 using tarvic_test::expectWithin;
+using tarvic_test::failureText;
 using tarvic_test::kAsianCases;
 using tarvic_test::Market;
 using tarvic_test::ThreadCount;
@@ -93,16 +95,6 @@ EstimateSeries exercisable(const AsianContract& c, const Source& s, int64_t path
     return r;
 }
 
-template <class Run>
-std::string failureText(Run&& run)
-{
-    try {
-        run();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "accepted";
-}
 
 // ---- European prices ----------------------------------------------------------------
 
