@@ -104,8 +104,8 @@ void checkRequest(const SimulationSettings& request, bool earlyExercise, const O
 
 // The base run and the bumped runs of finite differencing, then the rows:
 // run(result, contract, rule) runs the chosen engine (the rule is read and
-// written by the early-exercise engines only) and fails on a non-finite
-// row. The caller's arrays are written once every run has succeeded.
+// written by the early-exercise engines only); a run with a non-finite row
+// fails. The caller's arrays are written once every run has succeeded.
 template <class Contract, class Run>
 void runFrame(const Contract& contract, const FrameSettings& s, Run&& run, const OptionMcOutput& output)
 {
