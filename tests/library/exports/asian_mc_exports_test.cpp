@@ -398,7 +398,7 @@ TEST_F(AsianMcExportTest, FailuresReturnTheirTextAndWriteNothing)
     tarvic_test::expectFailures(kFailures);
 }
 
-TEST_F(AsianMcExportTest, WhatThePartsAllowIsAccepted)
+TEST_F(AsianMcExportTest, UnusualButValidInputsAreAccepted)
 {
     // A floating strike of 0 (the strike is not read), a fixed strike of 0
     // without early exercise, nothing settled at an average of 0, a
