@@ -13,8 +13,6 @@
 #include <omp.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 #include <benchmark/benchmark.h>
 
@@ -23,6 +21,7 @@
 #include "montecarlo/estimate_series.h"
 #include "montecarlo/european_mc.h"
 #include "montecarlo/european_qmc.h"
+#include "peak_memory.h"
 
 namespace tarvic {
 namespace {
@@ -150,20 +149,6 @@ void BM_BermudanPutSobolDefault(benchmark::State& state)
 }
 BENCHMARK(BM_BermudanPutSobolDefault)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The peak resident memory of the process (VmHWM) in MB.
-double peakResidentMB()
-{
-    std::FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f)
-        return -1.0;
-    char line[256];
-    double kB = -1.0;
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, "VmHWM:", 6) == 0)
-            kB = std::atof(line + 6);
-    std::fclose(f);
-    return kB / 1024.0;
-}
 
 // peak_MB is the process's peak: run this benchmark alone
 // (--benchmark_filter=MillionPaths) to read the run's own.
@@ -178,7 +163,7 @@ void BM_BermudanPutMillionPathsWithGreeks(benchmark::State& state)
         priceEarlyExerciseMC(r, rule, c, 1000000, 50000, 5, false, threads > 1, 500);
     }
     reportBermudan(state, r);
-    state.counters["peak_MB"] = peakResidentMB();
+    state.counters["peak_MB"] = tarvic_bench::peakResidentMB();
 }
 BENCHMARK(BM_BermudanPutMillionPathsWithGreeks)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -136,10 +136,11 @@ double fitMemoryBytes(size_t paths, int32_t numSteps, int32_t stateSize, int32_t
     const double states = n * numSteps * stateSize * sizeof(double);
     const double ranges = n * 2.0 * sizeof(int32_t);
     // Cash flow, exercise step, exercise value and path index per path;
-    // regression point, response and deviation per in-the-money path.
+    // basis values, response and deviation per in-the-money path (at most
+    // every path), and the coordinates of one point.
     const double cashFlows = n * (2.0 * sizeof(double) + sizeof(int32_t) + sizeof(size_t));
-    const double lists = n * (basisDims + 2.0) * sizeof(double);
-    // The fit's design matrix with its right-hand side, column by column.
+    const double lists = n * (basisCount + 2.0) * sizeof(double) + basisDims * sizeof(double);
+    // The fit's copy of the design matrix with its right-hand side, column by column.
     const double design = n * (basisCount + 1.0) * sizeof(double);
     return states + ranges + cashFlows + lists + design;
 }

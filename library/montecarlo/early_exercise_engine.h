@@ -4,7 +4,7 @@
 // path model (vanilla and barrier paths today, Asian paths later).
 //
 // A model M provides
-//   int32_t steps(), uniformsPerStep(), stateSize(); bool greeks(), needsWholePath();
+//   int32_t steps(), uniformsPerStep(), stateSize(); bool greeks(), needsWholePath(), wholePathVega();
 //   const BasisFunctions& basis(); double scale() (the regression's unit, the strike);
 //   double rate(), dt() (the discounting of a cash flow at step k: exp(-(k rate) dt));
 //   double exerciseValue(const double* state); void coordinates(const double* state, double* x);
@@ -35,6 +35,7 @@
 // are more than count + 1 of them, and the paths that prefer exercise move
 // their cash flow to that step.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -125,7 +126,11 @@ double continuationValue(const Model& model, const std::vector<double>& coeffici
 // model's greeks, the products with its weights. A path exercised at step k
 // takes the vega and theta scores it had after step k, except that a path
 // whose weights were corrected at the end (a continuously monitored
-// knock-in) keeps the whole path's weights.
+// knock-in) keeps the whole path's weights, and that a model with
+// wholePathVega() keeps the vega score of all its steps (the scores of the
+// steps after the exercise have mean zero given the path up to it, so
+// either vega weight is unbiased; the theta score must stop at the
+// exercise, whose discounting it carries).
 template <class Model>
 PathOutcome priceExercisePath(const Model& model, typename Model::Path& path, const ExerciseRule& rule,
                               const double* discounts, const double* z, double sign, const double* u,
@@ -134,7 +139,8 @@ PathOutcome priceExercisePath(const Model& model, typename Model::Path& path, co
     const int32_t steps = model.steps();
     const size_t nu = static_cast<size_t>(model.uniformsPerStep());
     const bool greeks = model.greeks();
-    const bool whole = greeks && model.needsWholePath();
+    const bool wholeVega = greeks && model.wholePathVega();
+    const bool whole = greeks && (model.needsWholePath() || wholeVega);
     double* state = scratch.state.data();
     path.start();
     bool exercised = false;
@@ -174,7 +180,8 @@ PathOutcome priceExercisePath(const Model& model, typename Model::Path& path, co
         bool corrected = false;
         PathWeights w = path.weights(corrected);
         if (exercised && !corrected) {
-            w.vega = atExercise.vega;
+            if (!wholeVega)
+                w.vega = atExercise.vega;
             w.theta = atExercise.theta;
         }
         out.delta = d * w.delta;
@@ -280,6 +287,16 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
         const size_t m = inMoney.size();
         std::vector<double>& entry = rule[static_cast<size_t>(k)];
         if (m > count + 1) {
+            // Asset values beyond the range of doubles give basis values or
+            // responses that are not numbers: the run fails rather than the
+            // decomposition.
+            for (size_t i = 0; i < m; ++i) {
+                double sum = responses[i];
+                for (size_t c = 0; c < count; ++c)
+                    sum += values[i][c];
+                if (!std::isfinite(sum))
+                    fail(kNonFiniteResultText);
+            }
             LeastSquaresFit fit(values, responses, deviations, m, 1e-12);
             fit.fit();
             entry.assign(fit.coefficients.data(), fit.coefficients.data() + fit.coefficients.size());

@@ -41,6 +41,8 @@ public:
     // A continuously monitored knock-in's weights need the no-touch factors
     // of the whole path, also after an exercise.
     bool needsWholePath() const { return run_.greeks && run_.continuous && !run_.knockOut; }
+    // An exercised path's vega weight stops at its exercise.
+    bool wholePathVega() const { return false; }
     const BasisFunctions& basis() const { return basis_; }
     double scale() const { return run_.strike; }
     double rate() const { return run_.rate; }

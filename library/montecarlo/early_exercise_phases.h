@@ -28,6 +28,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -314,11 +315,14 @@ StoredPaths simulateRegressionPathsQMC(const Model& model, const SobolBlockStart
 
 // Sobol engine: fills `result` and returns the last value row. The fit
 // draws its paths from a generator of fitModel's dimensions, the pricing
-// from one of priceModel's (the same when they draw alike).
+// from one of priceModel's (the same when they draw alike). A run whose
+// estimate exceeds memoryCapBytes is refused as well as one beyond the
+// available memory.
 template <class Model>
 double runEarlyExerciseQMC(EstimateSeries& result, ExerciseRule& rule, const Model& priceModel,
                            const Model& fitModel, bool inSample, int32_t numPaths, int32_t numLSPaths,
-                           bool brownianBridge, bool warmUpSobol, bool multiThreaded, int32_t numCheckpoints)
+                           bool brownianBridge, bool warmUpSobol, bool multiThreaded, int32_t numCheckpoints,
+                           double memoryCapBytes = HUGE_VAL)
 {
     if (numCheckpoints < 0 || numCheckpoints > 30)
         fail("Invalid input: numCheckpoints must be 0 .. 30 with Sobol points (at most 2^numCheckpoints rows).");
@@ -344,6 +348,8 @@ double runEarlyExerciseQMC(EstimateSeries& result, ExerciseRule& rule, const Mod
         if (fitting)
             bytes += fitMemoryBytes(layout.fitBlocks * blockSize, fitModel.steps(), fitModel.stateSize(),
                                     fitModel.basis().count, fitModel.basis().dims);
+        if (!(bytes <= memoryCapBytes))
+            fail(kSimulationMemoryText);
         requireSimulationMemory(bytes);
     }
 

@@ -16,7 +16,6 @@
 
 #include "montecarlo/estimate_series.h"
 #include "montecarlo/european_path.h"
-#include "montecarlo/random_generator64.h"
 
 namespace tarvic {
 
@@ -45,13 +44,5 @@ double priceEuropeanMC(EstimateSeries& result, double spot, double strike, doubl
                        int64_t pathCount, int32_t numSteps, int32_t optionType, int32_t knockOut,
                        bool contMonitoring, int32_t timeMarching, bool computeGreeks, bool antithetic,
                        bool multiThreaded, int32_t numCheckpoints);
-
-// Path kernels, one call per slot: `draws` draws from `generator`, block sums
-// (value, delta, gamma, vega, theta; undiscounted) stored five per block into
-// blockSums after every drawsPerBlock draws.
-void simulateEuropeanPaths(const EuropeanRun& run, RandomGenerator64& generator, size_t draws,
-                           size_t drawsPerBlock, double* blockSums);
-void simulateEuropeanPathsAntithetic(const EuropeanRun& run, RandomGenerator64& generator, size_t draws,
-                                     size_t drawsPerBlock, double* blockSums);
 
 }  // namespace tarvic

@@ -2,18 +2,12 @@
 
 #include <omp.h>
 
-#include <cmath>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "common/require.h"
-#include "montecarlo/brownian_bridge.h"
-#include "montecarlo/dense_matrix.h"
-#include "montecarlo/parallel_errors.h"
+#include "montecarlo/european_drivers.h"
 #include "montecarlo/simulation_limits.h"
 #include "montecarlo/sobol_generator.h"
-#include "montecarlo/sobol_paths.h"
 
 namespace tarvic {
 
@@ -31,14 +25,6 @@ uint64_t layoutBytes(uint64_t points, uint64_t blocks, uint64_t steps, uint64_t 
     const uint64_t blockPoints = points / blocks;
     return 4u * steps * (2u * blockPoints * threads + blocks);
 }
-
-// Buffers of one thread, allocated inside the parallel region.
-struct SobolThreadBuffers {
-    std::optional<SobolGenerator> generator;
-    Matrix<double> points;
-    std::vector<double> normals;
-    std::vector<double> bridgePath;
-};
 
 }  // namespace
 
@@ -82,104 +68,24 @@ SobolBlockLayout sobolBlockLayout(int32_t exponent, int32_t numSteps, bool fewSo
     return layout;
 }
 
+void requireSobolCheckpoints(int32_t numCheckpoints)
+{
+    if (numCheckpoints < 0 || numCheckpoints > kMaxSobolExponent)
+        fail("Invalid input: numCheckpoints must be 0 .. 30 with Sobol points (at most 2^numCheckpoints rows).");
+}
+
 double priceEuropeanQMC(EstimateSeries& result, const EuropeanContract& contract, int32_t exponent,
                         bool brownianBridge, bool warmUpSobol, bool multiThreaded, bool fewSobolBlocks,
                         int32_t numCheckpoints)
 {
     validateEuropeanContract(contract);
-    if (numCheckpoints < 0 || numCheckpoints > kMaxSobolExponent)
-        fail("Invalid input: numCheckpoints must be 0 .. 30 with Sobol points (at most 2^numCheckpoints rows).");
+    requireSobolCheckpoints(numCheckpoints);
     const int threads = multiThreaded ? omp_get_max_threads() : 1;
     const SobolBlockLayout layout = sobolBlockLayout(exponent, contract.numSteps, fewSobolBlocks, threads);
 
     const EuropeanRun run(contract);
-    const int32_t steps = contract.numSteps;
-    const BrownianBridge bridge(steps);
-
-    const uint32_t blockPoints = static_cast<uint32_t>(layout.blockPoints);
-    Matrix<uint32_t> startStates;
-    std::vector<uint32_t> startIndices;
-    Matrix<uint32_t> directions;
-    {
-        SobolGenerator master(static_cast<uint32_t>(layout.points), steps, kDirectionNumberFileName);
-        master.computeBlockStarts(blockPoints, startStates, startIndices, warmUpSobol);
-        master.getDirectionNumbers(directions);
-    }
-    const size_t blocks = startIndices.size();
-    if (blocks == 0)
-        fail("Invalid input: numPaths gives no block of Sobol points.");
-
-    result.clear();
-    const size_t filled = contract.computeGreeks ? EstimateSeries::kCount : 1;
-    for (size_t k = 0; k < filled; ++k)
-        result[k].assign(blocks, 0.0);
-
-    const double discount = run.discount;
-    ParallelErrors errors;
-    const long blockCount = static_cast<long>(blocks);
-#pragma omp parallel if (multiThreaded)
-    {
-        SobolThreadBuffers buffers;
-        bool ready = false;
-        try {
-            buffers.generator.emplace(blockPoints, steps);
-            buffers.generator->setDirectionNumbers(directions);
-            buffers.points.resize(blockPoints, static_cast<size_t>(steps));
-            buffers.normals.assign(static_cast<size_t>(steps), 0.0);
-            buffers.bridgePath.assign(static_cast<size_t>(steps), 0.0);
-            ready = true;
-        } catch (...) {
-            errors.capture();
-        }
-        EuropeanPath path(run);
-        // Every thread meets the loop, ready or not.
-#pragma omp for schedule(static)
-        for (long b = 0; b < blockCount; ++b) {
-            if (!ready || errors.failed())
-                continue;
-            try {
-                buffers.generator->generate(startStates, startIndices, static_cast<size_t>(b), buffers.points);
-                double sums[EstimateSeries::kCount] = {};
-                double* z = buffers.normals.data();
-                for (uint32_t i = 0; i < blockPoints; ++i) {
-                    sobolStepNormals(buffers.points[i], steps, brownianBridge ? &bridge : nullptr, z,
-                                     buffers.bridgePath.data());
-                    path.start();
-                    for (int32_t j = 0; j < steps && !path.finished(); ++j)
-                        path.step(j, z[j]);
-                    const PathOutcome o = path.outcome();
-                    sums[0] += o.value;
-                    sums[1] += o.delta;
-                    sums[2] += o.gamma;
-                    sums[3] += o.vega;
-                    sums[4] += o.theta;
-                }
-                result[EstimateSeries::kValue][b] = discount * sums[0];
-                if (contract.computeGreeks) {
-                    result[EstimateSeries::kDelta][b] = discount * sums[1];
-                    result[EstimateSeries::kGamma][b] = discount * sums[2];
-                    result[EstimateSeries::kVega][b] = discount * sums[3] / 100.0;
-                    result[EstimateSeries::kTheta][b] = discount * sums[4] / steps / -365.0;
-                }
-            } catch (...) {
-                errors.capture();
-            }
-        }
-    }
-    errors.rethrow();
-
-    // Running estimates, then every step-th of them when there are more
-    // blocks than 2^numCheckpoints.
-    for (size_t k = 0; k < filled; ++k) {
-        std::vector<double>& s = result[k];
-        double cumulative = 0.0;
-        for (size_t b = 0; b < blocks; ++b) {
-            cumulative += s[b];
-            s[b] = cumulative / (static_cast<double>(blockPoints) * static_cast<double>(b + 1));
-        }
-    }
-    thinSeries(result, size_t(1) << numCheckpoints);
-    return result[EstimateSeries::kValue].back();
+    return runEuropeanQMC<EuropeanPath>(result, run, layout, contract.computeGreeks, brownianBridge, warmUpSobol,
+                                        multiThreaded, numCheckpoints, run.discount);
 }
 
 double priceEuropeanQMC(EstimateSeries& result, double spot, double strike, double lowerBarrier,

@@ -30,6 +30,10 @@ struct SobolBlockLayout {
 // 3.5 GB (or above the memory budget, availableMemoryBytes).
 SobolBlockLayout sobolBlockLayout(int32_t exponent, int32_t numSteps, bool fewSobolBlocks, int threads);
 
+// Fails with a message naming numCheckpoints, the exponent of the largest
+// row count, outside 0 .. 30.
+void requireSobolCheckpoints(int32_t numCheckpoints);
+
 double priceEuropeanQMC(EstimateSeries& result, const EuropeanContract& contract, int32_t exponent,
                         bool brownianBridge, bool warmUpSobol, bool multiThreaded, bool fewSobolBlocks,
                         int32_t numCheckpoints);

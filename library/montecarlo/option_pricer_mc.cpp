@@ -3,8 +3,12 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "common/require.h"
+#include "montecarlo/asian_early_exercise_mc.h"
+#include "montecarlo/asian_european_mc.h"
+#include "montecarlo/asian_path.h"
 #include "montecarlo/early_exercise.h"
 #include "montecarlo/early_exercise_mc.h"
 #include "montecarlo/estimate_series.h"
@@ -49,58 +53,29 @@ void requireArray(const void* array, const char* name)
         fail(std::string("Invalid input: ") + name + " must not be a null pointer.");
 }
 
-// Runs the engine that the request chooses; every failure of a run is that
-// run's exception, and no run writes the caller's arrays.
-class EngineRunner {
-public:
-    EngineRunner(const OptionMcRequest& request, int32_t numCheckpoints)
-        : request_(request), numCheckpoints_(numCheckpoints)
-    {
-    }
-
-    // The rule is read and written by the early-exercise engines only.
-    void run(EstimateSeries& result, const EuropeanContract& contract, ExerciseRule& rule) const
-    {
-        const OptionMcRequest& r = request_;
-        if (r.exerciseType == 0) {
-            if (r.useSobol)
-                priceEuropeanQMC(result, contract, r.numPaths, r.brownianBridge, r.warmUpSobol, r.multiThreaded,
-                                 r.fewSobolBlocks, numCheckpoints_);
-            else
-                priceEuropeanMC(result, contract, static_cast<int64_t>(r.numPaths) * 1000, r.antithetic,
-                                r.multiThreaded, numCheckpoints_);
-        } else {
-            const int32_t basisCount = r.numBasisFunctions + 1;
-            if (r.useSobol)
-                priceEarlyExerciseQMC(result, rule, contract, r.numPaths, r.numLSPaths, basisCount, r.brownianBridge,
-                                      r.warmUpSobol, r.multiThreaded, numCheckpoints_);
-            else
-                priceEarlyExerciseMC(result, rule, contract, static_cast<int64_t>(r.numPaths) * 1000,
-                                     static_cast<int64_t>(r.numLSPaths) * 1000, basisCount, r.antithetic,
-                                     r.multiThreaded, numCheckpoints_);
-        }
-        requireFiniteSeries(result);
-    }
-
-private:
-    const OptionMcRequest& request_;
-    int32_t numCheckpoints_;
+// The request as both exports decode it.
+struct FrameSettings {
+    int32_t numCheckpoints = kPseudoRandomCheckpoints;
+    bool computeGreeks = false;      // the engines' likelihood-ratio estimators
+    bool finiteDifferences = false;  // bumped runs
+    GreekWishes wishes;
+    BumpSteps bumps{0.0, 0.0, 0.0};
+    bool spotRunsReuseRule = false;  // else the rule is emptied before every bumped run
 };
 
-}  // namespace
-
-BumpSteps europeanBumpSteps(bool hasBarrier, bool contMonitoring)
+FrameSettings decodeSettings(const SimulationSettings& settings)
 {
-    if (!hasBarrier)
-        return {0.0001, 0.0001, 0.0001};
-    return {contMonitoring ? 0.002 : 0.01, 0.0001, 0.0001};
+    FrameSettings s;
+    s.numCheckpoints = settings.useSobol ? kSobolCheckpoints : kPseudoRandomCheckpoints;
+    s.computeGreeks = settings.greeksMethod == 1 && settings.greeksCode >= 1;
+    s.finiteDifferences = settings.greeksMethod == 2;
+    s.wishes = decodeGreeks(settings.greeksCode);
+    return s;
 }
 
-BumpSteps earlyExerciseBumpSteps(bool contMonitoring) { return {0.01, contMonitoring ? 0.002 : 0.01, 0.01}; }
-
-void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
+// The caller's arrays and the path counts, before anything runs.
+void checkRequest(const SimulationSettings& request, bool earlyExercise, const OptionMcOutput& output)
 {
-    const bool earlyExercise = request.exerciseType != 0;
     requireArray(output.optionValue, "optionValue");
     requireArray(output.rowCount, "rowCount");
     if (request.useSobol) {
@@ -125,73 +100,52 @@ void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
             fail("Invalid input: numBasisFunctions must be below " +
                  std::to_string(std::numeric_limits<int32_t>::max()) + ".");
     }
+}
 
-    // Decoding.
-    const int32_t numCheckpoints = request.useSobol ? kSobolCheckpoints : kPseudoRandomCheckpoints;
-    const bool computeGreeks = request.greeksMethod == 1 && request.greeksCode >= 1;
-    const bool finiteDifferences = request.greeksMethod == 2;
-    const GreekWishes wishes = decodeGreeks(request.greeksCode);
-
-    EuropeanContract contract;
-    contract.spot = request.spot;
-    contract.strike = request.strike;
-    contract.lowerBarrier = request.lowerBarrier;
-    contract.upperBarrier = request.upperBarrier;
-    contract.intRate = request.intRate;
-    contract.expiry = request.expiry;
-    contract.volatility = request.volatility;
-    contract.divYield = request.divYield;
-    contract.numSteps = request.numSteps;
-    contract.optionType = request.optionType;
-    contract.knockOut = request.knockOut;
-    contract.contMonitoring = request.contMonitoring;
-    contract.timeMarching = request.timeMarching;
-    contract.computeGreeks = computeGreeks;
-    validateEuropeanContract(contract);
-
-    // A continuously monitored knock-in whose spot is already on or beyond a
-    // barrier has knocked in: it is the vanilla option.
-    if (request.knockOut == 0 && request.contMonitoring &&
-        ((request.lowerBarrier > 0.0 && request.spot <= request.lowerBarrier) ||
-         (request.upperBarrier > 0.0 && request.spot >= request.upperBarrier))) {
-        contract.lowerBarrier = 0.0;
-        contract.upperBarrier = 0.0;
-    }
-    const bool hasBarrier = contract.lowerBarrier > 0.0 || contract.upperBarrier > 0.0;
-    if (hasBarrier)
-        requireCode(request.knockOut, 0, 1, "knockOut");
-    const BumpSteps bumps =
-        earlyExercise ? earlyExerciseBumpSteps(request.contMonitoring) : europeanBumpSteps(hasBarrier, request.contMonitoring);
-
-    // The spot-bumped runs apply the base run's exercise rule; the
-    // volatility and expiry runs fit their own.
-    const EngineRunner runner(request, numCheckpoints);
+// The base run and the bumped runs of finite differencing, then the rows:
+// run(result, contract, rule) runs the chosen engine (the rule is read and
+// written by the early-exercise engines only); a run with a non-finite row
+// fails. The caller's arrays are written once every run has succeeded.
+template <class Contract, class Run>
+void runFrame(const Contract& contract, const FrameSettings& s, Run&& run, const OptionMcOutput& output)
+{
+    const BumpSteps& bumps = s.bumps;
     ExerciseRule rule;
     EstimateSeries base, spotUp, spotDown, volUp, expiryUp;
-    runner.run(base, contract, rule);
-    if (finiteDifferences) {
-        if (wishes.deltaGamma) {
-            EuropeanContract bumped = contract;
+    const auto runChecked = [&](EstimateSeries& result, const Contract& c) {
+        run(result, c, rule);
+        requireFiniteSeries(result);
+    };
+    runChecked(base, contract);
+    if (s.finiteDifferences) {
+        if (s.wishes.deltaGamma) {
+            Contract bumped = contract;
             bumped.spot = contract.spot * (1.0 + bumps.spot);
-            runner.run(spotUp, bumped, rule);
+            if (!s.spotRunsReuseRule)
+                rule.clear();
+            runChecked(spotUp, bumped);
             bumped.spot = contract.spot * (1.0 - bumps.spot);
-            runner.run(spotDown, bumped, rule);
+            if (!s.spotRunsReuseRule)
+                rule.clear();
+            runChecked(spotDown, bumped);
         }
-        if (wishes.vega) {
-            EuropeanContract bumped = contract;
+        if (s.wishes.vega) {
+            Contract bumped = contract;
             bumped.volatility = contract.volatility * (1.0 + bumps.volatility);
             rule.clear();
-            runner.run(volUp, bumped, rule);
+            runChecked(volUp, bumped);
         }
-        if (wishes.theta) {
-            EuropeanContract bumped = contract;
+        if (s.wishes.theta) {
+            Contract bumped = contract;
             bumped.expiry = contract.expiry * (1.0 + bumps.expiry);
             rule.clear();
-            runner.run(expiryUp, bumped, rule);
+            runChecked(expiryUp, bumped);
         }
     }
 
     // Every run has succeeded: write the rows.
+    const bool finiteDifferences = s.finiteDifferences;
+    const bool computeGreeks = s.computeGreeks;
     const std::vector<double>& value = base[EstimateSeries::kValue];
     const size_t rows = value.size();
     const bool writeDeltaGamma =
@@ -237,6 +191,138 @@ void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
                 output.theta[i] = base[EstimateSeries::kTheta][i];
         }
     }
+}
+
+}  // namespace
+
+BumpSteps europeanBumpSteps(bool hasBarrier, bool contMonitoring)
+{
+    if (!hasBarrier)
+        return {0.0001, 0.0001, 0.0001};
+    return {contMonitoring ? 0.002 : 0.01, 0.0001, 0.0001};
+}
+
+BumpSteps earlyExerciseBumpSteps(bool contMonitoring) { return {0.01, contMonitoring ? 0.002 : 0.01, 0.01}; }
+
+void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
+{
+    const bool earlyExercise = request.exerciseType != 0;
+    const SimulationSettings& r = request.simulation;
+    checkRequest(r, earlyExercise, output);
+    FrameSettings settings = decodeSettings(r);
+
+    EuropeanContract contract;
+    contract.spot = request.spot;
+    contract.strike = request.strike;
+    contract.lowerBarrier = request.lowerBarrier;
+    contract.upperBarrier = request.upperBarrier;
+    contract.intRate = request.intRate;
+    contract.expiry = request.expiry;
+    contract.volatility = request.volatility;
+    contract.divYield = request.divYield;
+    contract.numSteps = request.numSteps;
+    contract.optionType = request.optionType;
+    contract.knockOut = request.knockOut;
+    contract.contMonitoring = request.contMonitoring;
+    contract.timeMarching = r.timeMarching;
+    contract.computeGreeks = settings.computeGreeks;
+    validateEuropeanContract(contract);
+
+    // A continuously monitored knock-in whose spot is already on or beyond a
+    // barrier has knocked in: it is the vanilla option.
+    if (request.knockOut == 0 && request.contMonitoring &&
+        ((request.lowerBarrier > 0.0 && request.spot <= request.lowerBarrier) ||
+         (request.upperBarrier > 0.0 && request.spot >= request.upperBarrier))) {
+        contract.lowerBarrier = 0.0;
+        contract.upperBarrier = 0.0;
+    }
+    const bool hasBarrier = contract.lowerBarrier > 0.0 || contract.upperBarrier > 0.0;
+    if (hasBarrier)
+        requireCode(request.knockOut, 0, 1, "knockOut");
+    settings.bumps =
+        earlyExercise ? earlyExerciseBumpSteps(request.contMonitoring) : europeanBumpSteps(hasBarrier, request.contMonitoring);
+    // The spot-bumped runs apply the base run's exercise rule; the
+    // volatility and expiry runs fit their own.
+    settings.spotRunsReuseRule = true;
+
+    const int32_t numCheckpoints = settings.numCheckpoints;
+    runFrame(contract, settings, [&](EstimateSeries& result, const EuropeanContract& c, ExerciseRule& rule) {
+        if (!earlyExercise) {
+            if (r.useSobol)
+                priceEuropeanQMC(result, c, r.numPaths, r.brownianBridge, r.warmUpSobol, r.multiThreaded,
+                                 r.fewSobolBlocks, numCheckpoints);
+            else
+                priceEuropeanMC(result, c, static_cast<int64_t>(r.numPaths) * 1000, r.antithetic, r.multiThreaded,
+                                numCheckpoints);
+        } else {
+            const int32_t basisCount = r.numBasisFunctions + 1;
+            if (r.useSobol)
+                priceEarlyExerciseQMC(result, rule, c, r.numPaths, r.numLSPaths, basisCount, r.brownianBridge,
+                                      r.warmUpSobol, r.multiThreaded, numCheckpoints);
+            else
+                priceEarlyExerciseMC(result, rule, c, static_cast<int64_t>(r.numPaths) * 1000,
+                                     static_cast<int64_t>(r.numLSPaths) * 1000, basisCount, r.antithetic,
+                                     r.multiThreaded, numCheckpoints);
+        }
+    }, output);
+}
+
+BumpSteps asianBumpSteps(bool earlyExercise)
+{
+    return earlyExercise ? BumpSteps{0.01, 0.001, 0.001} : BumpSteps{0.001, 0.0001, 0.0001};
+}
+
+void priceAsianOptionMC(const AsianMcRequest& request, const OptionMcOutput& output)
+{
+    const bool earlyExercise = request.exerciseType != 0;
+    const SimulationSettings& r = request.simulation;
+    checkRequest(r, earlyExercise, output);
+    if (earlyExercise && r.useSobol && r.numLSPaths < 0)
+        fail("Invalid input: numLSPaths must be 0 .. 30 with Sobol points (2^numLSPaths regression paths).");
+    FrameSettings settings = decodeSettings(r);
+    settings.bumps = asianBumpSteps(earlyExercise);
+    // Every bumped run fits its own exercise rule, the spot runs included.
+    settings.spotRunsReuseRule = false;
+
+    // firstFixingTime is not read: the fixings to come lie at T/N, 2T/N, ..., T.
+    AsianContract contract;
+    contract.spot = request.spot;
+    contract.strike = request.strike;
+    contract.intRate = request.intRate;
+    contract.expiry = request.expiry;
+    contract.volatility = request.volatility;
+    contract.divYield = request.divYield;
+    contract.numFixings = request.numFixings;
+    contract.optionType = request.optionType;
+    contract.numSettled = request.numSettled;
+    contract.settledAverage = request.settledAverage;
+    contract.strikeType = request.strikeType;
+    contract.timeMarching = r.timeMarching;
+    contract.computeGreeks = settings.computeGreeks;
+    validateAsianContract(contract, earlyExercise);
+    if (r.useSobol)
+        requireSobolFixings(request.numFixings);
+
+    const int32_t numCheckpoints = settings.numCheckpoints;
+    runFrame(contract, settings, [&](EstimateSeries& result, const AsianContract& c, ExerciseRule& rule) {
+        if (!earlyExercise) {
+            if (r.useSobol)
+                priceAsianEuropeanQMC(result, c, r.numPaths, r.brownianBridge, r.warmUpSobol, r.multiThreaded,
+                                      r.fewSobolBlocks, numCheckpoints);
+            else
+                priceAsianEuropeanMC(result, c, static_cast<int64_t>(r.numPaths) * 1000, r.antithetic,
+                                     r.multiThreaded, numCheckpoints);
+        } else {
+            const int32_t basisCount = r.numBasisFunctions + 1;
+            if (r.useSobol)
+                priceAsianEarlyExerciseQMC(result, rule, c, r.numPaths, r.numLSPaths, basisCount, r.brownianBridge,
+                                           r.warmUpSobol, r.multiThreaded, numCheckpoints);
+            else
+                priceAsianEarlyExerciseMC(result, rule, c, static_cast<int64_t>(r.numPaths) * 1000,
+                                          static_cast<int64_t>(r.numLSPaths) * 1000, basisCount, r.antithetic,
+                                          r.multiThreaded, numCheckpoints);
+        }
+    }, output);
 }
 
 }  // namespace tarvic

@@ -167,6 +167,34 @@ TvString VelkOptionPricerMC(double* optionValue, double* delta, double* gamma, d
                             int32_t timeMarching, int32_t antithetic, int32_t useSobol, int32_t warmUpSobol,
                             int32_t brownianBridge, int32_t multiThreaded, int32_t fewSobolBlocks);
 
+/* Fixed- or floating-strike Asian options by simulation, on the arithmetic
+ * average of the settled fixings and the fixings still to come. The rows,
+ * their number, rowCount, the codes of numPaths to fewSobolBlocks, the units
+ * and the arrays written are those of VelkOptionPricerMC.
+ *  - numFixings: the fixings still to come (at least 1), at equal intervals
+ *    of the time to expiry, the last at expiry, one path step each;
+ *  - numSettled fixings (at least 0) are settled at the average
+ *    settledAverage (not negative): the option pays on
+ *    (numSettled settledAverage + the fixings to come) / (numSettled + numFixings);
+ *  - firstFixingTime is accepted and not read;
+ *  - strikeType 0 fixed strike (strike positive with early exercise), any
+ *    other value floating strike (strike not read): calls pay average - strike
+ *    or last fixing - average, puts the opposite;
+ *  - exerciseType 0 European; any other value exercisable at every fixing
+ *    before expiry, by Longstaff–Schwartz regression on the asset and the
+ *    average (numBasisFunctions + 1 = 11, 16 or 25 basis functions, any other
+ *    count 36); every bumped run of finite differencing fits its own rule. */
+TvString VelkAsianOptionPricerMC(double* optionValue, double* delta, double* gamma, double* vega,
+                                 double* theta, int32_t* rowCount, double spot, double strike,
+                                 double expiry, double volatility, double intRate, double divYield,
+                                 int32_t numFixings, int32_t numSettled, double settledAverage,
+                                 double firstFixingTime, int32_t optionType, int32_t exerciseType,
+                                 int32_t strikeType, int32_t numPaths, int32_t numLSPaths,
+                                 int32_t numBasisFunctions, int32_t greeksCode, int32_t greeksMethod,
+                                 int32_t timeMarching, int32_t antithetic, int32_t useSobol,
+                                 int32_t warmUpSobol, int32_t brownianBridge, int32_t multiThreaded,
+                                 int32_t fewSobolBlocks);
+
 #ifdef __cplusplus
 }
 #endif

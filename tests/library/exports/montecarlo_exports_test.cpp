@@ -18,6 +18,7 @@
 #include "montecarlo/option_pricer_mc.h"
 #include "montecarlo/option_reference.h"
 #include "montecarlo/simulation_limits.h"
+#include "support/mc_caller_arrays.h"
 #include "tarvic/tarvic.h"
 
 namespace {
@@ -27,26 +28,18 @@ using tarvic_test::bsGreeks;
 using tarvic_test::bsPrice;
 using tarvic_test::Market;
 using tarvic_test::ThreadCount;
-
-constexpr size_t kArraySize = TV_MAX_NODE_INDEX + 1;
-constexpr double kUntouched = -12345.0;
-constexpr int32_t kUntouchedCount = -7;
+using tarvic_test::kUntouchedCount;
+using tarvic_test::untouched;
+using tarvic_test::writtenUpTo;
 
 // The 31 arguments with the defaults of a plain run, and the caller's arrays.
-struct McCall {
+struct McCall : tarvic_test::McArrays {
     double spot = 100.0, strike = 100.0, lowerBarrier = 0.0, upperBarrier = 0.0;
     double expiry = 1.0, volatility = 0.25, intRate = 0.05, divYield = 0.02;
     int32_t numSteps = 1, optionType = 0, exerciseType = 0, knockOut = 1, contMonitoring = 0;
     int32_t numPaths = 20, numLSPaths = 10, numBasisFunctions = 3, greeksCode = 0, greeksMethod = 0;
     int32_t timeMarching = 1, antithetic = 0, useSobol = 0, warmUpSobol = 0, brownianBridge = 0;
     int32_t multiThreaded = 1, fewSobolBlocks = 0;
-
-    std::vector<double> value = std::vector<double>(kArraySize, kUntouched);
-    std::vector<double> delta = std::vector<double>(kArraySize, kUntouched);
-    std::vector<double> gamma = std::vector<double>(kArraySize, kUntouched);
-    std::vector<double> vega = std::vector<double>(kArraySize, kUntouched);
-    std::vector<double> theta = std::vector<double>(kArraySize, kUntouched);
-    int32_t rowCount = kUntouchedCount;
 
     // Runs the export; returns its text (empty = success).
     std::string operator()(bool nullRowCount = false)
@@ -84,31 +77,7 @@ struct McCall {
         c.timeMarching = timeMarching;
         return c;
     }
-
-    std::vector<double> rows(const std::vector<double>& array) const
-    {
-        return std::vector<double>(array.begin(), array.begin() + rowCount);
-    }
 };
-
-bool untouched(const std::vector<double>& array)
-{
-    for (double v : array)
-        if (v != kUntouched)
-            return false;
-    return true;
-}
-
-bool writtenUpTo(const std::vector<double>& array, int32_t rows)
-{
-    for (int32_t i = 0; i < rows; ++i)
-        if (array[i] == kUntouched || !std::isfinite(array[i]))
-            return false;
-    for (size_t i = static_cast<size_t>(rows); i < array.size(); ++i)
-        if (array[i] != kUntouched)
-            return false;
-    return true;
-}
 
 class McExportTest : public ::testing::Test {
 protected:
@@ -155,32 +124,10 @@ TEST_F(McExportTest, PathCountsOfBothGenerators)
 
 TEST_F(McExportTest, OnlyTheRequestedSensitivitiesAreWritten)
 {
-    struct Case {
-        int32_t code, method;
-        bool delta, vega, theta;
-    };
-    const Case cases[] = {
-        {0, 1, false, false, false},  {1110, 0, false, false, false}, {1110, 3, false, false, false},
-        {10, 2, false, false, true},  {100, 2, false, true, false},   {1000, 2, true, false, false},
-        {110, 2, false, true, true},  {1110, 2, true, true, true},    {1110, 1, true, true, true},
-        {1, 1, true, true, true},
-    };
     McCall plain;
     ASSERT_EQ(plain(), "");
-    for (const Case& k : cases) {
-        McCall call;
-        call.greeksCode = k.code;
-        call.greeksMethod = k.method;
-        ASSERT_EQ(call(), "");
-        const std::string what = "code " + std::to_string(k.code) + ", method " + std::to_string(k.method);
-        EXPECT_EQ(call.rowCount, 500) << what;
-        EXPECT_EQ(call.rows(call.value), plain.rows(plain.value)) << what;
-        EXPECT_EQ(writtenUpTo(call.delta, 500), k.delta) << what;
-        EXPECT_EQ(writtenUpTo(call.gamma, 500), k.delta) << what;
-        EXPECT_EQ(untouched(call.delta), !k.delta) << what;
-        EXPECT_EQ(untouched(call.vega), !k.vega) << what;
-        EXPECT_EQ(untouched(call.theta), !k.theta) << what;
-    }
+    ASSERT_EQ(plain.rowCount, 500);
+    tarvic_test::expectOnlyRequestedSensitivities(plain);
 }
 
 TEST_F(McExportTest, FiniteDifferenceSensitivitiesOfAVanilla)
@@ -372,11 +319,7 @@ TEST_F(McExportTest, ThreadedAndSerialRunsAgree)
 
 // ---- Failures -------------------------------------------------------------------
 
-struct FailureCase {
-    const char* text;  // the whole text, or a word it must contain
-    bool whole;
-    void (*spoil)(McCall&);
-};
+using FailureCase = tarvic_test::McFailureCase<McCall>;
 
 const FailureCase kFailures[] = {
     {"numLSPaths", false, [](McCall& c) { c.exerciseType = 1; c.numLSPaths = 2147484; }},
@@ -390,6 +333,9 @@ const FailureCase kFailures[] = {
     {tarvic::kNonFiniteResultText, true,
      [](McCall& c) { c.exerciseType = 1; c.spot = 1e308; c.strike = 1.0; c.volatility = 1.0; }},
     {tarvic::kNonFiniteResultText, true, [](McCall& c) { c.spot = 1e308; c.strike = 1.0; c.volatility = 1.0; }},
+    // Asset values beyond the doubles in the regression data of the fit.
+    {tarvic::kNonFiniteResultText, true,
+     [](McCall& c) { c.exerciseType = 1; c.numSteps = 10; c.spot = 1e308; c.strike = 1.0; c.volatility = 1.0; }},
     {"knockOut", false, [](McCall& c) { c.exerciseType = 1; c.upperBarrier = 130.0; c.knockOut = -1; }},
     {"timeMarching", false, [](McCall& c) { c.exerciseType = 1; c.timeMarching = 7; }},
     {tarvic::kSimulationMemoryText, true, [](McCall& c) { c.useSobol = 1; c.numPaths = 30; c.numSteps = 20000; }},
@@ -420,22 +366,7 @@ const FailureCase kFailures[] = {
 
 TEST_F(McExportTest, FailuresReturnTheirTextAndWriteNothing)
 {
-    for (const FailureCase& k : kFailures) {
-        McCall call;
-        call.greeksCode = 1110;
-        call.greeksMethod = 2;
-        k.spoil(call);
-        const std::string text = call();
-        if (k.whole)
-            EXPECT_EQ(text, k.text);
-        else
-            EXPECT_NE(text.find(std::string("Invalid input: ") + k.text), std::string::npos)
-                << "'" << text << "' should name " << k.text;
-        EXPECT_EQ(call.rowCount, kUntouchedCount) << text;
-        EXPECT_TRUE(untouched(call.value) && untouched(call.delta) && untouched(call.gamma) &&
-                    untouched(call.vega) && untouched(call.theta))
-            << text;
-    }
+    tarvic_test::expectFailures(kFailures);
 }
 
 // ---- Early exercise ------------------------------------------------------------
@@ -541,8 +472,8 @@ struct FiniteDifferenceGreeks {
 
 FiniteDifferenceGreeks finiteDifferenceGreeks(const McCall& c)
 {
-    std::vector<double> grid(kArraySize), value(kArraySize), delta(kArraySize), gamma(kArraySize),
-        theta(kArraySize), vega(kArraySize);
+    std::vector<double> grid(tarvic_test::kMcArraySize), value(tarvic_test::kMcArraySize), delta(tarvic_test::kMcArraySize), gamma(tarvic_test::kMcArraySize),
+        theta(tarvic_test::kMcArraySize), vega(tarvic_test::kMcArraySize);
     int32_t n = 400;
     const bool barrier = c.lowerBarrier > 0.0 || c.upperBarrier > 0.0;
     TvString text = barrier ? VelkBarrierOptionPricer(grid.data(), value.data(), delta.data(), gamma.data(),

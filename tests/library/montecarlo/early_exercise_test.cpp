@@ -21,6 +21,7 @@
 #include "montecarlo/regression_basis.h"
 #include "montecarlo/simulation_limits.h"
 #include "montecarlo/ziggurat_normal.h"
+#include "support/failure_text.h"
 
 namespace tarvic {
 namespace {
@@ -30,6 +31,7 @@ using tarvic_test::bsPrice;
 using tarvic_test::barrierContract;
 using tarvic_test::contractFor;
 using tarvic_test::expectWithin;
+using tarvic_test::failureText;
 using tarvic_test::Market;
 using tarvic_test::ThreadCount;
 
@@ -53,17 +55,6 @@ EstimateSeries runQMC(const EuropeanContract& c, int32_t numPaths, int32_t numLS
     return r;
 }
 
-// The text of the failure that run() throws, or "accepted".
-template <class Run>
-std::string failureText(Run&& run)
-{
-    try {
-        run();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "accepted";
-}
 
 // ---- Layouts ---------------------------------------------------------------------
 
