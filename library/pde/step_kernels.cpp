@@ -113,9 +113,11 @@ const StepKernels kV3{"x86-64-v3", TARVIC_KERNEL_TABLE(v3Step)};
 #undef TARVIC_KERNEL_TABLE
 #undef TARVIC_KERNEL_ROW
 
-// Whether this processor runs code built for x86-64-v3. GCC knows the level
-// by name; clang (the ThreadSanitizer build) knows only its features, of which
-// the vector kernels need AVX, AVX2, FMA and the BMI sets.
+}  // namespace
+
+// GCC knows the level by name; clang (the ThreadSanitizer build) knows only
+// its features, of which the vector kernels need AVX, AVX2, FMA and the BMI
+// sets.
 bool machineRunsX86_64_v3()
 {
     __builtin_cpu_init();
@@ -127,6 +129,8 @@ bool machineRunsX86_64_v3()
     return __builtin_cpu_supports("x86-64-v3");
 #endif
 }
+
+namespace {
 
 const StepKernels* fromMachine()
 {

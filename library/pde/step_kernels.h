@@ -58,6 +58,9 @@ struct StepKernels {
 
 // The version in use: chosen at the first call from the processor and the
 // environment.
+// Whether this processor runs code built for x86-64-v3.
+bool machineRunsX86_64_v3();
+
 const StepKernels& stepKernels();
 
 // Test hook: true keeps the baseline version from now on, false goes back
