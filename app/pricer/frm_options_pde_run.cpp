@@ -12,6 +12,7 @@
 #include "platform/system_services.h"
 #include "pricer/pde_call.h"
 #include "pricer/pde_input_checks.h"
+#include "pricer/run_gate.h"
 #include "pricer/settled_average.h"
 #include "settings/frmResol.h"
 #include "settings/settings_dialogs.h"
@@ -45,40 +46,6 @@ void caretToEnd(QLineEdit* box)
     box->setCursorPosition(static_cast<int>(box->text().size()));
 }
 
-// Runs `leave` however the scope ends.
-class ScopeEnd {
-public:
-    explicit ScopeEnd(std::function<void()> leave) : m_leave(std::move(leave)) {}
-    ~ScopeEnd() { m_leave(); }
-    ScopeEnd(const ScopeEnd&) = delete;
-    ScopeEnd& operator=(const ScopeEnd&) = delete;
-
-private:
-    std::function<void()> m_leave;
-};
-
-// The end of a run is shown as the solver it was started under, even when
-// the user brought the other pricer window to the front meanwhile; the
-// window in front keeps its mode afterwards.
-class SolverModeOfRun {
-public:
-    explicit SolverModeOfRun(int32_t mode) : m_mode(mode), m_before(gSolverMode)
-    {
-        gSolverMode = mode;
-    }
-    ~SolverModeOfRun()
-    {
-        if (gSolverMode == m_mode)
-            gSolverMode = m_before;
-    }
-    SolverModeOfRun(const SolverModeOfRun&) = delete;
-    SolverModeOfRun& operator=(const SolverModeOfRun&) = delete;
-
-private:
-    int32_t m_mode;
-    int32_t m_before;
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -86,12 +53,15 @@ private:
 
 void frmOptions::cmdCalc_Click()
 {
-    // A second press while a run is out must not start another.
-    if (runInProgress())
+    // A second press while a run of either window is out must not start
+    // another.
+    if (runInProgress() || RunGate::instance().busy())
         return;
-    if (gSolverMode == kSolverPde)
+    // Each window runs its own solver.
+    if (ownSolver() == kSolverPde)
         CalculatePDE();
-    // The Monte Carlo run is not part of this window yet.
+    else
+        CalculateMC();
 }
 
 void frmOptions::runCalculation(const std::function<void()>& body)
@@ -106,7 +76,7 @@ void frmOptions::runCalculation(const std::function<void()>& body)
 
 void frmOptions::CalculatePDE()
 {
-    if (runInProgress())
+    if (runInProgress() || RunGate::instance().busy())
         return;
     runCalculation([this] {
         if (const std::optional<PdeRequest> request = checkPdeInputs())
@@ -189,6 +159,9 @@ QLineEdit* frmOptions::formBox(FormBox box, frmResol& resol) const
     case FormBox::SettledFixings: return ui.txtNFixed;
     case FormBox::SettledAverage: return ui.txtInitAvg;
     case FormBox::MaximumAsset: return resol.txtMaxS;
+    case FormBox::Paths:
+    case FormBox::RegressionPaths:
+    case FormBox::ContinuousMonitoring: return nullptr;
     }
     return nullptr;
 }
@@ -203,10 +176,12 @@ std::optional<PdeRequest> frmOptions::checkPdeInputs()
     mOptionType = static_cast<int32_t>(form.optionType);
     mPayoff = form.payoff;
     // Inputs changed since the last run: the saved reference solution is
-    // dropped.
+    // dropped, and results without a closed form have nothing left to plot
+    // their error against.
     if (m_inputs.gInputsChanged) {
-        mRefValue.assign(2, 0.0);
-        mRefAsset.assign(2, 0.0);
+        mReference.drop();
+        if (!hasClosedForm(m_lastRun))
+            ui.mnuBSGrid->setVisible(false);
     }
 
     // A fault in the bounds of the settled average is reported, and the
@@ -254,21 +229,56 @@ std::optional<PdeRequest> frmOptions::checkPdeInputs()
 // ---------------------------------------------------------------------------
 // The library call and the results
 
-void frmOptions::startPdeRun(const PdeRequest& q)
+RunSnapshot frmOptions::contractAtRun() const
+{
+    RunSnapshot run;
+    run.payoff = payoff();
+    run.exercise = exercise();
+    run.optionType = static_cast<OptionType>(ui.cboOptions->currentIndex());
+    run.continuousMonitoring = ui.chkContMon->isChecked();
+    RunSnapshot::Typed& t = run.typed;
+    t.payoff = ui.cboPayoff->currentText();
+    t.optionType = ui.cboOptions->currentText();
+    t.exercise = ui.cboExercise->currentText();
+    t.spot = ui.txtAsset->text();
+    t.strike = ui.txtStrike->text();
+    t.expiry = ui.txtExpi->text();
+    t.volatility = ui.txtVol->text();
+    t.intRate = ui.txtIntRate->text();
+    t.divYield = ui.txtDiv->text();
+    t.upBarrier = ui.TxtUpBar->text();
+    t.downBarrier = ui.txtDownBar->text();
+    t.periods = ui.txtMonPts->text();
+    t.fixings = ui.txtSmplPoints->text();
+    t.settledFixings = ui.txtNFixed->text();
+    t.settledAverage = ui.txtInitAvg->text();
+    t.firstFixing = ui.txtSmplstart->text();
+    return run;
+}
+
+void frmOptions::launchRun(std::function<void()> job,
+                           std::function<void(uint32_t, std::exception_ptr)> done)
 {
     beginRun();
-    bool started = false;
-    const ScopeEnd unlessStarted([&] {
-        if (!started)
-            endRun();
-    });
-    // Busy from here on, and the clock runs.
-    const uint32_t start = GetTickCount();
-    ui.lblProgress->setText(QStringLiteral("Please wait"));
-    setForeColor(ui.lblProgress, kStatusRed);
-    ui.lblProgress->repaint();
-    ui.lblCalcTime->clear();
-    ui.lblCalcTime->repaint();
+    try {
+        // Busy from here on, and the clock runs.
+        const uint32_t start = GetTickCount();
+        ui.lblProgress->setText(QStringLiteral("Please wait"));
+        setForeColor(ui.lblProgress, kStatusRed);
+        ui.lblProgress->repaint();
+        ui.lblCalcTime->clear();
+        ui.lblCalcTime->repaint();
+        m_worker.start(std::move(job), [done = std::move(done), start](std::exception_ptr thrown) {
+            done(start, thrown);
+        });
+    } catch (...) {
+        endRun();
+        throw;
+    }
+}
+
+void frmOptions::startPdeRun(const PdeRequest& q)
+{
     // What the run takes from the window: the Greeks asked for, the
     // exercise style, monitoring and periods, the planes interpolation.
     mCalcVega = q.calcVega;
@@ -283,25 +293,22 @@ void frmOptions::startPdeRun(const PdeRequest& q)
     // uses it.
     if (q.holdUserMaximum)
         gFrmResol(this).holdMaxAsset();
+    m_runOut = pdeRunSnapshot(contractAtRun(), q);
 
     // The library works on the scratch arrays alone until it reports back.
-    m_worker.start([q, arrays = &m_scratch, result = &m_callResult] {
+    launchRun([q, arrays = &m_scratch, result = &m_callResult] {
         *result = callPdeLibrary(q, *arrays);
     },
-                   [this, q, start](std::exception_ptr thrown) { finishPdeRun(q, start, thrown); });
-    started = true;
+              [this, q](uint32_t start, std::exception_ptr thrown) { finishPdeRun(q, start, thrown); });
 }
 
 void frmOptions::finishPdeRun(const PdeRequest& q, uint32_t start, std::exception_ptr thrown)
 {
-    {
-        const SolverModeOfRun mode(kSolverPde);
-        runCalculation([&] {
-            if (thrown)
-                std::rethrow_exception(thrown);
-            showPdeResults(q, start);
-        });
-    }
+    runCalculation([&] {
+        if (thrown)
+            std::rethrow_exception(thrown);
+        showPdeResults(q, start);
+    });
     endRun();
     // A close that came in during the run happens now.
     closeIfDeferred();
@@ -369,16 +376,20 @@ void frmOptions::showPdeResults(const PdeRequest& q, uint32_t start)
     mResultsNonUniGrid = q.nonUniformGrid;
     mResultsKnockedIn = q.knockedIn;
     Results();
+    // The results on show are this run's from here on.
+    m_runOut.spot = in.gAsset;
+    m_runOut.lastIndex = lastNode;
+    m_runOut.seconds = seconds;
+    m_runOut.timeText = ui.lblCalcTime->text();
+    m_lastRun = m_runOut;
 
     // The menus that depend on the contract: the closed form where one
     // exists, the reference solution where none does.
-    const Payoff p = mPayoff;
-    const double K = in.gStrike, U = in.gUpBar, D = in.gDownBar;
+    const Payoff p = m_lastRun.payoff;
     const bool asian = isAsian(p);
-    const bool discreteBarrier = in.gBarrier && !mContMon;
-    const bool closedForm = !(isDoubleBarrier(p) && (K > U || K < D)) && !asian &&
-                            !discreteBarrier && !mEarlyExercise;
-    if (closedForm) {
+    const bool discreteBarrier = isBarrier(p) && !m_lastRun.continuousMonitoring;
+    const bool earlyExercise = isEarlyExercise(m_lastRun.exercise);
+    if (hasClosedForm(m_lastRun)) {
         ui.MSFlexGrid1->setToolTipText(QStringLiteral("Click or double-click to see more digits. "
                                                       "Press Ctrl+A to show exact analytical "
                                                       "solution."));
@@ -393,19 +404,22 @@ void frmOptions::showPdeResults(const PdeRequest& q, uint32_t start)
         ui.frAnalytic->hide();
     }
     ui.mnuSaveRefSol->setVisible(false);
-    if (discreteBarrier || asian || mEarlyExercise) {
+    if (discreteBarrier || asian || earlyExercise) {
         ui.mnuSaveRefSol->setVisible(true);
         ui.mnuSaveRefSol->setEnabled(true);
-        if (mRefValue.size() > 2) {
+        if (mReference.stored()) {
             ui.mnuBSGrid->setVisible(true);
             ui.mnuBSGrid->setEnabled(true);
         }
         ui.frAnalytic->hide();
     }
 
-    // The premium chart; from here on the results match the inputs.
+    // The premium chart; from here on the results match the inputs, and an
+    // Exact solution box on show follows them.
     Chart(1, 0.0);
     in.gInputsChanged = false;
+    if (!ui.frAnalytic->isHidden())
+        mnuBS_Click();
 
     // The table: the spot row first, then one row per node; wide grids
     // show four decimals of the asset and the value.
@@ -463,6 +477,7 @@ void frmOptions::beginRun()
     m_workActions->setEnabled(false);
     for (QWidget* w : inputPanels())
         w->setEnabled(false);
+    RunGate::instance().enter();
 }
 
 void frmOptions::endRun()
@@ -471,14 +486,23 @@ void frmOptions::endRun()
     for (QWidget* w : inputPanels())
         w->setEnabled(true);
     m_workActions->setEnabled(true);
+    RunGate::instance().leave();
     if (m_focusBeforeRun && m_focusBeforeRun->isEnabled() && !QApplication::focusWidget())
         m_focusBeforeRun->setFocus();
     m_focusBeforeRun = nullptr;
 }
 
-std::array<QWidget*, 7> frmOptions::inputPanels() const
+std::array<QWidget*, 6> frmOptions::inputPanels() const
 {
-    return {ui.cmdCalc, ui.frmOptType, ui.Frame1, ui.txtAsset, ui.Frame5, ui.picAsian, ui.Frame6};
+    return {ui.frmOptType, ui.Frame1, ui.txtAsset, ui.Frame5, ui.picAsian, ui.Frame6};
+}
+
+void frmOptions::applyRunGate()
+{
+    // Calculate and Configure solver wait for a run of either window.
+    const bool busy = RunGate::instance().busy();
+    ui.cmdCalc->setEnabled(!busy);
+    ui.mnuResol->setEnabled(!busy);
 }
 
 bool frmOptions::deferWhileRunning(bool unload)

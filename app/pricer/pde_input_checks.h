@@ -5,6 +5,7 @@
 // the outcome: the messages in order, the boxes written, the box focused.
 #pragma once
 
+#include "pricer/input_check_steps.h"
 #include "shared/contract_terms.h"
 #include "shared/pde_settings.h"
 #include "shared/product_inputs.h"
@@ -12,7 +13,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -54,54 +54,6 @@ struct PdeReading {
 
 PdeReading readPdeForm(const PdeForm& form);
 
-// The boxes a check names. MaximumAsset is the settings dialog's.
-enum class FormBox {
-    None,
-    Asset,
-    Strike,
-    Volatility,
-    InterestRate,
-    Dividend,
-    Expiry,
-    UpBarrier,
-    DownBarrier,
-    Periods,
-    Fixings,
-    SettledFixings,
-    SettledAverage,
-    MaximumAsset,
-};
-
-struct BoxWrite {
-    FormBox box = FormBox::None;
-    QString text;
-};
-
-struct CheckMessage {
-    QString text;
-    QString title;
-};
-
-// What the run does on its way and goes on: a warning, then the boxes it
-// writes; or, for an American Asian, one plane per asset step.
-struct CheckStep {
-    std::optional<CheckMessage> message;
-    std::vector<BoxWrite> writes;
-    bool onePlanePerStep = false;
-};
-
-// The check that stops the run: its message, then the box emptied or
-// written, focused, the caret after its text; or the settings dialog
-// shown.
-struct CheckRefusal {
-    CheckMessage message;
-    FormBox focus = FormBox::None;
-    bool clear = false;
-    std::optional<QString> reset;
-    bool caretAtEnd = false;
-    bool openSettings = false;
-};
-
 // The finite-difference call the checks let through.
 struct PdeRequest {
     // The payoff priced: a knock-in whose continuously monitored barrier the
@@ -131,10 +83,6 @@ struct PdeRequest {
     // reaches twice the spot when it does.
     bool widenToSpot = false;
 };
-
-// The bounds of the settled fixings' average for the inputs read (the
-// window traps and reports a fault in them and goes on with what was found).
-using AverageLimits = std::function<void(const ProductInputs&, double& lower, double& upper)>;
 
 struct PdeCheckOutcome {
     PdeReading reading;             // what was read, with the corrections made

@@ -1,6 +1,6 @@
 // The finite-difference run with the real pricing library: typed inputs,
 // Calculate, and what the window shows, checked against the closed forms.
-#include "pricer/pde_run_support.h"
+#include "pricer/run_support.h"
 
 #include "platform/chart.h"
 #include "platform/number_rules.h"
