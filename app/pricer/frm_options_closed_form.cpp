@@ -13,6 +13,7 @@
 #include "shared/solver_mode.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -100,6 +101,9 @@ void frmOptions::showAnalyticSolution(bool silent)
 
 void frmOptions::cmdExact_Click()
 {
+    // The focus goes back to Calculate, not on through the results table.
+    if (ui.frAnalytic->isAncestorOf(QApplication::focusWidget()))
+        ui.cmdCalc->setFocus();
     ui.frAnalytic->hide();
 }
 
@@ -255,10 +259,12 @@ void frmOptions::cmdMCExact_Click()
 {
     trapped("entering the exact value for the MC solver plot", [this] {
         mMCExactValue = plainNumber(ui.txtMCExact->text());
+        // Calculate takes the focus before the box goes, so that it does
+        // not pass through the results table on its way.
+        ui.cmdCalc->setFocus();
         ui.frMCExact->hide();
         ui.cmdMCExact->setDefault(false);
         ui.cmdCalc->setDefault(true);
-        ui.cmdCalc->setFocus();
         DrawErrorPlot();
     });
 }

@@ -64,8 +64,8 @@ void frmOptions::buildCalculationParts()
             cmdMCExact_Click();
     });
     connect(ui.Command1, &QPushButton::clicked, this, [this] {
-        ui.frMCExact->hide();
         ui.cmdCalc->setFocus();
+        ui.frMCExact->hide();
     });
     // The table passes the closed-form shortcuts on to the menus.
     ui.MSFlexGrid1->installEventFilter(this);
