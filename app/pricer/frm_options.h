@@ -339,11 +339,24 @@ private:
     // The contract and the typed boxes as a run starts; the rest of the
     // snapshot is the run's own.
     tarvic::RunSnapshot contractAtRun() const;
-    // What the checks read from this window and the settings dialog, and
-    // the values read kept in the shared state.
+    // What the checks of both runs read from this window, the values read
+    // kept in the window's contract block, the window's box a check names,
+    // and the bounds of the settled average (a fault in them reported).
+    void contractForm(tarvic::ContractForm& form) const;
+    void keepContractReading(const tarvic::ProductInputs& read);
+    QWidget* windowBox(tarvic::FormBox box) const;
+    tarvic::AverageLimits averageLimits();
+    // What the checks decided: each step's warning and the boxes it writes;
+    // the refusal's message, the settings dialog it opens and the box it
+    // empties, focuses or writes.
+    void showCheckSteps(const tarvic::CheckTrail& trail,
+                        const std::function<void(const tarvic::BoxWrite&)>& write);
+    void showRefusal(const tarvic::CheckRefusal& refusal, QWidget* box,
+                     const std::function<void()>& openSettings);
+    // What the finite-difference checks read from this window and the
+    // settings dialog, and the values read kept in the shared state.
     tarvic::PdeForm pdeForm(const frmResol& resol) const;
     void keepReading(const tarvic::PdeReading& reading);
-    QLineEdit* formBox(tarvic::FormBox box, frmResol& resol) const;
     // The input checks, shown as they decide; the library call when they
     // let the run through.
     std::optional<tarvic::PdeRequest> checkPdeInputs();
@@ -359,7 +372,6 @@ private:
     // The Monte Carlo run, the same way.
     tarvic::McForm mcForm(const frmResolMC& resolMC) const;
     void keepReading(const tarvic::McReading& reading);
-    QWidget* mcFormBox(tarvic::FormBox box, frmResolMC& resolMC) const;
     std::optional<tarvic::McRequest> checkMcInputs();
     void startMcRun(const tarvic::McRequest& request);
     void finishMcRun(const tarvic::McRequest& request, uint32_t start, std::exception_ptr thrown);

@@ -55,25 +55,7 @@ void frmOptions::CalculateMC()
 McForm frmOptions::mcForm(const frmResolMC& d) const
 {
     McForm f;
-    f.asset = ui.txtAsset->text();
-    f.strike = ui.txtStrike->text();
-    f.volatility = ui.txtVol->text();
-    f.interestRate = ui.txtIntRate->text();
-    f.dividend = ui.txtDiv->text();
-    f.expiry = ui.txtExpi->text();
-    f.upBarrier = ui.TxtUpBar->text();
-    f.downBarrier = ui.txtDownBar->text();
-    f.periods = ui.txtMonPts->text();
-    f.upBarrierShown = !ui.TxtUpBar->isHidden();
-    f.downBarrierShown = !ui.txtDownBar->isHidden();
-    f.fixings = ui.txtSmplPoints->text();
-    f.settledFixings = ui.txtNFixed->text();
-    f.settledAverage = ui.txtInitAvg->text();
-    f.firstFixing = ui.txtSmplstart->text();
-    f.payoff = payoff();
-    f.exercise = exercise();
-    f.optionType = static_cast<OptionType>(ui.cboOptions->currentIndex());
-    f.continuousMonitoring = ui.chkContMon->isChecked();
+    contractForm(f);
     f.paths = d.txtPaths->text();
     f.regressionPaths = d.txtLSPaths->text();
     f.basisFunctions = d.cboBasisF->currentText();
@@ -91,19 +73,7 @@ McForm frmOptions::mcForm(const frmResolMC& d) const
 
 void frmOptions::keepReading(const McReading& r)
 {
-    ProductInputs& in = m_inputs;
-    in.gAsset = r.inputs.gAsset;
-    in.gStrike = r.inputs.gStrike;
-    in.gVol = r.inputs.gVol;
-    in.gIntRate = r.inputs.gIntRate;
-    in.gDiv = r.inputs.gDiv;
-    in.gExpiry = r.inputs.gExpiry;
-    in.gSmplPoints = r.inputs.gSmplPoints;
-    in.gInitAvg = r.inputs.gInitAvg;
-    in.gSmplStart = r.inputs.gSmplStart;
-    in.gNFixed = r.inputs.gNFixed;
-    in.gUpBar = r.inputs.gUpBar;
-    in.gDownBar = r.inputs.gDownBar;
+    keepContractReading(r.inputs);
     McSettings& s = gMcSettings;
     s.gPaths = r.settings.gPaths;
     s.gLSPaths = r.settings.gLSPaths;
@@ -114,30 +84,6 @@ void frmOptions::keepReading(const McReading& r)
     s.gGreekMethod = r.settings.gGreekMethod;
     s.gMultiThreadMC = r.settings.gMultiThreadMC;
     s.gGreeksCode = r.settings.gGreeksCode;
-}
-
-QWidget* frmOptions::mcFormBox(FormBox box, frmResolMC& d) const
-{
-    switch (box) {
-    case FormBox::None: return nullptr;
-    case FormBox::Asset: return ui.txtAsset;
-    case FormBox::Strike: return ui.txtStrike;
-    case FormBox::Volatility: return ui.txtVol;
-    case FormBox::InterestRate: return ui.txtIntRate;
-    case FormBox::Dividend: return ui.txtDiv;
-    case FormBox::Expiry: return ui.txtExpi;
-    case FormBox::UpBarrier: return ui.TxtUpBar;
-    case FormBox::DownBarrier: return ui.txtDownBar;
-    case FormBox::Periods: return ui.txtMonPts;
-    case FormBox::Fixings: return ui.txtSmplPoints;
-    case FormBox::SettledFixings: return ui.txtNFixed;
-    case FormBox::SettledAverage: return ui.txtInitAvg;
-    case FormBox::Paths: return d.txtPaths;
-    case FormBox::RegressionPaths: return d.txtLSPaths;
-    case FormBox::ContinuousMonitoring: return ui.chkContMon;
-    case FormBox::MaximumAsset: return nullptr;
-    }
-    return nullptr;
 }
 
 std::optional<McRequest> frmOptions::checkMcInputs()
@@ -156,42 +102,24 @@ std::optional<McRequest> frmOptions::checkMcInputs()
     mPayoff = form.payoff;
     mContMon = form.continuousMonitoring;
 
-    // A fault in the bounds of the settled average is reported, and the
-    // checks go on with the bounds found.
-    const AverageLimits limits = [this](const ProductInputs& in, double& lower, double& upper) {
-        trapped("checking whether the initial average is within the allowed limits",
-                [&] { settledAverageLimits(in, lower, upper); });
+    const McCheckOutcome outcome = checkMcRun(form, averageLimits());
+    const auto boxOf = [&](FormBox box) -> QWidget* {
+        if (box == FormBox::Paths)
+            return d.txtPaths;
+        if (box == FormBox::RegressionPaths)
+            return d.txtLSPaths;
+        return windowBox(box);
     };
-    const McCheckOutcome outcome = checkMcRun(form, limits);
-
-    const auto show = [this](const CheckMessage& m) {
-        MsgBox(m.text, MsgIcon::Exclamation, MsgButtons::OKOnly, m.title, this);
-    };
-    for (const CheckStep& step : outcome.steps) {
-        if (step.message)
-            show(*step.message);
-        for (const BoxWrite& write : step.writes) {
-            if (write.box == FormBox::RegressionPaths)
-                d.setRegressionPaths(write.text);
-            else if (auto* box = qobject_cast<QLineEdit*>(mcFormBox(write.box, d)))
-                box->setText(write.text);
-        }
-    }
+    showCheckSteps(outcome, [&](const BoxWrite& write) {
+        if (write.box == FormBox::RegressionPaths)
+            d.setRegressionPaths(write.text);
+        else if (auto* box = qobject_cast<QLineEdit*>(boxOf(write.box)))
+            box->setText(write.text);
+    });
     keepReading(outcome.reading);
-    if (const std::optional<CheckRefusal>& refusal = outcome.refusal) {
-        show(refusal->message);
-        if (refusal->openSettings)
-            d.showModalFor(this);
-        if (QWidget* target = mcFormBox(refusal->focus, d)) {
-            auto* box = qobject_cast<QLineEdit*>(target);
-            if (box && refusal->clear)
-                box->clear();
-            target->setFocus();
-            if (box && refusal->reset)
-                box->setText(*refusal->reset);
-            if (box && refusal->caretAtEnd)
-                box->setCursorPosition(static_cast<int>(box->text().size()));
-        }
+    if (outcome.refusal) {
+        showRefusal(*outcome.refusal, boxOf(outcome.refusal->focus),
+                    [&] { d.showModalFor(this); });
         return std::nullopt;
     }
     if (outcome.silentStop)

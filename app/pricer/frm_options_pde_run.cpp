@@ -41,38 +41,10 @@ namespace {
 constexpr int32_t kMaxNodeIndex = ResultArrays::kRows - 1;
 const QString kCrLf = QStringLiteral("\r\n");
 
-void caretToEnd(QLineEdit* box)
-{
-    box->setCursorPosition(static_cast<int>(box->text().size()));
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Calculate
-
-void frmOptions::cmdCalc_Click()
-{
-    // A second press while a run of either window is out must not start
-    // another.
-    if (runInProgress() || RunGate::instance().busy())
-        return;
-    // Each window runs its own solver.
-    if (ownSolver() == kSolverPde)
-        CalculatePDE();
-    else
-        CalculateMC();
-}
-
-void frmOptions::runCalculation(const std::function<void()>& body)
-{
-    RunTrapped(body, [this] {
-        if (Err().Number == kErrGridInvalidRow)
-            return;
-        ui.lblProgress->setText(QStringLiteral("Failed"));
-        ReportError(QStringLiteral("solving for the option price"));
-    });
-}
 
 void frmOptions::CalculatePDE()
 {
@@ -91,26 +63,9 @@ void frmOptions::CalculatePDE()
 PdeForm frmOptions::pdeForm(const frmResol& resol) const
 {
     PdeForm f;
-    f.asset = ui.txtAsset->text();
-    f.strike = ui.txtStrike->text();
-    f.volatility = ui.txtVol->text();
-    f.interestRate = ui.txtIntRate->text();
-    f.dividend = ui.txtDiv->text();
-    f.expiry = ui.txtExpi->text();
-    f.upBarrier = ui.TxtUpBar->text();
-    f.downBarrier = ui.txtDownBar->text();
-    f.periods = ui.txtMonPts->text();
-    f.upBarrierShown = !ui.TxtUpBar->isHidden();
-    f.downBarrierShown = !ui.txtDownBar->isHidden();
-    f.periodsShown = !ui.txtMonPts->isHidden();
-    f.fixings = ui.txtSmplPoints->text();
-    f.settledFixings = ui.txtNFixed->text();
-    f.settledAverage = ui.txtInitAvg->text();
-    f.firstFixing = ui.txtSmplstart->text();
-    f.payoff = payoff();
-    f.exercise = exercise();
-    f.optionType = static_cast<OptionType>(ui.cboOptions->currentIndex());
+    contractForm(f);
     f.continuousMonitoring = mContMon;
+    f.periodsShown = !ui.txtMonPts->isHidden();
     f.vega = ui.mnuVega->isChecked();
     f.theta = ui.mnuTheta->isChecked() && ui.mnuTheta->isVisible();
     f.assetSteps = resol.txtNoA->text();
@@ -124,46 +79,10 @@ PdeForm frmOptions::pdeForm(const frmResol& resol) const
 
 void frmOptions::keepReading(const PdeReading& r)
 {
-    ProductInputs& in = m_inputs;
-    in.gAsset = r.inputs.gAsset;
-    in.gStrike = r.inputs.gStrike;
-    in.gVol = r.inputs.gVol;
-    in.gIntRate = r.inputs.gIntRate;
-    in.gDiv = r.inputs.gDiv;
-    in.gExpiry = r.inputs.gExpiry;
-    in.gSmplPoints = r.inputs.gSmplPoints;
-    in.gInitAvg = r.inputs.gInitAvg;
-    in.gSmplStart = r.inputs.gSmplStart;
-    in.gNFixed = r.inputs.gNFixed;
-    in.gUpBar = r.inputs.gUpBar;
-    in.gDownBar = r.inputs.gDownBar;
+    keepContractReading(r.inputs);
     gPdeSettings.gGridSize = r.assetSteps;
     gPdeSettings.gTimeSteps = r.timeSteps;
     gPdeSettings.gNonUniGrid = r.nonUniformGrid;
-}
-
-QLineEdit* frmOptions::formBox(FormBox box, frmResol& resol) const
-{
-    switch (box) {
-    case FormBox::None: return nullptr;
-    case FormBox::Asset: return ui.txtAsset;
-    case FormBox::Strike: return ui.txtStrike;
-    case FormBox::Volatility: return ui.txtVol;
-    case FormBox::InterestRate: return ui.txtIntRate;
-    case FormBox::Dividend: return ui.txtDiv;
-    case FormBox::Expiry: return ui.txtExpi;
-    case FormBox::UpBarrier: return ui.TxtUpBar;
-    case FormBox::DownBarrier: return ui.txtDownBar;
-    case FormBox::Periods: return ui.txtMonPts;
-    case FormBox::Fixings: return ui.txtSmplPoints;
-    case FormBox::SettledFixings: return ui.txtNFixed;
-    case FormBox::SettledAverage: return ui.txtInitAvg;
-    case FormBox::MaximumAsset: return resol.txtMaxS;
-    case FormBox::Paths:
-    case FormBox::RegressionPaths:
-    case FormBox::ContinuousMonitoring: return nullptr;
-    }
-    return nullptr;
 }
 
 std::optional<PdeRequest> frmOptions::checkPdeInputs()
@@ -184,22 +103,16 @@ std::optional<PdeRequest> frmOptions::checkPdeInputs()
             ui.mnuBSGrid->setVisible(false);
     }
 
-    // A fault in the bounds of the settled average is reported, and the
-    // checks go on with the bounds found.
-    const AverageLimits limits = [this](const ProductInputs& in, double& lower, double& upper) {
-        trapped("checking whether the initial average is within the allowed limits",
-                [&] { settledAverageLimits(in, lower, upper); });
+    const PdeCheckOutcome outcome = checkPdeRun(form, averageLimits());
+    const auto boxOf = [&](FormBox box) -> QWidget* {
+        return box == FormBox::MaximumAsset ? resol.txtMaxS : windowBox(box);
     };
-    const PdeCheckOutcome outcome = checkPdeRun(form, limits);
-
-    const auto show = [this](const CheckMessage& m) {
-        MsgBox(m.text, MsgIcon::Exclamation, MsgButtons::OKOnly, m.title, this);
-    };
+    showCheckSteps(outcome, [&](const BoxWrite& write) {
+        if (auto* box = qobject_cast<QLineEdit*>(boxOf(write.box)))
+            box->setText(write.text);
+    });
+    // An American Asian prices on one plane per asset step.
     for (const CheckStep& step : outcome.steps) {
-        if (step.message)
-            show(*step.message);
-        for (const BoxWrite& write : step.writes)
-            formBox(write.box, resol)->setText(write.text);
         if (step.onePlanePerStep) {
             resol.holdPlanes();
             gPdeSettings.gPlaneSpacing = 1;
@@ -208,19 +121,9 @@ std::optional<PdeRequest> frmOptions::checkPdeInputs()
         }
     }
     keepReading(outcome.reading);
-    if (const std::optional<CheckRefusal>& refusal = outcome.refusal) {
-        show(refusal->message);
-        if (refusal->openSettings)
-            resol.showModalFor(this);
-        if (QLineEdit* box = formBox(refusal->focus, resol)) {
-            if (refusal->clear)
-                box->clear();
-            box->setFocus();
-            if (refusal->reset)
-                box->setText(*refusal->reset);
-            if (refusal->caretAtEnd)
-                caretToEnd(box);
-        }
+    if (outcome.refusal) {
+        showRefusal(*outcome.refusal, boxOf(outcome.refusal->focus),
+                    [&] { resol.showModalFor(this); });
         return std::nullopt;
     }
     return outcome.request;
@@ -228,54 +131,6 @@ std::optional<PdeRequest> frmOptions::checkPdeInputs()
 
 // ---------------------------------------------------------------------------
 // The library call and the results
-
-RunSnapshot frmOptions::contractAtRun() const
-{
-    RunSnapshot run;
-    run.payoff = payoff();
-    run.exercise = exercise();
-    run.optionType = static_cast<OptionType>(ui.cboOptions->currentIndex());
-    run.continuousMonitoring = ui.chkContMon->isChecked();
-    RunSnapshot::Typed& t = run.typed;
-    t.payoff = ui.cboPayoff->currentText();
-    t.optionType = ui.cboOptions->currentText();
-    t.exercise = ui.cboExercise->currentText();
-    t.spot = ui.txtAsset->text();
-    t.strike = ui.txtStrike->text();
-    t.expiry = ui.txtExpi->text();
-    t.volatility = ui.txtVol->text();
-    t.intRate = ui.txtIntRate->text();
-    t.divYield = ui.txtDiv->text();
-    t.upBarrier = ui.TxtUpBar->text();
-    t.downBarrier = ui.txtDownBar->text();
-    t.periods = ui.txtMonPts->text();
-    t.fixings = ui.txtSmplPoints->text();
-    t.settledFixings = ui.txtNFixed->text();
-    t.settledAverage = ui.txtInitAvg->text();
-    t.firstFixing = ui.txtSmplstart->text();
-    return run;
-}
-
-void frmOptions::launchRun(std::function<void()> job,
-                           std::function<void(uint32_t, std::exception_ptr)> done)
-{
-    beginRun();
-    try {
-        // Busy from here on, and the clock runs.
-        const uint32_t start = GetTickCount();
-        ui.lblProgress->setText(QStringLiteral("Please wait"));
-        setForeColor(ui.lblProgress, kStatusRed);
-        ui.lblProgress->repaint();
-        ui.lblCalcTime->clear();
-        ui.lblCalcTime->repaint();
-        m_worker.start(std::move(job), [done = std::move(done), start](std::exception_ptr thrown) {
-            done(start, thrown);
-        });
-    } catch (...) {
-        endRun();
-        throw;
-    }
-}
 
 void frmOptions::startPdeRun(const PdeRequest& q)
 {
@@ -462,66 +317,3 @@ bool frmOptions::CheckGridSize(int32_t lastNode)
     return false;
 }
 
-// ---------------------------------------------------------------------------
-// The busy state of a run
-
-void frmOptions::beginRun()
-{
-    m_running = true;
-    // The box or button in use gets its focus back after the run; meanwhile
-    // the focus stays nowhere rather than wandering into the table.
-    QWidget* focused = QApplication::focusWidget();
-    m_focusBeforeRun = focused && isAncestorOf(focused) ? focused : nullptr;
-    if (m_focusBeforeRun)
-        m_focusBeforeRun->clearFocus();
-    m_workActions->setEnabled(false);
-    for (QWidget* w : inputPanels())
-        w->setEnabled(false);
-    RunGate::instance().enter();
-}
-
-void frmOptions::endRun()
-{
-    m_running = false;
-    for (QWidget* w : inputPanels())
-        w->setEnabled(true);
-    m_workActions->setEnabled(true);
-    RunGate::instance().leave();
-    if (m_focusBeforeRun && m_focusBeforeRun->isEnabled() && !QApplication::focusWidget())
-        m_focusBeforeRun->setFocus();
-    m_focusBeforeRun = nullptr;
-}
-
-std::array<QWidget*, 6> frmOptions::inputPanels() const
-{
-    return {ui.frmOptType, ui.Frame1, ui.txtAsset, ui.Frame5, ui.picAsian, ui.Frame6};
-}
-
-void frmOptions::applyRunGate()
-{
-    // Calculate and Configure solver wait for a run of either window.
-    const bool busy = RunGate::instance().busy();
-    ui.cmdCalc->setEnabled(!busy);
-    ui.mnuResol->setEnabled(!busy);
-}
-
-bool frmOptions::deferWhileRunning(bool unload)
-{
-    if (!runInProgress())
-        return false;
-    m_deferredClose = std::max(m_deferredClose, unload ? 2 : 1);
-    return true;
-}
-
-void frmOptions::closeIfDeferred()
-{
-    const int deferred = std::exchange(m_deferredClose, 0);
-    if (deferred == 2) {
-        Unload();
-    } else if (deferred == 1) {
-        if (QMdiSubWindow* frame = subWindow())
-            frame->close();
-        else
-            close();
-    }
-}

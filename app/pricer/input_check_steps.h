@@ -4,6 +4,7 @@
 // them; the window only shows them.
 #pragma once
 
+#include "shared/contract_terms.h"
 #include "shared/product_inputs.h"
 
 #include <QString>
@@ -13,6 +14,24 @@
 #include <vector>
 
 namespace tarvic {
+
+// What the checks of both runs read of the pricer window: its boxes as
+// typed, whether the barrier boxes are shown (a hidden barrier box counts
+// as no barrier), the lists and the monitoring box.
+struct ContractForm {
+    QString asset, strike, volatility, interestRate, dividend, expiry;
+    QString upBarrier, downBarrier, periods;
+    bool upBarrierShown = false, downBarrierShown = false;
+    QString fixings, settledFixings, settledAverage, firstFixing;
+    Payoff payoff = Payoff::Vanilla;
+    Exercise exercise = Exercise::European;
+    OptionType optionType = OptionType::Call;
+    bool continuousMonitoring = false;
+};
+
+// The market data, barriers and fixings of the boxes, read the way the
+// window reads numbers (volatility, rate and dividend from percent).
+void readContractBoxes(const ContractForm& form, ProductInputs& in);
 
 // The boxes a check names. MaximumAsset is the finite-difference settings
 // dialog's; Paths and RegressionPaths are the Monte Carlo settings
@@ -65,6 +84,26 @@ struct CheckRefusal {
     std::optional<QString> reset;
     bool caretAtEnd = false;
     bool openSettings = false;
+};
+
+// The steps a chain of checks collects on its way, and the refusal that
+// ends it. Each way to refuse returns false, so that a check reads
+// `return refuse(...)`.
+struct CheckTrail {
+    std::vector<CheckStep> steps;  // in order, before the refusal if any
+    std::optional<CheckRefusal> refusal;
+
+    bool stop(CheckRefusal r);
+    // The message, then the box focused (emptied first when asked).
+    bool refuse(const QString& text, const QString& title, FormBox focus, bool clear = false);
+    // The message, then the box written with the value and focused, the
+    // caret after it when asked.
+    bool resetAndStop(const QString& text, const QString& title, FormBox box, const QString& value,
+                      bool caretAtEnd = true);
+    // A warning, then the boxes written; the run goes on.
+    void warn(const QString& text, const QString& title, std::vector<BoxWrite> writes = {});
+    // An empty rate or dividend box is shown as the 0 it is read as.
+    void showZeroRates(const ProductInputs& read);
 };
 
 // The bounds of the settled fixings' average for the inputs read (the

@@ -2,8 +2,8 @@
 
 #include "platform/number_rules.h"
 #include "platform/runtime_error.h"
+#include "pricer/common_checks.h"
 #include "pricer/plot_rules.h"
-#include "pricer/settled_average.h"
 
 #include <cmath>
 #include <cstdint>
@@ -39,12 +39,7 @@ McReading readMcForm(const McForm& form)
     McSettings& s = r.settings;
     in = form.inputs;
     s = form.settings;
-    in.gAsset = Val(form.asset);
-    in.gStrike = Val(form.strike);
-    in.gVol = Val(form.volatility) / 100.0;
-    in.gIntRate = Val(form.interestRate) / 100.0;
-    in.gDiv = Val(form.dividend) / 100.0;
-    in.gExpiry = Val(form.expiry);
+    readContractBoxes(form, in);
     // Sobol paths are "2^" and the exponent; pseudo-random ones thousands.
     // The flags of the generator not in use keep their values.
     if (s.gSobol) {
@@ -60,27 +55,16 @@ McReading readMcForm(const McForm& form)
     s.gBasisFunctions = wholeNumber32(Val(form.basisFunctions));
     s.gGreekMethod = form.likelihoodRatio ? 1 : 2;
     s.gMultiThreadMC = form.multiThreaded;
-    in.gSmplPoints = wholeNumber32(Val(form.fixings));
-    in.gInitAvg = Val(form.settledAverage);
-    in.gSmplStart = Val(form.firstFixing);
-    in.gNFixed = wholeNumber32(Val(form.settledFixings));
     // Delta and gamma come together; then vega and theta.
     s.gGreeksCode = (form.greeks[0] || form.greeks[1] ? 1000 : 0) + (form.greeks[2] ? 100 : 0) +
                     (form.greeks[3] ? 10 : 0);
-    in.gUpBar = form.upBarrierShown ? Val(form.upBarrier) : 0.0;
-    in.gDownBar = form.downBarrierShown ? Val(form.downBarrier) : 0.0;
     return r;
 }
 
 namespace {
 
 const QString kInvalidInput = QStringLiteral("Invalid Input");
-const QString kUnsupported = QStringLiteral("Unsupported input value");
 const QString kPathsTitle = QStringLiteral("Invalid input parameter");
-
-const QString kSpotAsFirstFixing = QStringLiteral(
-    "The current asset spot is always taken as the first fixing for Floating Strike Asian "
-    "options. ");
 
 // The checks of one run over one reading. Each check either passes, adds a
 // step and goes on, or refuses; the first refusal ends the run.
@@ -104,46 +88,6 @@ private:
     Payoff payoff() const { return m_form.payoff; }
     bool earlyExercise() const { return isEarlyExercise(m_form.exercise); }
 
-    bool stop(CheckRefusal r)
-    {
-        m_outcome.refusal = std::move(r);
-        return false;
-    }
-    // The box focused, emptied first when asked.
-    bool refuse(const QString& text, const QString& title, FormBox focus, bool clear = false)
-    {
-        CheckRefusal r;
-        r.message = {text, title};
-        r.focus = focus;
-        r.clear = clear;
-        return stop(std::move(r));
-    }
-    // The box written with the value and focused, the caret after it.
-    bool resetAndStop(const QString& text, const QString& title, FormBox box, const QString& value)
-    {
-        CheckRefusal r;
-        r.message = {text, title};
-        r.focus = box;
-        r.reset = value;
-        r.caretAtEnd = true;
-        return stop(std::move(r));
-    }
-    void warn(const QString& text, const QString& title, std::vector<BoxWrite> writes = {})
-    {
-        CheckStep step;
-        step.message = CheckMessage{text, title};
-        step.writes = std::move(writes);
-        m_outcome.steps.push_back(std::move(step));
-    }
-
-    // The fixings still to come; a difference beyond 32 bits overflows.
-    int32_t fixingsLeft()
-    {
-        const int64_t left = int64_t{in().gSmplPoints} - int64_t{in().gNFixed};
-        if (left > INT32_MAX || left < INT32_MIN)
-            RaiseError(kErrOverflow, QStringLiteral("Overflow"));
-        return static_cast<int32_t>(left);
-    }
     // The spot at or beyond a barrier the contract has.
     bool spotBreached()
     {
@@ -172,30 +116,35 @@ bool McChecks::contractPasses()
     const Payoff p = payoff();
     // Fixings: some in all, none settled below zero, some to come.
     if (isAsian(p) && in().gSmplPoints <= 0)
-        return refuse(QStringLiteral("Please enter a positive number of fixings (observations)."),
-                      kInvalidInput, FormBox::Fixings);
+        return m_outcome.refuse(
+            QStringLiteral("Please enter a positive number of fixings (observations)."),
+            kInvalidInput, FormBox::Fixings);
     if (p == Payoff::AsianFixedStrike && in().gNFixed < 0)
-        return refuse(QStringLiteral("The number of settled fixings (observations) cannot be "
-                                     "negative."),
-                      kInvalidInput, FormBox::SettledFixings);
+        return m_outcome.refuse(
+            QStringLiteral("The number of settled fixings (observations) cannot be "
+                           "negative."),
+            kInvalidInput, FormBox::SettledFixings);
     if (!settledCountsPass())
         return false;
     if (hasDownBarrier(p) && in().gDownBar / in().gStrike > 10.0)
-        return refuse(QStringLiteral("The down barrier value is outside the allowed range for "
-                                     "the given strike."),
-                      kInvalidInput, FormBox::DownBarrier);
+        return m_outcome.refuse(
+            QStringLiteral("The down barrier value is outside the allowed range for "
+                           "the given strike."),
+            kInvalidInput, FormBox::DownBarrier);
     // A continuously watched barrier the spot has reached: a knock-out is
     // worth nothing, a knock-in is alive and priced as its vanilla.
     if (m_form.continuousMonitoring && spotBreached()) {
         if (isKnockOut(p))
-            return refuse(QStringLiteral("This option is knocked-out at valuation time and "
-                                         "continuous monitoring is specified so it has zero "
-                                         "value."),
-                          kInvalidInput, FormBox::ContinuousMonitoring);
+            return m_outcome.refuse(
+                QStringLiteral("This option is knocked-out at valuation time and "
+                               "continuous monitoring is specified so it has zero "
+                               "value."),
+                kInvalidInput, FormBox::ContinuousMonitoring);
         if (isKnockIn(p))
-            warn(QStringLiteral("This knock-in option is alive at valuation time and continuous "
-                                "monitoring is specified so it will be priced as a vanilla."),
-                 QStringLiteral("Warning"));
+            m_outcome.warn(
+                QStringLiteral("This knock-in option is alive at valuation time and continuous "
+                               "monitoring is specified so it will be priced as a vanilla."),
+                QStringLiteral("Warning"));
     }
     if (!runningAveragePasses())
         return false;
@@ -210,29 +159,15 @@ bool McChecks::marketPasses()
     // number or not finite is no spot; a negative strike is no strike.
     if (S <= 0.0 || !std::isfinite(S) ||
         (!m_form.asset.isEmpty() && !startsWithNumber(m_form.asset)))
-        return refuse(QStringLiteral("Please enter a non-zero initial asset level."),
-                      QStringLiteral("Invalid input"), FormBox::Asset, true);
-    if (in().gIntRate > 0.5)
-        return refuse(QStringLiteral("Please enter an interest rate that does not exceed 50%."),
-                      QStringLiteral("Invalid input"), FormBox::InterestRate, true);
-    if (in().gDiv > 0.5)
-        return refuse(QStringLiteral("Please enter a dividend yield that does not exceed 50%."),
-                      QStringLiteral("Invalid input"), FormBox::Dividend, true);
-    if (K > 10000.0)
-        return refuse(QStringLiteral("Please enter an option strike that does not exceed 10000."),
-                      QStringLiteral("Invalid input"), FormBox::Strike, true);
+        return m_outcome.refuse(QStringLiteral("Please enter a non-zero initial asset level."),
+                                QStringLiteral("Invalid input"), FormBox::Asset, true);
+    if (!ratesAtMostHalf(m_outcome, in()) || !strikeAtMostTenThousand(m_outcome, in()))
+        return false;
     if (K <= 0.0 && !isFloatingStrike(payoff()))
-        return refuse(QStringLiteral("Please enter a non-zero strike."),
-                      QStringLiteral("Invalid input"), FormBox::Strike, true);
-    if (in().gExpiry > 5.0 || in().gExpiry < 0.0001)
-        return refuse(QStringLiteral("Please enter a time to expiry between 0.0001 and 5Y."),
-                      kUnsupported, FormBox::Expiry, true);
-    if (in().gVol > 1.0)
-        return refuse(QStringLiteral("The volatility cannot exceed 100%. "), kUnsupported,
-                      FormBox::Volatility, true);
-    if (in().gVol < 0.03)
-        return refuse(QStringLiteral("The volatility cannot be less than 3%."), kUnsupported,
-                      FormBox::Volatility, true);
+        return m_outcome.refuse(QStringLiteral("Please enter a non-zero strike."),
+                                QStringLiteral("Invalid input"), FormBox::Strike, true);
+    if (!expiryWithin(m_outcome, in(), 5.0) || !volatilityWithinLimits(m_outcome, in()))
+        return false;
     return true;
 }
 
@@ -243,11 +178,12 @@ bool McChecks::barriersAndPeriodsPass()
     const double U = in().gUpBar;
     const double D = in().gDownBar;
     if (isDoubleBarrier(p) && D >= U)
-        return refuse(QStringLiteral("The up barrier must be greater than the down barrier."),
-                      kInvalidInput, FormBox::UpBarrier);
+        return m_outcome.refuse(
+            QStringLiteral("The up barrier must be greater than the down barrier."), kInvalidInput,
+            FormBox::UpBarrier);
     if (hasDownBarrier(p) && (m_form.downBarrier.isEmpty() || D <= 0.0))
-        return refuse(QStringLiteral("Please enter a non-zero down barrier value."),
-                      kInvalidInput, FormBox::DownBarrier);
+        return m_outcome.refuse(QStringLiteral("Please enter a non-zero down barrier value."),
+                                kInvalidInput, FormBox::DownBarrier);
     // The periods are the monitoring or exercise dates, and the time steps
     // of each path: one to 5000 for every payoff that is not Asian. A
     // vanilla European takes an empty box or 0 as one step.
@@ -255,104 +191,48 @@ bool McChecks::barriersAndPeriodsPass()
         const double periods = Val(m_form.periods);
         const bool dated = isBarrier(p) || earlyExercise();
         if (periods < 1.0 && (dated || periods < 0.0))
-            return resetAndStop(QStringLiteral("There is at least one monitoring and/or "
-                                               "exercising period (from now to maturity). "
-                                               "Resetting to 1."),
-                                kInvalidInput, FormBox::Periods, QStringLiteral("1"));
+            return m_outcome.resetAndStop(
+                QStringLiteral("There is at least one monitoring and/or "
+                               "exercising period (from now to maturity). "
+                               "Resetting to 1."),
+                kInvalidInput, FormBox::Periods, QStringLiteral("1"));
         if (periods > 5000.0)
-            return resetAndStop(QStringLiteral("The maximum allowed number of monitoring and/or "
-                                               "exercising periods is 5000. Resetting to 5000."),
-                                kInvalidInput, FormBox::Periods, QStringLiteral("5000"));
+            return m_outcome.resetAndStop(
+                QStringLiteral("The maximum allowed number of monitoring and/or "
+                               "exercising periods is 5000. Resetting to 5000."),
+                kInvalidInput, FormBox::Periods, QStringLiteral("5000"));
     }
     if (hasUpBarrier(p) && (m_form.upBarrier.isEmpty() || U <= 0.0))
-        return refuse(QStringLiteral("Please enter a non-zero up barrier value."), kInvalidInput,
-                      FormBox::UpBarrier);
+        return m_outcome.refuse(QStringLiteral("Please enter a non-zero up barrier value."),
+                                kInvalidInput, FormBox::UpBarrier);
     if (hasUpBarrier(p) && !(U / K >= 1e-6 && U / K <= 40.0))
-        return refuse(QStringLiteral("The up barrier value is too small or too large for the "
-                                     "given option strike."),
-                      kInvalidInput, FormBox::UpBarrier);
+        return m_outcome.refuse(
+            QStringLiteral("The up barrier value is too small or too large for the "
+                           "given option strike."),
+            kInvalidInput, FormBox::UpBarrier);
     return true;
 }
 
 bool McChecks::settledCountsPass()
 {
-    if (isAsian(payoff()) && fixingsLeft() < 1)
-        return refuse(QStringLiteral("The number of settled fixings (observations) must be less "
-                                     "than the total number of fixings."),
-                      kInvalidInput, FormBox::SettledFixings);
-    return true;
+    return !isAsian(payoff()) || settledFixingsLeaveOneToCome(m_outcome, in());
 }
 
 bool McChecks::runningAveragePasses()
 {
-    if (isAsian(payoff()) && in().gSmplPoints * in().gExpiry / fixingsLeft() > 10.0)
-        return refuse(QStringLiteral("The program assumes equally spaced observation(fixing)dates "
-                                     "with an observation period of: [Time to expiry] / [Total "
-                                     "number of fixings - Number of settled fixings]. In this "
-                                     "case it implies an average that is running for more than "
-                                     "10 years. Please reduce the number of settled fixings."),
-                      kUnsupported, FormBox::SettledFixings);
-    return true;
+    return !isAsian(payoff()) || averageRunsAtMostTenYears(m_outcome, in());
 }
 
 bool McChecks::floatingStrikePasses()
 {
-    if (!isFloatingStrike(payoff()))
-        return true;
-    const double S = in().gAsset;
-    // The spot is the first fixing of a floating strike.
-    const auto spotIsFirstFixing = [&](const QString& sentence) {
-        warn(kSpotAsFirstFixing + sentence, QStringLiteral("Warning"),
-             {{FormBox::SettledAverage, m_form.asset},
-              {FormBox::SettledFixings, QStringLiteral("1")}});
-        in().gInitAvg = Val(m_form.asset);
-        in().gNFixed = 1;
-    };
-    if (in().gNFixed < 1) {
-        spotIsFirstFixing(QStringLiteral("Resetting number of settled fixings to 1."));
-        // The settled count has grown: the counts must still leave a fixing
-        // to come, and an average that does not run too long.
-        if (!settledCountsPass() || !runningAveragePasses())
-            return false;
-    }
-    if (in().gNFixed == 1 && in().gInitAvg != S)
-        spotIsFirstFixing(QStringLiteral("Resetting the average of settled fixings to the asset "
-                                         "spot."));
-    // The settled average within what the model allows.
-    if (in().gNFixed > 1) {
-        double lower = 0.0, upper = 0.0;
-        if (m_limits)
-            m_limits(in(), lower, upper);
-        else
-            settledAverageLimits(in(), lower, upper);
-        const auto limitStop = [&](const char* sentence, double limit) {
-            return resetAndStop(QString::fromLatin1(sentence) +
-                                    formatNumber(limit * 100.0 / S, QStringLiteral("###")) +
-                                    QStringLiteral("% of the current asset level!"),
-                                kUnsupported, FormBox::SettledAverage, numberText(limit));
-        };
-        if (in().gInitAvg < lower)
-            return limitStop("Based on the undelying GBM model, the average of the settled "
-                             "fixings in this case cannot be less than ",
-                             lower);
-        if (in().gInitAvg > upper)
-            return limitStop("Based on the undelying GBM model, the average of the settled "
-                             "fixings in this case cannot be more than ",
-                             upper);
-    }
-    return true;
+    return !isFloatingStrike(payoff()) ||
+           floatingStrikeFixingsPass(m_outcome, in(), m_form.asset, QStringLiteral("###"),
+                                     m_limits);
 }
 
 bool McChecks::pathsPass()
 {
-    // An empty rate or dividend box shows the 0 it is read as.
-    CheckStep zeros;
-    if (in().gIntRate == 0.0)
-        zeros.writes.push_back({FormBox::InterestRate, QStringLiteral("0")});
-    if (in().gDiv == 0.0)
-        zeros.writes.push_back({FormBox::Dividend, QStringLiteral("0")});
-    if (!zeros.writes.empty())
-        m_outcome.steps.push_back(zeros);
+    m_outcome.showZeroRates(in());
 
     McSettings& s = settings();
     if (s.gSobol) {
@@ -374,7 +254,7 @@ bool McChecks::pathsPass()
                                             "thousands and must be a whole number."),
                          kPathsTitle};
             r.openSettings = true;
-            return stop(std::move(r));
+            return m_outcome.stop(std::move(r));
         };
         if (fractional(m_form.paths))
             return notWhole("simulation paths");
@@ -384,11 +264,12 @@ bool McChecks::pathsPass()
     // The regression takes no more paths than the run has.
     if (earlyExercise() && s.gLSPaths > s.gPaths) {
         const double total = s.gSobol ? std::ldexp(1.0, s.gPaths) : 1000.0 * s.gPaths;
-        warn(QStringLiteral("The number of paths used for the Longstaff-Schwartz regression "
-                            "cannot be more than the total number of simulation paths.\r\n"
-                            "Resetting to ") +
-                 numberText(total) + QLatin1Char('.'),
-             kPathsTitle, {{FormBox::RegressionPaths, m_form.paths}});
+        m_outcome.warn(
+            QStringLiteral("The number of paths used for the Longstaff-Schwartz regression "
+                           "cannot be more than the total number of simulation paths.\r\n"
+                           "Resetting to ") +
+                numberText(total) + QLatin1Char('.'),
+            kPathsTitle, {{FormBox::RegressionPaths, m_form.paths}});
         s.gLSPaths = s.gPaths;
     }
     return true;

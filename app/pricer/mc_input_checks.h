@@ -19,19 +19,9 @@
 
 namespace tarvic {
 
-// What Calculate reads.
-struct McForm {
-    // The pricer window's boxes as typed, and whether the barrier boxes are
-    // shown (a hidden barrier box counts as no barrier).
-    QString asset, strike, volatility, interestRate, dividend, expiry;
-    QString upBarrier, downBarrier, periods;
-    bool upBarrierShown = false, downBarrierShown = false;
-    QString fixings, settledFixings, settledAverage, firstFixing;
-    // The lists and the monitoring box.
-    Payoff payoff = Payoff::Vanilla;
-    Exercise exercise = Exercise::European;
-    OptionType optionType = OptionType::Call;
-    bool continuousMonitoring = false;
+// What Calculate reads: the pricer window's boxes and lists, and the
+// settings.
+struct McForm : ContractForm {
     // The settings dialog's boxes as typed: the paths ("2^" and an exponent
     // under Sobol numbers, thousands otherwise), the regression paths and
     // the basis functions chosen.
@@ -88,13 +78,13 @@ struct McRequest {
     int64_t lsPathsRun() const;
 };
 
-struct McCheckOutcome {
-    McReading reading;             // what was read, with the corrections made
-    std::vector<CheckStep> steps;  // in order, before the refusal if any
-    std::optional<CheckRefusal> refusal;
+// The steps on the way and the refusal if any (CheckTrail), with what was
+// read and the call the checks let through.
+struct McCheckOutcome : CheckTrail {
+    McReading reading;  // what was read, with the corrections made
     // The run ends without a word (a Sobol exponent beyond the generator).
     bool silentStop = false;
-    McRequest request;             // the call, when nothing stopped it
+    McRequest request;  // the call, when nothing stopped it
 };
 
 // The checks, in their order. Raises the runtime's errors where the

@@ -18,19 +18,11 @@
 
 namespace tarvic {
 
-// What Calculate reads.
-struct PdeForm {
-    // The pricer window's boxes as typed, and whether the barrier and
-    // periods boxes are shown (a hidden barrier box counts as no barrier).
-    QString asset, strike, volatility, interestRate, dividend, expiry;
-    QString upBarrier, downBarrier, periods;
-    bool upBarrierShown = false, downBarrierShown = false, periodsShown = false;
-    QString fixings, settledFixings, settledAverage, firstFixing;
-    // The lists and the monitoring box (as its handler last stored it).
-    Payoff payoff = Payoff::Vanilla;
-    Exercise exercise = Exercise::European;
-    OptionType optionType = OptionType::Call;
-    bool continuousMonitoring = false;
+// What Calculate reads: the pricer window's boxes and lists (the
+// monitoring box as its handler last stored it), whether the periods box is
+// shown, and the settings.
+struct PdeForm : ContractForm {
+    bool periodsShown = false;
     // The Greeks the Options menu asks for (theta only while offered).
     bool vega = false, theta = false;
     // The settings dialog: the step boxes as typed, its grid kind, whether
@@ -84,11 +76,11 @@ struct PdeRequest {
     bool widenToSpot = false;
 };
 
-struct PdeCheckOutcome {
-    PdeReading reading;             // what was read, with the corrections made
-    std::vector<CheckStep> steps;   // in order, before the refusal if any
-    std::optional<CheckRefusal> refusal;
-    PdeRequest request;             // the call, when nothing refused it
+// The steps on the way and the refusal if any (CheckTrail), with what was
+// read and the call the checks let through.
+struct PdeCheckOutcome : CheckTrail {
+    PdeReading reading;  // what was read, with the corrections made
+    PdeRequest request;  // the call, when nothing refused it
 };
 
 // The checks, in their order. Raises the runtime's errors where the

@@ -5,11 +5,13 @@
 #include "shared/solver_mode.h"
 
 namespace tarvic {
+namespace {
 
-RunSnapshot pdeRunSnapshot(RunSnapshot run, const PdeRequest& q)
+// The market data and barriers the call carries (both requests name them
+// alike).
+template <typename Request>
+void takeMarket(RunSnapshot& run, const Request& q)
 {
-    run.solver = kSolverPde;
-    run.knockedIn = q.knockedIn;
     run.spot = q.spot;
     run.strike = q.strike;
     run.expiry = q.expiry;
@@ -18,11 +20,20 @@ RunSnapshot pdeRunSnapshot(RunSnapshot run, const PdeRequest& q)
     run.divYield = q.divYield;
     run.upBarrier = q.upperBarrier;
     run.downBarrier = q.lowerBarrier;
-    run.periods = q.numPeriods;
-    run.fixings = q.numFixings;
     run.settledFixings = q.numSettled;
     run.settledAverage = q.settledAverage;
     run.firstFixingTime = q.firstFixingTime;
+}
+
+}  // namespace
+
+RunSnapshot pdeRunSnapshot(RunSnapshot run, const PdeRequest& q)
+{
+    run.solver = kSolverPde;
+    run.knockedIn = q.knockedIn;
+    takeMarket(run, q);
+    run.periods = q.numPeriods;
+    run.fixings = q.numFixings;
     PdeRunSettings& s = run.pde;
     s.assetSteps = q.assetSteps;
     s.timeSteps = q.timeSteps;
@@ -46,19 +57,9 @@ RunSnapshot pdeRunSnapshot(RunSnapshot run, const PdeRequest& q)
 RunSnapshot mcRunSnapshot(RunSnapshot run, const McRequest& q)
 {
     run.solver = kSolverMc;
-    run.spot = q.spot;
-    run.strike = q.strike;
-    run.expiry = q.expiry;
-    run.volatility = q.volatility;
-    run.intRate = q.intRate;
-    run.divYield = q.divYield;
-    run.upBarrier = q.upperBarrier;
-    run.downBarrier = q.lowerBarrier;
+    takeMarket(run, q);
     run.periods = isAsian(q.payoff) ? 0 : q.numSteps;
     run.fixings = isAsian(q.payoff) ? q.numFixings + q.numSettled : 0;
-    run.settledFixings = q.numSettled;
-    run.settledAverage = q.settledAverage;
-    run.firstFixingTime = q.firstFixingTime;
     McRunSettings& s = run.mc;
     s.sobol = q.useSobol;
     s.paths = q.numPaths;

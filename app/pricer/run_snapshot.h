@@ -5,6 +5,7 @@
 // and the workbook export read it rather than today's boxes and settings.
 #pragma once
 
+#include "pricer/input_check_steps.h"
 #include "shared/contract_terms.h"
 
 #include <QString>
@@ -68,14 +69,10 @@ struct RunSnapshot {
     int32_t fixings = 0, settledFixings = 0;  // Asian: total and settled
     double settledAverage = 0.0, firstFixingTime = 0.0;
 
-    // The lists and boxes as they read when the run started, for what is
-    // shown as typed.
-    struct Typed {
-        QString payoff, optionType, exercise;
-        QString spot, strike, expiry, volatility, intRate, divYield;
-        QString upBarrier, downBarrier, periods;
-        QString fixings, settledFixings, settledAverage, firstFixing;
-    } typed;
+    // The window's boxes and lists as they read when the run started, for
+    // what is shown as typed, and the lists' texts.
+    ContractForm typed;
+    QString payoffText, optionTypeText, exerciseText;
 
     // The solver's settings; only the block of `solver` is filled.
     PdeRunSettings pde;

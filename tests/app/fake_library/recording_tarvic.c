@@ -30,24 +30,13 @@
  * now. The record is written before the wait and must be read only after
  * the call has returned. */
 #include "tarvic/counted_string.h"
+#include "tv_record.h"
 
 #include <string.h>
 #include <time.h>
 
 #define EXPORT __attribute__((visibility("default")))
 
-typedef struct {
-    char name[32];
-    int count;          /* scalar arguments recorded */
-    double args[40];    /* the scalar arguments in order, as doubles */
-    const double* arrays[6];
-    int calls;
-    /* The last closed-form call, kept apart from the solvers'. */
-    char closedName[32];
-    int closedCount;
-    double closedArgs[16];
-    int closedCalls;
-} TvRecord;
 
 static TvRecord record;
 static double scriptClosed = __builtin_nan("");

@@ -275,13 +275,7 @@ TEST_F(McRealLibrary, ScreenshotOfAConvergenceChart)
     QApplication::processEvents();
     ui(w).chart->refresh();
     QApplication::processEvents();
-    const QPixmap shot = dorn->grab();
-    ASSERT_FALSE(shot.isNull());
-    const QString folder = screenshotFolder();
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const QString file = folder + QStringLiteral("/monte-carlo-convergence.png");
-    ASSERT_TRUE(shot.save(file, "PNG"));
-    EXPECT_GT(QFileInfo(file).size(), 0);
+    saveScreenshot(*dorn, QStringLiteral("monte-carlo-convergence"));
 }
 
 }  // namespace

@@ -347,7 +347,8 @@ TEST_F(McRun, ShowsStatusTimeTableAndConvergenceChart)
     EXPECT_EQ(run.mc.paths, 12);
     EXPECT_EQ(run.lastIndex, 8);
     EXPECT_EQ(run.timeText, QStringLiteral("1.500 sec"));
-    EXPECT_EQ(run.typed.spot, QStringLiteral("100"));
+    EXPECT_EQ(run.typed.asset, QStringLiteral("100"));
+    EXPECT_EQ(run.payoffText, QStringLiteral("Vanilla"));
     EXPECT_TRUE(run.delta && run.gamma && run.theta && run.vega);
 
     // Pseudo-random numbers: 500 checkpoints.

@@ -421,13 +421,7 @@ TEST_F(RealLibraryRun, ScreenshotOfAPricedDownAndOutPut)
     QApplication::processEvents();
     ui(w).chart->refresh();
     QApplication::processEvents();
-    const QPixmap shot = dorn->grab();
-    ASSERT_FALSE(shot.isNull());
-    const QString folder = screenshotFolder();
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const QString file = folder + QStringLiteral("/priced-down-and-out-put.png");
-    ASSERT_TRUE(shot.save(file, "PNG"));
-    EXPECT_GT(QFileInfo(file).size(), 0);
+    saveScreenshot(*dorn, QStringLiteral("priced-down-and-out-put"));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include "support/app_fixture.h"
 
+#include "fake_library/tv_record.h"
+
 #include "platform/spin_button.h"
 #include "platform/tarvic_library.h"
 #include "settings/frmResol.h"
@@ -20,18 +22,6 @@
 
 #include <dlfcn.h>
 
-// The record the stand-in library keeps of its last calls.
-struct TvRecord {
-    char name[32];
-    int count;
-    double args[40];
-    const double* arrays[6];
-    int calls;
-    char closedName[32];
-    int closedCount;
-    double closedArgs[16];
-    int closedCalls;
-};
 
 // A pricer window shown from the main window's Tools menu.
 class PricerRunFixture : public AppFixture {
