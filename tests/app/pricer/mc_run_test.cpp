@@ -397,6 +397,27 @@ TEST_F(McRun, MenusAfterARunFollowTheContract)
     }
 }
 
+// The sensitivities of a knock-in priced with early exercise by likelihood
+// ratio under continuous monitoring are shown in red in the spot row.
+TEST_F(McRun, DoubtfulKnockInSensitivitiesAreShownInRed)
+{
+    typeInputs();
+    sobolPaths(12);
+    barrierContract(*w, 4, "", "80", true);
+    tarvic::ResultsGrid& table = *ui(w).MSFlexGrid1;
+    for (const int exercise : {1, 0}) {
+        chooseExercise(exercise);
+        calculate();
+        ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready")) << exercise;
+        const QColor wanted = exercise == 1 ? QColor(200, 0, 0) : QColor(0, 0, 0);
+        for (int col = 2; col < 6; ++col) {
+            table.setRow(1);
+            table.setCol(col);
+            EXPECT_EQ(table.CellForeColor(), wanted) << exercise << " column " << col;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Refusals and failures keep what was on show
 
