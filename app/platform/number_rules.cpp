@@ -9,7 +9,10 @@
 
 namespace tarvic {
 
-double Val(const QString& text)
+namespace {
+
+// The leading number of a text, with or without an exponent part.
+double leadingNumber(const QString& text, bool exponentAllowed)
 {
     const int n = static_cast<int>(text.size());
     int i = 0;
@@ -40,7 +43,7 @@ double Val(const QString& text)
         return 0.0;
 
     // An exponent counts only when at least one digit follows it.
-    if (i < n && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E') ||
+    if (exponentAllowed && i < n && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E') ||
                   text[i] == QLatin1Char('d') || text[i] == QLatin1Char('D'))) {
         int j = i + 1;
         std::string exponent = "e";
@@ -60,6 +63,18 @@ double Val(const QString& text)
     // Read with the "C" rules whatever the process locale (Qt sets it from
     // the environment, so strtod could take "," for the point).
     return QByteArray::fromStdString(number).toDouble();
+}
+
+}  // namespace
+
+double Val(const QString& text)
+{
+    return leadingNumber(text, true);
+}
+
+double plainNumber(const QString& text)
+{
+    return leadingNumber(text, false);
 }
 
 double roundHalfEven(double value)

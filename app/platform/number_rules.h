@@ -15,6 +15,10 @@ namespace tarvic {
 // forms a number counts; an empty or non-numeric text gives 0.
 double Val(const QString& text);
 
+// The plain reading of a number: as Val, without an exponent part ("2e3"
+// reads 2).
+double plainNumber(const QString& text);
+
 // Rounds to the nearest whole number, halves to even (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);
 

@@ -30,13 +30,7 @@ using VelkOptionPricerFn = decltype(&::VelkOptionPricer);
 using VelkBarrierOptionPricerFn = decltype(&::VelkBarrierOptionPricer);
 using VelkAsianOptionPricerFn = decltype(&::VelkAsianOptionPricer);
 using VelkOptionPricerMCFn = decltype(&::VelkOptionPricerMC);
-// The Asian Monte Carlo pricer is not declared by the header yet.
-using VelkAsianOptionPricerMCFn = TvString (*)(double*, double*, double*, double*, double*,
-                                               int32_t*, double, double, double, double, double,
-                                               double, int32_t, int32_t, double, double, int32_t,
-                                               int32_t, int32_t, int32_t, int32_t, int32_t,
-                                               int32_t, int32_t, int32_t, int32_t, int32_t,
-                                               int32_t, int32_t, int32_t, int32_t);
+using VelkAsianOptionPricerMCFn = decltype(&::VelkAsianOptionPricerMC);
 
 template <typename Fn>
 Fn as(void* symbol)

@@ -25,11 +25,16 @@ QString errorReportTitle(int solverMode)
 
 void reportPendingError(const QString& phrase, QWidget* parent)
 {
+    reportPendingError(phrase, parent, gSolverMode);
+}
+
+void reportPendingError(const QString& phrase, QWidget* parent, int solverMode)
+{
     const ErrObject& error = Err();
     if (isSilentError(error))
         return;
     MsgBox(errorReportText(error, phrase), MsgIcon::Exclamation, MsgButtons::OKOnly,
-           errorReportTitle(gSolverMode), parent);
+           errorReportTitle(solverMode), parent);
 }
 
 }  // namespace tarvic

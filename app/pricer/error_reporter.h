@@ -22,7 +22,9 @@ QString errorReportText(const ErrObject& error, const QString& phrase);
 QString errorReportTitle(int solverMode);
 
 // Shows the pending error with the phrase in a warning box over parent,
-// titled by the current solver mode; nothing for a silent error.
+// titled by the solver mode given (by default the current one); nothing for
+// a silent error.
 void reportPendingError(const QString& phrase, QWidget* parent);
+void reportPendingError(const QString& phrase, QWidget* parent, int solverMode);
 
 }  // namespace tarvic

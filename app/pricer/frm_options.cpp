@@ -11,6 +11,7 @@
 #include "pricer/error_reporter.h"
 #include "platform/control_look.h"
 #include "pricer/pricer_host.h"
+#include "pricer/run_gate.h"
 #include "pricer/solver_dialogs.h"
 #include "settings/settings_dialogs.h"
 #include "shared/mc_settings.h"
@@ -84,7 +85,13 @@ frmOptions::frmOptions(QWidget* parent)
     applyLayout();
 }
 
-frmOptions::~frmOptions() = default;
+frmOptions::~frmOptions()
+{
+    // A window that goes with a call still out (the program ends) no longer
+    // holds the other window's Calculate back.
+    if (m_running)
+        RunGate::instance().leave();
+}
 
 void frmOptions::buildControls()
 {
@@ -436,6 +443,9 @@ void frmOptions::buildMenus()
     connect(ui.mnuMC, &QAction::triggered, this, [this] { mnuMC_Click(); });
     connect(ui.mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
     connect(ui.mnuCopy, &QAction::triggered, this, [this] { mnuCopy_Click(); });
+    connect(ui.mnuBS, &QAction::triggered, this, [this] { mnuBS_Click(); });
+    connect(ui.mnuBSGrid, &QAction::triggered, this, [this] { mnuBSGrid_Click(); });
+    connect(ui.mnuSaveRefSol, &QAction::triggered, this, [this] { mnuSaveRefSol_Click(); });
 
     // F3 switches solver from anywhere in the window.
     auto* f3 = new QAction(this);
@@ -696,8 +706,7 @@ void frmOptions::Form_Load()
         mLastCalcVega = false;
         mLastCalcTheta = false;
 
-        mRefAsset.assign(2, 0.0);
-        mRefValue.assign(2, 0.0);
+        mReference.drop();
 
         holdLeftColumnWidth();
     });
@@ -745,7 +754,7 @@ void frmOptions::Form_KeyDown(int keyCode, int /*shift*/)
 {
     if (keyCode != Qt::Key_F3)
         return;
-    if (gSolverMode == kSolverPde)
+    if (ownSolver() == kSolverPde)
         PrepareMCSolverForm();
     else
         PreparePDESolverForm();
@@ -762,8 +771,11 @@ void frmOptions::Form_Unload(int& /*cancel*/)
 void frmOptions::mnuResol_Click()
 {
     trapped("configuring the solver", [this] {
-        // Each dialog serves the pricer window of its own solver.
-        const int32_t solver = gSolverMode == kSolverPde ? kSolverPde : kSolverMc;
+        // Not while a run of either window reads the settings.
+        if (RunGate::instance().busy())
+            return;
+        // The dialog of the window's own solver, which serves this window.
+        const int32_t solver = ownSolver() == kSolverPde ? kSolverPde : kSolverMc;
         showSettingsDialogModal(solver, host().pricerWindow(solver));
     });
 }
@@ -816,7 +828,7 @@ void frmOptions::InitResultsTable()
         grid.Clear();
         grid.setRowHeight(0, 370);
         const QString headers[6] = {
-            gSolverMode == kSolverPde ? QStringLiteral("Asset") : QStringLiteral("Paths"),
+            ownSolver() == kSolverPde ? QStringLiteral("Asset") : QStringLiteral("Paths"),
             QStringLiteral("Option"), QStringLiteral("Delta"), QStringLiteral("Gamma"),
             QStringLiteral("Theta"),  QStringLiteral("Vega"),
         };
@@ -850,7 +862,8 @@ void frmOptions::ReportError(const QString& phrase)
     // A failed calculation turns the status red before the box shows.
     if (phrase == QLatin1String("solving for the option price"))
         setForeColor(ui.lblProgress, kStatusRed);
-    reportPendingError(phrase, this);
+    // Titled by the window's own solver, whichever window is in front.
+    reportPendingError(phrase, this, ownSolver());
 }
 
 void frmOptions::trapped(const char* phrase, const std::function<void()>& body)
@@ -934,7 +947,10 @@ int frmOptions::payoffIndex() const
 
 bool frmOptions::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride && qobject_cast<QLineEdit*>(watched)) {
+    // The boxes and the results table take Ctrl+A and Ctrl+X for
+    // themselves; the menu entries get them while they are offered.
+    if (event->type() == QEvent::ShortcutOverride &&
+        (qobject_cast<QLineEdit*>(watched) || watched == ui.MSFlexGrid1)) {
         auto* key = static_cast<QKeyEvent*>(event);
         const QKeyCombination combo = key->keyCombination();
         const std::pair<QKeyCombination, QAction*> shortcuts[] = {

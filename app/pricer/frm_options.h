@@ -17,7 +17,10 @@
 
 #include "platform/background_call.h"
 #include "pricer/frm_options_ui.h"
+#include "pricer/mc_call.h"
 #include "pricer/pde_call.h"
+#include "pricer/reference_error.h"
+#include "pricer/run_snapshot.h"
 #include "shared/contract_terms.h"
 #include "shared/pricer_link.h"
 #include "shared/product_inputs.h"
@@ -42,6 +45,7 @@ class QFontMetrics;
 class QLineEdit;
 class QMdiSubWindow;
 class frmResol;
+class frmResolMC;
 
 namespace tarvic {
 class PricerHost;
@@ -214,8 +218,8 @@ public:
     // ---- window state ----
     bool mLastCalcVega = false;
     bool mLastCalcTheta = false;
-    std::vector<double> mRefAsset;
-    std::vector<double> mRefValue;
+    // The reference solution saved from an earlier run (none at load).
+    tarvic::ReferenceSolution mReference;
     std::vector<double> mAssetGrid, mOptionValue, mDelta, mGamma, mTheta, mVega, mExactValue;
 
     // ==== Calculation: finite-difference run, solution store, value at the
@@ -227,6 +231,9 @@ public:
     // The finite-difference run: reads and checks the inputs, calls the
     // library into scratch arrays and, on success, keeps the results.
     void CalculatePDE();
+    // The Monte Carlo run, the same way: one row per checkpoint of the
+    // running estimate.
+    void CalculateMC();
     // False (after the message and the settings dialog) when the returned
     // last node index is beyond the arrays.
     bool CheckGridSize(int32_t lastNode);
@@ -238,8 +245,9 @@ public:
     // The five figures at the spot, from the store.
     void Interpolation();
     // Draws column `kind` of the store (1 premium .. 6 error) against the
-    // asset grid; a referenceValue above 0 adds a horizontal line.
-    void Chart(int kind, double referenceValue);
+    // asset grid, rows 0 to lastRow (-1: every row of the results); a
+    // referenceValue above 0 adds a horizontal line.
+    void Chart(int kind, double referenceValue, int32_t lastRow = -1);
     // Results table events.
     void MSFlexGrid1_DblClick();
     void MSFlexGrid1_GotFocus();
@@ -248,8 +256,38 @@ public:
 
     // A run of this window is out, from its start to the end of showing what
     // came back: Calculate, the inputs and the menus that start or change
-    // work are disabled, and a close waits for the run to end.
+    // work are disabled, and a close waits for the run to end. While a run
+    // of either window is out, both windows' Calculate and Configure solver
+    // are disabled.
     bool runInProgress() const { return m_running; }
+
+    // The last successful run of the window (solver 0 before the first).
+    const tarvic::RunSnapshot& lastRun() const { return m_lastRun; }
+
+    // ==== Closed-form comparison and error curves
+    // ==== (frm_options_closed_form.cpp)
+    // "Show analytical solution": the closed form at the spot, for the
+    // contract of the results on show, in the Exact solution box.
+    void mnuBS_Click();
+    void cmdExact_Click();
+    // "Plot numerical solution error": the results less the closed form or
+    // a saved reference solution (finite differences), or less an exact
+    // value (Monte Carlo).
+    void mnuBSGrid_Click();
+    // "Save as reference solution": the results on show.
+    void mnuSaveRefSol_Click();
+    // The Monte Carlo error plot against mMCExactValue, or the box that asks
+    // for an exact value when none is known.
+    void DrawErrorPlot();
+    void DrawExactEntryBox();
+    // OK of the exact-value box: the value typed, then the error plot.
+    void cmdMCExact_Click();
+    // The exact value the Monte Carlo error plot subtracts (0: none known),
+    // and its view: the estimate with the exact value (true) or the error.
+    double mMCExactValue = 0.0;
+    bool mMCShowValue = false;
+    // The path count of the window's last Sobol run.
+    int64_t mLastSobolPaths = 0;
 
     int32_t mOptionType = 0;  // list index of cboOptions at the last Calculate
     tarvic::Payoff mPayoff = tarvic::Payoff::Vanilla;  // the payoff at the last Calculate
@@ -298,26 +336,64 @@ private:
     // Runs a part of a calculation under its trap: "Failed" and the error
     // reporter, silence for the grid's invalid-row error.
     void runCalculation(const std::function<void()>& body);
-    // What the checks read from this window and the settings dialog, and
-    // the values read kept in the shared state.
+    // The contract and the typed boxes as a run starts; the rest of the
+    // snapshot is the run's own.
+    tarvic::RunSnapshot contractAtRun() const;
+    // What the checks of both runs read from this window, the values read
+    // kept in the window's contract block, the window's box a check names,
+    // and the bounds of the settled average (a fault in them reported).
+    void contractForm(tarvic::ContractForm& form) const;
+    void keepContractReading(const tarvic::ProductInputs& read);
+    QWidget* windowBox(tarvic::FormBox box) const;
+    tarvic::AverageLimits averageLimits();
+    // What the checks decided: each step's warning and the boxes it writes;
+    // the refusal's message, the settings dialog it opens and the box it
+    // empties, focuses or writes.
+    void showCheckSteps(const tarvic::CheckTrail& trail,
+                        const std::function<void(const tarvic::BoxWrite&)>& write);
+    void showRefusal(const tarvic::CheckRefusal& refusal, QWidget* box,
+                     const std::function<void()>& openSettings);
+    // What the finite-difference checks read from this window and the
+    // settings dialog, and the values read kept in the shared state.
     tarvic::PdeForm pdeForm(const frmResol& resol) const;
     void keepReading(const tarvic::PdeReading& reading);
-    QLineEdit* formBox(tarvic::FormBox box, frmResol& resol) const;
     // The input checks, shown as they decide; the library call when they
     // let the run through.
     std::optional<tarvic::PdeRequest> checkPdeInputs();
-    // The busy state and the library call on the worker; its end, back on
-    // the window's thread; a successful run shown.
+    // The busy state, "Please wait" and the clock, and the job on the
+    // worker; done runs back on the window's thread with the start tick.
+    void launchRun(std::function<void()> job,
+                   std::function<void(uint32_t, std::exception_ptr)> done);
+    // The library call of a finite-difference run on the worker; its end,
+    // back on the window's thread; a successful run shown.
     void startPdeRun(const tarvic::PdeRequest& request);
     void finishPdeRun(const tarvic::PdeRequest& request, uint32_t start, std::exception_ptr thrown);
     void showPdeResults(const tarvic::PdeRequest& request, uint32_t start);
+    // The Monte Carlo run, the same way.
+    tarvic::McForm mcForm(const frmResolMC& resolMC) const;
+    void keepReading(const tarvic::McReading& reading);
+    std::optional<tarvic::McRequest> checkMcInputs();
+    void startMcRun(const tarvic::McRequest& request);
+    void finishMcRun(const tarvic::McRequest& request, uint32_t start, std::exception_ptr thrown);
+    void showMcResults(const tarvic::McRequest& request, uint32_t start);
+    // The closed form at the spot into the Exact solution box; silent, it
+    // only keeps the value for the Monte Carlo error plot.
+    void showAnalyticSolution(bool silent);
+    // "Please press Calculate": the results on show are not those of the
+    // inputs as they stand.
+    void refusePressCalculate();
+    // The error curve of the finite-difference results against the closed
+    // form or the reference, into store column 6, and its chart.
+    void plotPdeError();
+    // Calculate and Configure solver follow the runs of both windows.
+    void applyRunGate();
     // Row 1 of the table: the spot and the five figures at it, each in the
     // pattern given (no figures where the results do not price the spot).
     void writeSpotRow(const QString& pattern);
     // Enters and leaves the busy state of a run; the controls it disables.
     void beginRun();
     void endRun();
-    std::array<QWidget*, 7> inputPanels() const;
+    std::array<QWidget*, 6> inputPanels() const;
     // A close or unload that arrives during a run waits for its end.
     // Returns true when the request was deferred.
     bool deferWhileRunning(bool unload);
@@ -331,7 +407,11 @@ private:
     // arrays go).
     tarvic::ResultArrays m_scratch;
     tarvic::PdeCallResult m_callResult;
+    tarvic::McCallResult m_mcCallResult;
     tarvic::BackgroundCall m_worker;
+    // The last successful run, and the one out now.
+    tarvic::RunSnapshot m_lastRun;
+    tarvic::RunSnapshot m_runOut;
 
 public:
     // ==== end of the calculation block

@@ -13,6 +13,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <algorithm>
+
 using namespace tarvic;
 
 namespace {
@@ -32,11 +34,13 @@ const PlotLook kLooks[7] = {
 
 }  // namespace
 
-void frmOptions::Chart(int kind, double referenceValue)
+void frmOptions::Chart(int kind, double referenceValue, int32_t lastRow)
 {
-    trapped("creating the chart", [this, kind, referenceValue] {
+    trapped("creating the chart", [this, kind, referenceValue, lastRow] {
         ChartControl& c = *ui.chart;
-        const int32_t n = mLastIndex;
+        // A curve may stop short of the results (an error curve against a
+        // reference that ends below the grid's top).
+        const int32_t n = lastRow < 0 ? mLastIndex : std::min(lastRow, mLastIndex);
         // An empty chart; more points than the control takes are refused.
         c.setRowCount(0);
         if (n > kMaxChartIndex) {
@@ -71,7 +75,7 @@ void frmOptions::Chart(int kind, double referenceValue)
         c.setChartType(16);
         c.setUniformAxis(false);
         // The X axis: its title, divisions, range, ticks and label format.
-        const bool mc = gSolverMode == kSolverMc;
+        const bool mc = ownSolver() == kSolverMc;
         ChartAxis& xAxis = c.Axis(0);
         xAxis.setTitleText(mc ? QStringLiteral("Number of paths run") : QStringLiteral("Asset"));
         xAxis.setTitleFontSize(8);
@@ -114,11 +118,16 @@ void frmOptions::Chart(int kind, double referenceValue)
         c.setTitleFillColor(look.red, look.green, look.blue);
         switch (kind) {
         case 1: {
-            const Payoff p = payoff();
-            const bool noClosedForm =
-                isAsian(p) || mEarlyExercise ||
-                (isDoubleBarrier(p) &&
-                 (m_inputs.gStrike > m_inputs.gUpBar || m_inputs.gStrike < m_inputs.gDownBar));
+            // The contract of the results drawn (before the first run, the
+            // one on show).
+            const RunSnapshot& run = m_lastRun;
+            const bool ran = run.solver != 0;
+            const Payoff p = ran ? run.payoff : payoff();
+            const bool early = ran ? isEarlyExercise(run.exercise) : mEarlyExercise;
+            const double K = ran ? run.strike : m_inputs.gStrike;
+            const double U = ran ? run.upBarrier : m_inputs.gUpBar;
+            const double D = ran ? run.downBarrier : m_inputs.gDownBar;
+            const bool noClosedForm = isAsian(p) || early || (isDoubleBarrier(p) && (K > U || K < D));
             mChartToolTip = !noClosedForm && ui.mnuBSGrid->isVisible()
                                 ? QStringLiteral("Option premium. Press Ctrl+X to plot the "
                                                  "numerical solution error.")

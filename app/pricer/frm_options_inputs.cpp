@@ -172,6 +172,17 @@ void frmOptions::bindInputFields()
         const auto handler = c.second;
         connect(c.first, &QLineEdit::textChanged, this, [this, handler] { (this->*handler)(); });
     }
+    // Every edit of the user's, typed or pasted, leaves the results on show
+    // behind the inputs; only a finite-difference spot edit picks another
+    // spot of the same results.
+    for (QLineEdit* box : {ui.txtAsset, ui.txtStrike, ui.txtVol, ui.txtIntRate, ui.txtDiv,
+                           ui.txtExpi, ui.TxtUpBar, ui.txtDownBar, ui.txtMonPts, ui.txtSmplstart,
+                           ui.txtNFixed, ui.txtSmplPoints, ui.txtInitAvg}) {
+        connect(box, &QLineEdit::textEdited, this, [this, box] {
+            if (box != ui.txtAsset || ownSolver() != kSolverPde)
+                markInputsChanged();
+        });
+    }
 
     const std::pair<QLineEdit*, void (frmOptions::*)()> gotFocus[] = {
         {ui.txtNFixed, &frmOptions::txtNFixed_GotFocus},
@@ -313,16 +324,19 @@ void frmOptions::txtAsset_Change()
     trapped("changing the asset", [this] {
         ProductInputs& in = m_inputs;
         in.gAsset = Val(ui.txtAsset->text());
-        // Editing the spot never marks the inputs changed; while the
-        // finite-difference results on show still match the inputs, the
-        // spot row follows the new spot.
-        if (mGridStep == 0.0 || in.gInputsChanged || gSolverMode != kSolverPde)
+        // Finite-difference results price every spot of their grid: while
+        // they still match the inputs, the spot row and an Exact solution
+        // box on show follow the new spot. (A Monte Carlo estimate prices
+        // one spot: the user's edit marks the inputs changed.)
+        if (mGridStep == 0.0 || in.gInputsChanged || ownSolver() != kSolverPde)
             return;
         // A spot the results do not price (beyond the grid, past a
         // knock-in's barrier, an emptied box) shows no figures.
         Interpolation();
         ui.MSFlexGrid1->setRows(mLastIndex + 3);
         writeSpotRow(QStringLiteral("#####0.00000"));
+        if (!ui.frAnalytic->isHidden())
+            mnuBS_Click();
         if (Val(ui.txtAsset->text()) != in.gAsset)
             ui.txtAsset->setText(numberText(in.gAsset));
     });

@@ -12,6 +12,7 @@
 #include "platform/system_services.h"
 #include "pricer/pde_call.h"
 #include "pricer/pde_input_checks.h"
+#include "pricer/run_gate.h"
 #include "pricer/settled_average.h"
 #include "settings/frmResol.h"
 #include "settings/settings_dialogs.h"
@@ -40,73 +41,14 @@ namespace {
 constexpr int32_t kMaxNodeIndex = ResultArrays::kRows - 1;
 const QString kCrLf = QStringLiteral("\r\n");
 
-void caretToEnd(QLineEdit* box)
-{
-    box->setCursorPosition(static_cast<int>(box->text().size()));
-}
-
-// Runs `leave` however the scope ends.
-class ScopeEnd {
-public:
-    explicit ScopeEnd(std::function<void()> leave) : m_leave(std::move(leave)) {}
-    ~ScopeEnd() { m_leave(); }
-    ScopeEnd(const ScopeEnd&) = delete;
-    ScopeEnd& operator=(const ScopeEnd&) = delete;
-
-private:
-    std::function<void()> m_leave;
-};
-
-// The end of a run is shown as the solver it was started under, even when
-// the user brought the other pricer window to the front meanwhile; the
-// window in front keeps its mode afterwards.
-class SolverModeOfRun {
-public:
-    explicit SolverModeOfRun(int32_t mode) : m_mode(mode), m_before(gSolverMode)
-    {
-        gSolverMode = mode;
-    }
-    ~SolverModeOfRun()
-    {
-        if (gSolverMode == m_mode)
-            gSolverMode = m_before;
-    }
-    SolverModeOfRun(const SolverModeOfRun&) = delete;
-    SolverModeOfRun& operator=(const SolverModeOfRun&) = delete;
-
-private:
-    int32_t m_mode;
-    int32_t m_before;
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Calculate
 
-void frmOptions::cmdCalc_Click()
-{
-    // A second press while a run is out must not start another.
-    if (runInProgress())
-        return;
-    if (gSolverMode == kSolverPde)
-        CalculatePDE();
-    // The Monte Carlo run is not part of this window yet.
-}
-
-void frmOptions::runCalculation(const std::function<void()>& body)
-{
-    RunTrapped(body, [this] {
-        if (Err().Number == kErrGridInvalidRow)
-            return;
-        ui.lblProgress->setText(QStringLiteral("Failed"));
-        ReportError(QStringLiteral("solving for the option price"));
-    });
-}
-
 void frmOptions::CalculatePDE()
 {
-    if (runInProgress())
+    if (runInProgress() || RunGate::instance().busy())
         return;
     runCalculation([this] {
         if (const std::optional<PdeRequest> request = checkPdeInputs())
@@ -121,26 +63,9 @@ void frmOptions::CalculatePDE()
 PdeForm frmOptions::pdeForm(const frmResol& resol) const
 {
     PdeForm f;
-    f.asset = ui.txtAsset->text();
-    f.strike = ui.txtStrike->text();
-    f.volatility = ui.txtVol->text();
-    f.interestRate = ui.txtIntRate->text();
-    f.dividend = ui.txtDiv->text();
-    f.expiry = ui.txtExpi->text();
-    f.upBarrier = ui.TxtUpBar->text();
-    f.downBarrier = ui.txtDownBar->text();
-    f.periods = ui.txtMonPts->text();
-    f.upBarrierShown = !ui.TxtUpBar->isHidden();
-    f.downBarrierShown = !ui.txtDownBar->isHidden();
-    f.periodsShown = !ui.txtMonPts->isHidden();
-    f.fixings = ui.txtSmplPoints->text();
-    f.settledFixings = ui.txtNFixed->text();
-    f.settledAverage = ui.txtInitAvg->text();
-    f.firstFixing = ui.txtSmplstart->text();
-    f.payoff = payoff();
-    f.exercise = exercise();
-    f.optionType = static_cast<OptionType>(ui.cboOptions->currentIndex());
+    contractForm(f);
     f.continuousMonitoring = mContMon;
+    f.periodsShown = !ui.txtMonPts->isHidden();
     f.vega = ui.mnuVega->isChecked();
     f.theta = ui.mnuTheta->isChecked() && ui.mnuTheta->isVisible();
     f.assetSteps = resol.txtNoA->text();
@@ -154,43 +79,10 @@ PdeForm frmOptions::pdeForm(const frmResol& resol) const
 
 void frmOptions::keepReading(const PdeReading& r)
 {
-    ProductInputs& in = m_inputs;
-    in.gAsset = r.inputs.gAsset;
-    in.gStrike = r.inputs.gStrike;
-    in.gVol = r.inputs.gVol;
-    in.gIntRate = r.inputs.gIntRate;
-    in.gDiv = r.inputs.gDiv;
-    in.gExpiry = r.inputs.gExpiry;
-    in.gSmplPoints = r.inputs.gSmplPoints;
-    in.gInitAvg = r.inputs.gInitAvg;
-    in.gSmplStart = r.inputs.gSmplStart;
-    in.gNFixed = r.inputs.gNFixed;
-    in.gUpBar = r.inputs.gUpBar;
-    in.gDownBar = r.inputs.gDownBar;
+    keepContractReading(r.inputs);
     gPdeSettings.gGridSize = r.assetSteps;
     gPdeSettings.gTimeSteps = r.timeSteps;
     gPdeSettings.gNonUniGrid = r.nonUniformGrid;
-}
-
-QLineEdit* frmOptions::formBox(FormBox box, frmResol& resol) const
-{
-    switch (box) {
-    case FormBox::None: return nullptr;
-    case FormBox::Asset: return ui.txtAsset;
-    case FormBox::Strike: return ui.txtStrike;
-    case FormBox::Volatility: return ui.txtVol;
-    case FormBox::InterestRate: return ui.txtIntRate;
-    case FormBox::Dividend: return ui.txtDiv;
-    case FormBox::Expiry: return ui.txtExpi;
-    case FormBox::UpBarrier: return ui.TxtUpBar;
-    case FormBox::DownBarrier: return ui.txtDownBar;
-    case FormBox::Periods: return ui.txtMonPts;
-    case FormBox::Fixings: return ui.txtSmplPoints;
-    case FormBox::SettledFixings: return ui.txtNFixed;
-    case FormBox::SettledAverage: return ui.txtInitAvg;
-    case FormBox::MaximumAsset: return resol.txtMaxS;
-    }
-    return nullptr;
 }
 
 std::optional<PdeRequest> frmOptions::checkPdeInputs()
@@ -203,28 +95,24 @@ std::optional<PdeRequest> frmOptions::checkPdeInputs()
     mOptionType = static_cast<int32_t>(form.optionType);
     mPayoff = form.payoff;
     // Inputs changed since the last run: the saved reference solution is
-    // dropped.
+    // dropped, and results without a closed form have nothing left to plot
+    // their error against.
     if (m_inputs.gInputsChanged) {
-        mRefValue.assign(2, 0.0);
-        mRefAsset.assign(2, 0.0);
+        mReference.drop();
+        if (!hasClosedForm(m_lastRun))
+            ui.mnuBSGrid->setVisible(false);
     }
 
-    // A fault in the bounds of the settled average is reported, and the
-    // checks go on with the bounds found.
-    const AverageLimits limits = [this](const ProductInputs& in, double& lower, double& upper) {
-        trapped("checking whether the initial average is within the allowed limits",
-                [&] { settledAverageLimits(in, lower, upper); });
+    const PdeCheckOutcome outcome = checkPdeRun(form, averageLimits());
+    const auto boxOf = [&](FormBox box) -> QWidget* {
+        return box == FormBox::MaximumAsset ? resol.txtMaxS : windowBox(box);
     };
-    const PdeCheckOutcome outcome = checkPdeRun(form, limits);
-
-    const auto show = [this](const CheckMessage& m) {
-        MsgBox(m.text, MsgIcon::Exclamation, MsgButtons::OKOnly, m.title, this);
-    };
+    showCheckSteps(outcome, [&](const BoxWrite& write) {
+        if (auto* box = qobject_cast<QLineEdit*>(boxOf(write.box)))
+            box->setText(write.text);
+    });
+    // An American Asian prices on one plane per asset step.
     for (const CheckStep& step : outcome.steps) {
-        if (step.message)
-            show(*step.message);
-        for (const BoxWrite& write : step.writes)
-            formBox(write.box, resol)->setText(write.text);
         if (step.onePlanePerStep) {
             resol.holdPlanes();
             gPdeSettings.gPlaneSpacing = 1;
@@ -233,19 +121,9 @@ std::optional<PdeRequest> frmOptions::checkPdeInputs()
         }
     }
     keepReading(outcome.reading);
-    if (const std::optional<CheckRefusal>& refusal = outcome.refusal) {
-        show(refusal->message);
-        if (refusal->openSettings)
-            resol.showModalFor(this);
-        if (QLineEdit* box = formBox(refusal->focus, resol)) {
-            if (refusal->clear)
-                box->clear();
-            box->setFocus();
-            if (refusal->reset)
-                box->setText(*refusal->reset);
-            if (refusal->caretAtEnd)
-                caretToEnd(box);
-        }
+    if (outcome.refusal) {
+        showRefusal(*outcome.refusal, boxOf(outcome.refusal->focus),
+                    [&] { resol.showModalFor(this); });
         return std::nullopt;
     }
     return outcome.request;
@@ -256,19 +134,6 @@ std::optional<PdeRequest> frmOptions::checkPdeInputs()
 
 void frmOptions::startPdeRun(const PdeRequest& q)
 {
-    beginRun();
-    bool started = false;
-    const ScopeEnd unlessStarted([&] {
-        if (!started)
-            endRun();
-    });
-    // Busy from here on, and the clock runs.
-    const uint32_t start = GetTickCount();
-    ui.lblProgress->setText(QStringLiteral("Please wait"));
-    setForeColor(ui.lblProgress, kStatusRed);
-    ui.lblProgress->repaint();
-    ui.lblCalcTime->clear();
-    ui.lblCalcTime->repaint();
     // What the run takes from the window: the Greeks asked for, the
     // exercise style, monitoring and periods, the planes interpolation.
     mCalcVega = q.calcVega;
@@ -283,25 +148,22 @@ void frmOptions::startPdeRun(const PdeRequest& q)
     // uses it.
     if (q.holdUserMaximum)
         gFrmResol(this).holdMaxAsset();
+    m_runOut = pdeRunSnapshot(contractAtRun(), q);
 
     // The library works on the scratch arrays alone until it reports back.
-    m_worker.start([q, arrays = &m_scratch, result = &m_callResult] {
+    launchRun([q, arrays = &m_scratch, result = &m_callResult] {
         *result = callPdeLibrary(q, *arrays);
     },
-                   [this, q, start](std::exception_ptr thrown) { finishPdeRun(q, start, thrown); });
-    started = true;
+              [this, q](uint32_t start, std::exception_ptr thrown) { finishPdeRun(q, start, thrown); });
 }
 
 void frmOptions::finishPdeRun(const PdeRequest& q, uint32_t start, std::exception_ptr thrown)
 {
-    {
-        const SolverModeOfRun mode(kSolverPde);
-        runCalculation([&] {
-            if (thrown)
-                std::rethrow_exception(thrown);
-            showPdeResults(q, start);
-        });
-    }
+    runCalculation([&] {
+        if (thrown)
+            std::rethrow_exception(thrown);
+        showPdeResults(q, start);
+    });
     endRun();
     // A close that came in during the run happens now.
     closeIfDeferred();
@@ -369,16 +231,20 @@ void frmOptions::showPdeResults(const PdeRequest& q, uint32_t start)
     mResultsNonUniGrid = q.nonUniformGrid;
     mResultsKnockedIn = q.knockedIn;
     Results();
+    // The results on show are this run's from here on.
+    m_runOut.spot = in.gAsset;
+    m_runOut.lastIndex = lastNode;
+    m_runOut.seconds = seconds;
+    m_runOut.timeText = ui.lblCalcTime->text();
+    m_lastRun = m_runOut;
 
     // The menus that depend on the contract: the closed form where one
     // exists, the reference solution where none does.
-    const Payoff p = mPayoff;
-    const double K = in.gStrike, U = in.gUpBar, D = in.gDownBar;
+    const Payoff p = m_lastRun.payoff;
     const bool asian = isAsian(p);
-    const bool discreteBarrier = in.gBarrier && !mContMon;
-    const bool closedForm = !(isDoubleBarrier(p) && (K > U || K < D)) && !asian &&
-                            !discreteBarrier && !mEarlyExercise;
-    if (closedForm) {
+    const bool discreteBarrier = isBarrier(p) && !m_lastRun.continuousMonitoring;
+    const bool earlyExercise = isEarlyExercise(m_lastRun.exercise);
+    if (hasClosedForm(m_lastRun)) {
         ui.MSFlexGrid1->setToolTipText(QStringLiteral("Click or double-click to see more digits. "
                                                       "Press Ctrl+A to show exact analytical "
                                                       "solution."));
@@ -393,19 +259,22 @@ void frmOptions::showPdeResults(const PdeRequest& q, uint32_t start)
         ui.frAnalytic->hide();
     }
     ui.mnuSaveRefSol->setVisible(false);
-    if (discreteBarrier || asian || mEarlyExercise) {
+    if (discreteBarrier || asian || earlyExercise) {
         ui.mnuSaveRefSol->setVisible(true);
         ui.mnuSaveRefSol->setEnabled(true);
-        if (mRefValue.size() > 2) {
+        if (mReference.stored()) {
             ui.mnuBSGrid->setVisible(true);
             ui.mnuBSGrid->setEnabled(true);
         }
         ui.frAnalytic->hide();
     }
 
-    // The premium chart; from here on the results match the inputs.
+    // The premium chart; from here on the results match the inputs, and an
+    // Exact solution box on show follows them.
     Chart(1, 0.0);
     in.gInputsChanged = false;
+    if (!ui.frAnalytic->isHidden())
+        mnuBS_Click();
 
     // The table: the spot row first, then one row per node; wide grids
     // show four decimals of the asset and the value.
@@ -448,56 +317,3 @@ bool frmOptions::CheckGridSize(int32_t lastNode)
     return false;
 }
 
-// ---------------------------------------------------------------------------
-// The busy state of a run
-
-void frmOptions::beginRun()
-{
-    m_running = true;
-    // The box or button in use gets its focus back after the run; meanwhile
-    // the focus stays nowhere rather than wandering into the table.
-    QWidget* focused = QApplication::focusWidget();
-    m_focusBeforeRun = focused && isAncestorOf(focused) ? focused : nullptr;
-    if (m_focusBeforeRun)
-        m_focusBeforeRun->clearFocus();
-    m_workActions->setEnabled(false);
-    for (QWidget* w : inputPanels())
-        w->setEnabled(false);
-}
-
-void frmOptions::endRun()
-{
-    m_running = false;
-    for (QWidget* w : inputPanels())
-        w->setEnabled(true);
-    m_workActions->setEnabled(true);
-    if (m_focusBeforeRun && m_focusBeforeRun->isEnabled() && !QApplication::focusWidget())
-        m_focusBeforeRun->setFocus();
-    m_focusBeforeRun = nullptr;
-}
-
-std::array<QWidget*, 7> frmOptions::inputPanels() const
-{
-    return {ui.cmdCalc, ui.frmOptType, ui.Frame1, ui.txtAsset, ui.Frame5, ui.picAsian, ui.Frame6};
-}
-
-bool frmOptions::deferWhileRunning(bool unload)
-{
-    if (!runInProgress())
-        return false;
-    m_deferredClose = std::max(m_deferredClose, unload ? 2 : 1);
-    return true;
-}
-
-void frmOptions::closeIfDeferred()
-{
-    const int deferred = std::exchange(m_deferredClose, 0);
-    if (deferred == 2) {
-        Unload();
-    } else if (deferred == 1) {
-        if (QMdiSubWindow* frame = subWindow())
-            frame->close();
-        else
-            close();
-    }
-}

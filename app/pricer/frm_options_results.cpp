@@ -5,7 +5,9 @@
 #include "platform/chart.h"
 #include "platform/number_rules.h"
 #include "platform/results_grid.h"
+#include "pricer/four_point.h"
 #include "pricer/plot_rules.h"
+#include "pricer/run_gate.h"
 #include "settings/frmResolMC.h"
 #include "settings/settings_dialogs.h"
 #include "platform/runtime_error.h"
@@ -17,6 +19,8 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QFrame>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QCheckBox>
@@ -51,16 +55,34 @@ void frmOptions::buildCalculationParts()
                 MSFlexGrid1_MouseDown(button, shift, x, y);
             });
 
+    // The closed-form box and the exact-value box of the error plot; Enter
+    // in the exact-value box is its OK.
+    connect(ui.cmdExact, &QPushButton::clicked, this, [this] { cmdExact_Click(); });
+    connect(ui.cmdMCExact, &QPushButton::clicked, this, [this] { cmdMCExact_Click(); });
+    connect(ui.txtMCExact, &QLineEdit::returnPressed, this, [this] {
+        if (!ui.frMCExact->isHidden())
+            cmdMCExact_Click();
+    });
+    connect(ui.Command1, &QPushButton::clicked, this, [this] {
+        ui.cmdCalc->setFocus();
+        ui.frMCExact->hide();
+    });
+    // The table passes the closed-form shortcuts on to the menus.
+    ui.MSFlexGrid1->installEventFilter(this);
+
     // The menu entries (and F3) that start or change work; a run disables
     // them as one group, which keeps each entry's own state for afterwards.
+    // Calculate and Configure solver follow the runs of both windows.
     m_workActions = new QActionGroup(this);
     m_workActions->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    for (QAction* a : {ui.mnuExcel, ui.mnuResol, ui.mnuVega, ui.mnuTheta, ui.mnuBS, ui.mnuSaveRefSol, ui.mnuBSGrid,
+    for (QAction* a : {ui.mnuExcel, ui.mnuVega, ui.mnuTheta, ui.mnuBS, ui.mnuSaveRefSol, ui.mnuBSGrid,
                        ui.mnuPDE, ui.mnuMC})
         m_workActions->addAction(a);
     for (QAction* a : actions())
         if (a->shortcut() == QKeySequence(Qt::Key_F3))
             m_workActions->addAction(a);
+    connect(&RunGate::instance(), &RunGate::busyChanged, this, [this] { applyRunGate(); });
+    applyRunGate();
 }
 
 void frmOptions::resetCalculationState()
@@ -83,6 +105,10 @@ void frmOptions::resetCalculationState()
     mChartToolTip.clear();
     mPlotXMax = mPlotXMin = 0.0;
     mPlotBoxPlaced = mExactBoxPlaced = false;
+    m_lastRun = RunSnapshot{};
+    mMCExactValue = 0.0;
+    mMCShowValue = false;
+    mLastSobolPaths = 0;
     if (ui.chart) {
         // No axes, title or curves of an earlier load; the plot's own
         // layout off, as at the window's load.
@@ -155,35 +181,14 @@ void frmOptions::ResultsMC()
         mSpotGamma = last[3];
         mSpotTheta = last[4];
         mSpotVega = last[5];
-        mGridStep = mAssetGrid[2] - mAssetGrid[1];
+        // The step between checkpoints (from 0 when there are fewer than
+        // three).
+        mGridStep = n >= 2 ? mAssetGrid[2] - mAssetGrid[1] : mAssetGrid[0];
     });
 }
 
 // ---------------------------------------------------------------------------
 // Value at the spot
-
-namespace {
-
-// The Lagrange polynomial of degree three through four points, at x.
-double lagrange4(double x, const double xs[4], const double fs[4])
-{
-    double sum = 0.0;
-    for (int k = 0; k < 4; ++k) {
-        double term = fs[k];
-        for (int m = 0; m < 4; ++m) {
-            if (m == k)
-                continue;
-            const double gap = xs[k] - xs[m];
-            if (gap == 0.0)
-                RaiseError(kErrDivisionByZero, QStringLiteral("Division by zero"));
-            term *= (x - xs[m]) / gap;
-        }
-        sum += term;
-    }
-    return sum;
-}
-
-}  // namespace
 
 void frmOptions::Interpolation()
 {
@@ -268,11 +273,11 @@ void frmOptions::Interpolation()
                 if (uniform) {
                     const double xs[4] = {x(i) - h, x(i), x(i + 1), x(i + 1) + h};
                     trapped("performing cubic interpolation",
-                            [&] { result = lagrange4(S, xs, fs); });
+                            [&] { result = fourPointValue(S, xs, fs); });
                 } else {
                     const double xs[4] = {x(i - 1), x(i), x(i + 1), x(i + 2)};
                     trapped("performing cubic interpolation2",
-                            [&] { result = lagrange4(S, xs, fs); });
+                            [&] { result = fourPointValue(S, xs, fs); });
                 }
                 *spot[c] = result;
             }
@@ -303,8 +308,8 @@ void frmOptions::MSFlexGrid1_DblClick()
         const QString eight = QStringLiteral("#####0.00000000");
         grid.setRow(1);
         grid.setCol(0);
-        grid.setText(gSolverMode == kSolverPde ? formatNumber(m_inputs.gAsset, eight)
-                                               : QString::number(gMcSettings.gPaths));
+        grid.setText(ownSolver() == kSolverPde ? formatNumber(m_inputs.gAsset, eight)
+                                               : QString::number(m_lastRun.mc.pathsRun));
         // No figures where the results do not price the spot.
         const auto figure = [this](double value, const QString& pattern) {
             return mSpotOutsideResults ? QString() : formatNumber(value, pattern);
@@ -332,8 +337,8 @@ void frmOptions::MSFlexGrid1_GotFocus()
         for (int c = 0; c < 6; ++c) {
             grid.setRow(1);
             grid.setCol(c);
-            if (c == 0 && gSolverMode != kSolverPde)
-                grid.setText(QString::number(gMcSettings.gPaths));
+            if (c == 0 && ownSolver() != kSolverPde)
+                grid.setText(QString::number(m_lastRun.mc.pathsRun));
             else if (c > 0 && mSpotOutsideResults)
                 grid.setText(QString());
             else

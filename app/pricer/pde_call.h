@@ -4,28 +4,13 @@
 #pragma once
 
 #include "pricer/pde_input_checks.h"
+#include "pricer/result_arrays.h"
 
 #include <QString>
 
 #include <cstdint>
-#include <vector>
 
 namespace tarvic {
-
-// The six arrays the library writes (asset grid, value, delta, gamma,
-// theta, vega), 50001 doubles each. The window's own arrays change only when
-// a run succeeds.
-class ResultArrays {
-public:
-    static constexpr int kRows = 50001;
-    ResultArrays() : m_data(6 * static_cast<size_t>(kRows), 0.0) {}
-    // Column 0 grid, 1 value, 2 delta, 3 gamma, 4 theta, 5 vega.
-    double* column(int c) { return m_data.data() + static_cast<size_t>(c) * kRows; }
-    const double* column(int c) const { return m_data.data() + static_cast<size_t>(c) * kRows; }
-
-private:
-    std::vector<double> m_data;
-};
 
 struct PdeCallResult {
     QString text;          // the library's text: empty on success

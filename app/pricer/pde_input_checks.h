@@ -5,6 +5,7 @@
 // the outcome: the messages in order, the boxes written, the box focused.
 #pragma once
 
+#include "pricer/input_check_steps.h"
 #include "shared/contract_terms.h"
 #include "shared/pde_settings.h"
 #include "shared/product_inputs.h"
@@ -12,25 +13,16 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <vector>
 
 namespace tarvic {
 
-// What Calculate reads.
-struct PdeForm {
-    // The pricer window's boxes as typed, and whether the barrier and
-    // periods boxes are shown (a hidden barrier box counts as no barrier).
-    QString asset, strike, volatility, interestRate, dividend, expiry;
-    QString upBarrier, downBarrier, periods;
-    bool upBarrierShown = false, downBarrierShown = false, periodsShown = false;
-    QString fixings, settledFixings, settledAverage, firstFixing;
-    // The lists and the monitoring box (as its handler last stored it).
-    Payoff payoff = Payoff::Vanilla;
-    Exercise exercise = Exercise::European;
-    OptionType optionType = OptionType::Call;
-    bool continuousMonitoring = false;
+// What Calculate reads: the pricer window's boxes and lists (the
+// monitoring box as its handler last stored it), whether the periods box is
+// shown, and the settings.
+struct PdeForm : ContractForm {
+    bool periodsShown = false;
     // The Greeks the Options menu asks for (theta only while offered).
     bool vega = false, theta = false;
     // The settings dialog: the step boxes as typed, its grid kind, whether
@@ -53,54 +45,6 @@ struct PdeReading {
 };
 
 PdeReading readPdeForm(const PdeForm& form);
-
-// The boxes a check names. MaximumAsset is the settings dialog's.
-enum class FormBox {
-    None,
-    Asset,
-    Strike,
-    Volatility,
-    InterestRate,
-    Dividend,
-    Expiry,
-    UpBarrier,
-    DownBarrier,
-    Periods,
-    Fixings,
-    SettledFixings,
-    SettledAverage,
-    MaximumAsset,
-};
-
-struct BoxWrite {
-    FormBox box = FormBox::None;
-    QString text;
-};
-
-struct CheckMessage {
-    QString text;
-    QString title;
-};
-
-// What the run does on its way and goes on: a warning, then the boxes it
-// writes; or, for an American Asian, one plane per asset step.
-struct CheckStep {
-    std::optional<CheckMessage> message;
-    std::vector<BoxWrite> writes;
-    bool onePlanePerStep = false;
-};
-
-// The check that stops the run: its message, then the box emptied or
-// written, focused, the caret after its text; or the settings dialog
-// shown.
-struct CheckRefusal {
-    CheckMessage message;
-    FormBox focus = FormBox::None;
-    bool clear = false;
-    std::optional<QString> reset;
-    bool caretAtEnd = false;
-    bool openSettings = false;
-};
 
 // The finite-difference call the checks let through.
 struct PdeRequest {
@@ -132,15 +76,11 @@ struct PdeRequest {
     bool widenToSpot = false;
 };
 
-// The bounds of the settled fixings' average for the inputs read (the
-// window traps and reports a fault in them and goes on with what was found).
-using AverageLimits = std::function<void(const ProductInputs&, double& lower, double& upper)>;
-
-struct PdeCheckOutcome {
-    PdeReading reading;             // what was read, with the corrections made
-    std::vector<CheckStep> steps;   // in order, before the refusal if any
-    std::optional<CheckRefusal> refusal;
-    PdeRequest request;             // the call, when nothing refused it
+// The steps on the way and the refusal if any (CheckTrail), with what was
+// read and the call the checks let through.
+struct PdeCheckOutcome : CheckTrail {
+    PdeReading reading;  // what was read, with the corrections made
+    PdeRequest request;  // the call, when nothing refused it
 };
 
 // The checks, in their order. Raises the runtime's errors where the

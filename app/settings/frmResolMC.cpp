@@ -295,6 +295,35 @@ void frmResolMC::initDefaultParameters(PricerLink* window)
     mDefaultsSet = true;
 }
 
+void frmResolMC::restoreRegressionChoices()
+{
+    const McSettings& s = gMcSettings;
+    frmLS->setEnabled(true);
+    lblLSBS->setEnabled(true);
+    lblLSPaths->setEnabled(true);
+    txtLSPaths->setEnabled(true);
+    if (s.gSobol) {
+        txtLSPaths->setText(formatNumber(s.gLSPathsPow, QStringLiteral("2^##")));
+        txtLSFinalPaths->setText(
+            formatNumber(std::pow(2.0, exponentOf(txtLSPaths)), QStringLiteral("#,###,###")));
+    } else {
+        txtLSPaths->setText(QString::number(s.gLSPathsK));
+    }
+    txtLSFinalPaths->setEnabled(true);
+    cboBasisF->setEnabled(true);
+    // A choice made in the other payoff group's longer list may not exist
+    // in this one: fall back to the list's default item.
+    setListIndex(cboBasisF, mBasisIndex >= 0 && mBasisIndex < cboBasisF->count() ? mBasisIndex : 1);
+}
+
+void frmResolMC::setRegressionPaths(const QString& text)
+{
+    txtLSPaths->setText(text);
+    // The spin button stays on the exponent the box shows.
+    if (gMcSettings.gSobol)
+        UpDownLSPow->setValue(wholeNumber32(exponentOf(txtLSPaths)));
+}
+
 void frmResolMC::Form_Load()
 {
     McSettings& s = gMcSettings;
@@ -319,27 +348,11 @@ void frmResolMC::Form_Load()
 
 void frmResolMC::Form_Activate()
 {
-    McSettings& s = gMcSettings;
     SetBasisFunctionMenu();
 
     const QString exercise = servedExercise();
     if (exercise == QLatin1String("Bermudan")) {
-        frmLS->setEnabled(true);
-        lblLSBS->setEnabled(true);
-        lblLSPaths->setEnabled(true);
-        txtLSPaths->setEnabled(true);
-        if (s.gSobol) {
-            txtLSPaths->setText(formatNumber(s.gLSPathsPow, QStringLiteral("2^##")));
-            txtLSFinalPaths->setText(
-                formatNumber(std::pow(2.0, exponentOf(txtLSPaths)), QStringLiteral("#,###,###")));
-        } else {
-            txtLSPaths->setText(QString::number(s.gLSPathsK));
-        }
-        txtLSFinalPaths->setEnabled(true);
-        cboBasisF->setEnabled(true);
-        // A choice made in the other payoff group's longer list may not
-        // exist in this one: fall back to the list's default item.
-        setListIndex(cboBasisF, mBasisIndex >= 0 && mBasisIndex < cboBasisF->count() ? mBasisIndex : 1);
+        restoreRegressionChoices();
     } else if (exercise == QLatin1String("European")) {
         frmLS->setEnabled(false);
         lblLSBS->setEnabled(false);

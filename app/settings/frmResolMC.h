@@ -40,6 +40,12 @@ public:
     // Applies the Longstaff-Schwartz defaults once, at the first Bermudan
     // activation or run.
     void initDefaultParameters(tarvic::PricerLink* window = nullptr);
+    // The regression paths and the basis functions an early-exercise run
+    // uses, shown again from the stored choices (a European showing of the
+    // dialog empties and disables their boxes).
+    void restoreRegressionChoices();
+    // The regression paths box set to a count (a run's limit to the paths).
+    void setRegressionPaths(const QString& text);
 
     // Event handlers.
     void Form_Load();

@@ -1,5 +1,7 @@
 /* A stand-in pricing library for the pricer window's run tests: the three
- * finite-difference exports record their arguments and answer as scripted.
+ * finite-difference exports and the two Monte Carlo exports record their
+ * arguments and answer as scripted; the four closed forms record theirs
+ * apart and answer with known figures.
  *
  * Script (tvScript): the last node index to write back (-1: the asset steps
  * passed in), the top of a uniform grid from 0, and an optional failure
@@ -10,26 +12,34 @@
  * half way would, then returns the text; the failure text "(null)" returns
  * no text at all, as a library out of memory would.
  *
+ * Monte Carlo: the row count written back is the scripted last node unless
+ * that is -1 (any count, however wrong; at most 50001 rows are written),
+ * else 9 rows with Sobol points and 500 otherwise. Row i holds
+ * value 10 + 1 / (i + 1) and, where asked for (greeksCode), delta 0.5,
+ * gamma 0.01, vega 0.3 and theta -0.02. A failure scribbles 777 over the
+ * rows first.
+ *
+ * Closed forms: VanillaBS and BarrierBS give the scripted value
+ * (tvScriptClosedForm; NaN: spot / 10) with delta 0.5, gamma 0.02, theta
+ * 36.5 per year and vega 25 per unit of volatility; VanillaBSGrid gives
+ * x^2 / 100 - 1 at each node x, BarrierBSGrid x^2 / 100 - 2, so the error of
+ * a scripted finite-difference solution is 1 or 2 at every node.
+ *
  * Slow calls (tvHold): while held, each call waits (on the caller's thread,
  * at most a minute) until tvRelease; tvHeld tells whether a call is waiting
  * now. The record is written before the wait and must be read only after
  * the call has returned. */
 #include "tarvic/counted_string.h"
+#include "tv_record.h"
 
 #include <string.h>
 #include <time.h>
 
 #define EXPORT __attribute__((visibility("default")))
 
-typedef struct {
-    char name[32];
-    int count;          /* scalar arguments recorded */
-    double args[40];    /* the scalar arguments in order, as doubles */
-    const double* arrays[6];
-    int calls;
-} TvRecord;
 
 static TvRecord record;
+static double scriptClosed = __builtin_nan("");
 static int32_t scriptNode = -1;
 static double scriptTop = 200.0;
 static char scriptFailure[256];
@@ -80,11 +90,18 @@ EXPORT void tvScript(int32_t lastNode, double top, const char* failure)
     memset(&record, 0, sizeof record);
 }
 
+EXPORT void tvScriptClosedForm(double value)
+{
+    scriptClosed = value;
+}
+
 static void begin(const char* name, double* a, double* v, double* d, double* g, double* t,
                   double* ve)
 {
     int calls = record.calls;
-    memset(&record, 0, sizeof record);
+    memset(record.name, 0, sizeof record.name);
+    memset(record.args, 0, sizeof record.args);
+    record.count = 0;
     record.calls = calls + 1;
     strncpy(record.name, name, sizeof record.name - 1);
     record.arrays[0] = a;
@@ -183,4 +200,159 @@ EXPORT TvString VelkAsianOptionPricer(double* a, double* v, double* d, double* g
     put(discretization); put(amerSolver); put(planesInterp); put(maxAsset); put(calcTheta);
     put(calcVega); put(nonUniformGrid); put(multiThreaded);
     return answer(a, v, d, g, t, ve, assetSteps, calcVega);
+}
+
+/* ---- Monte Carlo ---- */
+
+static TvString answerMC(double* v, double* d, double* g, double* ve, double* t,
+                         int32_t* rowCount, int32_t useSobol, int32_t greeksCode)
+{
+    waitWhileHeld();
+    int32_t rows = scriptNode != -1 ? scriptNode : ((useSobol & 0xFF) ? 9 : 500);
+    int32_t written = rows < 0 ? 0 : (rows > 50001 ? 50001 : rows);
+    if (scriptFailure[0]) {
+        for (int32_t i = 0; i < written; ++i)
+            v[i] = d[i] = g[i] = ve[i] = t[i] = 777.0;
+        if (strcmp(scriptFailure, "(null)") == 0)
+            return 0;
+        return tvAllocStringByteLen(scriptFailure, (uint32_t)strlen(scriptFailure));
+    }
+    for (int32_t i = 0; i < written; ++i) {
+        v[i] = 10.0 + 1.0 / (i + 1);
+        if (greeksCode >= 1000) {
+            d[i] = 0.5;
+            g[i] = 0.01;
+        }
+        if (greeksCode % 1000 >= 100)
+            ve[i] = 0.3;
+        if (greeksCode % 100 >= 10)
+            t[i] = -0.02;
+    }
+    *rowCount = rows;
+    return tvAllocStringByteLen(0, 0);
+}
+
+EXPORT TvString VelkOptionPricerMC(double* v, double* d, double* g, double* ve, double* t,
+                                   int32_t* rowCount, double spot, double strike,
+                                   double lowerBarrier, double upperBarrier, double expiry,
+                                   double volatility, double intRate, double divYield,
+                                   int32_t numSteps, int32_t optionType, int32_t exerciseType,
+                                   int32_t knockOut, int32_t contMonitoring, int32_t numPaths,
+                                   int32_t numLSPaths, int32_t numBasisFunctions,
+                                   int32_t greeksCode, int32_t greeksMethod, int32_t timeMarching,
+                                   int32_t antithetic, int32_t useSobol, int32_t warmUpSobol,
+                                   int32_t brownianBridge, int32_t multiThreaded,
+                                   int32_t fewSobolBlocks)
+{
+    begin("VelkOptionPricerMC", 0, v, d, g, t, ve);
+    put(spot); put(strike); put(lowerBarrier); put(upperBarrier); put(expiry); put(volatility);
+    put(intRate); put(divYield); put(numSteps); put(optionType); put(exerciseType);
+    put(knockOut); put(contMonitoring); put(numPaths); put(numLSPaths); put(numBasisFunctions);
+    put(greeksCode); put(greeksMethod); put(timeMarching); put(antithetic); put(useSobol);
+    put(warmUpSobol); put(brownianBridge); put(multiThreaded); put(fewSobolBlocks);
+    return answerMC(v, d, g, ve, t, rowCount, useSobol, greeksCode);
+}
+
+EXPORT TvString VelkAsianOptionPricerMC(double* v, double* d, double* g, double* ve, double* t,
+                                        int32_t* rowCount, double spot, double strike,
+                                        double expiry, double volatility, double intRate,
+                                        double divYield, int32_t numFixings, int32_t numSettled,
+                                        double settledAverage, double firstFixingTime,
+                                        int32_t optionType, int32_t exerciseType,
+                                        int32_t strikeType, int32_t numPaths, int32_t numLSPaths,
+                                        int32_t numBasisFunctions, int32_t greeksCode,
+                                        int32_t greeksMethod, int32_t timeMarching,
+                                        int32_t antithetic, int32_t useSobol,
+                                        int32_t warmUpSobol, int32_t brownianBridge,
+                                        int32_t multiThreaded, int32_t fewSobolBlocks)
+{
+    begin("VelkAsianOptionPricerMC", 0, v, d, g, t, ve);
+    put(spot); put(strike); put(expiry); put(volatility); put(intRate); put(divYield);
+    put(numFixings); put(numSettled); put(settledAverage); put(firstFixingTime);
+    put(optionType); put(exerciseType); put(strikeType); put(numPaths); put(numLSPaths);
+    put(numBasisFunctions); put(greeksCode); put(greeksMethod); put(timeMarching);
+    put(antithetic); put(useSobol); put(warmUpSobol); put(brownianBridge); put(multiThreaded);
+    put(fewSobolBlocks);
+    return answerMC(v, d, g, ve, t, rowCount, useSobol, greeksCode);
+}
+
+/* ---- Closed forms ---- */
+
+static void closedCall(const char* name)
+{
+    memset(record.closedName, 0, sizeof record.closedName);
+    strncpy(record.closedName, name, sizeof record.closedName - 1);
+    record.closedCount = 0;
+    ++record.closedCalls;
+}
+
+static void closedPut(double x)
+{
+    if (record.closedCount < 16)
+        record.closedArgs[record.closedCount++] = x;
+}
+
+static void closedFigures(double* value, double* delta, double* gamma, double* theta,
+                          double* vega, double spot)
+{
+    *value = scriptClosed == scriptClosed ? scriptClosed : spot / 10.0;
+    *delta = 0.5;
+    *gamma = 0.02;
+    *theta = 36.5;
+    *vega = 25.0;
+}
+
+EXPORT double VanillaBS(double* value, double* delta, double* gamma, double* theta, double* vega,
+                        double spot, double strike, double intRate, double divYield,
+                        double volatility, double expiry, int32_t optionType)
+{
+    closedCall("VanillaBS");
+    closedPut(spot); closedPut(strike); closedPut(intRate); closedPut(divYield);
+    closedPut(volatility); closedPut(expiry); closedPut(optionType);
+    closedFigures(value, delta, gamma, theta, vega, spot);
+    return 1.0;
+}
+
+EXPORT double BarrierBS(double* value, double* delta, double* gamma, double* theta, double* vega,
+                        double spot, double strike, double intRate, double divYield,
+                        double volatility, double expiry, double lowerBarrier,
+                        double upperBarrier, int32_t knockOut, int32_t optionType)
+{
+    closedCall("BarrierBS");
+    closedPut(spot); closedPut(strike); closedPut(intRate); closedPut(divYield);
+    closedPut(volatility); closedPut(expiry); closedPut(lowerBarrier); closedPut(upperBarrier);
+    closedPut(knockOut); closedPut(optionType);
+    closedFigures(value, delta, gamma, theta, vega, spot);
+    return 1.0;
+}
+
+static double grid(const double* assetGrid, double* exactValue, int32_t lastIndex, double less)
+{
+    if (lastIndex > 50000)
+        return 0.0;
+    for (int32_t i = 0; i <= lastIndex; ++i)
+        exactValue[i] = assetGrid[i] * assetGrid[i] / 100.0 - less;
+    return 1.0;
+}
+
+EXPORT double VanillaBSGrid(const double* assetGrid, double* exactValue, double strike,
+                            double intRate, double divYield, double volatility, double expiry,
+                            int32_t optionType, int32_t lastIndex)
+{
+    closedCall("VanillaBSGrid");
+    closedPut(strike); closedPut(intRate); closedPut(divYield); closedPut(volatility);
+    closedPut(expiry); closedPut(optionType); closedPut(lastIndex);
+    return grid(assetGrid, exactValue, lastIndex, 1.0);
+}
+
+EXPORT double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
+                            double intRate, double divYield, double volatility, double expiry,
+                            double lowerBarrier, double upperBarrier, int32_t knockOut,
+                            int32_t optionType, int32_t lastIndex)
+{
+    closedCall("BarrierBSGrid");
+    closedPut(strike); closedPut(intRate); closedPut(divYield); closedPut(volatility);
+    closedPut(expiry); closedPut(lowerBarrier); closedPut(upperBarrier); closedPut(knockOut);
+    closedPut(optionType); closedPut(lastIndex);
+    return grid(assetGrid, exactValue, lastIndex, 2.0);
 }

@@ -48,9 +48,13 @@ class ErrorReporterTest : public AppFixture, public ::testing::WithParamInterfac
 
 TEST_P(ErrorReporterTest, BuildsOneWarningFromThePendingError)
 {
+    // The box is titled by the solver of the window that reports.
     const ReportCase& c = GetParam();
-    dorn->mnuPDEOptions->trigger();
-    frmOptions& window = *dorn->pricerPde();
+    if (c.mode == tarvic::kSolverPde)
+        dorn->mnuPDEOptions->trigger();
+    else
+        dorn->mnuMCOptions->trigger();
+    frmOptions& window = c.mode == tarvic::kSolverPde ? *dorn->pricerPde() : *dorn->pricerMc();
     tarvic::gSolverMode = c.mode;
     tarvic::setForeColor(ui(window).lblProgress, 0x00C000);
 

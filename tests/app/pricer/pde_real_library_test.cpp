@@ -1,6 +1,6 @@
 // The finite-difference run with the real pricing library: typed inputs,
 // Calculate, and what the window shows, checked against the closed forms.
-#include "pricer/pde_run_support.h"
+#include "pricer/run_support.h"
 
 #include "platform/chart.h"
 #include "platform/number_rules.h"
@@ -17,6 +17,10 @@
 #include <QAbstractAxis>
 #include <QScrollBar>
 #include <QItemSelectionModel>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace {
 
@@ -336,6 +340,73 @@ TEST_F(RealLibraryRun, AReopenedWindowStartsAsTheFirstOneDid)
     EXPECT_EQ(windowState(*w), fresh);
 }
 
+// The error curve of a European vanilla is its value less the grid closed
+// form, node by node.
+TEST_F(RealLibraryRun, ErrorCurveIsTheValueLessTheGridClosedForm)
+{
+    typeInputs("100", "100", "25", "5", "1", "1");
+    w->setListIndex(ui(w).cboOptions, 1);
+    setSteps("80", "80");
+    calculate();
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    ui(w).mnuBSGrid->trigger();
+    const int n = w->mLastIndex;
+    std::vector<double> exact(50001, 0.0);
+    ASSERT_EQ(tarvic::TarvicLibrary::instance().VanillaBSGrid(w->mAssetGrid.data(), exact.data(),
+                                                              100, 0.05, 0.01, 0.25, 1, 1, n),
+              1.0);
+    const QVector<QPointF> curve = ui(w).chart->curvePoints(1);
+    ASSERT_EQ(curve.size(), n + 1);
+    EXPECT_EQ(ui(w).chart->TitleText(), QStringLiteral("Option error"));
+    double largest = 0.0;
+    for (int i = 0; i <= n; ++i) {
+        const size_t k = static_cast<size_t>(i);
+        ASSERT_EQ(curve[i].y(), w->mOptionValue[k] - exact[k]) << i;
+        if (w->mAssetGrid[k] > 50 && w->mAssetGrid[k] < 200)
+            largest = std::max(largest, std::fabs(curve[i].y()));
+    }
+    EXPECT_LT(largest, 2e-2);  // a coarse grid, near the strike
+}
+
+// A reference saved from a grid that ends lower stops the error curve of a
+// later run at the reference's last node.
+TEST_F(RealLibraryRun, ACoarserReferenceStopsTheErrorCurveAtItsLastNode)
+{
+    typeInputs("100", "100", "25", "5", "0", "1");
+    choosePayoff(2);
+    ui(w).txtDownBar->setText(QStringLiteral("80"));
+    ui(w).txtMonPts->setText(QStringLiteral("4"));
+    ui(w).chkContMon->setChecked(false);
+    resol->ChkOverMaxS->setChecked(true);
+    resol->txtMaxS->setText(QStringLiteral("200"));
+    setSteps("40", "40");
+    calculate();
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    ui(w).mnuSaveRefSol->trigger();
+    const double referenceTop = w->mReference.asset.back();
+    ASSERT_LT(referenceTop, 250.0);  // about the maximum asked for
+
+    // A finer run on the automatic grid, which reaches further up.
+    resol->ChkOverMaxS->setChecked(false);
+    setSteps("120", "120");
+    calculate();
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    ASSERT_GT(w->mAssetGrid[static_cast<size_t>(w->mLastIndex)], referenceTop);
+    ASSERT_TRUE(ui(w).mnuBSGrid->isVisible());
+    ui(w).mnuBSGrid->trigger();
+    const QVector<QPointF> curve = ui(w).chart->curvePoints(1);
+    ASSERT_FALSE(curve.isEmpty());
+    const size_t last = static_cast<size_t>(curve.size() - 1);
+    EXPECT_LE(curve.back().x(), referenceTop);
+    EXPECT_GT(w->mAssetGrid[last + 1], referenceTop);
+    EXPECT_EQ(ui(w).chart->Axis(0).maximum(), curve.back().x());
+    // The two solutions of the same contract agree closely near the spot.
+    for (const QPointF& p : curve)
+        if (p.x() > 90 && p.x() < 150) {
+            EXPECT_LT(std::fabs(p.y()), 0.05) << p.x();
+        }
+}
+
 // A picture of a priced down-and-out put with its chart for the
 // documentation.
 TEST_F(RealLibraryRun, ScreenshotOfAPricedDownAndOutPut)
@@ -350,13 +421,7 @@ TEST_F(RealLibraryRun, ScreenshotOfAPricedDownAndOutPut)
     QApplication::processEvents();
     ui(w).chart->refresh();
     QApplication::processEvents();
-    const QPixmap shot = dorn->grab();
-    ASSERT_FALSE(shot.isNull());
-    const QString folder = screenshotFolder();
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const QString file = folder + QStringLiteral("/priced-down-and-out-put.png");
-    ASSERT_TRUE(shot.save(file, "PNG"));
-    EXPECT_GT(QFileInfo(file).size(), 0);
+    saveScreenshot(*dorn, QStringLiteral("priced-down-and-out-put"));
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // arguments: the input checks, the argument order of each export, what a
 // run shows, and the faults of a run that is refused, fails, or is still out
 // while the window goes on.
-#include "pricer/pde_run_support.h"
+#include "pricer/run_support.h"
 
 #include "platform/chart.h"
 #include "platform/results_grid.h"

@@ -1,7 +1,7 @@
 // The solution store and the value at the spot, filled by hand: the
 // clean-up rules of the store, the four-point and linear interpolation, the
 // barrier and grid-top cases, and the results table's own events.
-#include "pricer/pde_run_support.h"
+#include "pricer/run_support.h"
 
 #include "platform/results_grid.h"
 #include "settings/frmResolMC.h"
@@ -199,15 +199,24 @@ TEST_F(SolutionStore, ChartKindsTitlesReferenceLineAndThePointLimit)
     EXPECT_EQ(w->mChartToolTip, QStringLiteral("Option premium"));
     w->mEarlyExercise = false;
 
-    // A convergence chart counts paths from 0.
-    tarvic::gSolverMode = tarvic::kSolverMc;
-    w->Chart(2, 0.0);
-    tarvic::gSolverMode = tarvic::kSolverPde;
-    EXPECT_EQ(c.Axis(0).titleText(), QStringLiteral("Number of paths run"));
-    EXPECT_EQ(c.Axis(0).minimum(), 0.0);
-    EXPECT_EQ(c.Axis(0).maximum(), 200.0);
-    EXPECT_NE(c.Axis(0).majorDivision(), 12);
-    EXPECT_EQ(c.TitleText(), QStringLiteral("Delta"));
+    // A convergence chart, the Monte Carlo window's, counts paths from 0
+    // whichever window is in front.
+    {
+        dorn->mnuMCOptions->trigger();
+        dorn->mnuPDEOptions->trigger();
+        ASSERT_EQ(tarvic::gSolverMode, tarvic::kSolverPde);
+        frmOptions& mc = *dorn->pricerMc();
+        mc.mSolution = w->mSolution;
+        mc.mAssetGrid = w->mAssetGrid;
+        mc.mLastIndex = 100;
+        mc.Chart(2, 0.0);
+        tarvic::ChartControl& paths = *ui(mc).chart;
+        EXPECT_EQ(paths.Axis(0).titleText(), QStringLiteral("Number of paths run"));
+        EXPECT_EQ(paths.Axis(0).minimum(), 0.0);
+        EXPECT_EQ(paths.Axis(0).maximum(), 200.0);
+        EXPECT_NE(paths.Axis(0).majorDivision(), 12);
+        EXPECT_EQ(paths.TitleText(), QStringLiteral("Delta"));
+    }
 
     // 32767 points are drawn; one more is refused.
     w->mLastIndex = 32766;
