@@ -5,12 +5,17 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCursor>
 #include <QFontMetricsF>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QLineSeries>
 #include <QPen>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -21,6 +26,10 @@ namespace tarvic {
 namespace {
 
 constexpr int kMaxRows = 32767;
+// How near the mouse must be to a data point to name it, in pixels.
+constexpr double kPointReach = 5.0;
+// How far beside its line an axis still counts, in pixels.
+constexpr double kAxisReach = 3.0;
 
 [[noreturn]] void invalidProperty()
 {
@@ -46,6 +55,20 @@ QString chartLabelFormat(const QString& pattern)
             if (pattern[i] == QLatin1Char('0') || pattern[i] == QLatin1Char('#'))
                 ++decimals;
     return QStringLiteral("%.%1f").arg(decimals);
+}
+
+QString valueLabelFormat(double step, double magnitude)
+{
+    // Fixed decimals read best while the numbers stay short; the fewest
+    // that show the step whole.
+    if (std::isfinite(step) && step > 0.0 && magnitude < 1e6) {
+        for (int decimals = 0; decimals <= 6; ++decimals) {
+            const double scaled = step * std::pow(10.0, decimals);
+            if (scaled >= 1.0 - 1e-6 && std::fabs(scaled - std::round(scaled)) <= 1e-6)
+                return QStringLiteral("%.%1f").arg(decimals);
+        }
+    }
+    return QStringLiteral("%g");
 }
 
 // ---------------------------------------------------------------------------
@@ -249,7 +272,18 @@ ChartControl::ChartControl(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
 
-    connect(m_chart, &QChart::plotAreaChanged, this, [this] { fitLabelsX(); });
+    connect(m_chart, &QChart::plotAreaChanged, this, [this] {
+        fitLabelsX();
+        emit PlotAreaChanged();
+    });
+
+    // The control itself takes the focus and the keys; the view inside
+    // reports the mouse.
+    setFocusPolicy(Qt::StrongFocus);
+    m_view->setFocusPolicy(Qt::NoFocus);
+    m_view->setMouseTracking(true);
+    m_view->viewport()->setMouseTracking(true);
+    m_view->viewport()->installEventFilter(this);
 
     m_title = new QLabel(this);
     m_title->setAlignment(Qt::AlignCenter);
@@ -277,6 +311,7 @@ void ChartControl::reset()
     m_autoLayout = true;
     m_locationMinY = 0.0;
     m_penWidths.clear();
+    setToolTipText(QString());
     refresh();
 }
 
@@ -328,6 +363,15 @@ void ChartControl::SetData(int row, int column, double value, int nullFlag)
     m_data[at] = value;
     m_set[at] = nullFlag == 0 ? 1 : 0;
     scheduleRefresh();
+}
+
+double ChartControl::GetData(int row, int column, int* nullFlag) const
+{
+    if (row < 1 || row > m_rows || column < 1 || column > m_columns)
+        invalidProperty();
+    if (nullFlag)
+        *nullFlag = cellSet(row, column) ? 0 : 1;
+    return cell(row, column);
 }
 
 double ChartControl::cell(int row, int column) const
@@ -496,11 +540,24 @@ void ChartControl::refresh()
     for (int id = 0; id < 2; ++id) {
         const ChartAxis& a = *m_axes[static_cast<size_t>(id)];
         QValueAxis* q = qtAxes[id];
-        const double lower = a.minimum();
-        const double upper = a.maximum();
-        q->setRange(lower, upper > lower ? upper : lower + 1.0);
+        double lower = a.minimum();
+        double upper = a.maximum();
+        if (!(upper > lower))
+            upper = lower + 1.0;
         const int ticks = std::clamp(a.majorDivision() + 1, 2, 60);
-        const QString format = chartLabelFormat(a.labelAuto() ? QString() : a.labelFormat());
+        QString format = chartLabelFormat(a.labelAuto() ? QString() : a.labelFormat());
+        if (id == 1 && (a.labelAuto() || a.labelFormat().isEmpty())) {
+            // Labels with the decimals of the step between ticks. The axis
+            // computes tick i as lower + i * step, so a tick that stands for
+            // 0 may come out a hair below it and print as "-0.0": the
+            // range is lifted by far less than a pixel so that it comes out
+            // above.
+            const double step = (upper - lower) / (ticks - 1);
+            format = valueLabelFormat(step, std::max(std::fabs(lower), std::fabs(upper)));
+            lower += step * 1e-9;
+            upper += step * 1e-9;
+        }
+        q->setRange(lower, upper);
         if (id == 0) {
             // The X labels share the axis's width: fitted below, and again
             // whenever the plot area changes.
@@ -617,6 +674,175 @@ void ChartControl::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     placeTitle();
+}
+
+// ---------------------------------------------------------------------------
+// The user's side: positions, parts, events and the tip
+
+namespace {
+
+int shiftState(Qt::KeyboardModifiers modifiers)
+{
+    return ((modifiers & Qt::ShiftModifier) ? 1 : 0) | ((modifiers & Qt::ControlModifier) ? 2 : 0) |
+           ((modifiers & Qt::AltModifier) ? 4 : 0);
+}
+
+int buttonState(Qt::MouseButtons buttons)
+{
+    return ((buttons & Qt::LeftButton) ? 1 : 0) | ((buttons & Qt::RightButton) ? 2 : 0) |
+           ((buttons & Qt::MiddleButton) ? 4 : 0);
+}
+
+}  // namespace
+
+QRectF ChartControl::plotRect() const
+{
+    if (m_refreshPending)
+        const_cast<ChartControl*>(this)->refresh();
+    // The chart item's coordinates are the scene's; the scene is shown
+    // unscrolled from the viewport's corner.
+    const QPointF origin = m_view->viewport()->mapTo(this, QPoint(0, 0));
+    return m_chart->mapRectToScene(m_chart->plotArea()).translated(origin);
+}
+
+QPointF ChartControl::pointPosition(int curve, int row) const
+{
+    if (curve < 1 || curve > curveCount() || row < 1 || row > m_rows)
+        invalidProperty();
+    return toPixel(plotRect(), cell(row, 2 * curve - 1), cell(row, 2 * curve));
+}
+
+QPointF ChartControl::toPixel(const QRectF& plot, double x, double y) const
+{
+    // The axes map their ranges linearly onto the plot area, Y upwards.
+    const double x0 = m_axisX->min(), x1 = m_axisX->max();
+    const double y0 = m_axisY->min(), y1 = m_axisY->max();
+    return {plot.left() + (x - x0) / (x1 - x0) * plot.width(),
+            plot.bottom() - (y - y0) / (y1 - y0) * plot.height()};
+}
+
+ChartPart ChartControl::TwipsToChartPart(int x, int y) const
+{
+    return partAt(QPointF(static_cast<double>(x) / kTwipsPerPixel,
+                          static_cast<double>(y) / kTwipsPerPixel));
+}
+
+ChartPart ChartControl::partAt(const QPointF& pixel) const
+{
+    ChartPart part;
+    const QRectF plot = plotRect();
+    if (!plot.isValid())
+        return part;
+    // The nearest drawn point within reach, of any curve (the first curve
+    // where two are as near).
+    const QRectF shown = plot.adjusted(-1.0, -1.0, 1.0, 1.0);
+    double best = kPointReach * kPointReach;
+    for (int k = 1; k <= curveCount(); ++k) {
+        for (int r = 1; r <= m_rows; ++r) {
+            if (!cellSet(r, 2 * k - 1) || !cellSet(r, 2 * k))
+                continue;
+            const QPointF at = toPixel(plot, cell(r, 2 * k - 1), cell(r, 2 * k));
+            if (!std::isfinite(at.x()) || !std::isfinite(at.y()) || !shown.contains(at))
+                continue;
+            const double dx = at.x() - pixel.x(), dy = at.y() - pixel.y();
+            const double distance = dx * dx + dy * dy;
+            if (distance <= best && !(part.type == ChartPartType::Point && distance == best)) {
+                best = distance;
+                part.type = ChartPartType::Point;
+                part.curve = k;
+                part.row = r;
+            }
+        }
+    }
+    if (part.type == ChartPartType::Point)
+        return part;
+    // The X axis runs along the plot's foot with its labels and title
+    // below; the Y axis along its left side with its labels beside it.
+    const bool besideX = pixel.x() >= plot.left() - kAxisReach && pixel.x() <= plot.right() + kAxisReach;
+    const bool besideY = pixel.y() >= plot.top() - kAxisReach && pixel.y() <= plot.bottom() + kAxisReach;
+    if (besideX && pixel.y() >= plot.bottom() - kAxisReach && pixel.y() <= height()) {
+        part.type = ChartPartType::Axis;
+        part.axis = 0;
+    } else if (besideY && pixel.x() >= 0.0 && pixel.x() <= plot.left() + kAxisReach) {
+        part.type = ChartPartType::Axis;
+        part.axis = 1;
+    } else if (m_title->isVisible() && m_title->geometry().contains(pixel.toPoint())) {
+        part.type = ChartPartType::Title;
+    } else if (plot.contains(pixel)) {
+        part.type = ChartPartType::Plot;
+    }
+    return part;
+}
+
+void ChartControl::setToolTipText(const QString& text)
+{
+    if (text == m_toolTipText)
+        return;
+    m_toolTipText = text;
+    // A tip on show follows the text; an empty one goes.
+    QWidget* viewport = m_view->viewport();
+    if (QToolTip::isVisible() && viewport->underMouse()) {
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(QCursor::pos(), text, viewport);
+    }
+}
+
+void ChartControl::keyPressEvent(QKeyEvent* event)
+{
+    emit KeyDown(event->key(), shiftState(event->modifiers()));
+    QWidget::keyPressEvent(event);
+}
+
+bool ChartControl::eventFilter(QObject* watched, QEvent* event)
+{
+    QWidget* viewport = m_view->viewport();
+    if (watched != viewport)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        setFocus(Qt::MouseFocusReason);
+        if (mouse->button() == Qt::LeftButton)
+            m_leftPressed = true;
+        break;
+    }
+    case QEvent::MouseButtonRelease: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && m_leftPressed) {
+            m_leftPressed = false;
+            if (viewport->rect().contains(mouse->position().toPoint()))
+                emit Click();
+        }
+        break;
+    }
+    case QEvent::MouseButtonDblClick: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        setFocus(Qt::MouseFocusReason);
+        if (mouse->button() == Qt::LeftButton)
+            emit DblClick();
+        break;
+    }
+    case QEvent::MouseMove: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPointF at = viewport->mapTo(this, mouse->position().toPoint());
+        emit MouseMove(buttonState(mouse->buttons()), shiftState(mouse->modifiers()),
+                       at.x() * kTwipsPerPixel, at.y() * kTwipsPerPixel);
+        break;
+    }
+    case QEvent::ToolTip: {
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (m_toolTipText.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), m_toolTipText, viewport);
+        return true;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace tarvic

@@ -12,6 +12,14 @@
 //
 // Coordinates of the title rectangle are twips (15 per pixel) from the
 // bottom-left corner of the control; pen widths are twips as well.
+//
+// The control takes the focus when clicked (and by Tab), and reports its
+// user's actions as signals: Click (a left button released over it),
+// DblClick, KeyDown while it has the focus, and MouseMove with the position
+// in twips from its top-left corner. TwipsToChartPart names what lies at
+// such a position: a data point (curve and row), an axis, the title, the
+// plot area or the rest of the chart. ToolTipText is the tip shown while the
+// mouse rests over the chart; a tip on show follows a new text at once.
 #pragma once
 
 #include <QColor>
@@ -34,6 +42,16 @@ class QValueAxis;
 namespace tarvic {
 
 class ChartControl;
+
+// What lies at a position of the chart.
+enum class ChartPartType { Chart, Title, Plot, Point, Axis };
+
+struct ChartPart {
+    ChartPartType type = ChartPartType::Chart;
+    int curve = 0;  // Point: the curve (1-based; columns 2k-1 and 2k)
+    int row = 0;    // Point: the row of the data grid (1-based)
+    int axis = -1;  // Axis: 0 the X axis, 1 the Y axis
+};
 
 class ChartAxis {
 public:
@@ -130,6 +148,9 @@ public:
     // Row 1..RowCount, column 1..ColumnCount; nullFlag 0 stores the value,
     // any other value leaves the point out.
     void SetData(int row, int column, double value, int nullFlag);
+    // The value of a cell; *nullFlag (when given) is 1 for a cell left out
+    // or never set, 0 otherwise. Outside the grid: "Invalid property value".
+    double GetData(int row, int column, int* nullFlag = nullptr) const;
 
     // ---- title ----
     void setTitleLocationType(int type);  // 8 = custom rectangle
@@ -159,6 +180,19 @@ public:
     // automatic scales, default axes and pens.
     void reset();
 
+    // ---- the user's side ----
+    // What lies at (x, y), twips from the control's top-left corner: the
+    // nearest data point of any curve within a few pixels, else an axis
+    // (its line, ticks and labels), the title, the plot area or the chart.
+    ChartPart TwipsToChartPart(int x, int y) const;
+    ChartPart partAt(const QPointF& pixel) const;
+    void setToolTipText(const QString& text);
+    QString ToolTipText() const { return m_toolTipText; }
+    // The plot area, and where a data point is drawn, in the control's
+    // pixels (the latest drawing is applied first).
+    QRectF plotRect() const;
+    QPointF pointPosition(int curve, int row) const;
+
     // ---- what is drawn (for the window's tests and data tips) ----
     // The points of curve k (1-based): X from column 2k-1, Y from column 2k.
     QVector<QPointF> curvePoints(int curve) const;
@@ -168,8 +202,22 @@ public:
     void refresh();
     QChart* qtChart() const { return m_chart; }
 
+signals:
+    void Click();
+    void DblClick();
+    // keyCode is a Qt::Key; shift the modifiers (1 Shift, 2 Ctrl, 4 Alt).
+    void KeyDown(int keyCode, int shift);
+    // button: the buttons held (1 left, 2 right, 4 middle); x and y in
+    // twips from the control's top-left corner.
+    void MouseMove(int button, int shift, double x, double y);
+    // The plot area moved or changed its size (a new range, labels of
+    // another width, the control resized).
+    void PlotAreaChanged();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class ChartAxis;
@@ -179,6 +227,7 @@ private:
     // share of the axis: the divisions asked for, or fewer.
     void fitLabelsX();
     double cell(int row, int column) const;
+    QPointF toPixel(const QRectF& plot, double x, double y) const;
     bool cellSet(int row, int column) const;
     // Lowest and highest value of the X (axis 0) or Y (axis 1) columns.
     bool dataRange(int axis, double& low, double& high) const;
@@ -202,6 +251,8 @@ private:
     bool m_refreshPending = false;
     int m_wantedTicksX = 2;
     QString m_wantedFormatX = QStringLiteral("%g");
+    QString m_toolTipText;
+    bool m_leftPressed = false;
 
     QChartView* m_view = nullptr;
     QChart* m_chart = nullptr;
@@ -213,6 +264,12 @@ private:
 
 // The printf form of a display pattern, as the chart's labels use it.
 QString chartLabelFormat(const QString& pattern);
+
+// The printf form of automatic value labels on ticks `step` apart on an
+// axis whose ends reach `magnitude`: the fewest fixed decimals that show
+// the step whole ("%.1f" for 0.2, "%.2f" for 0.25), "%g" for steps that
+// need more than six or for magnitudes of a million and more.
+QString valueLabelFormat(double step, double magnitude);
 
 // The most ticks, up to `ticks`, whose labels (printf `format`, evenly spaced
 // from lower to upper) each fit their share of a horizontal axis

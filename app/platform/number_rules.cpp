@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include <QByteArray>
+#include <QLocale>
 #include <limits>
 #include <string>
 
@@ -160,6 +161,14 @@ QString numberText(double value)
     if (!fracPart.empty())
         out += QLatin1Char('.') + QString::fromStdString(fracPart);
     return out;
+}
+
+QString exactNumberText(double value)
+{
+    const QString plain = numberText(value);
+    if (!std::isfinite(value) || Val(plain) == value)
+        return plain;
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
 QString formatNumber(double value, const QString& pattern)

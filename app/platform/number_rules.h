@@ -36,6 +36,11 @@ QString rightChars(const QString& text, int n);
 // "-0.25").
 QString numberText(double value);
 
+// The plain text of a number when it reads back (Val) as the same number;
+// otherwise the shortest text that does ("199.99999999999997"). Boxes that
+// are read back and compared with what filled them use it.
+QString exactNumberText(double value);
+
 // Formats a number with a display pattern of digit placeholders:
 // "0" always prints a digit, "#" prints one only when significant, "." is
 // the decimal point and "," in the whole-number part groups thousands.

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLineSeries>
 #include <QChart>
+#include <QValueAxis>
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,39 @@ TEST(ChartControlTest, OutOfRangeCallsRaiseInvalidPropertyValue)
     }
     c.setRowCount(32767);  // a signed 16-bit count
     EXPECT_EQ(c.RowCount(), 32767);
+}
+
+TEST(ChartLabelRules, AutomaticValueLabelsShowTheStepWhole)
+{
+    EXPECT_EQ(tarvic::valueLabelFormat(1.2 / 6, 1.0), QStringLiteral("%.1f"));
+    EXPECT_EQ(tarvic::valueLabelFormat(0.25, 2.0), QStringLiteral("%.2f"));
+    EXPECT_EQ(tarvic::valueLabelFormat(50.0, 400.0), QStringLiteral("%.0f"));
+    EXPECT_EQ(tarvic::valueLabelFormat(2e-4, 1e-3), QStringLiteral("%.4f"));
+    EXPECT_EQ(tarvic::valueLabelFormat(1.0 / 3.0, 1.0), QStringLiteral("%g"));
+    EXPECT_EQ(tarvic::valueLabelFormat(5e5, 2e6), QStringLiteral("%g"));
+    EXPECT_EQ(tarvic::valueLabelFormat(2e-8, 1e-7), QStringLiteral("%g"));
+}
+
+// A tick that stands for 0 prints as 0, not as a hair below it.
+TEST(ChartLabelRules, TheZeroTickPrintsAsZero)
+{
+    ChartControl c;
+    fill(c, {{0, -0.2}, {300, 1.0}});
+    c.refresh();
+    tarvic::ChartAxis& y = c.Axis(1);
+    const double step = (y.maximum() - y.minimum()) / y.majorDivision();
+    ASSERT_LT(y.minimum(), 0.0);
+    const auto* axis = static_cast<QValueAxis*>(c.qtChart()->axes(Qt::Vertical).front());
+    const QByteArray format = axis->labelFormat().toLatin1();
+    bool zeroSeen = false;
+    for (int i = 0; i <= y.majorDivision(); ++i) {
+        const double value = axis->min() + i * (axis->max() - axis->min()) / (axis->tickCount() - 1);
+        const QString label = QString::asprintf(format.constData(), value);
+        EXPECT_FALSE(label.startsWith(QStringLiteral("-0")) && label.toDouble() == 0.0) << label.toStdString();
+        zeroSeen = zeroSeen || label.toDouble() == 0.0;
+    }
+    EXPECT_TRUE(zeroSeen);
+    EXPECT_LT(std::fabs(axis->min() - y.minimum()), 1e-6 * step);
 }
 
 TEST(ChartLabelRules, PrintfFormOfDisplayPatterns)

@@ -87,6 +87,26 @@ TEST(NumberRules, NumberTextIsThePlainForm)
         EXPECT_EQ(numberText(c.value).toStdString(), c.expected) << c.value;
 }
 
+// A box filled with a number reads back as that number: the plain form
+// where it is exact, the shortest exact form where its 15 digits are not.
+TEST(NumberRules, ExactNumberTextReadsBackAsTheSameNumber)
+{
+    const struct {
+        double value;
+        const char* expected;
+    } cases[] = {
+        {200.0, "200"},
+        {1e-7, "1E-07"},
+        {200.0 - 2.842170943040401e-14, "199.99999999999997"},
+        {23456.789012345678, "23456.78901234568"},
+        {1.0 / 3.0, "0.3333333333333333"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(exactNumberText(c.value).toStdString(), c.expected) << c.value;
+        EXPECT_EQ(Val(exactNumberText(c.value)), c.value) << c.value;
+    }
+}
+
 TEST(NumberRules, FormatPatterns)
 {
     const struct {
