@@ -205,9 +205,27 @@ void frmAbout::cmdOK_Click()
     close();
 }
 
+#ifndef TARVIC_DOC_FROM_PROGRAM
+#define TARVIC_DOC_FROM_PROGRAM "../share/doc/Tarvic"
+#endif
+
+QString frmAbout::installedReadMeFolder(const QString& programFolder)
+{
+    return QDir::cleanPath(QDir(programFolder).filePath(QStringLiteral(TARVIC_DOC_FROM_PROGRAM)));
+}
+
 QString frmAbout::readMePath()
 {
-    return QDir(tarvic::programFolder()).filePath(QStringLiteral("Readme.txt"));
+    // Beside the program, where the build puts it; else in the documentation
+    // folder of an install. A read-me found in neither is named beside the
+    // program.
+    const QString name = QStringLiteral("Readme.txt");
+    const QString folder = tarvic::programFolder();
+    const QString beside = QDir(folder).filePath(name);
+    const QString installed = QDir(installedReadMeFolder(folder)).filePath(name);
+    if (!QFileInfo(beside).isFile() && QFileInfo(installed).isFile())
+        return installed;
+    return beside;
 }
 
 void frmAbout::cmdReadMe_Click()

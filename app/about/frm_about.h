@@ -8,7 +8,8 @@
 // (and delete it). Enter presses OK unless "Read me" or a link has the focus:
 // then it opens the read-me or follows the link.
 //
-// "Read me" opens Readme.txt in the program's folder with the desktop's
+// "Read me" opens Readme.txt in the program's folder (or, for an installed
+// program, in the installed documentation folder) with the desktop's
 // "open"; each link opens its address the same way. A missing read-me, or
 // an open the desktop refuses, is reported in a message box naming the path
 // or the address.
@@ -40,8 +41,11 @@ public:
     void Hyperlink1_Jump();
     void Hyperlink2_Jump();
 
-    // The read-me file that "Read me" opens.
+    // The read-me file that "Read me" opens: Readme.txt beside the program,
+    // else in the documentation folder of an install (installedReadMeFolder
+    // of the program's folder).
     static QString readMePath();
+    static QString installedReadMeFolder(const QString& programFolder);
 
     // ---- controls ----
     QLabel* picIcon = nullptr;

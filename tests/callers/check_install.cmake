@@ -40,7 +40,7 @@ set(expected
     "${DATADIR}/tarvic/new-joe-kuo-6.21201"
     "${DOCDIR}/new-joe-kuo-6.21201.LICENSE")
 if(WITH_PROGRAM)
-  list(APPEND expected "${BINDIR}/tarvic")
+  list(APPEND expected "${BINDIR}/tarvic" "${DOCDIR}/Readme.txt")
 endif()
 foreach(file IN LISTS expected)
   if(NOT EXISTS "${prefix}/${file}")

@@ -10,6 +10,7 @@
 #include "platform/window_placement.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
@@ -180,6 +181,31 @@ TEST_F(AboutWindowTest, ReadMeOpensTheFileBesideTheProgram)
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0], QUrl::fromLocalFile(path));
     EXPECT_TRUE(boxes.shown.isEmpty());
+}
+
+// An installed program finds its read-me in the installed documentation
+// folder; one beside the program comes first.
+TEST_F(AboutWindowTest, AnInstalledProgramFindsItsReadMe)
+{
+    QTemporaryDir prefix;
+    ASSERT_TRUE(prefix.isValid());
+    const QString bin = prefix.filePath(QStringLiteral("bin"));
+    const QString doc = frmAbout::installedReadMeFolder(bin);
+    ASSERT_TRUE(doc.startsWith(prefix.path() + QLatin1Char('/'))) << doc.toStdString();
+    ASSERT_TRUE(QDir().mkpath(bin));
+    ASSERT_TRUE(QDir().mkpath(doc));
+    const QString installed = QDir(doc).filePath(QStringLiteral("Readme.txt"));
+    ASSERT_TRUE(QFile::copy(frmAbout::readMePath(), installed));
+    tarvic::setProgramFolder(bin);
+    frmAbout* about = showAbout();
+    QTest::mouseClick(about->cmdReadMe, Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(installed));
+    EXPECT_TRUE(boxes.shown.isEmpty());
+
+    const QString beside = QDir(bin).filePath(QStringLiteral("Readme.txt"));
+    ASSERT_TRUE(QFile::copy(installed, beside));
+    EXPECT_EQ(frmAbout::readMePath(), beside);
 }
 
 TEST_F(AboutWindowTest, AMissingReadMeOrARefusedOpenIsReportedNamingThePathOrAddress)
