@@ -7,6 +7,8 @@
 #include "platform/results_grid.h"
 #include "platform/runtime_error.h"
 #include "platform/system_services.h"
+#include "about/frm_about.h"
+#include "controls/hyperlink.h"
 #include "pricer/click_label.h"
 #include "pricer/error_reporter.h"
 #include "platform/control_look.h"
@@ -31,9 +33,12 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -55,6 +60,22 @@ const char* const kPayoffs[] = {
     "Asian - Fixed Strike",
     "Asian - Floating Strike",
 };
+
+// The picture of the customize button: axes and a curve.
+QIcon customizeGraphIcon()
+{
+    QPixmap picture(16, 16);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1.2));
+    painter.drawLine(QPointF(2.5, 1.5), QPointF(2.5, 13.5));
+    painter.drawLine(QPointF(2.5, 13.5), QPointF(14.5, 13.5));
+    painter.setPen(QPen(QColor(0, 0, 160), 1.6));
+    const QPointF curve[] = {{3.5, 11.0}, {6.5, 8.5}, {9.0, 9.5}, {11.5, 5.0}, {14.0, 3.0}};
+    painter.drawPolyline(curve, 5);
+    return QIcon(picture);
+}
 
 QLineEdit* makeBox(QWidget* parent, QList<QLineEdit*>& boxes)
 {
@@ -279,6 +300,26 @@ void frmOptions::buildControls()
     }
     left->addStretch(1);
 
+    // The maker's link, in its own colours on white.
+    ui.HyperlinkOrsk = new Hyperlink(QStringLiteral("Halvic"), this);
+    ui.HyperlinkOrsk->setObjectName(QStringLiteral("HyperlinkOrsk"));
+    {
+        Hyperlink& link = *ui.HyperlinkOrsk;
+        link.setBackColor(fromBgr(0xFFFFFF));
+        link.setColorNormal(fromBgr(0xC0E0FF));
+        link.setColorUsed(fromBgr(0xC0E0FF));
+        link.setColorHover(fromBgr(0x0080FF));
+        QFont face(QStringLiteral("Copperplate Gothic Light"));
+        face.setStyleHint(QFont::SansSerif);
+        face.setPointSizeF(11.25);
+        face.setUnderline(true);
+        link.setFontNormal(face);
+        link.setFontHover(face);
+        link.setAutoSize(true);
+        connect(&link, &Hyperlink::Jump, this, [this] { HyperlinkOrsk_Jump(); });
+    }
+    left->addWidget(ui.HyperlinkOrsk, 0, Qt::AlignLeft);
+
     // ---- right column: plot buttons, chart, results ----
     auto* right = new QVBoxLayout;
     right->setSpacing(4);
@@ -288,19 +329,43 @@ void frmOptions::buildControls()
     {
         auto* lay = new QHBoxLayout(ui.Frame2);
         lay->setContentsMargins(4, 2, 4, 2);
-        static const char* const tips[6] = {
-            "Display current option premium", "Display current option delta",
-            "Display current option gamma",   "Display current option theta",
-            "Display current option vega",    "Customize graph",
+        // Each button wears the title colour of the curve it draws; the
+        // Greek capitals stand for delta, gamma and theta.
+        struct Face {
+            const char* text;
+            uint32_t back;  // &HBBGGRR
+            const char* tip;
         };
-        static const char* const faces[6] = {"V", "\u0394", "\u0393", "\u0398", "\u03BD", "\u2026"};
+        static const Face faces[6] = {
+            {"P", 0xC0E0FF, "Display current option premium"},
+            {"\u0394", 0x80C0FF, "Display current option delta"},
+            {"\u0393", 0x8080FF, "Display current option gamma"},
+            {"\u0398", 0x0000C0, "Display current option theta"},
+            {"V", 0xC0FFFF, "Display current option vega"},
+            {"", 0xC0FFFF, "Customize graph"},
+        };
+        QFont serif(QStringLiteral("Times New Roman"));
+        serif.setStyleHint(QFont::Serif);
+        serif.setBold(true);
         for (int i = 0; i < 6; ++i) {
-            ui.cmdGraph[i] = new QToolButton(ui.Frame2);
-            ui.cmdGraph[i]->setText(QString::fromUtf8(faces[i]));
-            ui.cmdGraph[i]->setToolTip(QString::fromLatin1(tips[i]));
-            ui.cmdGraph[i]->setMinimumSize(28, 24);
-            lay->addWidget(ui.cmdGraph[i]);
+            QToolButton* button = new QToolButton(ui.Frame2);
+            ui.cmdGraph[i] = button;
+            button->setText(QString::fromUtf8(faces[i].text));
+            button->setFont(serif);
+            button->setToolTip(QString::fromLatin1(faces[i].tip));
+            QPalette look = button->palette();
+            look.setColor(QPalette::Button, fromBgr(faces[i].back));
+            // White on the dark red of theta, black on the light colours.
+            look.setColor(QPalette::ButtonText, faces[i].back == 0x0000C0 ? Qt::white : Qt::black);
+            button->setPalette(look);
+            button->setAutoFillBackground(true);
+            const QFontMetrics metrics(serif);
+            button->setMinimumSize(std::max(28, metrics.horizontalAdvance(QStringLiteral("W")) + 14),
+                                   std::max(24, metrics.height() + 8));
+            connect(button, &QToolButton::clicked, this, [this, i] { cmdGraph_Click(i); });
+            lay->addWidget(button);
         }
+        ui.cmdGraph[5]->setIcon(customizeGraphIcon());
         lay->addStretch(1);
     }
     right->addWidget(ui.Frame2);
@@ -328,6 +393,8 @@ void frmOptions::buildControls()
     }
     right->addWidget(ui.frAnalytic);
 
+    // The exact-value box and the plot-options box float over the chart's
+    // plot, placed when they are shown.
     ui.frMCExact = new QGroupBox(this);
     {
         auto* lay = new QHBoxLayout(ui.frMCExact);
@@ -341,7 +408,6 @@ void frmOptions::buildControls()
         lay->addWidget(ui.cmdMCExact);
         lay->addWidget(ui.Command1);
     }
-    right->addWidget(ui.frMCExact);
 
     ui.frPlotOptions = new QGroupBox(this);
     {
@@ -368,7 +434,6 @@ void frmOptions::buildControls()
         grid->addWidget(ui.cmdPlotOptions, 0, 4);
         grid->addWidget(ui.cmdCancelPlotOptions, 1, 4);
     }
-    right->addWidget(ui.frPlotOptions);
 
     ui.MSChart1 = new QFrame(this);
     ui.MSChart1->setFrameShape(QFrame::StyledPanel);
@@ -380,6 +445,11 @@ void frmOptions::buildControls()
         ui.MSChart1->setPalette(p);
     }
     right->addWidget(ui.MSChart1, 3);
+    for (QGroupBox* box : {ui.frMCExact, ui.frPlotOptions}) {
+        box->setParent(ui.MSChart1);
+        box->setAutoFillBackground(true);
+        box->adjustSize();
+    }
 
     ui.MSFlexGrid1 = new ResultsGrid(this);
     ui.MSFlexGrid1->setMinimumHeight(150);
@@ -443,6 +513,7 @@ void frmOptions::buildMenus()
     connect(ui.mnuMC, &QAction::triggered, this, [this] { mnuMC_Click(); });
     connect(ui.mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
     connect(ui.mnuCopy, &QAction::triggered, this, [this] { mnuCopy_Click(); });
+    connect(ui.mnuExcel, &QAction::triggered, this, [this] { mnuExcel_Click(); });
     connect(ui.mnuBS, &QAction::triggered, this, [this] { mnuBS_Click(); });
     connect(ui.mnuBSGrid, &QAction::triggered, this, [this] { mnuBSGrid_Click(); });
     connect(ui.mnuSaveRefSol, &QAction::triggered, this, [this] { mnuSaveRefSol_Click(); });
@@ -807,7 +878,15 @@ void frmOptions::mnuMC_Click()
 
 void frmOptions::mnuAbout_Click()
 {
-    // The About window is not part of this program yet.
+    ShowAboutWindow();
+}
+
+void frmOptions::HyperlinkOrsk_Jump()
+{
+    const QString address = frmAbout::kWebAddress;
+    if (!ShellOpen(QUrl(address)))
+        MsgBox(QStringLiteral("No program could open the address: ") + address,
+               MsgIcon::Exclamation, MsgButtons::OKOnly, QString(), this);
 }
 
 void frmOptions::mnuCopy_Click()

@@ -113,6 +113,10 @@ public:
     void mnuMC_Click();
     void mnuAbout_Click();
     void mnuCopy_Click();
+    // File > Export: the run on show into a workbook (frm_options_export.cpp).
+    void mnuExcel_Click();
+    // The maker's link: its web page.
+    void HyperlinkOrsk_Jump();
 
     // The solver switch: brings the other window up, captioned and
     // maximized, and copies the inputs into it the first time.
@@ -327,6 +331,41 @@ public:
     double mPlotXMax = 0.0, mPlotXMin = 0.0;
     bool mPlotBoxPlaced = false;
     bool mExactBoxPlaced = false;
+
+    // ==== Plot options and chart interaction (frm_options_plot.cpp)
+    // A plot button: 0 premium, 1 delta, 2 gamma, 3 theta, 4 vega (each
+    // only when the run on show computed it), 5 the plot-options box.
+    void cmdGraph_Click(int index);
+    // OK of the plot-options box: the ranges typed, checked and applied;
+    // Cancel: the box goes, nothing applied.
+    void cmdPlotOptions_Click();
+    void cmdCancelPlotOptions_Click();
+    // The chart's events: a click puts the exact-value box away, a
+    // double-click opens the plot-options box, F4 turns the Monte Carlo
+    // error plot over, and the tip follows the mouse (x, y in twips).
+    void MSChart1_Click();
+    void MSChart1_DblClick();
+    void MSChart1_KeyDown(int keyCode, int shift);  // keyCode: a Qt::Key
+    void MSChart1_MouseMove(int button, int shift, double x, double y);
+    // The Y boxes and the Y range shown, from the range the chart chose
+    // (after every drawing).
+    void PopulatePlotOptions();
+    // Places the plot-options box over the plot, once between drawings.
+    void DrawPlotOptionsBox();
+    // The Y range last shown or applied.
+    double mPlotYMax = 0.0, mPlotYMin = 0.0;
+
+private:
+    // The plot-options box shown, placed, with OK as its default; and put
+    // away, Calculate taking the focus.
+    void showPlotOptionsBox();
+    void putAwayPlotOptionsBox();
+    // A box over the top right of the plot, below the title.
+    void placeOverPlot(QWidget* box);
+    // A sensitivity the run on show did not compute.
+    void sayNotCalculated(const QString& name);
+    // Binds the chart's events (construction).
+    void bindChartEvents();
 
 private:
     // Builds the chart control and binds Calculate and the table events.

@@ -154,11 +154,13 @@ void frmOptions::Chart(int kind, double referenceValue, int32_t lastRow)
         c.setLocationRectMinY(0.0);
         c.setAutoLayout(false);
         c.Axis(1).setValueScaleAuto(true);
-        // The X range shown, for the plot options.
-        ui.txtXmax->setText(numberText(mAssetGrid[static_cast<size_t>(n)]));
-        ui.txtXmin->setText(numberText(mAssetGrid[0]));
+        // The ranges shown, for the plot options (written so that an
+        // unchanged box reads back as what it shows).
+        ui.txtXmax->setText(exactNumberText(mAssetGrid[static_cast<size_t>(n)]));
+        ui.txtXmin->setText(exactNumberText(mAssetGrid[0]));
         mPlotXMax = mAssetGrid[static_cast<size_t>(n)];
         mPlotXMin = mAssetGrid[0];
+        PopulatePlotOptions();
         // A chart is on show; the option boxes are placed afresh.
         mChartDrawn = true;
         mPlotBoxPlaced = false;

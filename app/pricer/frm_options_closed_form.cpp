@@ -222,6 +222,7 @@ void frmOptions::DrawErrorPlot()
         if (mMCExactValue == 0.0 && mChartDrawn) {
             DrawExactEntryBox();
             ui.frMCExact->show();
+            ui.frMCExact->raise();
             ui.txtMCExact->setFocus();
             ui.cmdMCExact->setDefault(true);
             return;
@@ -249,8 +250,10 @@ void frmOptions::DrawErrorPlot()
 void frmOptions::DrawExactEntryBox()
 {
     trapped("drawing the exact entry box", [this] {
-        // The box has its place above the chart in the window's layout;
-        // it is placed once between two drawings.
+        // Over the plot, placed once between two drawings.
+        if (mExactBoxPlaced)
+            return;
+        placeOverPlot(ui.frMCExact);
         mExactBoxPlaced = true;
     });
 }
@@ -258,7 +261,15 @@ void frmOptions::DrawExactEntryBox()
 void frmOptions::cmdMCExact_Click()
 {
     trapped("entering the exact value for the MC solver plot", [this] {
-        mMCExactValue = plainNumber(ui.txtMCExact->text());
+        // A price of 0 or less is no price: the box stays for another.
+        const double typed = plainNumber(ui.txtMCExact->text());
+        if (!(typed > 0.0) || !std::isfinite(typed)) {
+            Beep();
+            ui.txtMCExact->setFocus();
+            ui.txtMCExact->selectAll();
+            return;
+        }
+        mMCExactValue = typed;
         // Calculate takes the focus before the box goes, so that it does
         // not pass through the results table on its way.
         ui.cmdCalc->setFocus();

@@ -44,6 +44,7 @@ void frmOptions::buildCalculationParts()
     layout->addWidget(ui.chart);
     ui.chart->setAutoLayout(false);
     ui.chart->setLocationRectMinY(0.0);
+    bindChartEvents();
 
     connect(ui.cmdCalc, &QPushButton::clicked, this, [this] { cmdCalc_Click(); });
     connect(ui.MSFlexGrid1, &ResultsGrid::DblClick, this, [this] { MSFlexGrid1_DblClick(); });
@@ -104,6 +105,7 @@ void frmOptions::resetCalculationState()
     mChartDrawn = false;
     mChartToolTip.clear();
     mPlotXMax = mPlotXMin = 0.0;
+    mPlotYMax = mPlotYMin = 0.0;
     mPlotBoxPlaced = mExactBoxPlaced = false;
     m_lastRun = RunSnapshot{};
     mMCExactValue = 0.0;

@@ -17,6 +17,7 @@ class ClickLabel;
 
 namespace tarvic {
 class ChartControl;
+class Hyperlink;
 class ResultsGrid;
 }  // namespace tarvic
 
@@ -116,6 +117,7 @@ struct frmOptionsUi {
     QFrame* MSChart1 = nullptr;  // the chart's place
     tarvic::ChartControl* chart = nullptr;  // inside MSChart1
     tarvic::ResultsGrid* MSFlexGrid1 = nullptr;
+    tarvic::Hyperlink* HyperlinkOrsk = nullptr;
 
     // Menus.
     QMenu* mnuFile = nullptr;

@@ -45,11 +45,9 @@ RunSnapshot pdeRunSnapshot(RunSnapshot run, const PdeRequest& q)
     s.planesInterp = q.planesInterp;
     s.multiThreaded = q.multiThreaded;
     // The solver's own theta stands unless the contract needs a solve of
-    // its own for it (dates to watch or to exercise on, or an average).
-    const bool thetaOfItsOwn = (isBarrier(run.payoff) && !run.continuousMonitoring) ||
-                               run.exercise == Exercise::Bermudan || isAsian(run.payoff);
+    // its own for it.
     run.delta = run.gamma = true;
-    run.theta = q.calcTheta || !thetaOfItsOwn;
+    run.theta = q.calcTheta || !thetaNeedsItsOwnSolve(run);
     run.vega = q.calcVega;
     return run;
 }

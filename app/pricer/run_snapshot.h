@@ -99,6 +99,15 @@ inline bool hasClosedForm(const RunSnapshot& run)
            !(isBarrier(p) && !run.continuousMonitoring) && !strikeOutside;
 }
 
+// Whether the finite-difference solver's own theta is no theta for the
+// run's contract, so that a solve of its own is needed: dates to watch or
+// to exercise on, or an average.
+inline bool thetaNeedsItsOwnSolve(const RunSnapshot& run)
+{
+    return (isBarrier(run.payoff) && !run.continuousMonitoring) ||
+           run.exercise == Exercise::Bermudan || isAsian(run.payoff);
+}
+
 // The payoff whose values the run's results hold (a knocked-in knock-in's
 // are its vanilla's).
 inline Payoff pricedPayoff(const RunSnapshot& run)

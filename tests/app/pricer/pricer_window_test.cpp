@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "about/frm_about.h"
+#include "controls/hyperlink.h"
 #include "platform/results_grid.h"
 #include "platform/system_services.h"
 #include "settings/frmResol.h"
@@ -13,12 +15,14 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
 
 namespace {
 
@@ -331,4 +335,70 @@ TEST_F(PricerWindowTest, AWindowFirstTouchedBehindTheOtherStillGetsItsOwnLists)
     EXPECT_EQ(items(ui(pde).cboExercise), (QStringList{"European", "American", "Bermudan"}));
     EXPECT_EQ(ui(pde).MSFlexGrid1->TextMatrix(0, 0), QStringLiteral("Asset"));
     EXPECT_EQ(tarvic::gSolverMode, 2);  // the window in front keeps its mode
+}
+
+// The About entry shows the one About window without holding the pricer
+// window back; a second choice brings the same window up.
+TEST_F(PricerWindowTest, AboutShowsOneAboutWindowModelessly)
+{
+    dorn->mnuPDEOptions->trigger();
+    frmOptions& w = *dorn->pricerPde();
+    ui(w).mnuAbout->trigger();
+    frmAbout* about = AboutWindow();
+    ASSERT_NE(about, nullptr);
+    EXPECT_FALSE(about->isModal());
+    EXPECT_EQ(about->windowModality(), Qt::NonModal);
+    EXPECT_TRUE(dialogs.modal.isEmpty());
+    EXPECT_EQ(dialogs.modeless.size(), 1);
+    ui(w).mnuAbout->trigger();
+    EXPECT_EQ(AboutWindow(), about);
+    EXPECT_EQ(about->parentWidget(), dorn.get());
+    // The pricer window still takes input meanwhile.
+    ui(w).txtStrike->setText(QStringLiteral("95"));
+    EXPECT_EQ(ui(w).txtStrike->text(), QStringLiteral("95"));
+    about->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(AboutWindow(), nullptr);
+}
+
+// The maker's link: its caption, colours and fonts, and a click that opens
+// the project's web page through the desktop (a refusal says so).
+TEST_F(PricerWindowTest, TheMakersLinkOpensItsWebPage)
+{
+    QList<QUrl> opened;
+    bool answer = true;
+    tarvic::setShellOpenHandler([&](const QUrl& url) {
+        opened << url;
+        return answer;
+    });
+    dorn->mnuPDEOptions->trigger();
+    frmOptions& w = *dorn->pricerPde();
+    tarvic::Hyperlink& link = *ui(w).HyperlinkOrsk;
+    EXPECT_EQ(link.Caption(), QStringLiteral("Halvic"));
+    EXPECT_FALSE(link.isHidden());
+    EXPECT_EQ(link.BackColor(), QColor(255, 255, 255));
+    EXPECT_EQ(link.ColorNormal(), QColor(255, 224, 192));
+    EXPECT_EQ(link.ColorUsed(), QColor(255, 224, 192));
+    EXPECT_EQ(link.ColorHover(), QColor(255, 128, 0));
+    for (const QFont& font : {link.FontNormal(), link.FontHover()}) {
+        EXPECT_EQ(font.family(), QStringLiteral("Copperplate Gothic Light"));
+        EXPECT_DOUBLE_EQ(font.pointSizeF(), 11.25);
+        EXPECT_TRUE(font.underline());
+    }
+    // The whole caption shows.
+    const QFontMetrics metrics(link.FontHover());
+    EXPECT_GE(link.captionLabel()->width(), metrics.horizontalAdvance(link.Caption()));
+
+    const QPoint caption = link.captionLabel()->geometry().center();
+    QTest::mouseClick(&link, Qt::LeftButton, {}, caption);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], QUrl(frmAbout::kWebAddress));
+    EXPECT_TRUE(link.isVisited());
+    EXPECT_TRUE(boxes.shown.isEmpty());
+
+    answer = false;
+    QTest::mouseClick(&link, Qt::LeftButton, {}, caption);
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_TRUE(boxes.shown[0].text.contains(frmAbout::kWebAddress));
+    tarvic::setShellOpenHandler({});
 }
