@@ -160,9 +160,10 @@ TEST_F(ExportRealPde, WorkbookOfAFiniteDifferenceRun)
 TEST_F(ExportRealPde, ScreenshotOfThePlotOptionsBox)
 {
     typeInputs("100", "100", "25", "5", "0", "1");
+    w->setListIndex(ui(w).cboOptions, 1);
     calculate();
     ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
-    ui(w).cmdGraph[1]->click();  // delta
+    ui(w).cmdGraph[2]->click();  // gamma
     ui(w).cmdGraph[5]->click();
     ASSERT_FALSE(ui(w).frPlotOptions->isHidden());
     QApplication::processEvents();
