@@ -90,6 +90,16 @@ void expectBlock(const ReadBackWorkbook& book, const QString& labels, const QStr
     }
 }
 
+// The labels of the product block, the last one on row 17.
+QStringList productLabels(const char* row17)
+{
+    return {"PRODUCT DESCRIPTION", "Payoff Type", "Option Type", "Exercise Style",
+            "Num of exercising/monitoring periods", "Strike", "Time to expiry", "Volatility",
+            "Interest rate", "Dividend yield", "Up barrier", "Down barrier",
+            "Total number of fixings", "Number of settled fixings", "Average of settled fixings",
+            "", row17};
+}
+
 // The results under their bold headers: N + 1 rows equal to the store.
 void expectResults(const ReadBackWorkbook& book, const frmOptions& w, const QString& first)
 {
@@ -129,11 +139,7 @@ TEST_F(ExportRealPde, WorkbookOfAFiniteDifferenceRun)
     EXPECT_EQ(book.sheets, 1);
 
     expectBlock(book, QStringLiteral("H"), QStringLiteral("I"),
-                {"PRODUCT DESCRIPTION", "Payoff Type", "Option Type", "Exercise Style",
-                 "Num of exercising/monitoring periods", "Strike", "Time to expiry", "Volatility",
-                 "Interest rate", "Dividend yield", "Up barrier", "Down barrier",
-                 "Total number of fixings", "Number of settled fixings", "Average of settled fixings",
-                 "", ""},
+                productLabels(""),
                 {{2, "Vanilla"}, {3, "Put"}, {4, "European"}, {6, 100.0}, {7, 1.0}, {8, 20.0},
                  {9, 5.0}, {10, 0.0}},
                 {5, 11, 12, 13}, 13);
@@ -188,11 +194,7 @@ TEST_F(ExportRealMc, WorkbookOfAMonteCarloRun)
     ASSERT_TRUE(book.failure.isEmpty()) << book.failure.toStdString();
 
     expectBlock(book, QStringLiteral("H"), QStringLiteral("I"),
-                {"PRODUCT DESCRIPTION", "Payoff Type", "Option Type", "Exercise Style",
-                 "Num of exercising/monitoring periods", "Strike", "Time to expiry", "Volatility",
-                 "Interest rate", "Dividend yield", "Up barrier", "Down barrier",
-                 "Total number of fixings", "Number of settled fixings", "Average of settled fixings",
-                 "", "Asset spot"},
+                productLabels("Asset spot"),
                 {{2, "Vanilla"}, {3, "Call"}, {4, "European"}, {6, 100.0}, {17, 100.0}},
                 {5, 11, 12, 13}, 13);
     const frmResolMC& settings = *resolMC;

@@ -219,6 +219,25 @@ TEST_F(PlotOptions, RangesAppliedAndRefused)
     EXPECT_EQ(axis(0).labelFormat(), QStringLiteral("###0.0"));
 }
 
+// A grid top whose fifteen-digit text would read above it (and be refused
+// as beyond the results) is filled so that it reads back as itself: OK
+// unchanged closes the box.
+TEST_F(PlotOptions, AGridTopOfSeventeenDigitsReadsBackAsItself)
+{
+    const double top = 123456.78901234567;
+    ASSERT_GT(tarvic::Val(tarvic::numberText(top)) - top, 1e-11);
+    script(-1, top, nullptr);
+    calculate();
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    ASSERT_EQ(axis(0).maximum(), top);
+    EXPECT_EQ(tarvic::Val(ui(w).txtXmax->text()), top);
+    customize();
+    boxes.shown.clear();
+    ui(w).cmdPlotOptions->click();
+    EXPECT_TRUE(boxes.shown.isEmpty());
+    EXPECT_FALSE(boxOpen());
+}
+
 // The boxes are filled, checked and applied with the program's number
 // rules, "." for the point whatever the locale.
 TEST_F(PlotOptions, RangesReadTheSameUnderACommaLocale)
