@@ -161,7 +161,8 @@ void frmOptions::placeOverPlot(QWidget* box)
     const QRectF plot = ui.chart->plotRect();
     const QPoint chartAt = ui.chart->mapTo(ui.MSChart1, QPoint(0, 0));
     const QSize room = ui.MSChart1->size();
-    int right = room.width() - kBoxGapTop;
+    // Before the plot is laid out: the chart's own top right.
+    int right = room.width() - px(kBoxGapRight);
     int top = chartAt.y() + kBoxGapTop;
     if (plot.isValid()) {
         right = chartAt.x() + static_cast<int>(plot.right()) - px(kBoxGapRight);
