@@ -4,6 +4,7 @@
 #include "platform/runtime_error.h"
 
 #include <QApplication>
+#include <QTest>
 #include <QLineSeries>
 #include <QChart>
 #include <QValueAxis>
@@ -95,6 +96,60 @@ TEST(ChartControlTest, OutOfRangeCallsRaiseInvalidPropertyValue)
     }
     c.setRowCount(32767);  // a signed 16-bit count
     EXPECT_EQ(c.RowCount(), 32767);
+}
+
+// What lies at a position: the nearest point of any curve within reach,
+// else an axis beside the plot, else the plot; cells read back with their
+// null flags.
+TEST(ChartControlTest, HitTestNamesPointsAndAxesAndCellsReadBack)
+{
+    ChartControl c;
+    c.resize(600, 400);
+    c.setRowCount(3);
+    c.setColumnCount(4);
+    for (int r = 1; r <= 3; ++r) {
+        c.SetData(r, 1, 100.0 * r, 0);
+        c.SetData(r, 2, r, 0);
+        c.SetData(r, 3, 100.0 * r, 0);
+        c.SetData(r, 4, 2.5, 0);
+    }
+    c.SetData(3, 4, 0.0, 1);
+    c.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&c));
+    c.refresh();
+    QApplication::processEvents();
+    const QRectF plot = c.plotRect();
+    ASSERT_TRUE(plot.isValid());
+    ASSERT_TRUE(QRectF(c.rect()).contains(plot));
+
+    const QPointF second = c.pointPosition(1, 2);
+    tarvic::ChartPart part = c.partAt(second + QPointF(2, -2));
+    EXPECT_EQ(part.type, tarvic::ChartPartType::Point);
+    EXPECT_EQ(part.curve, 1);
+    EXPECT_EQ(part.row, 2);
+    part = c.TwipsToChartPart(static_cast<int>(c.pointPosition(2, 1).x() * 15),
+                              static_cast<int>(c.pointPosition(2, 1).y() * 15));
+    EXPECT_EQ(part.type, tarvic::ChartPartType::Point);
+    EXPECT_EQ(part.curve, 2);
+    EXPECT_EQ(part.row, 1);
+    // The point left out is not there to hit.
+    EXPECT_NE(c.partAt(c.pointPosition(2, 3)).curve, 2);
+
+    const auto partAt = [&c](double x, double y) { return c.partAt(QPointF(x, y)); };
+    EXPECT_EQ(partAt(plot.center().x(), plot.bottom() + 8).type, tarvic::ChartPartType::Axis);
+    EXPECT_EQ(partAt(plot.center().x(), plot.bottom() + 8).axis, 0);
+    EXPECT_EQ(partAt(plot.left() - 8, plot.center().y()).axis, 1);
+    EXPECT_EQ(partAt(plot.left() + 0.3 * plot.width(), plot.top() + 5).type,
+              tarvic::ChartPartType::Plot);
+
+    int null = -1;
+    EXPECT_EQ(c.GetData(2, 1, &null), 200.0);
+    EXPECT_EQ(null, 0);
+    c.GetData(3, 4, &null);
+    EXPECT_EQ(null, 1);
+    int number = 0;
+    tarvic::RunTrapped([&] { c.GetData(4, 1); }, [&] { number = tarvic::Err().Number; });
+    EXPECT_EQ(number, 380);
 }
 
 TEST(ChartLabelRules, AutomaticValueLabelsShowTheStepWhole)
