@@ -35,8 +35,9 @@ ReadBackWorkbook exportAndRead(frmOptions& w, tarvic::ScriptedMessageBoxes& boxe
     boxes.shown.clear();
     ui(w).mnuExcel->trigger();
     EXPECT_EQ(boxes.shown.size(), 1);
-    if (!boxes.shown.isEmpty())
+    if (!boxes.shown.isEmpty()) {
         EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Results saved succesfully in ") + path);
+    }
     return readWorkbook(path);
 }
 
@@ -75,8 +76,9 @@ void expectBlock(const ReadBackWorkbook& book, const QString& labels, const QStr
         const bool wanted = missing.contains(row);
         EXPECT_EQ(cell.value.toString() == QLatin1String("N/A"), wanted)
             << (values + QString::number(row)).toStdString();
-        if (wanted)
+        if (wanted) {
             EXPECT_EQ(cell.colour, kRed) << (values + QString::number(row)).toStdString();
+        }
     }
     EXPECT_EQ(book.columnAlign.value(values), QStringLiteral("left"));
     // Each column wide enough for its longest text.

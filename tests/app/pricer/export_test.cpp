@@ -171,8 +171,9 @@ TEST(ResultsWorkbook, BlocksAndMissingValuesByContractAndSolver)
                 const QString cell = QString::fromLatin1(column) + QString::number(row);
                 if (book.text(cell) == QLatin1String("N/A"))
                     missing.insert(cell);
-                if (row > (column[0] == 'I' ? 13 : lastK))
+                if (row > (column[0] == 'I' ? 13 : lastK)) {
                     EXPECT_NE(book.text(cell), QStringLiteral("N/A")) << c.name << ": " << cell.toStdString();
+                }
             }
         EXPECT_EQ(missing, c.missing) << c.name;
         // The results: rows 0 to the last, six columns, under the headers.
