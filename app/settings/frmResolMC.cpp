@@ -107,8 +107,8 @@ frmResolMC::frmResolMC(PricerLink* served, QWidget* parent) : SettingsDialog(ser
 
     // The design's arrangement, top to bottom. The paths boxes take the
     // design's widths (Sobol 745 twips beside the spin button) or what
-    // their largest counts need; the counts of paths run show up to
-    // 2,147,483,648.
+    // their largest counts need; a count of paths run can reach 2^31,
+    // shown as 2,147,483,648.
     for (SpinButton* spin : {UpDownPow, UpDownLSPow})
         spin->setFixedSize(16, txtPaths->sizeHint().height());
     for (QLineEdit* box : {txtPaths, txtLSPaths})
