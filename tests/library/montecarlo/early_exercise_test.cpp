@@ -374,8 +374,11 @@ TEST(EarlyExercisePrices, BermudanBarrierOptions)
     for (const BarrierReference& b : kBarrierReferences) {
         const Market m{100.0, 100.0, b.rate, b.div, 0.25, 1.0};
         const EuropeanContract c = barrierContract(m, b.call, 50, b.lower, b.upper, b.out, b.continuous);
-        expectWithin(runMC(c, 100000, 50000).value(), b.value, 4.0, 0.02, std::string(b.name) + ", pseudo-random");
-        expectWithin(runQMC(c, 17, 14).value(), b.value, 4.0, 0.02, std::string(b.name) + ", Sobol");
+        const std::string what(b.name);
+        expectWithin(runMC(c, 100000, 50000).value(), b.value, 4.0, 0.02, what + ", pseudo-random");
+        expectWithin(runMC(c, 100000, 50000, true).value(), b.value, 4.0, 0.02, what + ", antithetic");
+        expectWithin(runQMC(c, 17, 14).value(), b.value, 4.0, 0.02, what + ", Sobol with bridge");
+        expectWithin(runQMC(c, 17, 14, false).value(), b.value, 4.0, 0.02, what + ", Sobol without bridge");
     }
     // The call without dividends is never exercised early: the European value.
     EXPECT_NEAR(kBarrierReferences[3].value, bsPrice(true, Market{100.0, 100.0, 0.05, 0.0, 0.25, 1.0}), 1e-4);
