@@ -217,12 +217,16 @@ void frmOptions::beginRun()
     m_workActions->setEnabled(false);
     for (QWidget* w : inputPanels())
         w->setEnabled(false);
+    // The busy pointer over this window only: the window still moves and
+    // repaints, and the rest of the program answers.
+    setCursor(Qt::BusyCursor);
     RunGate::instance().enter();
 }
 
 void frmOptions::endRun()
 {
     m_running = false;
+    unsetCursor();
     for (QWidget* w : inputPanels())
         w->setEnabled(true);
     m_workActions->setEnabled(true);

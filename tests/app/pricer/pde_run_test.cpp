@@ -687,9 +687,11 @@ TEST_F(PdeRun, TheWindowPaintsWhileTheLibraryWorks)
     EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Please wait"));
     EXPECT_EQ(tarvic::foreColor(ui(w).lblProgress), 0xC0u);
     EXPECT_EQ(ui(w).lblCalcTime->text(), QString());
+    EXPECT_EQ(ui(w).lblProgress->cursor().shape(), Qt::BusyCursor);
 
     releaseCalls();
     waitForRunEnd(*w);
+    EXPECT_EQ(ui(w).lblProgress->cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
     EXPECT_NEAR(w->mSpotValue, 100.0, 1e-9);
 }
