@@ -3,6 +3,7 @@
 // lists whole with the fonts of the platform it runs on.
 #include "support/app_fixture.h"
 
+#include "about/frm_about.h"
 #include "platform/results_grid.h"
 #include "platform/spin_button.h"
 #include "settings/frmResol.h"
@@ -90,6 +91,15 @@ protected:
 TEST_F(TextFitTest, MainWindowWithItsCover)
 {
     expectWhole(dorn.get(), QStringLiteral("main window cover"));
+}
+
+TEST_F(TextFitTest, AboutWindow)
+{
+    frmAbout* about = ShowAboutWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+    expectWhole(about, QStringLiteral("About"));
+    about->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST_F(TextFitTest, FiniteDifferenceWindowInEveryContractLayout)
