@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <iterator>
+#include <utility>
 
 #include <sys/utsname.h>
 
@@ -17,6 +18,12 @@ const char* const kModelKeys[] = {"model name", "Processor", "cpu model", "cpu"}
 
 // /proc/cpuinfo of even a very large machine is far below this.
 constexpr qint64 kMaxCpuinfoBytes = 16 * 1024 * 1024;
+
+std::function<QString()>& descriptionSource()
+{
+    static std::function<QString()> source;
+    return source;
+}
 
 int addressWidth(const QString& machine)
 {
@@ -86,6 +93,8 @@ QString describeProcessor(const QString& cpuinfo, const QString& machine)
 
 QString GetProcessorDescription()
 {
+    if (descriptionSource())
+        return descriptionSource()();
     QString cpuinfo;
     QFile file(QStringLiteral("/proc/cpuinfo"));
     if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -104,6 +113,11 @@ QString GetProcessorDescription()
     if (::uname(&names) == 0)
         machine = QString::fromLocal8Bit(names.machine);
     return describeProcessor(cpuinfo, machine);
+}
+
+void setProcessorDescriptionSource(std::function<QString()> source)
+{
+    descriptionSource() = std::move(source);
 }
 
 }  // namespace tarvic

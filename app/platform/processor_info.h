@@ -10,10 +10,14 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tarvic {
 
 // The description of the processors of this machine.
 QString GetProcessorDescription();
+// Replaces the machine's description (tests); an empty function restores it.
+void setProcessorDescriptionSource(std::function<QString()> source);
 
 // The description from the text of a /proc/cpuinfo and a machine name as
 // the kernel gives it ("x86_64", "aarch64", "i686"; empty when unknown).

@@ -1,11 +1,12 @@
 // The closed-form comparison of the finite-difference window against the
 // recording stand-in library: the Exact solution box, the error curve
 // against the closed form and against a saved reference solution, each for
-// the results on show.
+// the results on show; the shortcut that saves the reference.
 #include "pricer/run_support.h"
 
 #include "platform/chart.h"
 #include "platform/number_rules.h"
+#include "platform/results_grid.h"
 
 #include <QGroupBox>
 
@@ -190,6 +191,41 @@ TEST_F(ClosedForm, ErrorCurveAgainstASavedReference)
     w->mnuBSGrid_Click();
     ASSERT_EQ(boxes.shown.size(), 1);
     EXPECT_EQ(boxes.shown[0].title, QStringLiteral("No reference solution"));
+}
+
+// Ctrl+R saves the reference from the results table and from a focused
+// box, as the menu entry does: the results on show, node by node.
+TEST_F(ClosedForm, TheReferenceShortcutFiresFromTheTableAndTheBoxes)
+{
+    dorn->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dorn.get()));
+    typeInputs();
+    discreteDownAndOut();
+    struct Case {
+        const char* name;
+        QWidget* focus;
+        double top;  // of the stand-in's grid
+    };
+    const Case cases[] = {
+        {"the results table", ui(w).MSFlexGrid1, 150.0},
+        {"the strike box", ui(w).txtStrike, 180.0},
+    };
+    for (const Case& c : cases) {
+        script(-1, c.top, nullptr);
+        calculate();
+        ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready")) << c.name;
+        ASSERT_TRUE(ui(w).mnuSaveRefSol->isVisible() && ui(w).mnuSaveRefSol->isEnabled())
+            << c.name;
+        c.focus->setFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(c.focus->hasFocus()) << c.name;
+        QTest::keyClick(c.focus, Qt::Key_R, Qt::ControlModifier);
+        EXPECT_FALSE(ui(w).mnuSaveRefSol->isEnabled()) << c.name;
+        ASSERT_EQ(w->mReference.asset.size(), 101u) << c.name;
+        EXPECT_EQ(w->mReference.asset.back(), c.top) << c.name;
+        EXPECT_EQ(w->mReference.value.back(), c.top * c.top / 100.0) << c.name;
+    }
+    EXPECT_EQ(ui(w).txtStrike->text(), QStringLiteral("100"));
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 // solver (as a table over the run's snapshot), and the export as the user
 // meets it against the recording stand-in library: a cancel writes
 // nothing, a failed save says why and leaves no file, the success message
-// comes once the file is in place, and what is written is the run on show.
+// comes once the file is in place, what is written is the run on show, and
+// a processor that cannot be described leaves only its own cell empty.
 #include "pricer/run_support.h"
 #include "support/workbook_reader.h"
 
 #include "platform/message_box.h"
 #include "platform/processor_info.h"
+#include "platform/runtime_error.h"
 #include "platform/save_dialog.h"
 #include "platform/workbook_writer.h"
 #include "pricer/results_export.h"
@@ -307,6 +309,40 @@ TEST_F(Export, TheRunOnShowIsWrittenNotTheBoxesAsTheyStand)
         EXPECT_DOUBLE_EQ(book.cell(QStringLiteral("B") + QString::number(i + 2)).value.toDouble(),
                          w->mSolution[static_cast<size_t>(i)][1])
             << i;
+}
+
+// A processor that cannot be described stops nothing: the workbook is
+// written, with its results and the heading of the processor, and the
+// processor's cell left empty.
+TEST_F(Export, AnUnreadableProcessorLeavesItsCellEmpty)
+{
+    struct RestoreTheMachine {
+        ~RestoreTheMachine() { tarvic::setProcessorDescriptionSource({}); }
+    } restore;
+    int asked = 0;
+    tarvic::setProcessorDescriptionSource([&asked]() -> QString {
+        ++asked;
+        tarvic::RaiseError(tarvic::kErrFileNotFound, QStringLiteral("File not found"));
+    });
+    const QString path = folder.filePath(QStringLiteral("run.xlsx"));
+    saveDialogs.queueAnswer(path);
+    boxes.shown.clear();
+    ui(w).mnuExcel->trigger();
+    EXPECT_EQ(asked, 1);
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].text, QStringLiteral("Results saved succesfully in ") + path);
+    EXPECT_EQ(boxes.shown[0].icon, tarvic::MsgIcon::Information);
+
+    const ReadBackWorkbook book = readWorkbook(path);
+    ASSERT_TRUE(book.failure.isEmpty()) << book.failure.toStdString();
+    EXPECT_EQ(book.cell(QStringLiteral("J13")).value.toString(), QStringLiteral("CPU INFO"));
+    EXPECT_TRUE(book.cell(QStringLiteral("K13")).value.toString().isEmpty());
+    EXPECT_EQ(book.cell(QStringLiteral("K12")).value.toString(), ui(w).lblCalcTime->text());
+    EXPECT_EQ(book.maxRow, w->mLastIndex + 2);
+    EXPECT_DOUBLE_EQ(book.cell(QStringLiteral("B2")).value.toDouble(), w->mSolution[0][1]);
+    const size_t last = static_cast<size_t>(w->mLastIndex);
+    EXPECT_DOUBLE_EQ(book.cell(QStringLiteral("B") + QString::number(w->mLastIndex + 2)).value.toDouble(),
+                     w->mSolution[last][1]);
 }
 
 }  // namespace

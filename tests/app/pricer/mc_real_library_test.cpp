@@ -15,6 +15,7 @@
 #include <QPixmap>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -175,6 +176,60 @@ TEST_F(McRealLibrary, ExactSolutionBoxShowsTheClosedFormOfTheRun)
     EXPECT_EQ(ui(w).lblATheta->text(), tarvic::formatNumber(e.theta / 365.0, nine));
     EXPECT_EQ(ui(w).lblAVega->text(), tarvic::formatNumber(e.vega / 100.0, nine));
     EXPECT_EQ(ui(w).lblAsset->text(), QStringLiteral("103"));
+}
+
+// The box left open follows each run: the closed form of the contract and
+// spot run last, with no click in between.
+TEST_F(McRealLibrary, TheOpenExactSolutionBoxFollowsEachRun)
+{
+    typeInputs("100", "100", "20", "5", "0", "1");
+    sobolPaths(12);
+    ASSERT_EQ(runOrRefusal(), QString());
+    ui(w).mnuBS->trigger();
+    ASSERT_FALSE(ui(w).frAnalytic->isHidden());
+    const auto barrierBS = [](double spot, double strike, double lower, int type) {
+        Exact e;
+        tarvic::TarvicLibrary::instance().BarrierBS(e.value, e.delta, e.gamma, e.theta, e.vega,
+                                                    spot, strike, 0.05, 0, 0.2, 1, lower, 0, 1,
+                                                    type);
+        return e;
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+        Exact exact;
+        const char* spot;
+    };
+    const Case cases[] = {
+        {"a lower strike", [&] { ui(w).txtStrike->setText(QStringLiteral("90")); },
+         vanillaBS(100, 90, 0.05, 0, 0.2, 1, 0), "100"},
+        {"a put", [&] { w->setListIndex(ui(w).cboOptions, 1); },
+         vanillaBS(100, 90, 0.05, 0, 0.2, 1, 1), "100"},
+        {"a higher spot", [&] { ui(w).txtAsset->setText(QStringLiteral("104")); },
+         vanillaBS(104, 90, 0.05, 0, 0.2, 1, 1), "104"},
+        {"a continuously watched down-and-out put",
+         [&] {
+             choosePayoff(2);
+             ui(w).txtDownBar->setText(QStringLiteral("80"));
+             ui(w).txtMonPts->setText(QStringLiteral("4"));
+             ui(w).chkContMon->setChecked(true);
+         },
+         barrierBS(104, 90, 80, 1), "104"},
+    };
+    const QString nine = QStringLiteral("#####0.000000000");
+    QString before = ui(w).lblAValue->text();
+    for (const Case& c : cases) {
+        c.change();
+        ASSERT_EQ(runOrRefusal(), QString()) << c.name;
+        ASSERT_FALSE(ui(w).frAnalytic->isHidden()) << c.name;
+        EXPECT_EQ(ui(w).lblAValue->text(), tarvic::formatNumber(c.exact.value, nine)) << c.name;
+        EXPECT_NE(ui(w).lblAValue->text(), before) << c.name;
+        EXPECT_EQ(ui(w).lblADelta->text(), tarvic::formatNumber(c.exact.delta, nine)) << c.name;
+        EXPECT_EQ(ui(w).lblAVega->text(), tarvic::formatNumber(c.exact.vega / 100.0, nine))
+            << c.name;
+        EXPECT_EQ(ui(w).lblAsset->text(), QString::fromLatin1(c.spot)) << c.name;
+        before = ui(w).lblAValue->text();
+    }
 }
 
 // The error plot subtracts the closed form row by row, or the value typed

@@ -352,6 +352,49 @@ TEST_F(PlotOptions, DataTipUnderTheMouse)
                                        tarvic::numberText(std::floor(-200.0 / 365.0 * 1e11) / 1e11));
 }
 
+// An axis that gives no scale gives no tip: over a grid of nothing (X from
+// 0 to 0), or a Y axis from 0 to 0, the mouse leaves the tip as it was,
+// over a point as over the plot. (The chart refuses an infinite range, so
+// there is no drawn point to be over; the rule of the scale covers it.)
+TEST_F(PlotOptions, WithoutAScaleTheTipStaysAsItWas)
+{
+    ChartControl& chart = *ui(w).chart;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+    const auto expectTipKept = [&](const QString& kept, int row, const char* name) {
+        ASSERT_TRUE(chart.plotRect().contains(chart.pointPosition(1, row))) << name;
+        hoverPoint(chart, 1, row);
+        EXPECT_EQ(chart.ToolTipText(), kept) << name;
+        QTest::mouseMove(chartViewport(chart), emptyPlace(chart));
+        EXPECT_EQ(chart.ToolTipText(), kept) << name;
+    };
+
+    hoverPoint(chart, 1, 51);
+    const QString first = QStringLiteral("Asset = 100  Premium = 100");
+    ASSERT_EQ(chart.ToolTipText(), first);
+    script(-1, 0.0, nullptr);  // every node at 0
+    calculate();
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    settle();
+    ASSERT_EQ(axis(0).minimum(), 0.0);
+    ASSERT_EQ(axis(0).maximum(), 0.0);
+    expectTipKept(first, 1, "X from 0 to 0");
+
+    // A grid again: the tip names the point under the mouse, until the Y
+    // axis is set from 0 to 0.
+    script(-1, 200.0, nullptr);
+    typeInputs();  // the spot went down to the top of the grid of nothing
+    calculate();
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    settle();
+    hoverPoint(chart, 1, 12);
+    const QString second = QStringLiteral("Asset = 22  Premium = 4.84");
+    ASSERT_EQ(chart.ToolTipText(), second);
+    axis(1).setMinimum(0.0);
+    axis(1).setMaximum(0.0);
+    settle();
+    expectTipKept(second, 2, "Y from 0 to 0");
+}
+
 // The plot buttons draw what the run on show computed, and say what it
 // did not: the contract and menus of the run decide, not today's.
 TEST_F(PlotOptions, PlotButtonsFollowTheRunOnShow)
