@@ -85,6 +85,7 @@ public:
         double sum;
     };
     static constexpr bool kGreeks = Kind::kMayHaveGreeks;
+    static constexpr bool kLogPayoff = false;
 
     explicit AsianPath(const AsianRun& run) : run_(run), path_(run.path) {}
 

@@ -83,12 +83,49 @@ inline void closeBlock(double* sums, double*& blockSums)
 
 // One slot's paths: `draws` paths on normals from `generator`; the five
 // block sums are stored into blockSums after every drawsPerBlock paths.
+// The paths of a block of a plain path kind whose value is a function of
+// ln S at expiry (Path::kLogPayoff): groups of paths are stepped first, the
+// indices of those that may pay gathered without a branch, and only their
+// payoffs computed, in path order. A path left out pays exactly 0, and a
+// non-negative sum plus 0 is the same sum, so the value sums keep their bits.
+template <class Path>
+void simulateLogPayoffPaths(const Path& path, int32_t steps, RandomGenerator64& generator, size_t count,
+                            double& valueSum)
+{
+    constexpr size_t kGroup = 64;
+    double logS[kGroup];
+    uint32_t paying[kGroup];
+    for (size_t begin = 0; begin < count; begin += kGroup) {
+        const size_t n = count - begin < kGroup ? count - begin : kGroup;
+        size_t m = 0;
+        for (size_t k = 0; k < n; ++k) {
+            typename Path::State st;
+            path.start(st);
+            for (int32_t j = 0; j < steps; ++j)
+                path.step(st, j, ZigguratNormal(generator));
+            logS[k] = st.logS;
+            paying[m] = static_cast<uint32_t>(k);
+            m += path.mayPay(st.logS) ? 1 : 0;
+        }
+        for (size_t q = 0; q < m; ++q)
+            valueSum += path.payoffAtLog(logS[paying[q]]);
+    }
+}
+
 template <class Path, class Run>
 void simulateSlotPaths(const Run& run, RandomGenerator64& generator, size_t draws, size_t drawsPerBlock,
                        double* blockSums)
 {
     using namespace european_detail;
     const Path path(run);
+    if constexpr (Path::kLogPayoff) {
+        double sums[kSums] = {};
+        for (size_t done = 0; done < draws; done += drawsPerBlock) {
+            simulateLogPayoffPaths(path, run.steps, generator, drawsPerBlock, sums[0]);
+            closeBlock(sums, blockSums);
+        }
+        return;
+    }
     const int32_t steps = run.steps;
     double sums[kSums] = {};
     size_t inBlock = 0;

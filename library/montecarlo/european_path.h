@@ -267,6 +267,12 @@ class EuropeanPath {
 public:
     using State = EuropeanPathState;
     static constexpr bool kGreeks = Kind::kMayHaveGreeks;
+    // A plain path without weights on the exact scheme: its outcome is the
+    // value alone, a function of ln S at expiry (payoffAtLog), 0 unless
+    // mayPay; the pseudo-random driver then takes the exponentials of a
+    // group of paths together, of those that may pay only.
+    static constexpr bool kLogPayoff =
+        std::is_same<Kind, FixedPathKind<kExactMarching, PathBarrier::None, false>>::value;
 
     explicit EuropeanPath(const EuropeanRun& run) : run_(run) {}
 
@@ -371,6 +377,16 @@ public:
         }
         return vanillaPayoff(run_, asset(st));
     }
+
+    // Whether exp(logS) may pay: false only beyond the strike's log by
+    // more than the margin.
+    bool mayPay(double logS) const
+    {
+        return run_.isCall ? !(logS < run_.logStrike - path_detail::kPayoffLogMargin)
+                           : !(logS > run_.logStrike + path_detail::kPayoffLogMargin);
+    }
+
+    double payoffAtLog(double logS) const { return vanillaPayoff(run_, std::exp(logS)); }
 
     // The weights of the path so far. A continuously monitored knock-in that
     // has not knocked in at a date and has not touched a barrier for certain
