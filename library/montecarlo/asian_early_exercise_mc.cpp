@@ -12,21 +12,17 @@ namespace {
 constexpr double kBytesPerGB = 1024.0 * 1024.0 * 1024.0;
 
 // The models of a run: the priced paths, and the same paths without
-// sensitivities for the fit.
+// sensitivities for the fit, each on its own path kind.
+template <class PriceKind, class FitKind>
 struct AsianExerciseModels {
-    AsianExerciseModel price;
-    AsianExerciseModel fit;
+    AsianExerciseModelOf<PriceKind> price;
+    AsianExerciseModelOf<FitKind> fit;
 
-    AsianExerciseModels(const AsianContract& contract, int32_t basisCount)
-        : price(checked(contract), asianBasisFor(basisCount)), fit(withoutGreeks(contract), asianBasisFor(basisCount))
+    AsianExerciseModels(const AsianContract& contract, const BasisFunctions& basis)
+        : price(contract, basis), fit(withoutGreeks(contract), basis)
     {
     }
 
-    static const AsianContract& checked(const AsianContract& contract)
-    {
-        validateAsianContract(contract, true);
-        return contract;
-    }
     static AsianContract withoutGreeks(const AsianContract& contract)
     {
         AsianContract c = contract;
@@ -35,26 +31,42 @@ struct AsianExerciseModels {
     }
 };
 
+// Checks the contract, then calls body(models) with the models on the
+// path kinds of its marching scheme and sensitivities.
+template <class Body>
+double withAsianExerciseModels(const AsianContract& contract, int32_t basisCount, Body&& body)
+{
+    validateAsianContract(contract, true);
+    const BasisFunctions& basis = asianBasisFor(basisCount);
+    return dispatchPlainPathKind(contract.timeMarching, contract.computeGreeks, [&](auto kind) {
+        using Kind = decltype(kind);
+        using FitKind = FixedPathKind<Kind::kMarching, PathBarrier::None, false>;
+        return body(AsianExerciseModels<Kind, FitKind>(contract, basis));
+    });
+}
+
 }  // namespace
 
 double priceAsianEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const AsianContract& contract,
                                  int64_t pathCount, int64_t regressionPathCount, int32_t basisCount,
                                  bool antithetic, bool multiThreaded, int32_t numCheckpoints)
 {
-    const AsianExerciseModels models(contract, basisCount);
-    return runEarlyExerciseMC(result, rule, models.price, models.fit, true, pathCount, regressionPathCount,
-                              antithetic, multiThreaded, numCheckpoints);
+    return withAsianExerciseModels(contract, basisCount, [&](const auto& models) {
+        return runEarlyExerciseMC(result, rule, models.price, models.fit, true, pathCount, regressionPathCount,
+                                  antithetic, multiThreaded, numCheckpoints);
+    });
 }
 
 double priceAsianEarlyExerciseQMC(EstimateSeries& result, ExerciseRule& rule, const AsianContract& contract,
                                   int32_t numPaths, int32_t numLSPaths, int32_t basisCount, bool brownianBridge,
                                   bool warmUpSobol, bool multiThreaded, int32_t numCheckpoints)
 {
-    const AsianExerciseModels models(contract, basisCount);
-    requireSobolFixings(contract.numFixings);
-    return runEarlyExerciseQMC(result, rule, models.price, models.fit, true, numPaths, numLSPaths, brownianBridge,
-                               warmUpSobol, multiThreaded, numCheckpoints,
-                               (kAsianSobolMemoryLimitGB - kAsianSobolOverheadGB) * kBytesPerGB);
+    return withAsianExerciseModels(contract, basisCount, [&](const auto& models) {
+        requireSobolFixings(contract.numFixings);
+        return runEarlyExerciseQMC(result, rule, models.price, models.fit, true, numPaths, numLSPaths,
+                                   brownianBridge, warmUpSobol, multiThreaded, numCheckpoints,
+                                   (kAsianSobolMemoryLimitGB - kAsianSobolOverheadGB) * kBytesPerGB);
+    });
 }
 
 double priceAsianEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, double spot, double strike,

@@ -17,8 +17,10 @@ double priceAsianEuropeanMC(EstimateSeries& result, const AsianContract& contrac
     const PseudoRandomLayout layout =
         pseudoRandomLayout(pathCount, numCheckpoints, antithetic, generatorSlotCount());
     const AsianRun run(contract);
-    return runEuropeanMC<AsianPath>(result, run, layout, kSeedTable, antithetic, multiThreaded,
-                                    contract.computeGreeks, run.discount);
+    return dispatchPlainPathKind(run.path.marching, run.path.greeks, [&](auto kind) {
+        return runEuropeanMC<AsianPath<decltype(kind)>>(result, run, layout, kSeedTable, antithetic,
+                                                        multiThreaded, contract.computeGreeks, run.discount);
+    });
 }
 
 double priceAsianEuropeanQMC(EstimateSeries& result, const AsianContract& contract, int32_t numPaths,
@@ -31,8 +33,11 @@ double priceAsianEuropeanQMC(EstimateSeries& result, const AsianContract& contra
     const int threads = multiThreaded ? omp_get_max_threads() : 1;
     const SobolBlockLayout layout = sobolBlockLayout(numPaths, contract.numFixings, fewSobolBlocks, threads);
     const AsianRun run(contract);
-    return runEuropeanQMC<AsianPath>(result, run, layout, contract.computeGreeks, brownianBridge, warmUpSobol,
-                                     multiThreaded, numCheckpoints, run.discount);
+    return dispatchPlainPathKind(run.path.marching, run.path.greeks, [&](auto kind) {
+        return runEuropeanQMC<AsianPath<decltype(kind)>>(result, run, layout, contract.computeGreeks,
+                                                         brownianBridge, warmUpSobol, multiThreaded,
+                                                         numCheckpoints, run.discount);
+    });
 }
 
 AsianContract asianContractOf(double spot, double strike, double intRate, double expiry, double volatility,

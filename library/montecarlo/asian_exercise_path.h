@@ -18,9 +18,10 @@
 
 namespace tarvic {
 
-class AsianExerciseModel {
+template <class Kind = RunPathKind>
+class AsianExerciseModelOf {
 public:
-    AsianExerciseModel(const AsianContract& contract, const BasisFunctions& basis)
+    AsianExerciseModelOf(const AsianContract& contract, const BasisFunctions& basis)
         : run_(contract), basis_(basis), scale_(run_.floating ? contract.spot : contract.strike)
     {
     }
@@ -46,35 +47,36 @@ public:
 
     class Path {
     public:
-        explicit Path(const AsianExerciseModel& model) : run_(model.run_), path_(run_) {}
+        explicit Path(const AsianExerciseModelOf& model) : run_(model.run_), path_(run_) {}
 
         void start()
         {
-            path_.start();
+            path_.start(st_);
             fixing_ = 0;
         }
         bool stepping() const { return true; }
         void step(int32_t j, double z, const double*)
         {
-            path_.step(j, z);
+            path_.step(st_, j, z);
             fixing_ = j + 1;
         }
         bool live() const { return true; }
         void state(double* out) const
         {
-            out[0] = path_.asset();
-            out[1] = runningAverage(run_, path_.sum(), fixing_);
+            out[0] = path_.asset(st_);
+            out[1] = runningAverage(run_, AsianPath<Kind>::sum(st_), fixing_);
         }
-        PathWeights scores() const { return path_.scores(); }
+        PathWeights scores() const { return AsianPath<Kind>::scores(st_); }
         PathWeights weights(bool& corrected) const
         {
             corrected = false;
-            return path_.scores();
+            return AsianPath<Kind>::scores(st_);
         }
 
     private:
         const AsianRun& run_;
-        AsianPath path_;
+        const AsianPath<Kind> path_;
+        typename AsianPath<Kind>::State st_{};
         int32_t fixing_ = 0;
     };
 
@@ -83,5 +85,7 @@ private:
     const BasisFunctions& basis_;
     double scale_;
 };
+
+using AsianExerciseModel = AsianExerciseModelOf<>;
 
 }  // namespace tarvic

@@ -75,31 +75,40 @@ inline double runningAverage(const AsianRun& run, double sum, int32_t fixing)
     return sum / (static_cast<double>(run.settled) + static_cast<double>(fixing));
 }
 
-// The path of the European engines (european_drivers.h).
+// The path of the European engines (european_drivers.h), on the asset
+// path of the kind Kind (no barrier).
+template <class Kind = RunPathKind>
 class AsianPath {
 public:
+    struct State {
+        EuropeanPathState path;
+        double sum;
+    };
+    static constexpr bool kGreeks = Kind::kMayHaveGreeks;
+    static constexpr bool kLogPayoff = false;
+
     explicit AsianPath(const AsianRun& run) : run_(run), path_(run.path) {}
 
-    void start()
+    void start(State& st) const
     {
-        path_.start();
-        sum_ = run_.settledSum;
+        path_.start(st.path);
+        st.sum = run_.settledSum;
     }
 
-    bool finished() const { return false; }
+    bool finished(const State&) const { return false; }
 
-    void step(int32_t j, double z)
+    void step(State& st, int32_t j, double z) const
     {
-        path_.step(j, z);
-        sum_ += path_.asset();
+        path_.step(st.path, j, z);
+        st.sum += path_.asset(st.path);
     }
 
-    PathOutcome outcome() const
+    PathOutcome outcome(const State& st) const
     {
         PathOutcome out;
-        out.value = asianPayoff(run_, path_.asset(), runningAverage(run_, sum_, run_.steps));
-        if (run_.path.greeks && out.value != 0.0) {
-            const PathWeights w = path_.scores();
+        out.value = asianPayoff(run_, path_.asset(st.path), runningAverage(run_, st.sum, run_.steps));
+        if (Kind::greeks(run_.path) && out.value != 0.0) {
+            const PathWeights w = path_.scores(st.path);
             out.delta = out.value * w.delta;
             out.gamma = out.value * w.gamma;
             out.vega = out.value * w.vega;
@@ -109,14 +118,13 @@ public:
     }
 
     // Asset, running sum and scores, for the early-exercise path.
-    double asset() const { return path_.asset(); }
-    double sum() const { return sum_; }
-    PathWeights scores() const { return path_.scores(); }
+    double asset(const State& st) const { return path_.asset(st.path); }
+    static double sum(const State& st) { return st.sum; }
+    static PathWeights scores(const State& st) { return EuropeanPath<Kind>::scores(st.path); }
 
 private:
-    const AsianRun& run_;
-    EuropeanPath path_;
-    double sum_ = 0.0;
+    const AsianRun run_;
+    EuropeanPath<Kind> path_;
 };
 
 }  // namespace tarvic

@@ -24,9 +24,12 @@
 
 namespace tarvic {
 
-class BarrierExerciseModel {
+// Kind chooses the path code (european_path.h); the engines instantiate
+// the model with the run's FixedPathKind.
+template <class Kind = RunPathKind>
+class BarrierExerciseModelOf {
 public:
-    BarrierExerciseModel(const EuropeanContract& contract, const BasisFunctions& basis)
+    BarrierExerciseModelOf(const EuropeanContract& contract, const BasisFunctions& basis)
         : run_(withTouchRecords(contract)), basis_(basis)
     {
         barriers_ = run_.hasLower && run_.hasUpper ? 2 : (run_.hasBarrier ? 1 : 0);
@@ -54,43 +57,50 @@ public:
 
     class Path {
     public:
-        explicit Path(const BarrierExerciseModel& model) : run_(model.run_), twoBarriers_(model.barriers_ == 2), path_(run_) {}
+        explicit Path(const BarrierExerciseModelOf& model) : path_(model.run_), twoBarriers_(model.barriers_ == 2)
+        {
+        }
 
         void start()
         {
-            path_.start();
+            path_.start(st_);
             crossed_ = false;
         }
 
         // False once a knock-out is dead: nothing about the path changes any more.
-        bool stepping() const { return !(run_.hasBarrier && run_.knockOut && (crossed_ || !path_.alive())); }
+        bool stepping() const
+        {
+            return !(Kind::hasBarrier(run()) && run().knockOut && (crossed_ || !st_.alive));
+        }
 
         // Step j (0-based) with the normal z and the step's crossing uniforms u.
         void step(int32_t j, double z, const double* u)
         {
-            path_.step(j, z);
-            if (run_.continuous && !crossed_ && !path_.touched())
-                crossed_ = u[0] < path_.stepTouch(0) || (twoBarriers_ && u[1] < path_.stepTouch(1));
+            path_.step(st_, j, z);
+            if (Kind::continuous(run()) && !crossed_ && !st_.touched)
+                crossed_ = u[0] < st_.stepTouch[0] || (twoBarriers_ && u[1] < st_.stepTouch[1]);
         }
 
         // May the option be exercised (or paid) at the date just reached?
         bool live() const
         {
-            if (!run_.hasBarrier)
+            if (!Kind::hasBarrier(run()))
                 return true;
-            if (run_.knockOut)
-                return path_.alive() && !crossed_;
-            return path_.knockedIn() || path_.touched() || crossed_;
+            if (run().knockOut)
+                return st_.alive && !crossed_;
+            return st_.knockedIn || st_.touched || crossed_;
         }
 
-        void state(double* out) const { out[0] = path_.asset(); }
-        PathWeights scores() const { return path_.scores(); }
-        PathWeights weights(bool& corrected) const { return path_.weights(corrected); }
+        void state(double* out) const { out[0] = path_.asset(st_); }
+        PathWeights scores() const { return EuropeanPath<Kind>::scores(st_); }
+        PathWeights weights(bool& corrected) const { return path_.weights(st_, corrected); }
 
     private:
-        const EuropeanRun& run_;
+        const EuropeanRun& run() const { return path_.run(); }
+
+        const EuropeanPath<Kind> path_;
         bool twoBarriers_;
-        EuropeanPath path_;
+        EuropeanPathState st_{};
         bool crossed_ = false;
     };
 
@@ -106,5 +116,7 @@ private:
     const BasisFunctions& basis_;
     int32_t barriers_ = 0;
 };
+
+using BarrierExerciseModel = BarrierExerciseModelOf<>;
 
 }  // namespace tarvic

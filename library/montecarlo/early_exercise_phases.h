@@ -114,9 +114,9 @@ StoredPaths simulateRegressionPaths(const Model& model, size_t paths, std::vecto
 // fitModel simulates the regression paths of the fit (for a knock-in the
 // barrier-free contract, without in-sample rows); priceModel prices. With
 // inSample both must draw alike.
-template <class Model>
+template <class Model, class FitModel>
 double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Model& priceModel,
-                          const Model& fitModel, bool inSample, int64_t pathCount, int64_t regressionPathCount,
+                          const FitModel& fitModel, bool inSample, int64_t pathCount, int64_t regressionPathCount,
                           bool antithetic, bool multiThreaded, int32_t numCheckpoints)
 {
     if (inSample && priceModel.uniformsPerStep() != fitModel.uniformsPerStep())
@@ -318,9 +318,9 @@ StoredPaths simulateRegressionPathsQMC(const Model& model, const SobolBlockStart
 // from one of priceModel's (the same when they draw alike). A run whose
 // estimate exceeds memoryCapBytes is refused as well as one beyond the
 // available memory.
-template <class Model>
+template <class Model, class FitModel>
 double runEarlyExerciseQMC(EstimateSeries& result, ExerciseRule& rule, const Model& priceModel,
-                           const Model& fitModel, bool inSample, int32_t numPaths, int32_t numLSPaths,
+                           const FitModel& fitModel, bool inSample, int32_t numPaths, int32_t numLSPaths,
                            bool brownianBridge, bool warmUpSobol, bool multiThreaded, int32_t numCheckpoints,
                            double memoryCapBytes = HUGE_VAL)
 {

@@ -4,10 +4,13 @@
 // normal per step and pays at expiry: the vanilla and barrier path
 // (european_path.h) and the Asian path (asian_path.h).
 //
-// A path class P provides P(const Run&), start(), finished() (no further
-// normals are drawn once it is true), step(int32_t j, double z) and
-// PathOutcome outcome() (payoff and payoff x weight, undiscounted); the run
-// has a member `steps`.
+// A path class P provides P(const Run&), a state type P::State that the
+// drivers keep in a local variable of the stepping loop, and the const
+// members start(State&), finished(const State&) (no further normals are
+// drawn once it is true), step(State&, int32_t j, double z) and PathOutcome
+// outcome(const State&) (payoff and payoff x weight, undiscounted); the run
+// has a member `steps`. The engines choose P per run (dispatchPathKind), so
+// that the loops below carry no test of a flag fixed for the run.
 //
 // Pseudo-random numbers: pseudoRandomLayout's slots, slot t drawing from
 // generator t of the given seed order whichever thread runs it; each slot
@@ -47,13 +50,24 @@ namespace european_detail {
 
 constexpr size_t kSums = EstimateSeries::kCount;
 
+template <bool Greeks>
 inline void addOutcome(double* sums, const PathOutcome& o)
 {
     sums[0] += o.value;
-    sums[1] += o.delta;
-    sums[2] += o.gamma;
-    sums[3] += o.vega;
-    sums[4] += o.theta;
+    if (Greeks) {
+        sums[1] += o.delta;
+        sums[2] += o.gamma;
+        sums[3] += o.vega;
+        sums[4] += o.theta;
+    }
+}
+
+// Whether a path type computes the likelihood-ratio weights; without them
+// the four weighted sums stay 0 and are not written to the results.
+template <class Path>
+constexpr bool pathGreeks()
+{
+    return Path::kGreeks;
 }
 
 inline void closeBlock(double* sums, double*& blockSums)
@@ -69,21 +83,58 @@ inline void closeBlock(double* sums, double*& blockSums)
 
 // One slot's paths: `draws` paths on normals from `generator`; the five
 // block sums are stored into blockSums after every drawsPerBlock paths.
+// The paths of a block of a plain path kind whose value is a function of
+// ln S at expiry (Path::kLogPayoff): groups of paths are stepped first, the
+// indices of those that may pay gathered without a branch, and only their
+// payoffs computed, in path order. A path left out pays exactly 0, and a
+// non-negative sum plus 0 is the same sum, so the value sums keep their bits.
+template <class Path>
+void simulateLogPayoffPaths(const Path& path, int32_t steps, RandomGenerator64& generator, size_t count,
+                            double& valueSum)
+{
+    constexpr size_t kGroup = 64;
+    double logS[kGroup];
+    uint32_t paying[kGroup];
+    for (size_t begin = 0; begin < count; begin += kGroup) {
+        const size_t n = count - begin < kGroup ? count - begin : kGroup;
+        size_t m = 0;
+        for (size_t k = 0; k < n; ++k) {
+            typename Path::State st;
+            path.start(st);
+            for (int32_t j = 0; j < steps; ++j)
+                path.step(st, j, ZigguratNormal(generator));
+            logS[k] = st.logS;
+            paying[m] = static_cast<uint32_t>(k);
+            m += path.mayPay(st.logS) ? 1 : 0;
+        }
+        for (size_t q = 0; q < m; ++q)
+            valueSum += path.payoffAtLog(logS[paying[q]]);
+    }
+}
+
 template <class Path, class Run>
 void simulateSlotPaths(const Run& run, RandomGenerator64& generator, size_t draws, size_t drawsPerBlock,
                        double* blockSums)
 {
     using namespace european_detail;
-    Path path(run);
+    const Path path(run);
+    if constexpr (Path::kLogPayoff) {
+        double sums[kSums] = {};
+        for (size_t done = 0; done < draws; done += drawsPerBlock) {
+            simulateLogPayoffPaths(path, run.steps, generator, drawsPerBlock, sums[0]);
+            closeBlock(sums, blockSums);
+        }
+        return;
+    }
+    const int32_t steps = run.steps;
     double sums[kSums] = {};
     size_t inBlock = 0;
     for (size_t i = 0; i < draws; ++i) {
-        path.start();
-        for (int32_t j = 0; j < run.steps && !path.finished(); ++j) {
-            const double z = ZigguratNormal(generator);
-            path.step(j, z);
-        }
-        addOutcome(sums, path.outcome());
+        typename Path::State st;
+        path.start(st);
+        for (int32_t j = 0; j < steps && !path.finished(st); ++j)
+            path.step(st, j, ZigguratNormal(generator));
+        addOutcome<pathGreeks<Path>()>(sums, path.outcome(st));
         if (++inBlock == drawsPerBlock) {
             closeBlock(sums, blockSums);
             inBlock = 0;
@@ -98,31 +149,34 @@ void simulateSlotPathsAntithetic(const Run& run, RandomGenerator64& generator, s
                                  size_t drawsPerBlock, double* blockSums)
 {
     using namespace european_detail;
-    Path up(run);
-    Path down(run);
+    const Path path(run);
+    const int32_t steps = run.steps;
     double sums[kSums] = {};
     size_t inBlock = 0;
     for (size_t i = 0; i < draws; ++i) {
-        up.start();
-        down.start();
-        for (int32_t j = 0; j < run.steps; ++j) {
-            const bool upOn = !up.finished();
-            const bool downOn = !down.finished();
+        typename Path::State up, down;
+        path.start(up);
+        path.start(down);
+        for (int32_t j = 0; j < steps; ++j) {
+            const bool upOn = !path.finished(up);
+            const bool downOn = !path.finished(down);
             if (!upOn && !downOn)
                 break;
             const double z = ZigguratNormal(generator);
             if (upOn)
-                up.step(j, z);
+                path.step(up, j, z);
             if (downOn)
-                down.step(j, -z);
+                path.step(down, j, -z);
         }
-        const PathOutcome a = up.outcome();
-        const PathOutcome c = down.outcome();
+        const PathOutcome a = path.outcome(up);
+        const PathOutcome c = path.outcome(down);
         sums[0] += 0.5 * (a.value + c.value);
-        sums[1] += a.delta + c.delta;
-        sums[2] += a.gamma + c.gamma;
-        sums[3] += a.vega + c.vega;
-        sums[4] += a.theta + c.theta;
+        if (pathGreeks<Path>()) {
+            sums[1] += a.delta + c.delta;
+            sums[2] += a.gamma + c.gamma;
+            sums[3] += a.vega + c.vega;
+            sums[4] += a.theta + c.theta;
+        }
         if (++inBlock == drawsPerBlock) {
             closeBlock(sums, blockSums);
             inBlock = 0;
@@ -257,7 +311,7 @@ double runEuropeanQMC(EstimateSeries& result, const Run& run, const SobolBlockLa
         } catch (...) {
             errors.capture();
         }
-        Path path(run);
+        const Path path(run);
         // Every thread meets the loop, ready or not.
 #pragma omp for schedule(static)
         for (long b = 0; b < blockCount; ++b) {
@@ -270,10 +324,11 @@ double runEuropeanQMC(EstimateSeries& result, const Run& run, const SobolBlockLa
                 for (uint32_t i = 0; i < blockPoints; ++i) {
                     sobolStepNormals(buffers.points[i], steps, brownianBridge ? &bridge : nullptr, z,
                                      buffers.bridgePath.data());
-                    path.start();
-                    for (int32_t j = 0; j < steps && !path.finished(); ++j)
-                        path.step(j, z[j]);
-                    addOutcome(sums, path.outcome());
+                    typename Path::State st;
+                    path.start(st);
+                    for (int32_t j = 0; j < steps && !path.finished(st); ++j)
+                        path.step(st, j, z[j]);
+                    addOutcome<pathGreeks<Path>()>(sums, path.outcome(st));
                 }
                 result[EstimateSeries::kValue][b] = discount * sums[0];
                 if (greeks) {

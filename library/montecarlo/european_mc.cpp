@@ -49,8 +49,12 @@ double priceEuropeanMC(EstimateSeries& result, const EuropeanContract& contract,
     const PseudoRandomLayout layout =
         pseudoRandomLayout(pathCount, numCheckpoints, antithetic, generatorSlotCount());
     const EuropeanRun run(contract);
-    return runEuropeanMC<EuropeanPath>(result, run, layout, kEuropeanSeedOrder, antithetic, multiThreaded,
-                                       contract.computeGreeks, run.discount);
+    // One instantiation of the path per marching scheme, monitoring and
+    // sensitivities: the run's stepping loop tests none of them.
+    return dispatchPathKind(run, [&](auto kind) {
+        return runEuropeanMC<EuropeanPath<decltype(kind)>>(result, run, layout, kEuropeanSeedOrder, antithetic,
+                                                           multiThreaded, contract.computeGreeks, run.discount);
+    });
 }
 
 double priceEuropeanMC(EstimateSeries& result, double spot, double strike, double lowerBarrier,

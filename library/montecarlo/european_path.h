@@ -17,6 +17,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 #include "montecarlo/crossing_probability.h"
 
@@ -59,6 +61,7 @@ struct EuropeanRun {
     double c1, c2;             // theta score constants of the exact and the Euler step
     double discount;           // exp(-r T)
     double logSpot, logLower, logUpper, logWidth;  // logWidth = ln(U/L)
+    double logStrike;
     int doubleLogTerms;        // image terms of the log-form double barrier
     bool isCall, knockOut, hasLower, hasUpper, hasBarrier, continuous, greeks;
     bool eulerForm;            // Euler crossing probabilities (Euler marching)
@@ -99,81 +102,260 @@ struct PathOutcome {
     double theta = 0.0;
 };
 
+// Which parts of the path code a run needs. The engines choose one
+// FixedPathKind per run (dispatchPathKind), so that the stepping loop of a
+// run carries no test of a flag that cannot change within it; RunPathKind
+// reads the same choices from the run, for code that is not specialised.
+enum class PathBarrier { None, Discrete, Continuous };
+
+template <int32_t Marching, PathBarrier Barrier, bool Greeks>
+struct FixedPathKind {
+    static constexpr int32_t marching(const EuropeanRun&) { return Marching; }
+    static constexpr bool hasBarrier(const EuropeanRun&) { return Barrier != PathBarrier::None; }
+    static constexpr bool continuous(const EuropeanRun&) { return Barrier == PathBarrier::Continuous; }
+    static constexpr bool greeks(const EuropeanRun&) { return Greeks; }
+    static constexpr bool kMayHaveGreeks = Greeks;
+    static constexpr int32_t kMarching = Marching;
+    static constexpr PathBarrier kBarrier = Barrier;
+};
+
+struct RunPathKind {
+    static int32_t marching(const EuropeanRun& run) { return run.marching; }
+    static bool hasBarrier(const EuropeanRun& run) { return run.hasBarrier; }
+    static bool continuous(const EuropeanRun& run) { return run.continuous; }
+    static bool greeks(const EuropeanRun& run) { return run.greeks; }
+    static constexpr bool kMayHaveGreeks = true;
+};
+
+inline PathBarrier pathBarrierOf(const EuropeanRun& run)
+{
+    if (!run.hasBarrier)
+        return PathBarrier::None;
+    return run.continuous ? PathBarrier::Continuous : PathBarrier::Discrete;
+}
+
+// Calls body(FixedPathKind<...>{}) with the kind of the run's marching
+// scheme, barrier monitoring and sensitivities (body is a generic lambda).
+template <class Body>
+decltype(auto) dispatchPathKind(int32_t marching, PathBarrier barrier, bool greeks, Body&& body)
+{
+    const auto withBarrier = [&](auto marchingTag) -> decltype(auto) {
+        constexpr int32_t m = decltype(marchingTag)::value;
+        const auto withGreeks = [&](auto barrierTag) -> decltype(auto) {
+            constexpr PathBarrier b = decltype(barrierTag)::value;
+            if (greeks)
+                return body(FixedPathKind<m, b, true>{});
+            return body(FixedPathKind<m, b, false>{});
+        };
+        switch (barrier) {
+        case PathBarrier::Continuous:
+            return withGreeks(std::integral_constant<PathBarrier, PathBarrier::Continuous>{});
+        case PathBarrier::Discrete:
+            return withGreeks(std::integral_constant<PathBarrier, PathBarrier::Discrete>{});
+        default:
+            return withGreeks(std::integral_constant<PathBarrier, PathBarrier::None>{});
+        }
+    };
+    switch (marching) {
+    case kEulerMarching:
+        return withBarrier(std::integral_constant<int32_t, kEulerMarching>{});
+    case kMilsteinMarching:
+        return withBarrier(std::integral_constant<int32_t, kMilsteinMarching>{});
+    default:
+        return withBarrier(std::integral_constant<int32_t, kExactMarching>{});
+    }
+}
+
+// The same for paths without barriers (the Asian paths).
+template <class Body>
+decltype(auto) dispatchPlainPathKind(int32_t marching, bool greeks, Body&& body)
+{
+    const auto withGreeks = [&](auto marchingTag) -> decltype(auto) {
+        constexpr int32_t m = decltype(marchingTag)::value;
+        if (greeks)
+            return body(FixedPathKind<m, PathBarrier::None, true>{});
+        return body(FixedPathKind<m, PathBarrier::None, false>{});
+    };
+    switch (marching) {
+    case kEulerMarching:
+        return withGreeks(std::integral_constant<int32_t, kEulerMarching>{});
+    case kMilsteinMarching:
+        return withGreeks(std::integral_constant<int32_t, kMilsteinMarching>{});
+    default:
+        return withGreeks(std::integral_constant<int32_t, kExactMarching>{});
+    }
+}
+
+template <class Body>
+decltype(auto) dispatchPathKind(const EuropeanRun& run, Body&& body)
+{
+    return dispatchPathKind(run.marching, pathBarrierOf(run), run.greeks, std::forward<Body>(body));
+}
+
+// What a path carries from step to step. The engines keep it in a local
+// variable of the stepping loop (the path object itself is read-only), so
+// that it can live in registers.
+struct EuropeanPathState {
+    double s;
+    double logS;
+    bool alive;
+    bool knockedIn;
+    bool touched;
+    double survival;
+    double wDelta, wGamma, vega, theta;
+    double vegaIn, thetaIn;  // knock-in: scores of W
+    double gFirst, hFirst;   // knock-in: W'/W and W''/W at the spot
+    double stepTouch[2];
+};
+
+namespace path_detail {
+
+constexpr double kNegligible = -45.0;
+// Log-distance beyond the strike within which the payoff takes the
+// exponential: exp and log are both correct to within an ulp or so, far
+// inside this margin, so a path further on the worthless side pays 0 for
+// certain.
+constexpr double kPayoffLogMargin = 1e-6;
+
+// The rare branch of a double-barrier step within reach of a barrier: the
+// survival factor, its derivatives and the touch records. Returns false
+// when the factor is 0 (the barrier was touched).
+bool doubleBarrierFactor(const EuropeanRun& run, EuropeanPathState& st, int32_t j, double sPrev, double logPrev,
+                         double eUpper, bool greeks);
+
+// The rare branch of a single-barrier step within reach of the barrier,
+// with p = exp(e) < 1: the survival factor and its derivatives.
+void singleBarrierFactor(const EuropeanRun& run, EuropeanPathState& st, int32_t j, double e, double p,
+                         bool greeks);
+
+// Log-derivatives of one step factor: spot (first step only), sigma, dt.
+inline void addFactorScores(const EuropeanRun& run, EuropeanPathState& st, int32_t j, double gS, double gSS,
+                            double gSigma, double gT)
+{
+    if (run.knockOut) {
+        if (j == 0) {
+            st.wGamma += 2.0 * st.wDelta * gS + gSS;
+            st.wDelta += gS;
+        }
+        st.vega += gSigma;
+        st.theta += gT;
+    } else {
+        if (j == 0) {
+            st.gFirst = gS;
+            st.hFirst = gSS;
+        }
+        st.vegaIn += gSigma;
+        st.thetaIn += gT;
+    }
+}
+
+inline void touch(const EuropeanRun& run, EuropeanPathState& st)
+{
+    st.touched = true;
+    st.survival = 0.0;
+    if (run.knockOut)
+        st.alive = false;
+}
+
+}  // namespace path_detail
+
+// The path of the European engines (european_drivers.h) for the kind Kind:
+// start(state), finished(state), step(state, j, z), outcome(state); the
+// path object holds the run's constants, the state is the caller's.
+template <class Kind = RunPathKind>
 class EuropeanPath {
 public:
+    using State = EuropeanPathState;
+    static constexpr bool kGreeks = Kind::kMayHaveGreeks;
+    // A plain path without weights on the exact scheme: its outcome is the
+    // value alone, a function of ln S at expiry (payoffAtLog), 0 unless
+    // mayPay; the pseudo-random driver then takes the exponentials of a
+    // group of paths together, of those that may pay only.
+    static constexpr bool kLogPayoff =
+        std::is_same<Kind, FixedPathKind<kExactMarching, PathBarrier::None, false>>::value;
+
     explicit EuropeanPath(const EuropeanRun& run) : run_(run) {}
 
+    const EuropeanRun& run() const { return run_; }
+
     // Puts the path back at the spot.
-    void start()
+    void start(State& st) const
     {
-        s_ = run_.spot;
-        logS_ = run_.logSpot;
-        alive_ = true;
-        knockedIn_ = false;
-        touched_ = run_.startsTouched;
-        survival_ = touched_ ? 0.0 : 1.0;
-        wDelta_ = wGamma_ = vega_ = theta_ = 0.0;
-        vegaIn_ = thetaIn_ = 0.0;
-        gFirst_ = hFirst_ = 0.0;
-        stepTouch_[0] = stepTouch_[1] = 0.0;
-        if (touched_ && run_.knockOut)
-            alive_ = false;
+        st.s = run_.spot;
+        st.logS = run_.logSpot;
+        st.alive = true;
+        st.knockedIn = false;
+        st.touched = Kind::continuous(run_) && run_.startsTouched;
+        st.survival = st.touched ? 0.0 : 1.0;
+        st.wDelta = st.wGamma = st.vega = st.theta = 0.0;
+        st.vegaIn = st.thetaIn = 0.0;
+        st.gFirst = st.hFirst = 0.0;
+        st.stepTouch[0] = st.stepTouch[1] = 0.0;
+        if (st.touched && run_.knockOut)
+            st.alive = false;
     }
 
     // A knocked-out path draws no further normals.
-    bool finished() const { return run_.hasBarrier && run_.knockOut && !alive_; }
+    bool finished(const State& st) const { return Kind::hasBarrier(run_) && run_.knockOut && !st.alive; }
 
     // Step j (0-based) with the standard normal z. The exact scheme moves
     // ln S (S itself is needed only for the payoff); Euler and Milstein move S.
-    void step(int32_t j, double z)
+    void step(State& st, int32_t j, double z) const
     {
-        const double sPrev = s_;
-        const double logPrev = logS_;
-        bool beyond;
-        if (run_.marching == kExactMarching) {
-            logS_ = logPrev + z * run_.h + run_.logDrift;
-            beyond = (run_.hasLower && logS_ < run_.logLower) || (run_.hasUpper && logS_ > run_.logUpper);
+        const EuropeanRun& run = run_;
+        const int32_t marching = Kind::marching(run);
+        const bool hasBarrier = Kind::hasBarrier(run);
+        const double sPrev = st.s;
+        const double logPrev = st.logS;
+        bool beyond = false;
+        if (marching == kExactMarching) {
+            st.logS = logPrev + z * run.h + run.logDrift;
+            if (hasBarrier)
+                beyond = (run.hasLower && st.logS < run.logLower) || (run.hasUpper && st.logS > run.logUpper);
         } else {
-            if (run_.marching == kEulerMarching)
-                s_ = sPrev * (run_.eulerFactor + z * run_.h);
+            if (marching == kEulerMarching)
+                st.s = sPrev * (run.eulerFactor + z * run.h);
             else
-                s_ = sPrev * (1.0 + (run_.mu + (z * z - 1.0) * run_.sigma * run_.sigma * 0.5) * run_.dt + z * run_.h);
-            if (run_.tracksLog)
-                logS_ = s_ > 0.0 ? std::log(s_) : -HUGE_VAL;
-            beyond = (run_.hasLower && s_ < run_.lower) || (run_.hasUpper && s_ > run_.upper);
+                st.s = sPrev * (1.0 + (run.mu + (z * z - 1.0) * run.sigma * run.sigma * 0.5) * run.dt + z * run.h);
+            if (tracksLog())
+                st.logS = st.s > 0.0 ? std::log(st.s) : -HUGE_VAL;
+            if (hasBarrier)
+                beyond = (run.hasLower && st.s < run.lower) || (run.hasUpper && st.s > run.upper);
         }
-        if (run_.greeks)
-            addStepScores(j, z);
-        if (run_.hasBarrier) {
+        if (Kind::greeks(run))
+            addStepScores(st, j, z);
+        if (hasBarrier) {
             if (beyond) {
-                if (run_.knockOut)
-                    alive_ = false;
+                if (run.knockOut)
+                    st.alive = false;
                 else
-                    knockedIn_ = true;
+                    st.knockedIn = true;
             }
-            stepTouch_[0] = stepTouch_[1] = 0.0;
-            if (run_.continuous && !touched_)
-                applyCrossing(j, sPrev, logPrev);
+            st.stepTouch[0] = st.stepTouch[1] = 0.0;
+            if (Kind::continuous(run) && !st.touched)
+                applyCrossing(st, j, sPrev, logPrev);
         }
     }
 
-    PathOutcome outcome() const
+    PathOutcome outcome(const State& st) const
     {
-        const double f0 = vanillaPayoff(run_, asset());
-        double f = f0;
-        if (run_.hasBarrier) {
-            if (!run_.continuous)
-                f = (run_.knockOut ? alive_ : knockedIn_) ? f0 : 0.0;
-            else if (run_.knockOut)
-                f = f0 * survival_;
-            else
-                f = f0 * (1.0 - survival_);
-        }
         PathOutcome out;
+        const double f0 = payoff(st);
+        if (f0 == 0.0)
+            return out;
+        double f = f0;
+        if (Kind::hasBarrier(run_)) {
+            if (!Kind::continuous(run_))
+                f = (run_.knockOut ? st.alive : st.knockedIn) ? f0 : 0.0;
+            else if (run_.knockOut)
+                f = f0 * st.survival;
+            else
+                f = f0 * (1.0 - st.survival);
+        }
         out.value = f;
-        if (run_.greeks && f != 0.0) {
+        if (Kind::greeks(run_) && f != 0.0) {
             bool corrected = false;
-            const PathWeights w = weights(corrected);
+            const PathWeights w = weights(st, corrected);
             out.delta = f * w.delta;
             out.gamma = f * w.gamma;
             out.vega = f * w.vega;
@@ -182,215 +364,141 @@ public:
         return out;
     }
 
-    // The weights and scores accumulated so far, as the steps left them.
-    PathWeights scores() const { return PathWeights{wDelta_, wGamma_, vega_, theta_}; }
+    // The call or put payoff at expiry. With the exact scheme a path whose
+    // ln S lies beyond the strike's log by more than the margin pays 0
+    // without taking the exponential (exactly what the payoff of exp(ln S)
+    // gives it).
+    double payoff(const State& st) const
+    {
+        if (Kind::marching(run_) == kExactMarching) {
+            if (run_.isCall ? st.logS < run_.logStrike - path_detail::kPayoffLogMargin
+                            : st.logS > run_.logStrike + path_detail::kPayoffLogMargin)
+                return 0.0;
+        }
+        return vanillaPayoff(run_, asset(st));
+    }
+
+    // Whether exp(logS) may pay: false only beyond the strike's log by
+    // more than the margin.
+    bool mayPay(double logS) const
+    {
+        return run_.isCall ? !(logS < run_.logStrike - path_detail::kPayoffLogMargin)
+                           : !(logS > run_.logStrike + path_detail::kPayoffLogMargin);
+    }
+
+    double payoffAtLog(double logS) const { return vanillaPayoff(run_, std::exp(logS)); }
 
     // The weights of the path so far. A continuously monitored knock-in that
     // has not knocked in at a date and has not touched a barrier for certain
     // pays in proportion to 1 - W, W the product of the no-touch factors:
     // its weights take the log-derivatives of 1 - W, d ln(1 - W) = -k d ln W
     // with k = W / (1 - W) (corrected is then true).
-    PathWeights weights(bool& corrected) const
+    PathWeights weights(const State& st, bool& corrected) const
     {
-        PathWeights w = scores();
+        PathWeights w = scores(st);
         corrected = false;
-        if (run_.hasBarrier && run_.continuous && !run_.knockOut && !knockedIn_ && !touched_ &&
-            survival_ < 1.0) {
-            const double k = survival_ / (1.0 - survival_);
-            const double c = -gFirst_ * k;
-            const double d = hFirst_ * k;
+        if (Kind::continuous(run_) && !run_.knockOut && !st.knockedIn && !st.touched && st.survival < 1.0) {
+            const double k = st.survival / (1.0 - st.survival);
+            const double c = -st.gFirst * k;
+            const double d = st.hFirst * k;
             w.gamma += 2.0 * w.delta * c - d;
             w.delta += c;
-            w.vega -= k * vegaIn_;
-            w.theta -= k * thetaIn_;
+            w.vega -= k * st.vegaIn;
+            w.theta -= k * st.thetaIn;
             corrected = true;
         }
         return w;
     }
 
-    double asset() const { return run_.marching == kExactMarching ? std::exp(logS_) : s_; }
-    double survival() const { return survival_; }
-    // Knock-out: no step point has been beyond a barrier and no certain touch.
-    bool alive() const { return alive_; }
-    // Knock-in: a step point has been beyond a barrier.
-    bool knockedIn() const { return knockedIn_; }
-    // Continuous monitoring: a barrier was touched for certain (a step ending
-    // on or beyond it, or the spot itself).
-    bool touched() const { return touched_; }
-    // With run.recordsTouch, the probabilities of the last step's crossing
-    // draws: [0] of the single barrier, or of the upper one of two; [1] of the
-    // lower one of two given no touch of the upper, so that the two no-touch
-    // factors multiply to the double-barrier no-touch probability Q. Both are
-    // 0 when the step was certain or did not reach the crossing test.
-    double stepTouch(int i) const { return stepTouch_[i]; }
+    // The weights and scores accumulated so far, as the steps left them.
+    static PathWeights scores(const State& st) { return PathWeights{st.wDelta, st.wGamma, st.vega, st.theta}; }
+
+    double asset(const State& st) const { return Kind::marching(run_) == kExactMarching ? std::exp(st.logS) : st.s; }
 
 private:
+    bool tracksLog() const { return Kind::continuous(run_) && Kind::marching(run_) != kEulerMarching; }
+    bool eulerForm() const { return Kind::marching(run_) == kEulerMarching; }
+
     // Scores of the step's density: delta and gamma weights of the first
     // increment, vega and theta scores of every increment.
-    void addStepScores(int32_t j, double z)
+    void addStepScores(State& st, int32_t j, double z) const
     {
+        const EuropeanRun& run = run_;
         const double z2m1 = z * z - 1.0;
-        if (run_.marching != kEulerMarching) {
+        if (Kind::marching(run) != kEulerMarching) {
             if (j == 0) {
-                wDelta_ = z / (run_.spot * run_.h);
-                wGamma_ = (z * z - z * run_.h - 1.0) / (run_.spot * run_.spot * run_.sigma2Dt);
+                st.wDelta = z / (run.spot * run.h);
+                st.wGamma = (z * z - z * run.h - 1.0) / (run.spot * run.spot * run.sigma2Dt);
             }
-            vega_ += z2m1 / run_.sigma - z * run_.sqrtDt;
-            theta_ += 0.5 * (z * run_.c1 + z2m1 / run_.dt) - run_.rate;
+            st.vega += z2m1 / run.sigma - z * run.sqrtDt;
+            st.theta += 0.5 * (z * run.c1 + z2m1 / run.dt) - run.rate;
         } else {
             if (j == 0) {
-                const double s0 = run_.spot;
-                const double ratio = s_ / s0;
-                wDelta_ = (z * ratio / run_.h - 1.0) / s0;
-                wGamma_ = ((2.0 * run_.eulerFactor - 3.0 * ratio) * ratio / run_.sigma2Dt + 1.0) / (s0 * s0) +
-                          wDelta_ * wDelta_;
+                const double s0 = run.spot;
+                const double ratio = st.s / s0;
+                st.wDelta = (z * ratio / run.h - 1.0) / s0;
+                st.wGamma = ((2.0 * run.eulerFactor - 3.0 * ratio) * ratio / run.sigma2Dt + 1.0) / (s0 * s0) +
+                            st.wDelta * st.wDelta;
             }
-            vega_ += z2m1 / run_.sigma;
-            theta_ += 0.5 * (z * run_.c2 + z2m1) / run_.dt - run_.rate;
+            st.vega += z2m1 / run.sigma;
+            st.theta += 0.5 * (z * run.c2 + z2m1) / run.dt - run.rate;
         }
     }
 
-    // Exponent e of a single barrier's touch probability, and on the first
-    // step its first and second derivatives with respect to the spot.
-    double singleExponent(double barrier, double logBarrier, double sPrev, double logPrev) const
+    // Exponent e of a single barrier's touch probability.
+    double singleExponent(const State& st, double barrier, double logBarrier, double sPrev, double logPrev) const
     {
-        if (run_.eulerForm)
-            return singleBarrierExponentEuler(sPrev, s_, barrier, run_.sigma, run_.dt);
-        return singleBarrierExponentLog(logPrev - logBarrier, logS_ - logBarrier, run_.sigma, run_.dt);
-    }
-
-    void singleExponentSpotDerivatives(double barrier, double logBarrier, double& e1, double& e2) const
-    {
-        const double s0 = run_.spot;
-        if (run_.eulerForm) {
-            // e = K (B - S0) / S0^2 with K = -2 (B - S1) / (sigma^2 dt).
-            const double k = -2.0 * (barrier - s_) / run_.sigma2Dt;
-            e1 = k * (s0 - 2.0 * barrier) / (s0 * s0 * s0);
-            e2 = -2.0 * k * (s0 - 3.0 * barrier) / (s0 * s0 * s0 * s0);
-        } else {
-            // e = K ln(S0 / B) with K = -2 ln(S1 / B) / (sigma^2 dt).
-            const double k = -2.0 * (logS_ - logBarrier) / run_.sigma2Dt;
-            e1 = k / s0;
-            e2 = -k / (s0 * s0);
-        }
-    }
-
-    void touch()
-    {
-        touched_ = true;
-        survival_ = 0.0;
-        if (run_.knockOut)
-            alive_ = false;
+        if (eulerForm())
+            return singleBarrierExponentEuler(sPrev, st.s, barrier, run_.sigma, run_.dt);
+        return singleBarrierExponentLog(logPrev - logBarrier, st.logS - logBarrier, run_.sigma, run_.dt);
     }
 
     // Multiplies the survival weight by the step's probability of not
     // touching the barriers, and adds that factor's log-derivatives to the
     // sensitivity weights. A touch probability below exp(-45) leaves the
     // factor at 1 to double precision (and its derivatives at the same
-    // scale), so the exponentials are skipped.
-    void applyCrossing(int32_t j, double sPrev, double logPrev)
+    // scale), so the exponentials are skipped: the common case is this
+    // test alone, the rest lies out of line.
+    void applyCrossing(State& st, int32_t j, double sPrev, double logPrev) const
     {
-        constexpr double kNegligible = -45.0;
-        if (run_.tracksLog && (!(s_ > 0.0) || !(sPrev > 0.0)) && run_.marching != kExactMarching) {
-            touch();  // the log form is undefined; an asset at 0 has left the corridor
+        const EuropeanRun& run = run_;
+        if (tracksLog() && Kind::marching(run) != kExactMarching && (!(st.s > 0.0) || !(sPrev > 0.0))) {
+            path_detail::touch(run, st);  // the log form is undefined; an asset at 0 has left the corridor
             return;
         }
-        if (run_.hasLower && run_.hasUpper) {
-            const bool outside = run_.eulerForm
-                                     ? sPrev <= run_.lower || s_ <= run_.lower || sPrev >= run_.upper ||
-                                           s_ >= run_.upper
-                                     : logPrev <= run_.logLower || logS_ <= run_.logLower ||
-                                           logPrev >= run_.logUpper || logS_ >= run_.logUpper;
+        if (run.hasLower && run.hasUpper) {
+            const bool outside = eulerForm() ? sPrev <= run.lower || st.s <= run.lower || sPrev >= run.upper ||
+                                                   st.s >= run.upper
+                                             : logPrev <= run.logLower || st.logS <= run.logLower ||
+                                                   logPrev >= run.logUpper || st.logS >= run.logUpper;
             if (outside) {
-                touch();
+                path_detail::touch(run, st);
                 return;
             }
             // Every image term is bounded by one of the two single-barrier terms.
-            const double eUpper = singleExponent(run_.upper, run_.logUpper, sPrev, logPrev);
-            if (singleExponent(run_.lower, run_.logLower, sPrev, logPrev) < kNegligible && eUpper < kNegligible)
+            const double eUpper = singleExponent(st, run.upper, run.logUpper, sPrev, logPrev);
+            if (singleExponent(st, run.lower, run.logLower, sPrev, logPrev) < path_detail::kNegligible &&
+                eUpper < path_detail::kNegligible)
                 return;
-            double gS = 0.0, gSS = 0.0, gSigma = 0.0, gT = 0.0;
-            const int flag = run_.greeks ? j : 1;
-            double q;
-            if (run_.eulerForm)
-                q = doubleBarrierSurvivalProbability(sPrev, s_, run_.lower, run_.upper, run_.sigma, run_.dt, gS,
-                                                     gSS, gSigma, gT, flag);
-            else
-                q = doubleBarrierSurvivalProbabilityLogTerms(
-                    run_.sigma2Dt, run_.logWidth, logS_ - run_.logLower, logS_ - logPrev, logPrev - run_.logLower,
-                    run_.sigma, run_.dt, run_.spot, gS, gSS, gSigma, gT, flag, run_.doubleLogTerms);
-            if (!(q > 0.0)) {
-                touch();
-                return;
-            }
-            if (run_.recordsTouch) {
-                const double pUpper = eUpper < kNegligible ? 0.0 : std::exp(eUpper);
-                stepTouch_[0] = pUpper;
-                stepTouch_[1] = 1.0 - q / (1.0 - pUpper);
-            }
-            survival_ *= q;
-            if (run_.greeks)
-                addFactorScores(j, gS, gSS, gSigma, gT);
+            path_detail::doubleBarrierFactor(run, st, j, sPrev, logPrev, eUpper, Kind::greeks(run));
             return;
         }
-        const double barrier = run_.hasUpper ? run_.upper : run_.lower;
-        const double logBarrier = run_.hasUpper ? run_.logUpper : run_.logLower;
-        const double e = singleExponent(barrier, logBarrier, sPrev, logPrev);
-        if (e < kNegligible)
+        const double barrier = run.hasUpper ? run.upper : run.lower;
+        const double logBarrier = run.hasUpper ? run.logUpper : run.logLower;
+        const double e = singleExponent(st, barrier, logBarrier, sPrev, logPrev);
+        if (e < path_detail::kNegligible)
             return;
         const double p = std::exp(e);
         if (!(p < 1.0)) {
-            touch();
+            path_detail::touch(run, st);
             return;
         }
-        const double factor = 1.0 - p;
-        stepTouch_[0] = p;
-        survival_ *= factor;
-        if (run_.greeks) {
-            // ln(1 - p) with p = exp(e): e scales like 1/sigma^2 and like 1/dt.
-            const double r = p * e / factor;
-            double gS = 0.0, gSS = 0.0;
-            if (j == 0) {
-                double e1, e2;
-                singleExponentSpotDerivatives(barrier, logBarrier, e1, e2);
-                gS = -p * e1 / factor;
-                gSS = -p * (e1 * e1 + e2) / factor;
-            }
-            addFactorScores(j, gS, gSS, 2.0 * r / run_.sigma, r / run_.dt);
-        }
+        path_detail::singleBarrierFactor(run, st, j, e, p, Kind::greeks(run));
     }
 
-    // Log-derivatives of one step factor: spot (first step only), sigma, dt.
-    void addFactorScores(int32_t j, double gS, double gSS, double gSigma, double gT)
-    {
-        if (run_.knockOut) {
-            if (j == 0) {
-                wGamma_ += 2.0 * wDelta_ * gS + gSS;
-                wDelta_ += gS;
-            }
-            vega_ += gSigma;
-            theta_ += gT;
-        } else {
-            if (j == 0) {
-                gFirst_ = gS;
-                hFirst_ = gSS;
-            }
-            vegaIn_ += gSigma;
-            thetaIn_ += gT;
-        }
-    }
-
-    const EuropeanRun& run_;
-    double s_ = 0.0;
-    double logS_ = 0.0;
-    bool alive_ = true;
-    bool knockedIn_ = false;
-    bool touched_ = false;
-    double survival_ = 1.0;
-    double wDelta_ = 0.0, wGamma_ = 0.0, vega_ = 0.0, theta_ = 0.0;
-    double vegaIn_ = 0.0, thetaIn_ = 0.0;  // knock-in: scores of W
-    double gFirst_ = 0.0, hFirst_ = 0.0;   // knock-in: W'/W and W''/W at the spot
-    double stepTouch_[2] = {0.0, 0.0};
+    // A copy: the path object is local to a slot or thread, so the stepping
+    // loop reads constants no store can reach.
+    const EuropeanRun run_;
 };
 
 }  // namespace tarvic

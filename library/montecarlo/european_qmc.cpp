@@ -84,8 +84,11 @@ double priceEuropeanQMC(EstimateSeries& result, const EuropeanContract& contract
     const SobolBlockLayout layout = sobolBlockLayout(exponent, contract.numSteps, fewSobolBlocks, threads);
 
     const EuropeanRun run(contract);
-    return runEuropeanQMC<EuropeanPath>(result, run, layout, contract.computeGreeks, brownianBridge, warmUpSobol,
-                                        multiThreaded, numCheckpoints, run.discount);
+    return dispatchPathKind(run, [&](auto kind) {
+        return runEuropeanQMC<EuropeanPath<decltype(kind)>>(result, run, layout, contract.computeGreeks,
+                                                            brownianBridge, warmUpSobol, multiThreaded,
+                                                            numCheckpoints, run.discount);
+    });
 }
 
 double priceEuropeanQMC(EstimateSeries& result, double spot, double strike, double lowerBarrier,
