@@ -1,7 +1,7 @@
 #pragma once
 
 // The Longstaff-Schwartz machinery of the early-exercise engines, for any
-// path model (vanilla and barrier paths today, Asian paths later).
+// path model (vanilla, barrier and Asian paths).
 //
 // A model M provides
 //   int32_t steps(), uniformsPerStep(), stateSize(); bool greeks(), needsWholePath(), wholePathVega();

@@ -36,12 +36,12 @@
 #include <utility>
 #include <vector>
 
+#include "common/parallel_loop.h"
 #include "common/require.h"
 #include "montecarlo/brownian_bridge.h"
 #include "montecarlo/early_exercise.h"
 #include "montecarlo/early_exercise_engine.h"
 #include "montecarlo/estimate_series.h"
-#include "montecarlo/parallel_errors.h"
 #include "montecarlo/random_generator64.h"
 #include "montecarlo/simulation_limits.h"
 #include "montecarlo/sobol_generator.h"
@@ -75,19 +75,12 @@ bool prepareExerciseRule(const Model& model, ExerciseRule& rule)
 template <class Work>
 void forEachSlot(std::vector<RandomGenerator64>& generators, bool multiThreaded, Work&& work)
 {
-    ParallelErrors errors;
-    const int slots = static_cast<int>(generators.size());
-#pragma omp parallel for schedule(static) num_threads(slots) if (multiThreaded)
-    for (int t = 0; t < slots; ++t) {
-        try {
-            RandomGenerator64 generator = generators[static_cast<size_t>(t)];
-            work(static_cast<size_t>(t), generator);
-            generators[static_cast<size_t>(t)] = generator;
-        } catch (...) {
-            errors.capture();
-        }
-    }
-    errors.rethrow();
+    const int64_t slots = static_cast<int64_t>(generators.size());
+    forEachPlane(slots, parallelThreads(slots, multiThreaded), [&](int64_t t) {
+        RandomGenerator64 generator = generators[static_cast<size_t>(t)];
+        work(static_cast<size_t>(t), generator);
+        generators[static_cast<size_t>(t)] = generator;
+    });
 }
 
 // The regression paths of the pseudo-random engine: `paths` paths in even
@@ -268,36 +261,22 @@ void runSobolBlocks(const Model& model, const SobolBlockStarts& starts, uint32_t
     const int32_t steps = model.steps();
     if (starts.dimensions != steps * (1 + model.uniformsPerStep()))
         fail("Invalid input: the Sobol blocks do not have the dimensions of the paths drawn from them.");
-    ParallelErrors errors;
-    const long count = static_cast<long>(blocks);
-#pragma omp parallel if (multiThreaded)
-    {
-        std::optional<SobolExerciseBuffers<Model>> buffers;
-        try {
+    // Buffers for each thread, made by its first block.
+    const int threads = parallelThreads(static_cast<int64_t>(blocks), multiThreaded);
+    std::vector<std::optional<SobolExerciseBuffers<Model>>> perThread(static_cast<size_t>(threads));
+    forEachPlane(static_cast<int64_t>(blocks), threads, [&](int64_t b, int worker) {
+        std::optional<SobolExerciseBuffers<Model>>& buffers = perThread[static_cast<size_t>(worker)];
+        if (!buffers)
             buffers.emplace(model, blockSize, starts.dimensions, starts.directions);
-        } catch (...) {
-            errors.capture();
+        buffers->generator.generate(starts.states, starts.indices, static_cast<size_t>(b), buffers->points);
+        ExerciseScratch& scratch = buffers->scratch;
+        for (uint32_t r = 0; r < blockSize; ++r) {
+            const double* point = buffers->points[r];
+            sobolStepNormals(point, steps, bridge, scratch.z.data(), scratch.bridgePath.data());
+            onPath(buffers->path, scratch, static_cast<size_t>(b) * blockSize + r, scratch.z.data(), point + steps,
+                   static_cast<size_t>(b));
         }
-        // Every thread meets the loop, ready or not.
-#pragma omp for schedule(static)
-        for (long b = 0; b < count; ++b) {
-            if (!buffers || errors.failed())
-                continue;
-            try {
-                buffers->generator.generate(starts.states, starts.indices, static_cast<size_t>(b), buffers->points);
-                ExerciseScratch& scratch = buffers->scratch;
-                for (uint32_t r = 0; r < blockSize; ++r) {
-                    const double* point = buffers->points[r];
-                    sobolStepNormals(point, steps, bridge, scratch.z.data(), scratch.bridgePath.data());
-                    onPath(buffers->path, scratch, static_cast<size_t>(b) * blockSize + r, scratch.z.data(),
-                           point + steps, static_cast<size_t>(b));
-                }
-            } catch (...) {
-                errors.capture();
-            }
-        }
-    }
-    errors.rethrow();
+    });
 }
 
 // The regression paths of the Sobol engine: the points of blocks 0 ..

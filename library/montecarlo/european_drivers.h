@@ -23,14 +23,13 @@
 // the thinning follow in block order, so the series do not depend on the
 // number of threads.
 
-#include <omp.h>
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "common/parallel_loop.h"
 #include "common/require.h"
 #include "montecarlo/brownian_bridge.h"
 #include "montecarlo/dense_matrix.h"
@@ -38,7 +37,6 @@
 #include "montecarlo/european_mc.h"
 #include "montecarlo/european_path.h"
 #include "montecarlo/european_qmc.h"
-#include "montecarlo/parallel_errors.h"
 #include "montecarlo/random_generator64.h"
 #include "montecarlo/sobol_generator.h"
 #include "montecarlo/sobol_paths.h"
@@ -200,27 +198,18 @@ double runEuropeanMC(EstimateSeries& result, const Run& run, const PseudoRandomL
     std::vector<double> blockSums(layout.slots * blocks * kSums, 0.0);
     const size_t draws = blocks * layout.drawsPerBlock;
 
-    ParallelErrors errors;
-    const int slotCount = static_cast<int>(layout.slots);
     // Slot t runs on generator t whichever thread takes it.
-#pragma omp parallel for schedule(static) num_threads(slotCount) if (multiThreaded)
-    for (int t = 0; t < slotCount; ++t) {
-        if (errors.failed())
-            continue;
-        try {
-            // A private copy: the generators lie side by side in memory, and
-            // writing them in place from several threads would share cache lines.
-            RandomGenerator64 generator = generators[static_cast<size_t>(t)];
-            double* sums = blockSums.data() + static_cast<size_t>(t) * blocks * kSums;
-            if (antithetic)
-                simulateSlotPathsAntithetic<Path>(run, generator, draws, layout.drawsPerBlock, sums);
-            else
-                simulateSlotPaths<Path>(run, generator, draws, layout.drawsPerBlock, sums);
-        } catch (...) {
-            errors.capture();
-        }
-    }
-    errors.rethrow();
+    forEachPlane(static_cast<int64_t>(layout.slots), parallelThreads(static_cast<int64_t>(layout.slots), multiThreaded),
+                 [&](int64_t t) {
+                     // A private copy: the generators lie side by side in memory, and
+                     // writing them in place from several threads would share cache lines.
+                     RandomGenerator64 generator = generators[static_cast<size_t>(t)];
+                     double* sums = blockSums.data() + static_cast<size_t>(t) * blocks * kSums;
+                     if (antithetic)
+                         simulateSlotPathsAntithetic<Path>(run, generator, draws, layout.drawsPerBlock, sums);
+                     else
+                         simulateSlotPaths<Path>(run, generator, draws, layout.drawsPerBlock, sums);
+                 });
 
     // Merge block j of every slot in slot order: row = j x slots + t.
     const size_t rows = layout.rows;
@@ -253,7 +242,7 @@ double runEuropeanMC(EstimateSeries& result, const Run& run, const PseudoRandomL
 
 namespace european_detail {
 
-// Buffers of one thread of the Sobol engine, allocated inside the parallel region.
+// Buffers of one thread of the Sobol engine, allocated by the thread that uses them.
 struct SobolThreadBuffers {
     std::optional<SobolGenerator> generator;
     Matrix<double> points;
@@ -295,54 +284,39 @@ double runEuropeanQMC(EstimateSeries& result, const Run& run, const SobolBlockLa
     for (size_t k = 0; k < filled; ++k)
         result[k].assign(blocks, 0.0);
 
-    ParallelErrors errors;
-    const long blockCount = static_cast<long>(blocks);
-#pragma omp parallel if (multiThreaded)
-    {
-        SobolThreadBuffers buffers;
-        bool ready = false;
-        try {
-            buffers.generator.emplace(blockPoints, steps);
-            buffers.generator->setDirectionNumbers(directions);
+    // Buffers for each thread, made by its first block.
+    const int threads = parallelThreads(static_cast<int64_t>(blocks), multiThreaded);
+    std::vector<SobolThreadBuffers> perThread(static_cast<size_t>(threads));
+    const Path path(run);
+    forEachPlane(static_cast<int64_t>(blocks), threads, [&](int64_t b, int worker) {
+        SobolThreadBuffers& buffers = perThread[static_cast<size_t>(worker)];
+        if (!buffers.generator) {
             buffers.points.resize(blockPoints, static_cast<size_t>(steps));
             buffers.normals.assign(static_cast<size_t>(steps), 0.0);
             buffers.bridgePath.assign(static_cast<size_t>(steps), 0.0);
-            ready = true;
-        } catch (...) {
-            errors.capture();
+            buffers.generator.emplace(blockPoints, steps);
+            buffers.generator->setDirectionNumbers(directions);
         }
-        const Path path(run);
-        // Every thread meets the loop, ready or not.
-#pragma omp for schedule(static)
-        for (long b = 0; b < blockCount; ++b) {
-            if (!ready || errors.failed())
-                continue;
-            try {
-                buffers.generator->generate(startStates, startIndices, static_cast<size_t>(b), buffers.points);
-                double sums[kSums] = {};
-                double* z = buffers.normals.data();
-                for (uint32_t i = 0; i < blockPoints; ++i) {
-                    sobolStepNormals(buffers.points[i], steps, brownianBridge ? &bridge : nullptr, z,
-                                     buffers.bridgePath.data());
-                    typename Path::State st;
-                    path.start(st);
-                    for (int32_t j = 0; j < steps && !path.finished(st); ++j)
-                        path.step(st, j, z[j]);
-                    addOutcome<pathGreeks<Path>()>(sums, path.outcome(st));
-                }
-                result[EstimateSeries::kValue][b] = discount * sums[0];
-                if (greeks) {
-                    result[EstimateSeries::kDelta][b] = discount * sums[1];
-                    result[EstimateSeries::kGamma][b] = discount * sums[2];
-                    result[EstimateSeries::kVega][b] = discount * sums[3] / 100.0;
-                    result[EstimateSeries::kTheta][b] = discount * sums[4] / steps / -365.0;
-                }
-            } catch (...) {
-                errors.capture();
-            }
+        buffers.generator->generate(startStates, startIndices, static_cast<size_t>(b), buffers.points);
+        double sums[kSums] = {};
+        double* z = buffers.normals.data();
+        for (uint32_t i = 0; i < blockPoints; ++i) {
+            sobolStepNormals(buffers.points[i], steps, brownianBridge ? &bridge : nullptr, z,
+                             buffers.bridgePath.data());
+            typename Path::State st;
+            path.start(st);
+            for (int32_t j = 0; j < steps && !path.finished(st); ++j)
+                path.step(st, j, z[j]);
+            addOutcome<pathGreeks<Path>()>(sums, path.outcome(st));
         }
-    }
-    errors.rethrow();
+        result[EstimateSeries::kValue][b] = discount * sums[0];
+        if (greeks) {
+            result[EstimateSeries::kDelta][b] = discount * sums[1];
+            result[EstimateSeries::kGamma][b] = discount * sums[2];
+            result[EstimateSeries::kVega][b] = discount * sums[3] / 100.0;
+            result[EstimateSeries::kTheta][b] = discount * sums[4] / steps / -365.0;
+        }
+    });
 
     // Running estimates, then every stride-th of them when there are more
     // blocks than 2^numCheckpoints.

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/parallel_loop.h"
 #include "common/require.h"
 #include "platform/data_files.h"
 
@@ -248,13 +249,12 @@ void SobolGenerator::computeBlockStarts(uint32_t blockPoints, Matrix<uint32_t>& 
     startStates.resize(static_cast<size_t>(blocks), d);
     startIndices.assign(static_cast<size_t>(blocks), 0u);
     const bool parallel = blocks > 1 && blocks * d * l_ > 65536;
-    const long long count = static_cast<long long>(blocks);
-#pragma omp parallel for schedule(static) if (parallel)
-    for (long long b = 0; b < count; ++b) {
+    const int64_t count = static_cast<int64_t>(blocks);
+    forEachPlane(count, parallelThreads(count, parallel), [&](int64_t b) {
         const uint64_t index = first + static_cast<uint64_t>(b) * blockPoints;
         startIndices[static_cast<size_t>(b)] = static_cast<uint32_t>(index);
         stateBefore(index, startStates[static_cast<size_t>(b)]);
-    }
+    });
     counter_ = first + stretch;
     stateBefore(counter_, x_.data());
 }

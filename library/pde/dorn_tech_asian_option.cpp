@@ -13,10 +13,10 @@
 
 #include <omp.h>
 
+#include "common/parallel_loop.h"
 #include "common/require.h"
 #include "pde/dorn_tech_option_as.h"
 #include "pde/plane_group.h"
-#include "pde/plane_sweep.h"
 #include "platform/memory_budget.h"
 
 namespace tarvic {
@@ -341,15 +341,13 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
         plane.setGridAndValues(std::vector<double>(n, 0.0), assetNodes);
         const PlaneGroupSolver groups(plane);
         const int32_t groupCount = (planes + kPlaneLanes - 1) / kPlaneLanes;
-        // One workspace for each thread that may solve groups.
-        const int32_t slots = multiThreaded ? std::max(1, omp_get_max_threads()) : 1;
-        std::vector<PlaneGroupSolver::Workspace> workspaces(static_cast<std::size_t>(slots));
+        // One workspace for each thread that solves groups.
+        const int threads = parallelThreads(groupCount, multiThreaded);
+        std::vector<PlaneGroupSolver::Workspace> workspaces(static_cast<std::size_t>(threads));
         for (int32_t k = 0; k + 1 < s.remaining; ++k) {
-            forEachPlane(groupCount, multiThreaded, [&](int32_t g) {
-                const int32_t thread = omp_get_thread_num();
-                if (thread >= slots)
-                    throw std::logic_error("More threads than plane workspaces.");
-                PlaneGroupSolver::Workspace& ws = workspaces[static_cast<std::size_t>(thread)];
+            forEachPlane(groupCount, threads, [&](int64_t group, int worker) {
+                const int32_t g = static_cast<int32_t>(group);
+                PlaneGroupSolver::Workspace& ws = workspaces[static_cast<std::size_t>(worker)];
                 groups.prepare(ws);
                 const int32_t first = g * kPlaneLanes;
                 const int count = static_cast<int>(std::min(kPlaneLanes, planes - first));

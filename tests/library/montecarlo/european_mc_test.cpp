@@ -13,7 +13,7 @@
 #include "montecarlo/european_mc.h"
 #include "montecarlo/estimate_checks.h"
 #include "montecarlo/option_reference.h"
-#include "montecarlo/parallel_errors.h"
+#include "common/parallel_errors.h"
 #include "montecarlo/simulation_limits.h"
 
 namespace tarvic {

@@ -13,10 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include "common/parallel_loop.h"
 #include "pde/asian_frame.h"
 #include "pde/dorn_tech_asian_option.h"
 #include "pde/dorn_tech_option_as.h"
-#include "pde/plane_sweep.h"
 
 using tarvic::DornTechAsianOption;
 using tarvic::DornTechOption;
@@ -344,10 +344,10 @@ TEST(AsianJump, RefusesPeriodsAndPlanesOutsideTheSweep)
 
 TEST(AsianPlaneSweep, FailureInsideTheParallelLoopIsRethrownAfterIt)
 {
-    for (bool parallel : {true, false}) {
+    for (int threads : {1, 3, 8}) {
         std::atomic<int> ran{0};
-        EXPECT_THROW(tarvic::forEachPlane(64, parallel,
-                                          [&](int32_t j) {
+        EXPECT_THROW(tarvic::forEachPlane(64, threads,
+                                          [&](int64_t j) {
                                               ++ran;
                                               if (j == 37)
                                                   throw std::bad_alloc();
@@ -355,7 +355,7 @@ TEST(AsianPlaneSweep, FailureInsideTheParallelLoopIsRethrownAfterIt)
                      std::bad_alloc);
         EXPECT_GE(ran.load(), 1);
         try {
-            tarvic::forEachPlane(8, parallel, [](int32_t j) {
+            tarvic::forEachPlane(8, threads, [](int64_t j) {
                 if (j == 3)
                     throw std::runtime_error("plane 3");
             });
@@ -364,7 +364,7 @@ TEST(AsianPlaneSweep, FailureInsideTheParallelLoopIsRethrownAfterIt)
             EXPECT_STREQ(e.what(), "plane 3");
         }
         std::vector<int> seen(100, 0);
-        tarvic::forEachPlane(100, parallel, [&](int32_t j) { seen[static_cast<size_t>(j)] += 1; });
+        tarvic::forEachPlane(100, threads, [&](int64_t j) { seen[static_cast<size_t>(j)] += 1; });
         EXPECT_EQ(seen, std::vector<int>(100, 1));
     }
 }
