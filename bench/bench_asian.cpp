@@ -37,6 +37,7 @@
 #include <benchmark/benchmark.h>
 #include <omp.h>
 
+#include "busy_machine.h"
 #include "pde/dorn_tech_asian_option.h"
 #include "reference_kernels.h"
 #include "tarvic/tarvic.h"
@@ -125,8 +126,9 @@ SweepSize sweepSize(const Resolution& r)
 void BM_AsianFixedCall(benchmark::State& state)
 {
     const Resolution& r = kResolutions[state.range(0)];
-    const int threads = static_cast<int>(state.range(1));
+    const bool busy = state.range(1) != 0;
     const bool sweep = state.range(2) != 0;
+    const int threads = static_cast<int>(state.range(3));
     omp_set_num_threads(threads);
     Arrays out;
     double value = 0.0;
@@ -140,6 +142,7 @@ void BM_AsianFixedCall(benchmark::State& state)
                                                    size.planes, threads, start)
                      : 0.0;
     });
+    const bench::SpinningThreads spinning(busy);
     for (auto _ : state) {
         reference.iteration(state, [&] {
             value = price(r, threads > 1, sweep, out);
@@ -148,20 +151,22 @@ void BM_AsianFixedCall(benchmark::State& state)
     }
     if (sweep)
         reference.report(state, size.nodeSteps());
-    state.SetLabel(std::string(r.name) + (sweep ? "" : " (last period only)"));
+    state.SetLabel(std::string(r.name) + (sweep ? "" : " (last period only)") + (busy ? ", busy" : ""));
     if (sweep) {
         state.counters["value"] = value;
         state.counters["error"] = std::fabs(value - kKnownValue);
     }
 }
 BENCHMARK(BM_AsianFixedCall)
-    ->ArgNames({"res", "threads", "sweep"})
-    ->ArgsProduct({{0, 1, 2}, {1, 8}, {1, 0}})
+    ->ArgNames({"res", "busy", "sweep", "threads"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1}, {1, 0}, {1, 8}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(0.5);
 
-// Collects the real time per run and prints the sweep's speed-up at the end.
+// Collects the real time per run (the median of the repetitions) and prints
+// the sweep's speed-up and the time on 8 threads over the time on one, on
+// the quiet and on the busy machine, at the end.
 class SweepReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
@@ -170,16 +175,16 @@ public:
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.iterations == 0)
                 continue;
-            int res = 0, threads = 0, sweep = 0;
+            int res = 0, busy = 0, sweep = 0, threads = 0;
             const std::string name = run.benchmark_name();
-            if (std::sscanf(name.c_str(), "BM_AsianFixedCall/res:%d/threads:%d/sweep:%d", &res,
-                            &threads, &sweep) == 3)
+            if (std::sscanf(name.c_str(), "BM_AsianFixedCall/res:%d/busy:%d/sweep:%d/threads:%d", &res, &busy,
+                            &sweep, &threads) == 4)
             {
-                seconds_[{res, threads, sweep}] =
-                    run.real_accumulated_time / static_cast<double>(run.iterations);
+                seconds_[{res, busy, threads, sweep}].push_back(run.real_accumulated_time /
+                                                                 static_cast<double>(run.iterations));
                 const auto steps = run.counters.find("nodeSteps");
                 const auto ns = run.counters.find("refNsPerNodeStep");
-                if (sweep && steps != run.counters.end() && ns != run.counters.end())
+                if (!busy && sweep && steps != run.counters.end() && ns != run.counters.end())
                     reference_[{res, threads}] = {steps->second.value,
                                                   ns->second.value * steps->second.value * 1e-9};
             }
@@ -189,14 +194,17 @@ public:
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\n%-8s %12s %12s %12s %12s %9s\n", "", "sweep 1 thr", "sweep 8 thr",
-                    "total 1 thr", "total 8 thr", "speed-up");
-        for (int res = 0; res < 3; ++res) {
-            const double sweep1 = sweepSeconds(res, 1) * 1e3;
-            const double sweep8 = sweepSeconds(res, 8) * 1e3;
-            std::printf("%-8s %9.2f ms %9.2f ms %9.2f ms %9.2f ms %8.2fx\n",
-                        kResolutions[res].name, sweep1, sweep8, at(res, 1, 1) * 1e3,
-                        at(res, 8, 1) * 1e3, sweep1 / sweep8);
+        for (int busy : {0, 1}) {
+            std::printf("\n%-8s %12s %12s %12s %12s %9s %9s\n", busy ? "busy" : "quiet", "sweep 1 thr",
+                        "sweep 8 thr", "total 1 thr", "total 8 thr", "speed-up", "8 / 1");
+            for (int res = 0; res < 3; ++res) {
+                const double sweep1 = sweepSeconds(res, busy, 1) * 1e3;
+                const double sweep8 = sweepSeconds(res, busy, 8) * 1e3;
+                const double total1 = at(res, busy, 1, 1) * 1e3;
+                const double total8 = at(res, busy, 8, 1) * 1e3;
+                std::printf("%-8s %9.2f ms %9.2f ms %9.2f ms %9.2f ms %8.2fx %8.2fx\n", kResolutions[res].name,
+                            sweep1, sweep8, total1, total8, sweep1 / sweep8, total8 / total1);
+            }
         }
         std::printf("\n%-8s %8s %14s %14s %14s %9s\n", "", "threads", "node-steps",
                     "sweep G/s", "reference G/s", "ratio");
@@ -207,7 +215,7 @@ public:
                     continue;
                 const double nodeSteps = it->second.first;
                 const double referenceSeconds = it->second.second;
-                const double sweep = sweepSeconds(res, threads);
+                const double sweep = sweepSeconds(res, 0, threads);
                 std::printf("%-8s %8d %14.4g %14.3f %14.3f %8.2fx\n", kResolutions[res].name,
                             threads, nodeSteps, nodeSteps / sweep * 1e-9,
                             nodeSteps / referenceSeconds * 1e-9, sweep / referenceSeconds);
@@ -216,17 +224,22 @@ public:
     }
 
 private:
-    double at(int res, int threads, int sweep) const
+    double at(int res, int busy, int threads, int sweep) const
     {
-        const auto it = seconds_.find({res, threads, sweep});
-        return it == seconds_.end() ? std::nan("") : it->second;
+        const auto it = seconds_.find({res, busy, threads, sweep});
+        if (it == seconds_.end())
+            return std::nan("");
+        std::vector<double> runs = it->second;
+        std::sort(runs.begin(), runs.end());
+        return runs[runs.size() / 2];
     }
-    double sweepSeconds(int res, int threads) const
+    double sweepSeconds(int res, int busy, int threads) const
     {
-        return at(res, threads, 1) - at(res, threads, 0);
+        return at(res, busy, threads, 1) - at(res, busy, threads, 0);
     }
 
-    std::map<std::tuple<int, int, int>, double> seconds_;
+    // Seconds per valuation of each repetition, per resolution, busy, threads and sweep.
+    std::map<std::tuple<int, int, int, int>, std::vector<double>> seconds_;
     // Node-steps of the sweep and seconds of the reference, per resolution and threads.
     std::map<std::pair<int, int>, std::pair<double, double>> reference_;
 };

@@ -12,6 +12,8 @@
 // basis functions, without and with likelihood-ratio Greeks; the Sobol
 // default (2^19 points, 2^14 regressing, Brownian bridge); and 10^6 paths
 // with Greeks, whose counter peak_MB is the peak resident memory of the run.
+// The European benchmarks run on a quiet machine (busy:0) and beside two
+// spinning threads of their own (busy:1).
 
 #include <omp.h>
 
@@ -20,6 +22,7 @@
 #include <benchmark/benchmark.h>
 
 #include "../tests/library/montecarlo/option_reference.h"
+#include "busy_machine.h"
 #include "montecarlo/early_exercise_mc.h"
 #include "montecarlo/estimate_series.h"
 #include "montecarlo/european_mc.h"
@@ -54,9 +57,21 @@ void report(benchmark::State& state, const EstimateSeries& r, double truth, doub
         benchmark::Counter(pathSteps / threads, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// Each European benchmark on a quiet machine and on one made busy by two
+// spinning threads of the benchmark's own (busy_machine.h), on 1 and 8
+// threads back to back.
+void busyAndThreads(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"busy", "threads"})
+        ->ArgsProduct({{0, 1}, {1, 8}})
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+
 void BM_DefaultSobol(benchmark::State& state)
 {
-    const int threads = static_cast<int>(state.range(0));
+    const bench::SpinningThreads spinning(state.range(0) != 0);
+    const int threads = static_cast<int>(state.range(1));
     omp_set_num_threads(threads);
     EuropeanContract c = contract(1);
     c.computeGreeks = true;
@@ -68,13 +83,14 @@ void BM_DefaultSobol(benchmark::State& state)
     reference.report(state, double(1 << 19), threads);
     state.counters["delta_error"] = r[EstimateSeries::kDelta].back() - tarvic_test::bsGreeks(true, kMarket).delta;
 }
-BENCHMARK(BM_DefaultSobol)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DefaultSobol)->Apply(busyAndThreads);
 
 // One million pseudo-random paths in 500 blocks beside the reference on the
 // same path steps.
 void runPseudoRandom(benchmark::State& state, const EuropeanContract& c, double truth)
 {
-    const int threads = static_cast<int>(state.range(0));
+    const bench::SpinningThreads spinning(state.range(0) != 0);
+    const int threads = static_cast<int>(state.range(1));
     omp_set_num_threads(threads);
     constexpr int64_t kPaths = 1000000;
     constexpr int32_t kBlocks = 500;
@@ -92,13 +108,13 @@ void BM_PseudoRandomOneStep(benchmark::State& state)
 {
     runPseudoRandom(state, contract(1), tarvic_test::bsPrice(true, kMarket));
 }
-BENCHMARK(BM_PseudoRandomOneStep)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PseudoRandomOneStep)->Apply(busyAndThreads);
 
 void BM_PseudoRandom250Steps(benchmark::State& state)
 {
     runPseudoRandom(state, contract(250), tarvic_test::bsPrice(true, kMarket));
 }
-BENCHMARK(BM_PseudoRandom250Steps)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PseudoRandom250Steps)->Apply(busyAndThreads);
 
 void BM_ContinuousBarrier250Steps(benchmark::State& state)
 {
@@ -107,7 +123,7 @@ void BM_ContinuousBarrier250Steps(benchmark::State& state)
     c.contMonitoring = true;
     runPseudoRandom(state, c, tarvic_test::singleKnockOut(true, kMarket, 0.0, kUpperBarrier));
 }
-BENCHMARK(BM_ContinuousBarrier250Steps)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ContinuousBarrier250Steps)->Apply(busyAndThreads);
 
 // ---- Early exercise ----------------------------------------------------------------
 

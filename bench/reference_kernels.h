@@ -26,8 +26,8 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
-#include <omp.h>
 
+#include "common/parallel_loop.h"
 #include "pde/lanes.h"
 
 namespace bench {
@@ -172,7 +172,7 @@ inline double referenceSeconds(const ReferenceSystem& s, int levels,
 
 // Seconds the lane reference takes for `planes` solutions (rounded up to
 // whole groups of eight) of `levels` steps each, the groups shared out over
-// `threads` threads with a static schedule.
+// `threads` threads by the library's parallel loop (common/parallel_loop.h).
 inline double laneReferenceSeconds(const ReferenceSystem& s, int levels, int planes, int threads,
                                    const std::vector<double>& start)
 {
@@ -180,18 +180,17 @@ inline double laneReferenceSeconds(const ReferenceSystem& s, int levels, int pla
     const size_t n = start.size();
     const bool v3 = detail::hasV3();
     const auto t0 = std::chrono::steady_clock::now();
-#pragma omp parallel for schedule(static) num_threads(threads)
-    for (int g = 0; g < groups; ++g) {
+    tarvic::forEachPlane(groups, threads < groups ? threads : groups, [&](int64_t g) {
         std::vector<detail::LaneBlock> a(n), b(n), z(n);
         for (size_t i = 0; i < n; ++i)
             for (int k = 0; k < detail::kLanes; ++k)
-                a[i].lane[k] = b[i].lane[k] = start[i] * (1.0 + 0.01 * (g * detail::kLanes + k));
+                a[i].lane[k] = b[i].lane[k] = start[i] * (1.0 + 0.01 * (static_cast<double>(g) * detail::kLanes + k));
         auto lanes = [](std::vector<detail::LaneBlock>& v) { return v.data()->lane; };
         (v3 ? detail::laneStepsV3 : detail::laneStepsBaseline)(s, levels, lanes(a), lanes(b),
                                                                lanes(z));
         volatile double sink = a[n / 2].lane[0] + b[n / 2].lane[1];
         (void)sink;
-    }
+    });
     const auto t1 = std::chrono::steady_clock::now();
     return std::chrono::duration<double>(t1 - t0).count();
 }

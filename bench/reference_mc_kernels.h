@@ -6,8 +6,9 @@
 //
 // Pseudo-random numbers: the engine's slots, slot t on generator t of the
 // European seed order, as many draws per slot as the engine's layout gives
-// it and one ziggurat normal per path and step, the slots run by a thread
-// team when the benchmark runs more than one thread.
+// it and one ziggurat normal per path and step, the slots run by the
+// library's parallel loop (common/parallel_loop.h) when the benchmark runs
+// more than one thread, as the engine's are.
 //
 // Sobol points: the engine's blocks of points, each generated from its
 // recorded start by a generator of its thread, and the inverse normals of
@@ -29,6 +30,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "common/parallel_loop.h"
 #include "montecarlo/dense_matrix.h"
 #include "montecarlo/european_mc.h"
 #include "montecarlo/european_qmc.h"
@@ -50,9 +52,8 @@ inline double normalSumSeconds(int64_t pathCount, int32_t steps, int32_t numChec
         tarvic::makeSlotGenerators(tarvic::kEuropeanSeedOrder, layout.slots);
     const size_t draws = layout.blocksPerSlot * layout.drawsPerBlock;
     std::vector<double> totals(layout.slots, 0.0);
-    const int slots = static_cast<int>(layout.slots);
-#pragma omp parallel for schedule(static) num_threads(slots) if (multiThreaded)
-    for (int t = 0; t < slots; ++t) {
+    const int64_t slots = static_cast<int64_t>(layout.slots);
+    tarvic::forEachPlane(slots, tarvic::parallelThreads(slots, multiThreaded), [&](int64_t t) {
         tarvic::RandomGenerator64 generator = generators[static_cast<size_t>(t)];
         double total = 0.0;
         for (size_t i = 0; i < draws; ++i) {
@@ -62,7 +63,7 @@ inline double normalSumSeconds(int64_t pathCount, int32_t steps, int32_t numChec
             total += sum;
         }
         totals[static_cast<size_t>(t)] = total;
-    }
+    });
     benchmark::DoNotOptimize(totals.data());
     const auto t1 = std::chrono::steady_clock::now();
     return std::chrono::duration<double>(t1 - t0).count();
@@ -84,27 +85,32 @@ inline double sobolNormalSumSeconds(int32_t exponent, int32_t steps, bool multiT
         master.computeBlockStarts(blockPoints, startStates, startIndices, false);
         master.getDirectionNumbers(directions);
     }
-    const long blocks = static_cast<long>(startIndices.size());
+    const int64_t blocks = static_cast<int64_t>(startIndices.size());
     std::vector<double> totals(startIndices.size(), 0.0);
-#pragma omp parallel if (multiThreaded)
-    {
-        tarvic::SobolGenerator generator(blockPoints, steps);
-        generator.setDirectionNumbers(directions);
-        tarvic::Matrix<double> points(blockPoints, static_cast<size_t>(steps));
-#pragma omp for schedule(static)
-        for (long b = 0; b < blocks; ++b) {
-            generator.generate(startStates, startIndices, static_cast<size_t>(b), points);
-            double total = 0.0;
-            for (uint32_t i = 0; i < blockPoints; ++i) {
-                const double* point = points[i];
-                double sum = 0.0;
-                for (int32_t j = 0; j < steps; ++j)
-                    sum += tarvic::InverseNormalCdf(point[j]);
-                total += sum;
-            }
-            totals[static_cast<size_t>(b)] = total;
+    struct Buffers {
+        std::optional<tarvic::SobolGenerator> generator;
+        tarvic::Matrix<double> points;
+    };
+    const int team = tarvic::parallelThreads(blocks, multiThreaded);
+    std::vector<Buffers> perThread(static_cast<size_t>(team));
+    tarvic::forEachPlane(blocks, team, [&](int64_t b, int worker) {
+        Buffers& buffers = perThread[static_cast<size_t>(worker)];
+        if (!buffers.generator) {
+            buffers.generator.emplace(blockPoints, steps);
+            buffers.generator->setDirectionNumbers(directions);
+            buffers.points.resize(blockPoints, static_cast<size_t>(steps));
         }
-    }
+        buffers.generator->generate(startStates, startIndices, static_cast<size_t>(b), buffers.points);
+        double total = 0.0;
+        for (uint32_t i = 0; i < blockPoints; ++i) {
+            const double* point = buffers.points[i];
+            double sum = 0.0;
+            for (int32_t j = 0; j < steps; ++j)
+                sum += tarvic::InverseNormalCdf(point[j]);
+            total += sum;
+        }
+        totals[static_cast<size_t>(b)] = total;
+    });
     benchmark::DoNotOptimize(totals.data());
     const auto t1 = std::chrono::steady_clock::now();
     return std::chrono::duration<double>(t1 - t0).count();

@@ -50,13 +50,16 @@ void forEachPlane(int64_t count, int threads, Body&& body)
 
 // The threads a loop of `pieces` pieces runs on: 1 unless parallel, else
 // the thread count the caller chose (omp_set_num_threads, OMP_NUM_THREADS),
-// at most one per piece and one per core the process may run on. A call
-// from inside an OpenMP parallel region that may not nest runs on its
-// thread alone.
-inline int parallelThreads(int64_t pieces, bool parallel)
+// at most one per piece, one per core the process may run on and
+// `worthwhile`, the threads the loop's work pays for (a loop too small to
+// pay for the hand-over runs on its caller's thread). A call from inside an
+// OpenMP parallel region that may not nest runs on its thread alone.
+inline int parallelThreads(int64_t pieces, bool parallel, int64_t worthwhile = INT64_MAX)
 {
-    if (!parallel || pieces <= 1)
+    if (!parallel || pieces <= 1 || worthwhile <= 1)
         return 1;
+    if (worthwhile < pieces)
+        pieces = worthwhile;
     if (omp_get_active_level() >= omp_get_max_active_levels())
         return 1;
     int64_t threads = omp_get_max_threads();

@@ -48,6 +48,10 @@ namespace european_detail {
 
 constexpr size_t kSums = EstimateSeries::kCount;
 
+// Path-steps of a run that pay for one more thread (some tens of
+// microseconds of work).
+constexpr double kPathStepsPerThread = 16384.0;
+
 template <bool Greeks>
 inline void addOutcome(double* sums, const PathOutcome& o)
 {
@@ -198,8 +202,12 @@ double runEuropeanMC(EstimateSeries& result, const Run& run, const PseudoRandomL
     std::vector<double> blockSums(layout.slots * blocks * kSums, 0.0);
     const size_t draws = blocks * layout.drawsPerBlock;
 
-    // Slot t runs on generator t whichever thread takes it.
-    forEachPlane(static_cast<int64_t>(layout.slots), parallelThreads(static_cast<int64_t>(layout.slots), multiThreaded),
+    // Slot t runs on generator t whichever thread takes it; a thread for
+    // every kPathStepsPerThread path-steps.
+    const int64_t slots = static_cast<int64_t>(layout.slots);
+    const double pathSteps = static_cast<double>(draws) * (antithetic ? 2 : 1) * run.steps * slots;
+    const double worthwhile = pathSteps / kPathStepsPerThread;
+    forEachPlane(slots, parallelThreads(slots, multiThreaded, worthwhile < slots ? static_cast<int64_t>(worthwhile) : slots),
                  [&](int64_t t) {
                      // A private copy: the generators lie side by side in memory, and
                      // writing them in place from several threads would share cache lines.

@@ -23,6 +23,9 @@ namespace tarvic {
 
 namespace {
 
+// Node-steps of a period that pay for one more thread solving planes.
+constexpr double kNodeStepsPerThread = 50000.0;
+
 // The planes may hold at most this many GiB.
 constexpr double kPlanesGiB = 3.6;
 // Working vectors of the plane solves: a workspace for each thread, the
@@ -342,7 +345,11 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
         const PlaneGroupSolver groups(plane);
         const int32_t groupCount = (planes + kPlaneLanes - 1) / kPlaneLanes;
         // One workspace for each thread that solves groups.
-        const int threads = parallelThreads(groupCount, multiThreaded);
+        // A thread for every kNodeStepsPerThread node-steps of a period
+        // (a few tens of microseconds of work).
+        const double periodNodeSteps = static_cast<double>(n) * planes * s.stepsPerPeriod;
+        const int threads = parallelThreads(groupCount, multiThreaded,
+                                            static_cast<int64_t>(periodNodeSteps / kNodeStepsPerThread));
         std::vector<PlaneGroupSolver::Workspace> workspaces(static_cast<std::size_t>(threads));
         for (int32_t k = 0; k + 1 < s.remaining; ++k) {
             forEachPlane(groupCount, threads, [&](int64_t group, int worker) {
