@@ -12,14 +12,19 @@
 //    difference between that fine solution and one with projected SOR.
 // Beside each, the reference elimination kernel (reference_kernels.h) on
 // the reported grid and time levels; a knock-in solves its vanilla
-// companion too, so its ratio counts two solves against one.
+// companion too, so its ratio counts two solves against one. Each runs on a
+// quiet machine and beside two spinning threads of its own (busy:1), with
+// 1 and 8 threads asked for (threads): a barrier solve is one chain of time
+// steps on one thread, and must not slow down when more are asked for.
 
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include <benchmark/benchmark.h>
+#include <omp.h>
 
+#include "busy_machine.h"
 #include "closedform/closed_form.h"
 #include "reference_kernels.h"
 #include "tarvic/tarvic.h"
@@ -87,7 +92,8 @@ double closedForm(const Contract& c)
 
 void runAgainst(benchmark::State& state, const Contract& c, double known)
 {
-    const auto steps = static_cast<int32_t>(state.range(0));
+    const auto steps = static_cast<int32_t>(state.range(2));
+    omp_set_num_threads(static_cast<int>(state.range(0)));
     Arrays out;
     double value = price(c, steps, steps, out);
     // The reference: the elimination kernel on the reported grid and time
@@ -99,6 +105,7 @@ void runAgainst(benchmark::State& state, const Contract& c, double known)
         c.intRate, c.divYield, c.expiry, steps + 3, c.strike, c.optionType == 1,
         american ? (c.optionType == 1 ? bench::Projection::Upward : bench::Projection::Downward)
                  : bench::Projection::None));
+    const bench::SpinningThreads spinning(state.range(1) != 0);
     for (auto _ : state) {
         reference.iteration(state, [&] {
             value = price(c, steps, steps, out);
@@ -110,17 +117,29 @@ void runAgainst(benchmark::State& state, const Contract& c, double known)
     state.counters["error"] = std::fabs(value - known);
 }
 
+// Low, Medium and High; on a quiet machine and beside two spinning threads
+// of the benchmark's own (busy_machine.h); with 1 and 8 threads asked for,
+// back to back.
+void resolutionsBusyAndThreads(benchmark::internal::Benchmark* b)
+{
+    // The first argument varies fastest: 1 and 8 threads run back to back.
+    b->ArgNames({"threads", "busy", "steps"})
+        ->ArgsProduct({{1, 8}, {0, 1}, {30, 100, 300}})
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+
 void BM_DownOutCall(benchmark::State& state)
 {
     runAgainst(state, kDownOutCall, closedForm(kDownOutCall));
 }
-BENCHMARK(BM_DownOutCall)->Arg(30)->Arg(100)->Arg(300)->ArgName("steps")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DownOutCall)->Apply(resolutionsBusyAndThreads);
 
 void BM_DoubleKnockOutCall(benchmark::State& state)
 {
     runAgainst(state, kDoubleOutCall, closedForm(kDoubleOutCall));
 }
-BENCHMARK(BM_DoubleKnockOutCall)->Arg(30)->Arg(100)->Arg(300)->ArgName("steps")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DoubleKnockOutCall)->Apply(resolutionsBusyAndThreads);
 
 struct FineAmerican {
     double value;
@@ -145,7 +164,7 @@ void BM_AmericanDownInPut(benchmark::State& state)
     state.counters["fineValue"] = fine.value;
     state.counters["solverGap"] = fine.solverGap;
 }
-BENCHMARK(BM_AmericanDownInPut)->Arg(30)->Arg(100)->Arg(300)->ArgName("steps")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AmericanDownInPut)->Apply(resolutionsBusyAndThreads);
 
 }  // namespace
 
