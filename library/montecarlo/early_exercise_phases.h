@@ -147,7 +147,7 @@ double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Mode
         if (fitting) {
             const StoredPaths batch =
                 simulateRegressionPaths(fitModel, regressionPaths, generators, antithetic, multiThreaded);
-            fitExerciseRule(fitModel, batch, discounts.data(), rule);
+            fitExerciseRule(fitModel, batch, discounts.data(), rule, multiThreaded);
         } else {
             // No fit: the regression paths' numbers are drawn all the same.
             const ChunkLayout chunks = evenChunks(regressionPaths, slots);
@@ -162,7 +162,7 @@ double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Mode
             std::vector<RandomGenerator64> replay = generators;
             const StoredPaths batch =
                 simulateRegressionPaths(fitModel, regressionPaths, replay, antithetic, multiThreaded);
-            fitExerciseRule(fitModel, batch, discounts.data(), rule);
+            fitExerciseRule(fitModel, batch, discounts.data(), rule, multiThreaded);
         }
         // The same paths again, priced under the rule: the in-sample rows.
         const ChunkLayout chunks = evenChunks(regressionPaths, slots);
@@ -362,7 +362,7 @@ double runEarlyExerciseQMC(EstimateSeries& result, ExerciseRule& rule, const Mod
         fitStarts.emplace(recordSobolBlocks(layout.points, fitDimensions, blockSize, warmUpSobol));
         const StoredPaths batch =
             simulateRegressionPathsQMC(fitModel, *fitStarts, blockSize, layout.fitBlocks, bridge, multiThreaded);
-        fitExerciseRule(fitModel, batch, discounts.data(), rule);
+        fitExerciseRule(fitModel, batch, discounts.data(), rule, multiThreaded);
         if (fitDimensions != priceDimensions)
             fitStarts.reset();
     }
