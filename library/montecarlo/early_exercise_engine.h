@@ -296,10 +296,13 @@ inline void reduceFitPiece(FitPiece& piece, size_t count, const std::vector<doub
 
 // Fits the rule backwards over the stored batch (the pieces on the threads
 // when multiThreaded). Entries of steps with count + 1 or fewer
-// in-the-money paths keep what they hold.
+// in-the-money paths keep what they hold. With pathValues, the discounted
+// cash flow of every stored path under the fitted rule (the value
+// priceExercisePath gives it: the walk back ends on the earliest date that
+// prefers exercise) is written to (*pathValues)[p].
 template <class Model>
 void fitExerciseRule(const Model& model, const StoredPaths& batch, const double* discounts, ExerciseRule& rule,
-                     bool multiThreaded = false)
+                     bool multiThreaded = false, std::vector<double>* pathValues = nullptr)
 {
     const BasisFunctions& basis = model.basis();
     const size_t count = static_cast<size_t>(basis.count);
@@ -437,6 +440,34 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
         }
         solveTriangle(joined.data(), cols, count, 1e-12, scaled ? exponents.data() : nullptr, coefficients);
         entry.assign(coefficients.data(), coefficients.data() + count);
+    }
+    if (!pathValues)
+        return;
+    // The decisions of the first date, then the discounted cash flows.
+    pathValues->assign(n, 0.0);
+    const std::vector<double>* first = steps > 1 && !rule[1].empty() ? &rule[1] : nullptr;
+#pragma omp parallel for schedule(static) if (multiThreaded && pieceCount > 1)
+    for (long q = 0; q < pieceLoop; ++q) {
+        FitPiece& piece = pieces[static_cast<size_t>(q)];
+        if (steps == 1)
+            for (size_t p = piece.begin; p < piece.end; ++p)
+                if (batch.live(p, steps))
+                    cash[p] = model.exerciseValue(batch.state(p, steps));
+        if (first) {
+            const double* a = first->data();
+            for (size_t i = 0; i < piece.rows; ++i) {
+                const double* v = piece.values.data() + i * count;
+                double sum = 0.0;
+                for (size_t c = 0; c < count; ++c)
+                    sum += a[c] * v[c];
+                if (piece.exercise[i] > scale * sum) {
+                    cash[piece.inMoney[i]] = piece.exercise[i];
+                    cashStep[piece.inMoney[i]] = 1;
+                }
+            }
+        }
+        for (size_t p = piece.begin; p < piece.end; ++p)
+            (*pathValues)[p] = cash[p] > 0.0 ? cash[p] * discounts[cashStep[p]] : 0.0;
     }
 }
 
