@@ -391,11 +391,16 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
                 piece.largest[c] = 0.0;
             if (!finite || rows == 0)
                 continue;
+            // Every value is finite here: a plain comparison finds the largest.
+            double* largest = piece.largest.data();
             for (size_t i = 0; i < rows; ++i) {
                 const double* v = piece.values.data() + i * count;
-                for (size_t c = 0; c < count; ++c)
-                    piece.largest[c] = std::fmax(piece.largest[c], std::fabs(v[c]));
-                piece.largest[count] = std::fmax(piece.largest[count], std::fabs(responses[piece.begin + i]));
+                for (size_t c = 0; c < count; ++c) {
+                    const double t = std::fabs(v[c]);
+                    largest[c] = t > largest[c] ? t : largest[c];
+                }
+                const double t = std::fabs(responses[piece.begin + i]);
+                largest[count] = t > largest[count] ? t : largest[count];
             }
             reduceFitPiece(piece, count, responses, nullptr);
         }
