@@ -14,6 +14,11 @@
 // with Greeks, whose counter peak_MB is the peak resident memory of the run.
 // The European benchmarks run on a quiet machine (busy:0) and beside two
 // spinning threads of their own (busy:1).
+// The pseudo-random early-exercise runs have the Longstaff-Schwartz
+// reference kernel beside them (reference_ls_kernel.h: the same paths, dates
+// and basis with the leanest fit): ratio_to_ref is the reference's time over
+// the engine's, ref_error the reference's value against the finite-difference
+// one.
 
 #include <omp.h>
 
@@ -27,7 +32,9 @@
 #include "montecarlo/estimate_series.h"
 #include "montecarlo/european_mc.h"
 #include "montecarlo/european_qmc.h"
+#include "montecarlo/regression_basis.h"
 #include "peak_memory.h"
+#include "reference_ls_kernel.h"
 #include "reference_mc_kernels.h"
 
 namespace tarvic {
@@ -150,18 +157,36 @@ void reportBermudan(benchmark::State& state, const EstimateSeries& r)
     state.counters["std_error"] = tarvic_test::blockStandardError(r.value());
 }
 
-void BM_BermudanPut(benchmark::State& state)
+// A pseudo-random Bermudan put of pathCount paths (50000 regressing)
+// beside the Longstaff-Schwartz reference kernel on the same paths, dates
+// and basis: ratio_to_ref is the reference's time over the engine's,
+// ref_error the reference's value less the finite-difference one.
+void runBermudanAgainstReference(benchmark::State& state, int64_t pathCount, bool greeks)
 {
     const int threads = static_cast<int>(state.range(0));
     omp_set_num_threads(threads);
-    const EuropeanContract c = bermudanPut(state.range(1) != 0);
+    const EuropeanContract c = bermudanPut(greeks);
+    constexpr int64_t kRegressionPaths = 50000;
+    constexpr int32_t kBasisCount = 5;
     EstimateSeries r;
-    for (auto _ : state) {
-        ExerciseRule rule;
-        priceEarlyExerciseMC(r, rule, c, 100000, 50000, 5, false, threads > 1, 500);
-    }
+    double referenceValue = 0.0;
+    bench::AgainstNormalSum reference([&] {
+        const bench::LongstaffSchwartzReference ref = bench::longstaffSchwartzSeconds(
+            c, pathCount, kRegressionPaths, exerciseBasisFor(kBasisCount, c.optionType), threads > 1);
+        referenceValue = ref.value;
+        return ref.seconds;
+    });
+    for (auto _ : state)
+        reference.iteration(state, [&] {
+            ExerciseRule rule;
+            priceEarlyExerciseMC(r, rule, c, pathCount, kRegressionPaths, kBasisCount, false, threads > 1, 500);
+        });
     reportBermudan(state, r);
+    reference.report(state, double(pathCount) * c.numSteps, threads);
+    state.counters["ref_error"] = referenceValue - kBermudanPut;
 }
+
+void BM_BermudanPut(benchmark::State& state) { runBermudanAgainstReference(state, 100000, state.range(1) != 0); }
 BENCHMARK(BM_BermudanPut)
     ->ArgNames({"threads", "greeks"})
     ->Args({1, 0})
@@ -190,15 +215,7 @@ BENCHMARK(BM_BermudanPutSobolDefault)->Arg(1)->Arg(8)->Unit(benchmark::kMillisec
 // (--benchmark_filter=MillionPaths) to read the run's own.
 void BM_BermudanPutMillionPathsWithGreeks(benchmark::State& state)
 {
-    const int threads = static_cast<int>(state.range(0));
-    omp_set_num_threads(threads);
-    const EuropeanContract c = bermudanPut(true);
-    EstimateSeries r;
-    for (auto _ : state) {
-        ExerciseRule rule;
-        priceEarlyExerciseMC(r, rule, c, 1000000, 50000, 5, false, threads > 1, 500);
-    }
-    reportBermudan(state, r);
+    runBermudanAgainstReference(state, 1000000, true);
     state.counters["peak_MB"] = tarvic_bench::peakResidentMB();
 }
 BENCHMARK(BM_BermudanPutMillionPathsWithGreeks)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();

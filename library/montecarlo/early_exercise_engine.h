@@ -35,6 +35,7 @@
 // are more than count + 1 of them, and the paths that prefer exercise move
 // their cash flow to that step.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -241,78 +242,237 @@ void storeExercisePath(const Model& model, typename Model::Path& path, const dou
     batch.liveTo[p] = to;
 }
 
-// Fits the rule backwards over the stored batch. Entries of steps with
-// count + 1 or fewer in-the-money paths keep what they hold.
+// The fit in pieces: the stored paths are cut into pieces of
+// kFitPiecePaths paths by their index (whatever the threads). At every date
+// each piece, on its own thread, first applies the later date's exercise
+// decision to its in-the-money paths, then gathers its in-the-money paths of
+// the date (basis values, discounted future cash flows, exercise values) and
+// reduces its rows of the design to the small triangle of its QR
+// decomposition. The triangles are joined in piece order and the
+// decomposition of the joined R gives the coefficients: the rule does not
+// depend on the number of threads.
+constexpr size_t kFitPiecePaths = 1024;
+
+struct FitPiece {
+    size_t begin = 0, end = 0;
+    size_t rows = 0;                // in-the-money paths of the current date
+    std::vector<size_t> inMoney;    // their indices
+    std::vector<double> exercise;   // their exercise values
+    std::vector<double> values;     // their basis values, count per path
+    std::vector<double> block;      // the design rows and responses, column by column; then the triangle
+    size_t ld = 0;                  // rows of a column of block
+    std::vector<double> largest;    // the largest magnitude of each column
+    std::vector<double> coords;     // the coordinates of one point
+    bool finite = true;
+};
+
+// Copies a piece's rows into its block (scaled by 2^exponents[c] when
+// given) and reduces them to their triangle.
+inline void reduceFitPiece(FitPiece& piece, size_t count, const std::vector<double>& responses, const int* exponents)
+{
+    const size_t cols = count + 1;
+    const size_t rows = piece.rows;
+    const size_t ld = piece.ld;
+    double* block = piece.block.data();
+    for (size_t c = 0; c < count; ++c) {
+        double* column = block + c * ld;
+        const double* v = piece.values.data() + c;
+        for (size_t i = 0; i < rows; ++i)
+            column[i] = v[i * count];
+    }
+    double* response = block + count * ld;
+    for (size_t i = 0; i < rows; ++i)
+        response[i] = responses[piece.begin + i];
+    const size_t height = rows > cols ? rows : cols;
+    for (size_t c = 0; c < cols; ++c) {
+        double* column = block + c * ld;
+        for (size_t i = rows; i < height; ++i)
+            column[i] = 0.0;
+        if (exponents)
+            scaleByPowerOfTwo(column, rows, exponents[c]);
+    }
+    reduceToTriangle(block, ld, cols, height);
+}
+
+// Fits the rule backwards over the stored batch (the pieces on the threads
+// when multiThreaded). Entries of steps with count + 1 or fewer
+// in-the-money paths keep what they hold. With pathValues, the discounted
+// cash flow of every stored path under the fitted rule (the value
+// priceExercisePath gives it: the walk back ends on the earliest date that
+// prefers exercise) is written to (*pathValues)[p].
 template <class Model>
-void fitExerciseRule(const Model& model, const StoredPaths& batch, const double* discounts, ExerciseRule& rule)
+void fitExerciseRule(const Model& model, const StoredPaths& batch, const double* discounts, ExerciseRule& rule,
+                     bool multiThreaded = false, std::vector<double>* pathValues = nullptr)
 {
     const BasisFunctions& basis = model.basis();
     const size_t count = static_cast<size_t>(basis.count);
+    const size_t cols = count + 1;
     const int32_t steps = model.steps();
     const size_t n = batch.paths;
     const double scale = model.scale();
     std::vector<double> cash(n, 0.0);
     std::vector<int32_t> cashStep(n, steps);
-    for (size_t p = 0; p < n; ++p)
-        if (batch.live(p, steps))
-            cash[p] = model.exerciseValue(batch.state(p, steps));
+    // Responses lie at the pieces' starts: piece q's rows at [begin, begin + rows).
+    std::vector<double> responses(n);
 
-    // The in-the-money paths of a step: their basis values (the rows of the
-    // fit's design), discounted future cash flows and exercise values.
-    std::vector<size_t> inMoney;
-    std::vector<double> exerciseValue;
-    inMoney.reserve(n);
-    exerciseValue.reserve(n);
-    Matrix<double> values(n, count);
-    Vector<double> responses(n), deviations(n, 1.0);
-    std::vector<double> coords(static_cast<size_t>(basis.dims));
+    const size_t pieceCount = n == 0 ? 0 : (n + kFitPiecePaths - 1) / kFitPiecePaths;
+    std::vector<FitPiece> pieces(pieceCount);
+    for (size_t q = 0; q < pieceCount; ++q) {
+        FitPiece& piece = pieces[q];
+        piece.begin = q * kFitPiecePaths;
+        piece.end = std::min(n, piece.begin + kFitPiecePaths);
+        const size_t paths = piece.end - piece.begin;
+        piece.inMoney.resize(paths);
+        piece.exercise.resize(paths);
+        piece.values.resize(paths * count);
+        piece.ld = std::max(paths, cols);
+        piece.block.resize(piece.ld * cols);
+        piece.largest.resize(cols);
+        piece.coords.resize(static_cast<size_t>(basis.dims));
+    }
+    const long pieceLoop = static_cast<long>(pieceCount);
+    std::vector<double> joined(cols * cols), work(2 * cols * cols);
+    std::vector<int> exponents(cols);
+    Vector<double> coefficients(count);
+
     for (int32_t k = steps - 1; k >= 1; --k) {
-        inMoney.clear();
-        exerciseValue.clear();
-        for (size_t p = 0; p < n; ++p) {
-            if (!batch.live(p, k))
-                continue;
-            const double* state = batch.state(p, k);
-            const double value = model.exerciseValue(state);
-            if (!(value > 0.0))
-                continue;
-            const size_t i = inMoney.size();
-            model.coordinates(state, coords.data());
-            basis.evaluate(coords.data(), values[i]);
-            const double future = cash[p] > 0.0 ? cash[p] * discounts[cashStep[p] - k] : 0.0;
-            responses[i] = future / scale;
-            inMoney.push_back(p);
-            exerciseValue.push_back(value);
-        }
-        const size_t m = inMoney.size();
-        std::vector<double>& entry = rule[static_cast<size_t>(k)];
-        if (m > count + 1) {
-            // Asset values beyond the range of doubles give basis values or
-            // responses that are not numbers: the run fails rather than the
-            // decomposition.
-            for (size_t i = 0; i < m; ++i) {
-                double sum = responses[i];
+        const std::vector<double>* later =
+            k + 1 < steps && !rule[static_cast<size_t>(k + 1)].empty() ? &rule[static_cast<size_t>(k + 1)] : nullptr;
+#pragma omp parallel for schedule(static) if (multiThreaded && pieceCount > 1)
+        for (long q = 0; q < pieceLoop; ++q) {
+            FitPiece& piece = pieces[static_cast<size_t>(q)];
+            if (k == steps - 1) {
+                for (size_t p = piece.begin; p < piece.end; ++p)
+                    if (batch.live(p, steps))
+                        cash[p] = model.exerciseValue(batch.state(p, steps));
+            }
+            // The exercise decisions of date k + 1.
+            if (later) {
+                const double* a = later->data();
+                for (size_t i = 0; i < piece.rows; ++i) {
+                    const double* v = piece.values.data() + i * count;
+                    double sum = 0.0;
+                    for (size_t c = 0; c < count; ++c)
+                        sum += a[c] * v[c];
+                    if (piece.exercise[i] > scale * sum) {
+                        cash[piece.inMoney[i]] = piece.exercise[i];
+                        cashStep[piece.inMoney[i]] = k + 1;
+                    }
+                }
+            }
+            // The rows of date k.
+            size_t rows = 0;
+            bool finite = true;
+            double* coords = piece.coords.data();
+            for (size_t p = piece.begin; p < piece.end; ++p) {
+                if (!batch.live(p, k))
+                    continue;
+                const double* state = batch.state(p, k);
+                const double value = model.exerciseValue(state);
+                if (!(value > 0.0))
+                    continue;
+                double* v = piece.values.data() + rows * count;
+                model.coordinates(state, coords);
+                basis.evaluate(coords, v);
+                const double future = cash[p] > 0.0 ? cash[p] * discounts[cashStep[p] - k] : 0.0;
+                const double response = future / scale;
+                double sum = response;
                 for (size_t c = 0; c < count; ++c)
-                    sum += values[i][c];
-                if (!std::isfinite(sum))
-                    fail(kNonFiniteResultText);
+                    sum += v[c];
+                finite = finite && std::isfinite(sum);
+                responses[piece.begin + rows] = response;
+                piece.inMoney[rows] = p;
+                piece.exercise[rows] = value;
+                ++rows;
             }
-            LeastSquaresFit fit(values, responses, deviations, m, 1e-12);
-            fit.fit();
-            entry.assign(fit.coefficients.data(), fit.coefficients.data() + fit.coefficients.size());
+            piece.rows = rows;
+            piece.finite = finite;
+            for (size_t c = 0; c < cols; ++c)
+                piece.largest[c] = 0.0;
+            if (!finite || rows == 0)
+                continue;
+            // Every value is finite here: a plain comparison finds the largest.
+            double* largest = piece.largest.data();
+            for (size_t i = 0; i < rows; ++i) {
+                const double* v = piece.values.data() + i * count;
+                for (size_t c = 0; c < count; ++c) {
+                    const double t = std::fabs(v[c]);
+                    largest[c] = t > largest[c] ? t : largest[c];
+                }
+                const double t = std::fabs(responses[piece.begin + i]);
+                largest[count] = t > largest[count] ? t : largest[count];
+            }
+            reduceFitPiece(piece, count, responses, nullptr);
         }
-        if (entry.empty())
+
+        size_t m = 0;
+        bool finite = true;
+        for (const FitPiece& piece : pieces) {
+            m += piece.rows;
+            finite = finite && piece.finite;
+        }
+        std::vector<double>& entry = rule[static_cast<size_t>(k)];
+        if (m <= count + 1)
             continue;
-        for (size_t i = 0; i < m; ++i) {
-            const double* v = values[i];
-            double sum = 0.0;
-            for (size_t c = 0; c < count; ++c)
-                sum += entry[c] * v[c];
-            if (exerciseValue[i] > scale * sum) {
-                cash[inMoney[i]] = exerciseValue[i];
-                cashStep[inMoney[i]] = k;
+        // Asset values beyond the range of doubles give basis values or
+        // responses that are not numbers: the run fails rather than the
+        // decomposition.
+        if (!finite)
+            fail(kNonFiniteResultText);
+        std::vector<double> largest(cols, 0.0);
+        for (const FitPiece& piece : pieces)
+            for (size_t c = 0; c < cols; ++c)
+                largest[c] = std::fmax(largest[c], piece.largest[c]);
+        const bool scaled = equilibrationExponents(largest.data(), count, exponents.data());
+        if (scaled) {
+#pragma omp parallel for schedule(static) if (multiThreaded && pieceCount > 1)
+            for (long q = 0; q < pieceLoop; ++q)
+                if (pieces[static_cast<size_t>(q)].rows > 0)
+                    reduceFitPiece(pieces[static_cast<size_t>(q)], count, responses, exponents.data());
+        }
+        bool first = true;
+        for (const FitPiece& piece : pieces) {
+            if (piece.rows == 0)
+                continue;
+            if (first) {
+                for (size_t c = 0; c < cols; ++c)
+                    for (size_t j = 0; j < cols; ++j)
+                        joined[c * cols + j] = j <= c ? piece.block[c * piece.ld + j] : 0.0;
+                first = false;
+            } else {
+                joinTriangles(joined.data(), cols, piece.block.data(), piece.ld, cols, work.data());
             }
         }
+        solveTriangle(joined.data(), cols, count, 1e-12, scaled ? exponents.data() : nullptr, coefficients);
+        entry.assign(coefficients.data(), coefficients.data() + count);
+    }
+    if (!pathValues)
+        return;
+    // The decisions of the first date, then the discounted cash flows.
+    pathValues->assign(n, 0.0);
+    const std::vector<double>* first = steps > 1 && !rule[1].empty() ? &rule[1] : nullptr;
+#pragma omp parallel for schedule(static) if (multiThreaded && pieceCount > 1)
+    for (long q = 0; q < pieceLoop; ++q) {
+        FitPiece& piece = pieces[static_cast<size_t>(q)];
+        if (steps == 1)
+            for (size_t p = piece.begin; p < piece.end; ++p)
+                if (batch.live(p, steps))
+                    cash[p] = model.exerciseValue(batch.state(p, steps));
+        if (first) {
+            const double* a = first->data();
+            for (size_t i = 0; i < piece.rows; ++i) {
+                const double* v = piece.values.data() + i * count;
+                double sum = 0.0;
+                for (size_t c = 0; c < count; ++c)
+                    sum += a[c] * v[c];
+                if (piece.exercise[i] > scale * sum) {
+                    cash[piece.inMoney[i]] = piece.exercise[i];
+                    cashStep[piece.inMoney[i]] = 1;
+                }
+            }
+        }
+        for (size_t p = piece.begin; p < piece.end; ++p)
+            (*pathValues)[p] = cash[p] > 0.0 ? cash[p] * discounts[cashStep[p]] : 0.0;
     }
 }
 

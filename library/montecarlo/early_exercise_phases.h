@@ -4,7 +4,9 @@
 // (early_exercise_engine.h):
 //   1. the regression paths: simulated and stored to fit the exercise rule
 //      backwards (when the caller's rule is empty), then, with in-sample
-//      rows, priced under that rule block by block;
+//      rows, priced under that rule block by block (without sensitivities
+//      a fitted run reads their values from the walk back, which gives each
+//      path the cash flow the pricing would);
 //   2. fresh paths in blocks, priced under the rule.
 // Every block gives one row, the running mean over all paths summed so far.
 //
@@ -140,7 +142,7 @@ double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Mode
         if (fitting) {
             const StoredPaths batch =
                 simulateRegressionPaths(fitModel, regressionPaths, generators, antithetic, multiThreaded);
-            fitExerciseRule(fitModel, batch, discounts.data(), rule);
+            fitExerciseRule(fitModel, batch, discounts.data(), rule, multiThreaded);
         } else {
             // No fit: the regression paths' numbers are drawn all the same.
             const ChunkLayout chunks = evenChunks(regressionPaths, slots);
@@ -150,12 +152,30 @@ double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Mode
                                   [](size_t, const double*, double, const double*) {});
             });
         }
+    } else if (fitting && !priceModel.greeks()) {
+        // The in-sample rows without sensitivities are the cash flows the
+        // walk back leaves, summed chunk by chunk as a pricing pass would.
+        std::vector<double> pathValues;
+        {
+            const StoredPaths batch =
+                simulateRegressionPaths(fitModel, regressionPaths, generators, antithetic, multiThreaded);
+            fitExerciseRule(fitModel, batch, discounts.data(), rule, multiThreaded, &pathValues);
+        }
+        const ChunkLayout chunks = evenChunks(regressionPaths, slots);
+        const size_t blockSize = layout.blockSize;
+        const size_t lastSegment = layout.inSampleBlocks;
+        for (size_t t = 0; t < slots; ++t)
+            for (size_t p = chunks.begin(t); p < chunks.end(t); ++p) {
+                PathOutcome outcome;
+                outcome.value = pathValues[p];
+                inSampleSums[std::min(p / blockSize, lastSegment) * slots + t].add(outcome);
+            }
     } else {
         if (fitting) {
             std::vector<RandomGenerator64> replay = generators;
             const StoredPaths batch =
                 simulateRegressionPaths(fitModel, regressionPaths, replay, antithetic, multiThreaded);
-            fitExerciseRule(fitModel, batch, discounts.data(), rule);
+            fitExerciseRule(fitModel, batch, discounts.data(), rule, multiThreaded);
         }
         // The same paths again, priced under the rule: the in-sample rows.
         const ChunkLayout chunks = evenChunks(regressionPaths, slots);
@@ -341,7 +361,7 @@ double runEarlyExerciseQMC(EstimateSeries& result, ExerciseRule& rule, const Mod
         fitStarts.emplace(recordSobolBlocks(layout.points, fitDimensions, blockSize, warmUpSobol));
         const StoredPaths batch =
             simulateRegressionPathsQMC(fitModel, *fitStarts, blockSize, layout.fitBlocks, bridge, multiThreaded);
-        fitExerciseRule(fitModel, batch, discounts.data(), rule);
+        fitExerciseRule(fitModel, batch, discounts.data(), rule, multiThreaded);
         if (fitDimensions != priceDimensions)
             fitStarts.reset();
     }

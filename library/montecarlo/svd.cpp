@@ -1,11 +1,11 @@
 #include "montecarlo/svd.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "common/require.h"
 
@@ -13,12 +13,9 @@ namespace tarvic {
 
 namespace {
 
-[[noreturn]] void svdFailure(const char* message, int line)
-{
-    std::printf("ERROR: %s\n     in file %s at line %d\n", message, "svd.cpp", line);
-    std::fflush(stdout);
-    throw std::runtime_error(message);
-}
+// The decomposition's failures reach the caller as the exception's message
+// alone: the library writes nothing to its host's standard output.
+[[noreturn]] void svdFailure(const char* message) { throw std::runtime_error(message); }
 
 // sqrt(a^2 + b^2) without overflow or destructive underflow.
 double pythag(double a, double b)
@@ -59,13 +56,14 @@ double dot(const double* a, const double* b, size_t n)
     return (s0 + s1) + (s2 + s3);
 }
 
-// Householder QR of the m x nf matrix whose columns are rows 0 .. nf-1 of
-// `columns`, applied to the right-hand side in row nf as well: afterwards
-// R[j][k] = columns[k][j] for k >= j and (Q^T b)[j] = columns[nf][j].
-void householderReduce(Matrix<double>& columns, size_t nf, size_t m)
+// Householder QR of the first `reflect` of the `cols` columns of a
+// column-major block (column k at block + k ld, rows [0, m)), each
+// reflection applied to the columns after it: afterwards R[j][k] =
+// block[k ld + j] for j <= k, j < reflect.
+void reduceColumns(double* block, size_t ld, size_t reflect, size_t cols, size_t m)
 {
-    for (size_t j = 0; j < nf; ++j) {
-        double* a = columns[j];
+    for (size_t j = 0; j < reflect && j < m; ++j) {
+        double* a = block + j * ld;
         // The norm of a[j..m), scaled by the largest entry against overflow.
         double scale = 0.0;
         for (size_t i = j; i < m; ++i) {
@@ -86,8 +84,8 @@ void householderReduce(Matrix<double>& columns, size_t nf, size_t m)
         const double v0 = a[j] - alpha;
         const double vtv = 2.0 * norm * (norm + std::fabs(a[j]));
         const size_t tail = m - j - 1;
-        for (size_t k = j + 1; k <= nf; ++k) {
-            double* c = columns[k];
+        for (size_t k = j + 1; k < cols; ++k) {
+            double* c = block + k * ld;
             const double f = 2.0 * (v0 * c[j] + dot(a + j + 1, c + j + 1, tail)) / vtv;
             c[j] -= f * v0;
             for (size_t i = j + 1; i < m; ++i)
@@ -97,7 +95,91 @@ void householderReduce(Matrix<double>& columns, size_t nf, size_t m)
     }
 }
 
+// Householder QR of the m x nf matrix whose columns are rows 0 .. nf-1 of
+// `columns`, applied to the right-hand side in row nf as well: afterwards
+// R[j][k] = columns[k][j] for k >= j and (Q^T b)[j] = columns[nf][j].
+void householderReduce(Matrix<double>& columns, size_t nf, size_t m)
+{
+    reduceColumns(columns.data(), columns.cols(), nf, nf + 1, m);
+}
+
 }  // namespace
+
+namespace {
+
+constexpr int kLargestUnscaled = 450;
+
+bool withinScale(double largest)
+{
+    if (!(largest > 0.0) || !std::isfinite(largest))
+        return true;  // a zero column (nothing to reflect), or one no scaling can help
+    const int exponent = std::ilogb(largest);
+    return exponent >= -kLargestUnscaled && exponent <= kLargestUnscaled;
+}
+
+int unitExponent(double largest) { return largest > 0.0 && std::isfinite(largest) ? -std::ilogb(largest) : 0; }
+
+}  // namespace
+
+bool equilibrationExponents(const double* largest, size_t nf, int* exponents)
+{
+    bool design = false;
+    for (size_t j = 0; j < nf; ++j)
+        design = design || !withinScale(largest[j]);
+    for (size_t j = 0; j < nf; ++j)
+        exponents[j] = design ? unitExponent(largest[j]) : 0;
+    exponents[nf] = withinScale(largest[nf]) ? 0 : unitExponent(largest[nf]);
+    return design || exponents[nf] != 0;
+}
+
+void scaleByPowerOfTwo(double* a, size_t n, int e)
+{
+    if (e == 0)
+        return;
+    // scalbn multiplies exactly (a result above the smallest normal number
+    // keeps all its bits), even where 2^e itself is no double.
+    for (size_t i = 0; i < n; ++i)
+        a[i] = std::scalbn(a[i], e);
+}
+
+void reduceToTriangle(double* block, size_t ld, size_t cols, size_t rows)
+{
+    reduceColumns(block, ld, cols, cols, rows);
+}
+
+void joinTriangles(double* upper, size_t ldUpper, const double* lower, size_t ldLower, size_t cols, double* work)
+{
+    const size_t rows = 2 * cols;
+    for (size_t k = 0; k < cols; ++k) {
+        double* w = work + k * rows;
+        for (size_t j = 0; j < cols; ++j) {
+            w[j] = j <= k ? upper[k * ldUpper + j] : 0.0;
+            w[cols + j] = j <= k ? lower[k * ldLower + j] : 0.0;
+        }
+    }
+    reduceColumns(work, rows, cols, cols, rows);
+    for (size_t k = 0; k < cols; ++k)
+        for (size_t j = 0; j <= k; ++j)
+            upper[k * ldUpper + j] = work[k * rows + j];
+}
+
+void solveTriangle(const double* triangle, size_t ld, size_t nf, double tolerance, const int* exponents,
+                   Vector<double>& coefficients)
+{
+    Matrix<double> reduced(nf, nf);
+    Vector<double> rhs(nf);
+    for (size_t j = 0; j < nf; ++j) {
+        for (size_t k = j; k < nf; ++k)
+            reduced[j][k] = triangle[k * ld + j];
+        rhs[j] = triangle[nf * ld + j];
+    }
+    coefficients.resize(nf);
+    SVD svd(std::move(reduced));
+    svd.solve(rhs, coefficients, tolerance * svd.w[0]);
+    if (exponents)
+        for (size_t j = 0; j < nf; ++j)
+            coefficients[j] = std::scalbn(coefficients[j], exponents[j] - exponents[nf]);
+}
 
 SVD::SVD(const Matrix<double>& a) : SVD(Matrix<double>(a)) {}
 
@@ -296,7 +378,7 @@ void SVD::decompose()
                 break;
             }
             if (its == 29)
-                svdFailure(kSvdNoConvergenceText, __LINE__);
+                svdFailure(kSvdNoConvergenceText);
             // Shift from the bottom 2 x 2 minor.
             double x = w[l];
             nm = k - 1;
@@ -407,7 +489,7 @@ void SVD::reorder()
 void SVD::solve(const Vector<double>& b, Vector<double>& x, double thresh)
 {
     if (b.size() != static_cast<size_t>(m) || x.size() != static_cast<size_t>(n))
-        svdFailure(kSvdBadSizesText, __LINE__);
+        svdFailure(kSvdBadSizesText);
     tsh = thresh >= 0.0 ? thresh : defaultThreshold();
     Vector<double> t(static_cast<size_t>(n));
     for (int32_t j = 0; j < n; ++j) {
@@ -499,6 +581,19 @@ void LeastSquaresFit::fit()
             columns[j][i] = values[j] * s;
         columns[nf][i] = ys_[i] * s;
     }
+    // A design with a column beyond the range the reduction can square has
+    // its columns (and a right-hand side beyond it) scaled by powers of two;
+    // with A D y = 2^eb b for D = diag(2^ej), the coefficients are
+    // x_j = 2^(ej - eb) y_j.
+    std::vector<int> exponents(nf + 1);
+    std::vector<double> largest(nf + 1, 0.0);
+    for (size_t j = 0; j <= nf; ++j)
+        for (size_t i = 0; i < m; ++i)
+            largest[j] = std::fmax(largest[j], std::fabs(columns[j][i]));
+    const bool scaled = equilibrationExponents(largest.data(), nf, exponents.data());
+    if (scaled)
+        for (size_t j = 0; j <= nf; ++j)
+            scaleByPowerOfTwo(columns[j], m, exponents[j]);
 
     // With more points than functions the design is first reduced to its
     // triangular factor R (A = QR); the decomposition of R has the singular
@@ -555,6 +650,15 @@ void LeastSquaresFit::fit()
                     s += svd.v[i][k] * svd.v[j][k] / (svd.w[k] * svd.w[k]);
             covariance(i, j) = covariance(j, i) = s;
         }
+    if (scaled) {
+        const int eb = exponents[nf];
+        for (size_t j = 0; j < nf; ++j)
+            coefficients[j] = std::scalbn(coefficients[j], exponents[j] - eb);
+        chiSquare = std::scalbn(chiSquare, -2 * eb);
+        for (size_t i = 0; i < nf; ++i)
+            for (size_t j = 0; j < nf; ++j)
+                covariance(i, j) = std::scalbn(covariance(i, j), exponents[i] + exponents[j]);
+    }
 }
 
 }  // namespace tarvic

@@ -19,10 +19,20 @@
 // square triangular factor, which has the design's singular values and right
 // vectors: the same solution from a decomposition of nf x nf numbers.
 //
+// Before the reduction, a design with a column whose largest entry lies
+// outside [2^-450, 2^450] has each of its columns scaled by a power of two
+// to a largest entry in [1, 2) (the right-hand side too when it lies outside
+// that range), and the coefficients, chi-square and covariance are scaled
+// back afterwards: a design whose entries would overflow when squared, or
+// whose largest entry is subnormal, is solved like a moderate one, with the
+// threshold on the scaled columns. A design inside that range is not
+// touched (no norm, square or product of the reduction and the
+// decomposition then leaves the range of doubles, even over 2^31 rows), so
+// it keeps every bit.
+//
 // The two failures of the decomposition ("no convergence in 30 svdcmp
-// iterations", "SVD::solve bad sizes") print one line to standard output,
-// "ERROR: <message>\n     in file svd.cpp at line <n>\n", and then throw
-// std::runtime_error with the message.
+// iterations", "SVD::solve bad sizes") throw std::runtime_error with the
+// message; nothing is printed.
 
 #include <cstddef>
 #include <cstdint>
@@ -105,5 +115,38 @@ private:
     const Vector<double>& sigmas_;
     BasisFunctions basis_;
 };
+
+// Tall least-squares problems in pieces. A block holds rows of [A | b]
+// column by column (column k at block + k ld); its triangle T is the R
+// factor of the block's QR decomposition, T^T T = [A | b]^T [A | b], kept in
+// the block's first rows: T[j][k] = block[k ld + j] for j <= k. Rows 0 ..
+// nf-1 of T hold the R and Q^T b of the problem, |T[nf][nf]| the residual
+// norm. The triangles of the pieces of a design, joined in a fixed order,
+// give the triangle of the whole (up to rounding), so the decomposition of
+// R solves the whole problem.
+
+// The exponents e_j by which the columns of a design (nf columns and the
+// right-hand side, largest[j] the largest magnitude of column j) are scaled
+// by 2^e_j before a reduction, as in the fit above; returns whether any is
+// not 0.
+bool equilibrationExponents(const double* largest, size_t nf, int* exponents);
+
+// a[i] = 2^e a[i] for i in [0, n), exactly where the result is normal.
+void scaleByPowerOfTwo(double* a, size_t n, int e);
+
+// Reduces the cols columns of rows [0, rows) of a block (rows >= cols) to
+// its triangle.
+void reduceToTriangle(double* block, size_t ld, size_t cols, size_t rows);
+
+// Replaces the triangle `upper` by the triangle of `upper` stacked over
+// `lower` (both cols x cols); work holds 2 cols x cols doubles.
+void joinTriangles(double* upper, size_t ldUpper, const double* lower, size_t ldLower, size_t cols, double* work);
+
+// The coefficients (nf) of the problem whose triangle (nf + 1 columns) is
+// given, through the decomposition of R with singular values at or below
+// tolerance x the largest counting as zero; with exponents (nf + 1 entries,
+// the columns' scaling) the coefficients of the unscaled problem.
+void solveTriangle(const double* triangle, size_t ld, size_t nf, double tolerance, const int* exponents,
+                   Vector<double>& coefficients);
 
 }  // namespace tarvic

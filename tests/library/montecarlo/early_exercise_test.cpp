@@ -404,6 +404,38 @@ TEST(EarlyExercisePrices, EveryBasisSetPricesTheSamePut)
                      "basis count " + std::to_string(basis));
 }
 
+// Volatilities under which the in-the-money asset values fall to 1e-150 and
+// below, so that the powers of the regression's coordinate are subnormal or
+// zero: the fit still solves, and the put lies between its European value
+// and the strike.
+TEST(EarlyExercisePrices, ExtremeVolatilitiesPriceBetweenTheEuropeanAndTheStrike)
+{
+    struct Case {
+        double vol, expiry;
+        int32_t basisCount;
+    };
+    const Case cases[] = {{30.0, 1.0, 4}, {15.0, 5.0, 4}, {50.0, 1.0, 4}, {30.0, 1.0, 5}, {15.0, 5.0, 6}};
+    ThreadCount threads(2);
+    for (const Case& k : cases) {
+        const std::string what = "vol " + std::to_string(k.vol) + " expiry " + std::to_string(k.expiry) +
+                                 " basis " + std::to_string(k.basisCount);
+        const Market m{100.0, 100.0, 0.05, 0.0, k.vol, k.expiry};
+        EstimateSeries r;
+        ExerciseRule rule;
+        EXPECT_EQ(failureText([&] {
+                      priceEarlyExerciseMC(r, rule, contractFor(m, false, 50), 10000, 5000, k.basisCount, false,
+                                           true, kRows);
+                  }),
+                  "accepted")
+            << what;
+        if (r.value().empty())
+            continue;
+        const double value = r.value().back();
+        EXPECT_GE(value, bsPrice(false, m)) << what;
+        EXPECT_LE(value, m.strike) << what;
+    }
+}
+
 // ---- The exercise rule --------------------------------------------------------------
 
 TEST(EarlyExerciseRule, AFittedRuleReproducesTheRun)

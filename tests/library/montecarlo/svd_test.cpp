@@ -152,7 +152,7 @@ TEST(Svd, SolveThresholds)
     EXPECT_NEAR(x[1], 1e14, 1.0);
 }
 
-TEST(Svd, FailuresPrintTheirLineAndThrow)
+TEST(Svd, FailuresThrowTheirMessageAndPrintNothing)
 {
     SVD svd(randomMatrix(4, 2, 7));
     Vector<double> wrongB(3), x(2);
@@ -163,26 +163,20 @@ TEST(Svd, FailuresPrintTheirLineAndThrow)
     } catch (const std::exception& e) {
         EXPECT_STREQ(e.what(), "SVD::solve bad sizes");
     }
-    std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(printed.rfind("ERROR: SVD::solve bad sizes\n     in file svd.cpp at line ", 0), 0u) << printed;
     Vector<double> b(4), wrongX(3);
-    testing::internal::CaptureStdout();
     EXPECT_THROW(svd.solve(b, wrongX), std::runtime_error);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("SVD::solve bad sizes"), std::string::npos);
 
     // NaN entries never pass the convergence test.
     Matrix<double> a = randomMatrix(4, 3, 8);
     a[1][1] = std::numeric_limits<double>::quiet_NaN();
-    testing::internal::CaptureStdout();
     try {
         SVD bad(a);
         ADD_FAILURE() << "accepted";
     } catch (const std::exception& e) {
         EXPECT_STREQ(e.what(), "no convergence in 30 svdcmp iterations");
     }
-    printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(printed.rfind("ERROR: no convergence in 30 svdcmp iterations\n     in file svd.cpp at line ", 0), 0u)
-        << printed;
+    // The failures reach the caller as text: the host's output stays clean.
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 // ---- The fit ----------------------------------------------------------------------
@@ -310,6 +304,56 @@ TEST(LeastSquaresFit, ZeroDesignGivesZeroCoefficients)
     for (size_t k = 0; k < 3; ++k)
         EXPECT_EQ(fit.coefficients[k], 0.0);
     EXPECT_DOUBLE_EQ(fit.chiSquare, 20.0);
+}
+
+// Designs 1, x, x^2, x^3 with x near 1e-155 (x^2 subnormal, x^3 zero) and
+// near 1e80 (x^3 near 1e240): observations on a known polynomial in t = x /
+// x0 are fitted to the decomposition's accuracy, and the reduction of an
+// ordinary design is untouched (the same fit on t itself gives the
+// coefficients scaled by powers of x0 only through rounding).
+TEST(LeastSquaresFit, DesignsBeyondTheSquaresOfDoublesFitLikeModerateOnes)
+{
+    struct Case {
+        const char* name;
+        double x0;
+        double c[4];  // the polynomial in t
+    };
+    const Case cases[] = {
+        {"x near 1e-155", 1e-155, {1.5, -2.0, 0.0, 0.0}},
+        {"x near 1e80", 1e80, {1.5, -2.0, 0.5, 0.25}},
+        {"x near 1e100", 1e100, {1.5, -2.0, 0.5, 0.25}},
+    };
+    const size_t n = 60;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Vector<double> xs(n), ys(n), sigmas(n, 1.0);
+        for (size_t i = 0; i < n; ++i) {
+            const double t = 1.0 + 1.5 * static_cast<double>(i) / n;
+            xs[i] = c.x0 * t;
+            ys[i] = c.c[0] + t * (c.c[1] + t * (c.c[2] + t * c.c[3]));
+        }
+        testing::internal::CaptureStdout();
+        LeastSquaresFit fit(xs, ys, sigmas, n, powerBasis4, 1e-12);
+        ASSERT_NO_THROW(fit.fit());
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        // Fitted values: the observations lie in the span of the design.
+        for (size_t i = 0; i < n; ++i) {
+            const double x = xs[i];
+            const double fitted = fit.coefficients[0] + fit.coefficients[1] * x +
+                                  fit.coefficients[2] * (x * x) + fit.coefficients[3] * (x * x * x);
+            EXPECT_NEAR(fitted, ys[i], 1e-9) << "point " << i;
+        }
+        EXPECT_NEAR(fit.coefficients[0], c.c[0], 1e-9);
+        EXPECT_NEAR(fit.coefficients[1] * c.x0, c.c[1], 1e-9);
+        if (c.c[2] != 0.0) {
+            EXPECT_NEAR(fit.coefficients[2] * c.x0 * c.x0, c.c[2], 1e-8);
+        }
+        if (c.c[3] != 0.0) {
+            EXPECT_NEAR(fit.coefficients[3] * c.x0 * c.x0 * c.x0, c.c[3], 1e-8);
+        }
+        EXPECT_TRUE(std::isfinite(fit.chiSquare));
+        EXPECT_LT(fit.chiSquare, 1e-18);
+    }
 }
 
 TEST(LeastSquaresFit, RefusesWhatItCannotFit)
