@@ -74,9 +74,9 @@ double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
 /* ---------------------------------------------------------------------------
  * Finite differences
  *
- * A solution with an entry that is not a finite number in any array the call
- * would write fails with its text, and no array is written (assetSteps still
- * holds the node count).
+ * The volatility must be above 0. A solution with an entry that is not a
+ * finite number in any array the call would write fails with its text, and
+ * no array is written (assetSteps still holds the node count).
  * ------------------------------------------------------------------------- */
 
 /* Vanilla European, American or Bermudan option on the asset grid.
@@ -84,7 +84,7 @@ double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
  * of the last grid node, written first. When n > 50000 nothing is solved and
  * no array is touched. Otherwise entries 0..n of the arrays are written
  * (theta per day, vega per volatility point; vega only with calcVega).
- * exerciseType 0 European, 1 American, 2 Bermudan; volatility above 0. */
+ * exerciseType 0 European, 1 American, 2 Bermudan. */
 TvString VelkOptionPricer(double* assetGrid, double* optionValue, double* delta, double* gamma,
                           double* theta, double* vega, double strike, int32_t timeSteps,
                           double expiry, double volatility, double intRate, double divYield,

@@ -452,6 +452,22 @@ TEST(UnsoundResults, FloatingPutOnAUserTopPricesAsOnTheAutomaticGrid)
     }
 }
 
+TEST(UnsoundResults, FiniteDifferencesRefuseAVolatilityOfZero)
+{
+    // Puts that dipped below 0 without diffusion.
+    const char* text = "Invalid input: volatility must be greater than 0.";
+    for (int32_t uniform : {0, 1}) {
+        BarrierFd barrier;
+        barrier.optionType = 1, barrier.volatility = 0.0, barrier.nonUniformGrid = !uniform;
+        EXPECT_EQ(barrier(), text);
+        EXPECT_TRUE(untouchedFd(barrier.out));
+        AsianFd asian;
+        asian.optionType = 1, asian.volatility = 0.0, asian.nonUniformGrid = !uniform;
+        EXPECT_EQ(asian(), text);
+        EXPECT_TRUE(untouchedFd(asian.out));
+    }
+}
+
 // ---- Arrays not asked for ---------------------------------------------------------
 
 TEST(UnsoundResults, SensitivitiesNotAskedForMayBeNullAndAreNotWritten)
