@@ -5,6 +5,7 @@
 
 #include "tarvic/tarvic.h"
 
+#include "common/require.h"
 #include "exports/result_text.h"
 #include "pde/asian_frame.h"
 #include "pde/dorn_tech_asian_option.h"
@@ -39,6 +40,8 @@ TARVIC_EXPORT TvString VelkAsianOptionPricer(
         try {
             const NodeArrays out{assetGrid, optionValue, delta, gamma, theta, vega};
             checkNodeArrays(out, assetSteps);
+            // As for the vanilla: without diffusion the planes oscillate.
+            requirePositive(volatility, "volatility");
             DornTechAsianOption option(spot, strike, expiry, volatility, intRate, divYield,
                                        settledAverage, firstFixingTime, timeSteps, *assetSteps,
                                        planeSpacing, numFixings, numSettled, optionType,

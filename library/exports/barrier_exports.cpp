@@ -63,6 +63,8 @@ TARVIC_EXPORT TvString VelkBarrierOptionPricer(
         requireCode(knockOut, 0, 1, "knockOut");
         requireCode(optionType, 0, 1, "optionType");
         requireCode(exerciseType, 0, 2, "exerciseType");
+        // As for the vanilla: without diffusion the solution oscillates.
+        requirePositive(volatility, "volatility");
         const bool continuous = flagSet(contMonitoring);
         const BarrierContract contract{spot, strike, lowerBarrier, upperBarrier, continuous,
                                        timeSteps, expiry, volatility, intRate, divYield,

@@ -1,9 +1,14 @@
 // Closed-form exports: decode the arguments, call the pricers, write the
 // caller's outputs. Nothing but the result crosses the boundary.
 
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "closedform/closed_form.h"
+#include "common/finite_results.h"
 #include "platform/export.h"
 #include "tarvic/tarvic.h"
 
@@ -23,14 +28,42 @@ double guardedClosedForm(Body&& body) noexcept
     }
 }
 
-void writeSensitivities(const tarvic::SpotSensitivities& s, double* value, double* delta,
-                        double* gamma, double* theta, double* vega)
+// The inputs the formulas are meant for: finite numbers, no negative spot,
+// strike, volatility, expiry or barrier. Anything else is refused before a
+// formula runs, since the formulas would answer it with NaN or a value that
+// looks plausible and means nothing.
+bool sensibleLevel(double x) { return std::isfinite(x) && x >= 0.0; }
+
+bool sensibleMarket(double strike, double intRate, double divYield, double volatility,
+                    double expiry)
 {
+    return sensibleLevel(strike) && std::isfinite(intRate) && std::isfinite(divYield) &&
+           sensibleLevel(volatility) && sensibleLevel(expiry);
+}
+
+bool sensibleBarriers(double lowerBarrier, double upperBarrier)
+{
+    return sensibleLevel(lowerBarrier) && sensibleLevel(upperBarrier);
+}
+
+bool allFinite(const tarvic::SpotSensitivities& s)
+{
+    return std::isfinite(s.value) && std::isfinite(s.delta) && std::isfinite(s.gamma) &&
+           std::isfinite(s.theta) && std::isfinite(s.vega);
+}
+
+// Writes the five outputs when every one is finite; otherwise nothing.
+double writeSensitivities(const tarvic::SpotSensitivities& s, double* value, double* delta,
+                          double* gamma, double* theta, double* vega)
+{
+    if (!allFinite(s))
+        return kRefused;
     *value = s.value;
     *delta = s.delta;
     *gamma = s.gamma;
     *theta = s.theta;
     *vega = s.vega;
+    return kWritten;
 }
 
 bool allPresent(const double* a, const double* b, const double* c, const double* d,
@@ -52,6 +85,8 @@ GridRange gridRange(const double* assetGrid, const double* exactValue, int32_t l
     return GridRange::valid;
 }
 
+// Prices every node into a buffer and copies it to the caller only when
+// every node is a level the formulas accept and every value is finite.
 template <class Price>
 double fillGrid(const double* assetGrid, double* exactValue, int32_t lastIndex, Price&& price)
 {
@@ -63,8 +98,15 @@ double fillGrid(const double* assetGrid, double* exactValue, int32_t lastIndex, 
     case GridRange::valid:
         break;
     }
-    for (int32_t i = 0; i <= lastIndex; ++i)
-        exactValue[i] = price(assetGrid[i]);
+    const std::size_t count = static_cast<std::size_t>(lastIndex) + 1;
+    if (!std::all_of(assetGrid, assetGrid + count, sensibleLevel))
+        return kRefused;
+    std::vector<double> values(count);
+    for (std::size_t i = 0; i < count; ++i)
+        values[i] = price(assetGrid[i]);
+    if (!tarvic::allFinite(values))
+        return kRefused;
+    std::copy(values.begin(), values.end(), exactValue);
     return kWritten;
 }
 
@@ -76,12 +118,13 @@ TARVIC_EXPORT double VanillaBS(double* value, double* delta, double* gamma, doub
                                int32_t optionType)
 {
     return guardedClosedForm([&] {
-        if (!allPresent(value, delta, gamma, theta, vega))
+        if (!allPresent(value, delta, gamma, theta, vega) || !sensibleLevel(spot) ||
+            !sensibleMarket(strike, intRate, divYield, volatility, expiry))
             return kRefused;
-        writeSensitivities(tarvic::blackScholesSensitivities(spot, strike, intRate, divYield,
-                                                             volatility, expiry, optionType),
-                           value, delta, gamma, theta, vega);
-        return kWritten;
+        return writeSensitivities(tarvic::blackScholesSensitivities(spot, strike, intRate,
+                                                                    divYield, volatility, expiry,
+                                                                    optionType),
+                                  value, delta, gamma, theta, vega);
     });
 }
 
@@ -92,13 +135,14 @@ TARVIC_EXPORT double BarrierBS(double* value, double* delta, double* gamma, doub
                                int32_t optionType)
 {
     return guardedClosedForm([&] {
-        if (!allPresent(value, delta, gamma, theta, vega))
+        if (!allPresent(value, delta, gamma, theta, vega) || !sensibleLevel(spot) ||
+            !sensibleMarket(strike, intRate, divYield, volatility, expiry) ||
+            !sensibleBarriers(lowerBarrier, upperBarrier))
             return kRefused;
-        writeSensitivities(tarvic::barrierSensitivities(spot, strike, intRate, divYield,
-                                                        volatility, expiry, lowerBarrier,
-                                                        upperBarrier, knockOut, optionType),
-                           value, delta, gamma, theta, vega);
-        return kWritten;
+        return writeSensitivities(tarvic::barrierSensitivities(spot, strike, intRate, divYield,
+                                                               volatility, expiry, lowerBarrier,
+                                                               upperBarrier, knockOut, optionType),
+                                  value, delta, gamma, theta, vega);
     });
 }
 
@@ -107,6 +151,8 @@ TARVIC_EXPORT double VanillaBSGrid(const double* assetGrid, double* exactValue, 
                                    double expiry, int32_t optionType, int32_t lastIndex)
 {
     return guardedClosedForm([&] {
+        if (!sensibleMarket(strike, intRate, divYield, volatility, expiry))
+            return kRefused;
         return fillGrid(assetGrid, exactValue, lastIndex, [&](double spot) {
             return tarvic::blackScholesPrice(spot, strike, intRate, divYield, volatility, expiry,
                                              optionType);
@@ -120,6 +166,9 @@ TARVIC_EXPORT double BarrierBSGrid(const double* assetGrid, double* exactValue, 
                                    int32_t knockOut, int32_t optionType, int32_t lastIndex)
 {
     return guardedClosedForm([&] {
+        if (!sensibleMarket(strike, intRate, divYield, volatility, expiry) ||
+            !sensibleBarriers(lowerBarrier, upperBarrier))
+            return kRefused;
         return fillGrid(assetGrid, exactValue, lastIndex, [&](double spot) {
             return tarvic::barrierPrice(spot, strike, intRate, divYield, volatility, expiry,
                                         lowerBarrier, upperBarrier, knockOut, optionType);

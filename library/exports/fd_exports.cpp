@@ -22,6 +22,11 @@ TARVIC_EXPORT TvString VelkOptionPricer(double* assetGrid, double* optionValue, 
         const NodeArrays out{assetGrid, optionValue, delta, gamma, theta, vega};
         checkNodeArrays(out, assetSteps);
         requireCode(optionType, 0, 1, "optionType");
+        requireCode(exerciseType, 0, 2, "exerciseType");
+        // Without diffusion the central differences of the drift term make
+        // the solution oscillate (a European put dips below 0 past the
+        // strike): the solver needs a positive volatility.
+        requirePositive(volatility, "volatility");
         DornTechOption option(strike, timeSteps, expiry, volatility, intRate, divYield,
                               *assetSteps, optionType, exerciseType, discretization, amerSolver,
                               maxAsset, flagSet(nonUniformGrid), numPeriods, 0, true);

@@ -1,10 +1,12 @@
 #include "montecarlo/option_pricer_mc.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "common/finite_results.h"
 #include "common/require.h"
 #include "montecarlo/asian_early_exercise_mc.h"
 #include "montecarlo/asian_european_mc.h"
@@ -73,16 +75,20 @@ FrameSettings decodeSettings(const SimulationSettings& settings)
     return s;
 }
 
-// The caller's arrays and the path counts, before anything runs.
+// The caller's arrays and the path counts, before anything runs. With early
+// exercise the engines raise low counts (the regression paths to at least
+// 1000 or 2^10, all paths to at least the regression paths), so only counts
+// above the limits are refused there.
 void checkRequest(const SimulationSettings& request, bool earlyExercise, const OptionMcOutput& output)
 {
     requireArray(output.optionValue, "optionValue");
     requireArray(output.rowCount, "rowCount");
     if (request.useSobol) {
-        if (request.numPaths < 0 || request.numPaths > 30)
+        if ((request.numPaths < 0 && !earlyExercise) || request.numPaths > 30)
             fail("Invalid input: numPaths must be 0 .. 30 with Sobol points (2^numPaths paths).");
     } else {
-        requireAtLeast(request.numPaths, 1, "numPaths");
+        if (!earlyExercise)
+            requireAtLeast(request.numPaths, 1, "numPaths");
         if (request.numPaths > kMaxThousandsOfPaths)
             fail("Invalid input: numPaths must be at most " + std::to_string(kMaxThousandsOfPaths) +
                  " (thousands of paths).");
@@ -105,16 +111,20 @@ void checkRequest(const SimulationSettings& request, bool earlyExercise, const O
 // The base run and the bumped runs of finite differencing, then the rows:
 // run(result, contract, rule) runs the chosen engine (the rule is read and
 // written by the early-exercise engines only); a run with a non-finite row
-// fails. The caller's arrays are written once every run has succeeded.
+// fails, and so does a non-finite entry in any row to be written. The
+// caller's arrays are written once every run has succeeded and only those
+// asked for: with either method, greeksCode names the sensitivities written.
 template <class Contract, class Run>
 void runFrame(const Contract& contract, const FrameSettings& s, Run&& run, const OptionMcOutput& output)
 {
     const BumpSteps& bumps = s.bumps;
     ExerciseRule rule;
     EstimateSeries base, spotUp, spotDown, volUp, expiryUp;
+    // A run whose values are not finite ends the call at once; the rows
+    // written are checked as a whole below.
     const auto runChecked = [&](EstimateSeries& result, const Contract& c) {
         run(result, c, rule);
-        requireFiniteSeries(result);
+        requireFiniteResults({&result.value()}, kNonFiniteResultText);
     };
     runChecked(base, contract);
     if (s.finiteDifferences) {
@@ -143,54 +153,68 @@ void runFrame(const Contract& contract, const FrameSettings& s, Run&& run, const
         }
     }
 
-    // Every run has succeeded: write the rows.
-    const bool finiteDifferences = s.finiteDifferences;
-    const bool computeGreeks = s.computeGreeks;
+    // Every run has succeeded: the rows of the arrays asked for, each from
+    // the bumped runs (finite differencing) or from the base run's own
+    // estimators (likelihood ratio).
     const std::vector<double>& value = base[EstimateSeries::kValue];
     const size_t rows = value.size();
-    const bool writeDeltaGamma =
-        (finiteDifferences && !spotUp.value().empty()) ||
-        (computeGreeks && (!base[EstimateSeries::kDelta].empty() || !base[EstimateSeries::kGamma].empty()));
-    const bool writeVega = (finiteDifferences && !volUp.value().empty()) ||
-                           (computeGreeks && !base[EstimateSeries::kVega].empty());
-    const bool writeTheta = (finiteDifferences && !expiryUp.value().empty()) ||
-                            (computeGreeks && !base[EstimateSeries::kTheta].empty());
-    if (writeDeltaGamma) {
+    const GreekWishes& wishes = s.wishes;
+    const auto fromBase = [&](size_t k) {
+        return s.computeGreeks && base[k].size() == rows ? base[k] : std::vector<double>();
+    };
+    std::vector<double> delta, gamma, vega, theta;
+    if (s.finiteDifferences) {
+        const double h = bumps.spot * contract.spot;
+        if (!spotUp.value().empty()) {
+            delta.resize(rows);
+            gamma.resize(rows);
+            for (size_t i = 0; i < rows; ++i) {
+                const double up = spotUp.value()[i];
+                const double down = spotDown.value()[i];
+                delta[i] = (up - down) * 0.5 / h;
+                gamma[i] = (up - 2.0 * value[i] + down) / (h * h);
+            }
+        }
+        if (!volUp.value().empty()) {
+            vega.resize(rows);
+            for (size_t i = 0; i < rows; ++i)
+                vega[i] = (volUp.value()[i] - value[i]) / (bumps.volatility * contract.volatility) / 100.0;
+        }
+        if (!expiryUp.value().empty()) {
+            theta.resize(rows);
+            for (size_t i = 0; i < rows; ++i)
+                theta[i] = (expiryUp.value()[i] - value[i]) / (bumps.expiry * contract.expiry) / -365.0;
+        }
+    } else if (s.computeGreeks) {
+        if (wishes.deltaGamma) {
+            delta = fromBase(EstimateSeries::kDelta);
+            gamma = fromBase(EstimateSeries::kGamma);
+        }
+        if (wishes.vega)
+            vega = fromBase(EstimateSeries::kVega);
+        if (wishes.theta)
+            theta = fromBase(EstimateSeries::kTheta);
+    }
+    requireFiniteResults({&value, &delta, &gamma, &vega, &theta}, kNonFiniteResultText);
+    if (!delta.empty() || !gamma.empty()) {
         requireArray(output.delta, "delta");
         requireArray(output.gamma, "gamma");
     }
-    if (writeVega)
+    if (!vega.empty())
         requireArray(output.vega, "vega");
-    if (writeTheta)
+    if (!theta.empty())
         requireArray(output.theta, "theta");
 
     *output.rowCount = static_cast<int32_t>(rows);
-    const double h = bumps.spot * contract.spot;
-    for (size_t i = 0; i < rows; ++i) {
-        output.optionValue[i] = value[i];
-        if (finiteDifferences) {
-            if (!spotUp.value().empty()) {
-                const double up = spotUp.value()[i];
-                const double down = spotDown.value()[i];
-                output.delta[i] = (up - down) * 0.5 / h;
-                output.gamma[i] = (up - 2.0 * value[i] + down) / (h * h);
-            }
-            if (!volUp.value().empty())
-                output.vega[i] = (volUp.value()[i] - value[i]) / (bumps.volatility * contract.volatility) / 100.0;
-            if (!expiryUp.value().empty())
-                output.theta[i] = (expiryUp.value()[i] - value[i]) / (bumps.expiry * contract.expiry) / -365.0;
-        }
-        if (computeGreeks) {
-            if (!base[EstimateSeries::kDelta].empty())
-                output.delta[i] = base[EstimateSeries::kDelta][i];
-            if (!base[EstimateSeries::kGamma].empty())
-                output.gamma[i] = base[EstimateSeries::kGamma][i];
-            if (!base[EstimateSeries::kVega].empty())
-                output.vega[i] = base[EstimateSeries::kVega][i];
-            if (!base[EstimateSeries::kTheta].empty())
-                output.theta[i] = base[EstimateSeries::kTheta][i];
-        }
-    }
+    const auto write = [](const std::vector<double>& rowsOf, double* to) {
+        if (!rowsOf.empty())
+            std::copy(rowsOf.begin(), rowsOf.end(), to);
+    };
+    write(value, output.optionValue);
+    write(delta, output.delta);
+    write(gamma, output.gamma);
+    write(vega, output.vega);
+    write(theta, output.theta);
 }
 
 }  // namespace
@@ -277,8 +301,6 @@ void priceAsianOptionMC(const AsianMcRequest& request, const OptionMcOutput& out
     const bool earlyExercise = request.exerciseType != 0;
     const SimulationSettings& r = request.simulation;
     checkRequest(r, earlyExercise, output);
-    if (earlyExercise && r.useSobol && r.numLSPaths < 0)
-        fail("Invalid input: numLSPaths must be 0 .. 30 with Sobol points (2^numLSPaths regression paths).");
     FrameSettings settings = decodeSettings(r);
     settings.bumps = asianBumpSteps(earlyExercise);
     // Every bumped run fits its own exercise rule, the spot runs included.

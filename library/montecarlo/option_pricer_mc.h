@@ -7,7 +7,8 @@
 // once for the value (with its own likelihood-ratio estimators on request),
 // again with bumped inputs for finite-difference sensitivities, and writes
 // one row per checkpoint into the caller's arrays once every run has
-// succeeded; a run with a non-finite row fails. With early exercise the
+// succeeded, of the value and of the sensitivities greeksCode asks for
+// (with either method); a non-finite entry in any row to be written fails. With early exercise the
 // vanilla pricer's spot-bumped runs apply the exercise rule fitted by the
 // base run and its volatility and expiry runs fit their own; every bumped
 // run of the Asian pricer fits its own.

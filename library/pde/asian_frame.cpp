@@ -22,12 +22,7 @@ bool stillBends(double S, double Stop, double delta, double gamma)
            S / Stop < 0.5;
 }
 
-[[noreturn]] void notFinite()
-{
-    throw std::runtime_error(
-        "The solution is not a finite number: the asset, strike or market data lie beyond the "
-        "range the solver can represent.");
-}
+[[noreturn]] void notFinite() { throw std::runtime_error(kNonFiniteSolutionText); }
 
 // Extreme scales (squares of the asset levels beyond the range of doubles,
 // steps whose squares vanish) give values or Greeks that are not numbers.
@@ -91,14 +86,12 @@ void runAsianFrame(DornTechAsianOption& option, const NodeArrays& out, int32_t* 
     *lastIndexOut = n;
     requireFiniteCurve(base, n);
 
-    for (int32_t i = 0; i <= n; ++i) {
-        const std::size_t k = static_cast<std::size_t>(i);
-        out.assetGrid[i] = base.grid[k];
-        out.optionValue[i] = base.value[k];
-        out.delta[i] = base.delta[k];
-        out.gamma[i] = base.gamma[k];
-        out.theta[i] = 0.0;
-    }
+    const std::size_t count = static_cast<std::size_t>(n) + 1;
+    const auto firstNodes = [count](const std::vector<double>& from) {
+        return std::vector<double>(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(count));
+    };
+    NodeColumns columns{firstNodes(base.grid), firstNodes(base.value), firstNodes(base.delta),
+                        firstNodes(base.gamma), std::vector<double>(count, 0.0), {}};
 
     const double T = option.expiry;
     const double sigma = option.volatility;
@@ -108,21 +101,20 @@ void runAsianFrame(DornTechAsianOption& option, const NodeArrays& out, int32_t* 
         option.expiry = T * 1.00001;
         bumpedValues(base, priceCurve(option), n, bumped);
         const double h = T * 1e-5;
-        for (int32_t i = 0; i <= n; ++i) {
-            const std::size_t k = static_cast<std::size_t>(i);
-            out.theta[i] = (base.value[k] - bumped[k]) / h / 365.0;
-        }
+        for (std::size_t k = 0; k < count; ++k)
+            columns.theta[k] = (base.value[k] - bumped[k]) / h / 365.0;
     }
 
     if (calcVega) {
         option.expiry = T;
         option.volatility = sigma + 1e-5;
         bumpedValues(base, priceCurve(option), n, bumped);
-        for (int32_t i = 0; i <= n; ++i) {
-            const std::size_t k = static_cast<std::size_t>(i);
-            out.vega[i] = (bumped[k] - base.value[k]) / 1e-5 / 100.0;
-        }
+        columns.vega.resize(count);
+        for (std::size_t k = 0; k < count; ++k)
+            columns.vega[k] = (bumped[k] - base.value[k]) / 1e-5 / 100.0;
     }
+
+    writeFiniteNodes(columns, out);
 }
 
 }  // namespace tarvic

@@ -137,8 +137,20 @@ void DornTechAsianOption::setUpPlanes()
         double top = strike * std::pow(9.0 * v + 3.0, 2.4);
         if (floatingStrike && optionType == 1 && v <= 0.1)
             top *= 0.5;
-        if (maxAsset > top)
-            top = maxAsset;
+        // A user's top above that keeps the same room above it: the planes'
+        // boundary values (a put's 0, a linear top) would otherwise sit on
+        // the last reported nodes, which then show the boundary and not the
+        // contract (values far below 0 near a top of 1e8).
+        if (maxAsset > top) {
+            DornTechOptionAS automatic(strike, timeSteps, expiry, volatility, intRate, divYield,
+                                       assetSteps, optionType, 0, discretization, amerSolver, 0.0,
+                                       nonUniformGrid, true);
+            automatic.maxBuiltNodes = maxBuiltNodes;
+            const int32_t last = automatic.lastNodeIndex();
+            const double reportedTop =
+                automatic.grid.size() == static_cast<std::size_t>(last) + 1 ? automatic.grid.back() : 0.0;
+            top = reportedTop > 0.0 && reportedTop < top ? maxAsset * (top / reportedTop) : maxAsset;
+        }
         if (!std::isfinite(top)) {
             usedNodes = std::numeric_limits<int32_t>::max();  // no grid reaches that far
             assetNodes.clear();

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <stdexcept>
+#include <utility>
 
+#include "common/finite_results.h"
 #include "common/require.h"
 
 namespace tarvic {
@@ -68,11 +70,6 @@ PdeResults solve(DornTechOption& option)
     return s;
 }
 
-void copyNodes(const std::vector<double>& from, double* to, int32_t n)
-{
-    std::copy(from.begin(), from.begin() + n + 1, to);
-}
-
 }  // namespace
 
 void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
@@ -87,14 +84,12 @@ void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
     const PdeResults base = solve(option);
     if (base.value.size() != static_cast<std::size_t>(n) + 1)
         throw std::logic_error("The solution does not match the reported grid.");
-    copyNodes(base.grid, out.assetGrid, n);
-    copyNodes(base.value, out.optionValue, n);
-    copyNodes(base.delta, out.delta, n);
-    copyNodes(base.gamma, out.gamma, n);
-    if (rules.zeroSolverTheta)
-        std::fill(out.theta, out.theta + n + 1, 0.0);
-    else
-        copyNodes(base.theta, out.theta, n);
+    const std::size_t count = static_cast<std::size_t>(n) + 1;
+    const auto firstNodes = [count](const std::vector<double>& from) {
+        return std::vector<double>(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(count));
+    };
+    std::vector<double> theta = rules.zeroSolverTheta ? std::vector<double>(count, 0.0) : firstNodes(base.theta);
+    std::vector<double> vega;
 
     const double T = option.expiry;
     const double sigma = option.volatility;
@@ -105,9 +100,8 @@ void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
         const PdeResults later = solve(option);
         bumpedAtBaseNodes(base.grid, n + 1, later.grid, later.value, bumped);
         const double h = T * 1e-5;
-        for (int32_t i = 0; i <= n; ++i)
-            out.theta[i] = (base.value[static_cast<std::size_t>(i)] -
-                            bumped[static_cast<std::size_t>(i)]) / h / 365.0;
+        for (std::size_t i = 0; i < count; ++i)
+            theta[i] = (base.value[i] - bumped[i]) / h / 365.0;
     }
 
     if (rules.calcVega) {
@@ -115,10 +109,29 @@ void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
         option.volatility = sigma + 1e-5;
         const PdeResults wider = solve(option);
         bumpedAtBaseNodes(base.grid, n + 1, wider.grid, wider.value, bumped);
-        for (int32_t i = 0; i <= n; ++i)
-            out.vega[i] = (bumped[static_cast<std::size_t>(i)] -
-                           base.value[static_cast<std::size_t>(i)]) / 1e-5 / 100.0;
+        vega.resize(count);
+        for (std::size_t i = 0; i < count; ++i)
+            vega[i] = (bumped[i] - base.value[i]) / 1e-5 / 100.0;
     }
+
+    const NodeColumns columns{firstNodes(base.grid), firstNodes(base.value), firstNodes(base.delta),
+                              firstNodes(base.gamma), std::move(theta), std::move(vega)};
+    writeFiniteNodes(columns, out);
+}
+
+void writeFiniteNodes(const NodeColumns& c, const NodeArrays& out)
+{
+    requireFiniteResults({&c.grid, &c.value, &c.delta, &c.gamma, &c.theta, &c.vega}, kNonFiniteSolutionText);
+    const auto write = [](const std::vector<double>& from, double* to) {
+        if (!from.empty())
+            std::copy(from.begin(), from.end(), to);
+    };
+    write(c.grid, out.assetGrid);
+    write(c.value, out.optionValue);
+    write(c.delta, out.delta);
+    write(c.gamma, out.gamma);
+    write(c.theta, out.theta);
+    write(c.vega, out.vega);
 }
 
 }  // namespace tarvic

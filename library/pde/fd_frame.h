@@ -30,12 +30,34 @@ struct FrameRules {
     bool zeroSolverTheta;
 };
 
+// What a call writes into the caller's arrays, entries 0..n of each; an
+// empty vega is not written.
+struct NodeColumns {
+    std::vector<double> grid;
+    std::vector<double> value;
+    std::vector<double> delta;
+    std::vector<double> gamma;
+    std::vector<double> theta;
+    std::vector<double> vega;
+};
+
+// The failure of a solution with a value that is not a finite number.
+constexpr const char* kNonFiniteSolutionText =
+    "The solution is not a finite number: the asset, strike or market data lie beyond the "
+    "range the solver can represent.";
+
+// Copies the columns into the caller's arrays when every entry is finite;
+// otherwise throws std::runtime_error(kNonFiniteSolutionText) and writes
+// nothing.
+void writeFiniteNodes(const NodeColumns& columns, const NodeArrays& out);
+
 // Throws std::invalid_argument when an array or the node-count reference is null.
 void checkNodeArrays(const NodeArrays& out, const int32_t* assetSteps);
 
 // Runs the frame on a built option. Writes the last node index n through
 // lastIndexOut first; when n exceeds TV_MAX_NODE_INDEX nothing is solved, no
-// grid is built and no array is touched.
+// grid is built and no array is touched. A solution with a non-finite entry
+// in any array to be written fails the call before any array is written.
 void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
                               int32_t* lastIndexOut, const FrameRules& rules);
 

@@ -43,7 +43,9 @@ extern "C" {
  * theta is per year (the change of the value as time passes) and vega per
  * unit of volatility. The result is 1.0 when the outputs were written. Any
  * other result (0.0) means nothing was written: a null output pointer, a
- * grid with lastIndex above TV_MAX_NODE_INDEX, or an internal failure.
+ * grid with lastIndex above TV_MAX_NODE_INDEX, an input that is not a finite
+ * number, a negative spot, grid node, strike, volatility, expiry or barrier,
+ * an output that would not be a finite number, or an internal failure.
  * A grid export with lastIndex below 0 writes nothing and returns 1.0.
  * ------------------------------------------------------------------------- */
 
@@ -71,13 +73,18 @@ double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
 
 /* ---------------------------------------------------------------------------
  * Finite differences
+ *
+ * The volatility must be above 0. A solution with an entry that is not a
+ * finite number in any array the call would write fails with its text, and
+ * no array is written (assetSteps still holds the node count).
  * ------------------------------------------------------------------------- */
 
 /* Vanilla European, American or Bermudan option on the asset grid.
  * In: *assetSteps, the number of asset steps to the strike; out: the index n
  * of the last grid node, written first. When n > 50000 nothing is solved and
  * no array is touched. Otherwise entries 0..n of the arrays are written
- * (theta per day, vega per volatility point; vega only with calcVega). */
+ * (theta per day, vega per volatility point; vega only with calcVega).
+ * exerciseType 0 European, 1 American, 2 Bermudan. */
 TvString VelkOptionPricer(double* assetGrid, double* optionValue, double* delta, double* gamma,
                           double* theta, double* vega, double strike, int32_t timeSteps,
                           double expiry, double volatility, double intRate, double divYield,
@@ -146,9 +153,13 @@ TvString VelkAsianOptionPricer(double* assetGrid, double* optionValue, double* d
  * their low byte.
  *  - lowerBarrier, upperBarrier: 0 = none; knockOut 1 knock-out, 0 knock-in;
  *  - numPaths (and numLSPaths): Sobol points: the exponent k of 2^k paths
- *    (0..30); pseudo-random numbers: thousands of paths;
- *  - greeksCode: 1000 delta and gamma + 100 vega + 10 theta; greeksMethod
- *    1 likelihood ratio, 2 finite differencing, other values none;
+ *    (0..30); pseudo-random numbers: thousands of paths. With early
+ *    exercise low counts are raised, not refused: the regression paths to
+ *    at least 1000 (2^10 with Sobol points), all paths to at least the
+ *    regression paths;
+ *  - greeksCode: 1000 delta and gamma + 100 vega + 10 theta, the arrays
+ *    written with either greeksMethod: 1 likelihood ratio, 2 finite
+ *    differencing, other values none;
  *  - timeMarching 1 exact, 2 Euler, 3 Milstein;
  *  - exerciseType 0 European; any other value early exercise at the numSteps
  *    path dates (American and Bermudan alike), by Longstaff–Schwartz
@@ -156,8 +167,9 @@ TvString VelkAsianOptionPricer(double* assetGrid, double* optionValue, double* d
  *    basis functions; the spot-bumped runs of finite differencing reuse the
  *    exercise rule of the base run.
  * vega is per volatility point, theta per calendar day. Arrays of
- * sensitivities that are not asked for keep their contents; on failure
- * neither rowCount nor any array is written. */
+ * sensitivities that are not asked for keep their contents and may be null.
+ * A row with an entry that is not a finite number in any array to be written
+ * fails the call; on failure neither rowCount nor any array is written. */
 TvString VelkOptionPricerMC(double* optionValue, double* delta, double* gamma, double* vega, double* theta,
                             int32_t* rowCount, double spot, double strike, double lowerBarrier,
                             double upperBarrier, double expiry, double volatility, double intRate,

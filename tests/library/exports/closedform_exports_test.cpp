@@ -142,23 +142,24 @@ TEST(ClosedFormExports, NullOutputsAreRefused)
     EXPECT_EQ(grid[0], 90);
 }
 
-TEST(ClosedFormExports, NonFiniteInputsReturnWithoutFault)
+TEST(ClosedFormExports, NonFiniteInputsAreRefusedAndWriteNothing)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    Outputs o;
     for (double x : {nan, inf, -inf}) {
-        EXPECT_EQ(VanillaBS(&o.value, &o.delta, &o.gamma, &o.theta, &o.vega, x, x, x, x, x, x, 0), 1.0);
+        Outputs o;
+        EXPECT_EQ(VanillaBS(&o.value, &o.delta, &o.gamma, &o.theta, &o.vega, x, x, x, x, x, x, 0), 0.0);
         EXPECT_EQ(BarrierBS(&o.value, &o.delta, &o.gamma, &o.theta, &o.vega, 100, 100, 0.05, 0,
                             0.2, 1, x, 120, 1, 0),
-                  1.0);
+                  0.0);
         EXPECT_EQ(BarrierBS(&o.value, &o.delta, &o.gamma, &o.theta, &o.vega, x, x, x, x, x, x, 80,
                             120, 0, 1),
-                  1.0);
+                  0.0);
+        for (double written : {o.value, o.delta, o.gamma, o.theta, o.vega})
+            EXPECT_EQ(written, -7.0);
     }
 }
 
-// A caller's arrays of 0..50000 with a guard zone behind them.
 struct CallerArrays {
     static constexpr int kSize = TV_MAX_NODE_INDEX + 1;
     static constexpr int kGuard = 64;

@@ -158,7 +158,7 @@ TEST_F(McExportTest, LikelihoodRatioSeriesAreCopiedUnchanged)
     call.numSteps = 3;
     call.lowerBarrier = 85.0;
     call.contMonitoring = 1;
-    call.greeksCode = 1000;
+    call.greeksCode = 1110;
     call.greeksMethod = 1;
     ASSERT_EQ(call(), "");
     tarvic::EuropeanContract c = call.contract();
