@@ -2,6 +2,7 @@
 
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
+#include "platform/workbook_writer.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -61,10 +62,13 @@ QString AskSaveResultsPath(QWidget* parent)
         const QFileInfo chosen(path);
         if (!chosen.exists() || chosen.isDir())
             return chosen.absoluteFilePath();
-        const MsgResult answer =
-            MsgBox(chosen.absoluteFilePath() + QStringLiteral(" already exists.\n"
-                                                              "Do you want to replace it?"),
-                   MsgIcon::Exclamation, MsgButtons::YesNo, kTitle, parent);
+        // A read-only file is named so: the save replaces it only after a yes.
+        const QString question =
+            WorkbookWriter::isReadOnlyFile(chosen.absoluteFilePath())
+                ? QStringLiteral(" is read-only.\nDo you want to replace it anyway?")
+                : QStringLiteral(" already exists.\nDo you want to replace it?");
+        const MsgResult answer = MsgBox(chosen.absoluteFilePath() + question, MsgIcon::Exclamation,
+                                        MsgButtons::YesNo, kTitle, parent);
         if (answer == MsgResult::Yes)
             return chosen.absoluteFilePath();
         request.folder = chosen.absolutePath();

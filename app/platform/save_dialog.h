@@ -4,7 +4,8 @@
 // that offers "*.xlsx" files and opens in the program's folder when that
 // folder may be written to, else in the home folder. A chosen name without
 // the ".xlsx" ending gets it. When the file so named exists, the user is
-// asked whether to replace it; "No" shows the dialog again with that name.
+// asked whether to replace it (a read-only file is called read-only in the
+// question); "No" shows the dialog again with that name.
 // The result is the chosen file's absolute path, or an empty text when the
 // user cancelled (nothing else is shown then).
 //

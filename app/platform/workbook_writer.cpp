@@ -6,16 +6,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <map>
+#include <new>
 #include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
@@ -29,6 +34,9 @@ constexpr int kMaxCols = 16384;
 constexpr double kMaxWidth = 255.0;
 // A cell holds at most this many characters.
 constexpr int kMaxTextLength = 32767;
+// Links followed before a chain counts as a loop (as many as the system
+// follows itself).
+constexpr int kMaxLinks = 40;
 
 [[noreturn]] void fail(const QString& description)
 {
@@ -88,6 +96,323 @@ void givePermissions(const QString& file, const QString& replaced)
     ::chmod(QFile::encodeName(file).constData(), mode);
 }
 
+// ---- the file a name stands for ----
+
+// The file at the end of path's chain of symbolic links, its folder
+// resolved too. A relative link is read from the link's own folder. Fails
+// naming shown when the folder is missing or the links loop.
+QString finalFile(const QString& path, const QString& shown)
+{
+    QString current = QFileInfo(path).absoluteFilePath();
+    for (int links = 0;; ++links) {
+        const QFileInfo name(current);
+        const QString folder = name.absolutePath();
+        char resolved[PATH_MAX];
+        if (!::realpath(QFile::encodeName(folder).constData(), resolved)) {
+            const int error = errno;
+            if (error == ELOOP)
+                failSaving(shown, QStringLiteral("its links lead round in a loop and never "
+                                                 "reach a file."));
+            if (error == ENOENT || error == ENOTDIR)
+                failSaving(shown, QStringLiteral("the folder ") + folder +
+                                      QStringLiteral(" does not exist."));
+            failSaving(shown, systemError(error));
+        }
+        QString file = QFile::decodeName(resolved);
+        if (!file.endsWith(QLatin1Char('/')))
+            file += QLatin1Char('/');
+        file += name.fileName();
+        const QByteArray encoded = QFile::encodeName(file);
+        struct stat info;
+        if (::lstat(encoded.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return file;
+        if (links == kMaxLinks)
+            failSaving(shown, QStringLiteral("its links lead round in a loop and never "
+                                             "reach a file."));
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(encoded.constData(), target, sizeof target - 1);
+        if (length < 0)
+            failSaving(shown, systemError(errno));
+        const QString next = QFile::decodeName(QByteArray(target, static_cast<int>(length)));
+        current = next.startsWith(QLatin1Char('/'))
+                      ? next
+                      : QFileInfo(file).absolutePath() + QLatin1Char('/') + next;
+    }
+}
+
+bool modeIsReadOnly(const QString& file)
+{
+    const QByteArray encoded = QFile::encodeName(file);
+    struct stat info;
+    if (::stat(encoded.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    // The mode is read as well as asked: the superuser may write any file.
+    return (info.st_mode & 0222) == 0 || ::access(encoded.constData(), W_OK) != 0;
+}
+
+// ---- the temporary file beside the target ----
+
+// ".<name>.XXXXXX", the name shortened so that the whole stays within the
+// folder's longest name.
+QByteArray partTemplate(const QString& folder, const QString& name)
+{
+    const QByteArray encodedFolder = QFile::encodeName(folder);
+    long nameMax = ::pathconf(encodedFolder.constData(), _PC_NAME_MAX);
+    if (nameMax <= 0)
+        nameMax = NAME_MAX;
+    const int room = static_cast<int>(std::min<long>(nameMax, 4096)) - 8;
+    QString kept = name;
+    while (!kept.isEmpty() && QFile::encodeName(kept).size() > room) {
+        kept.chop(1);
+        if (!kept.isEmpty() && kept.back().isHighSurrogate())
+            kept.chop(1);
+    }
+    QByteArray result = encodedFolder;
+    if (!result.endsWith('/'))
+        result += '/';
+    return result + '.' + QFile::encodeName(kept) + ".XXXXXX";
+}
+
+// A file made for one save and removed again unless kept.
+class PartFile {
+public:
+    // Makes the file; false with errno set when it cannot be made.
+    bool make(const QString& folder, const QString& name)
+    {
+        QByteArray path = partTemplate(folder, name);
+        const int fd = ::mkstemp(path.data());
+        if (fd < 0)
+            return false;
+        ::close(fd);
+        m_path = QFile::decodeName(path);
+        return true;
+    }
+    ~PartFile()
+    {
+        if (!m_path.isEmpty())
+            ::unlink(QFile::encodeName(m_path).constData());
+    }
+    const QString& path() const { return m_path; }
+    void keep() { m_path.clear(); }
+
+private:
+    QString m_path;
+};
+
+// ---- reading the written workbook back ----
+
+uint32_t read16(const QByteArray& bytes, qsizetype at)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData()) + at;
+    return p[0] | (uint32_t(p[1]) << 8);
+}
+
+uint32_t read32(const QByteArray& bytes, qsizetype at)
+{
+    return read16(bytes, at) | (read16(bytes, at + 2) << 16);
+}
+
+// The data of a stored (0) or deflated (8) part; false when it does not
+// inflate to exactly size bytes.
+bool unpack(const QByteArray& bytes, qsizetype at, qsizetype packedSize, uint32_t method,
+            qsizetype size, QByteArray& data)
+{
+    if (method == 0) {
+        if (packedSize != size)
+            return false;
+        data = bytes.mid(at, size);
+        return true;
+    }
+    if (method != 8)
+        return false;
+    data = QByteArray(size, Qt::Uninitialized);
+    z_stream stream{};
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+        return false;
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData() + at));
+    stream.avail_in = static_cast<uInt>(packedSize);
+    stream.next_out = reinterpret_cast<Bytef*>(data.data());
+    stream.avail_out = static_cast<uInt>(size);
+    const int result = inflate(&stream, Z_FINISH);
+    const bool whole = result == Z_STREAM_END && stream.total_out == static_cast<uLong>(size);
+    inflateEnd(&stream);
+    return whole;
+}
+
+// Whether an XML part ends by closing the element it opened first.
+bool xmlIsWhole(const QByteArray& xml)
+{
+    qsizetype at = xml.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const auto skipSpace = [&] {
+        while (at < xml.size() && std::isspace(static_cast<unsigned char>(xml[at])))
+            ++at;
+    };
+    skipSpace();
+    if (xml.mid(at, 2) == "<?") {
+        const qsizetype end = xml.indexOf("?>", at);
+        if (end < 0)
+            return false;
+        at = end + 2;
+        skipSpace();
+    }
+    if (at >= xml.size() || xml[at] != '<')
+        return false;
+    const qsizetype nameStart = ++at;
+    while (at < xml.size() && !std::isspace(static_cast<unsigned char>(xml[at])) &&
+           xml[at] != '>' && xml[at] != '/')
+        ++at;
+    const QByteArray root = xml.mid(nameStart, at - nameStart);
+    if (root.isEmpty())
+        return false;
+    const QByteArray body = xml.trimmed();
+    if (body.endsWith("</" + root + ">"))
+        return true;
+    // A root element that closes itself is the whole document.
+    return body.endsWith("/>") && xml.indexOf('>', at) == xml.lastIndexOf('>');
+}
+
+// What is wrong with a written workbook (empty when nothing is): the zip's
+// central directory, each part's size and checksum, each XML part closed,
+// and the parts every workbook has.
+QString damage(const QByteArray& zip)
+{
+    constexpr qsizetype kEndSize = 22;
+    qsizetype end = -1;
+    for (qsizetype at = zip.size() - kEndSize; at >= 0 && at >= zip.size() - kEndSize - 65535;
+         --at)
+        if (read32(zip, at) == 0x06054b50u && at + kEndSize + read16(zip, at + 20) == zip.size()) {
+            end = at;
+            break;
+        }
+    if (end < 0)
+        return QStringLiteral("it has no zip directory");
+    const uint32_t count = read16(zip, end + 10);
+    const qsizetype directorySize = read32(zip, end + 12);
+    const qsizetype directory = read32(zip, end + 16);
+    if (count == 0 || directory + directorySize > end)
+        return QStringLiteral("its zip directory is damaged");
+
+    QStringList names;
+    qsizetype entry = directory;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (entry + 46 > end || read32(zip, entry) != 0x02014b50u)
+            return QStringLiteral("its zip directory is damaged");
+        const uint32_t method = read16(zip, entry + 10);
+        const uint32_t crc = read32(zip, entry + 16);
+        const qsizetype packedSize = read32(zip, entry + 20);
+        const qsizetype size = read32(zip, entry + 24);
+        const qsizetype nameLength = read16(zip, entry + 28);
+        const qsizetype skip = nameLength + read16(zip, entry + 30) + read16(zip, entry + 32);
+        const qsizetype local = read32(zip, entry + 42);
+        if (entry + 46 + skip > end)
+            return QStringLiteral("its zip directory is damaged");
+        const QString name = QString::fromUtf8(zip.mid(entry + 46, nameLength));
+        entry += 46 + skip;
+        names.append(name);
+        if (size == 0)
+            return QStringLiteral("its part ") + name + QStringLiteral(" is empty");
+        if (local + 30 > directory || read32(zip, local) != 0x04034b50u)
+            return QStringLiteral("its part ") + name + QStringLiteral(" is missing");
+        const qsizetype data = local + 30 + read16(zip, local + 26) + read16(zip, local + 28);
+        QByteArray part;
+        if (data + packedSize > directory ||
+            !unpack(zip, data, packedSize, method, size, part) ||
+            crc32(0, reinterpret_cast<const Bytef*>(part.constData()),
+                  static_cast<uInt>(part.size())) != crc)
+            return QStringLiteral("its part ") + name + QStringLiteral(" is damaged");
+        if ((name.endsWith(QLatin1String(".xml")) || name.endsWith(QLatin1String(".rels"))) &&
+            !xmlIsWhole(part))
+            return QStringLiteral("its part ") + name + QStringLiteral(" is cut short");
+    }
+    for (const char* required : {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml",
+                                 "xl/worksheets/sheet1.xml"})
+        if (!names.contains(QLatin1String(required)))
+            return QStringLiteral("its part ") + QLatin1String(required) +
+                   QStringLiteral(" is missing");
+    return QString();
+}
+
+// The written file, read whole; fails naming shown when it cannot be read
+// or is not a complete workbook.
+QByteArray checkedWorkbook(const QString& file, const QString& shown)
+{
+    QFile written(file);
+    if (!written.open(QIODevice::ReadOnly))
+        failSaving(shown, QStringLiteral("the written file cannot be read back (") +
+                              written.errorString() + QStringLiteral(")."));
+    const QByteArray bytes = written.readAll();
+    if (written.error() != QFileDevice::NoError)
+        failSaving(shown, QStringLiteral("the written file cannot be read back (") +
+                              written.errorString() + QStringLiteral(")."));
+    const QString wrong = damage(bytes);
+    if (!wrong.isEmpty())
+        failSaving(shown, QStringLiteral("the written workbook is incomplete: ") + wrong +
+                              QStringLiteral(". Is the disk full?"));
+    return bytes;
+}
+
+bool syncFile(const QString& file)
+{
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return synced;
+}
+
+// Writes bytes over an existing file in place. The space is reserved
+// first where the file system can, so that a full disk leaves the old
+// contents as they were; a write that fails after all puts them back.
+void writeInPlace(const QString& file, const QByteArray& bytes, const QString& shown)
+{
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        failSaving(shown, systemError(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+
+    QByteArray old;
+    {
+        char buffer[65536];
+        ssize_t got;
+        while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+            old.append(buffer, static_cast<qsizetype>(got));
+        if (got < 0)
+            failSaving(shown, systemError(errno));
+    }
+    const int reserved = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL)
+        failSaving(shown, systemError(reserved));
+
+    const auto writeAll = [fd](const QByteArray& data) {
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t put = ::pwrite(fd, data.constData() + done,
+                                         static_cast<size_t>(data.size() - done),
+                                         static_cast<off_t>(done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0)
+                return false;
+            done += put;
+        }
+        return ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
+    };
+    if (!writeAll(bytes)) {
+        const int error = errno ? errno : EIO;
+        const bool restored = writeAll(old);
+        failSaving(shown, systemError(error) +
+                              (restored ? QStringLiteral("; the old contents were put back.")
+                                        : QStringLiteral("; the old contents could not be put "
+                                                         "back.")));
+    }
+}
+
 // The workbook's formats, one per look used.
 class Formats {
 public:
@@ -106,7 +431,7 @@ public:
             return it->second;
         lxw_format* format = workbook_add_format(m_book);
         if (!format)
-            return nullptr;
+            throw std::bad_alloc();
         if (bold)
             format_set_bold(format);
         if (coloured)
@@ -327,108 +652,141 @@ std::vector<double> WorkbookWriter::columnWidths() const
     return widths;
 }
 
-void WorkbookWriter::writeWorkbook(const QString& file, const QString& target) const
+void WorkbookWriter::writeWorkbook(const QString& file, const QString& stagingFolder,
+                                   const QString& shownTarget) const
 {
+    const QString noMemory = QStringLiteral("there is not enough memory to build the workbook.");
     const QByteArray fileName = QFile::encodeName(file);
-    lxw_workbook* book = workbook_new(fileName.constData());
+    QByteArray staging = QFile::encodeName(stagingFolder);
+    // Parts are staged beside the file written, not in the system's temp
+    // folder: a write error there would go unnoticed by the library.
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_FALSE;
+    options.tmpdir = staging.data();
+    options.use_zip64 = LXW_FALSE;
+    lxw_workbook* book = workbook_new_opt(fileName.constData(), &options);
     if (!book)
-        failSaving(target, QStringLiteral("there is not enough memory to build the workbook."));
-    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
-    if (!sheet) {
-        workbook_close(book);
-        failSaving(target, QStringLiteral("there is not enough memory to build the workbook."));
-    }
-    Formats formats(book);
+        failSaving(shownTarget, noMemory);
     lxw_error error = LXW_NO_ERROR;
-    const auto check = [&](lxw_error result) {
-        if (result != LXW_NO_ERROR && error == LXW_NO_ERROR)
-            error = result;
-    };
+    try {
+        lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+        if (!sheet)
+            throw std::bad_alloc();
+        Formats formats(book);
+        const auto check = [&](lxw_error result) {
+            if (result != LXW_NO_ERROR && error == LXW_NO_ERROR)
+                error = result;
+        };
 
-    const std::vector<double> widths = columnWidths();
-    for (size_t c = 0; c < widths.size(); ++c) {
-        const bool left = leftAligned(static_cast<int>(c));
-        if (widths[c] > 0.0 || left)
-            check(worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
-                                       widths[c] > 0.0 ? widths[c] : LXW_DEF_COL_WIDTH,
-                                       formats.get(false, false, 0, left)));
-    }
-    QByteArray utf8;
-    for (size_t r = 0; r < m_rows.size() && error == LXW_NO_ERROR; ++r) {
-        const std::vector<Cell>& cells = m_rows[r];
-        for (size_t c = 0; c < cells.size(); ++c) {
-            const Cell& cell = cells[c];
-            lxw_format* format =
-                formats.get(cell.bold, cell.coloured, cell.colour, leftAligned(static_cast<int>(c)));
-            const auto row = static_cast<lxw_row_t>(r);
-            const auto col = static_cast<lxw_col_t>(c);
-            switch (cell.kind) {
-            case Cell::Text:
-                utf8 = cell.text.toUtf8();
-                check(worksheet_write_string(sheet, row, col, utf8.constData(), format));
-                break;
-            case Cell::Number:
-                check(worksheet_write_number(sheet, row, col, cell.number, format));
-                break;
-            case Cell::Empty:
-                // An empty cell keeps its look, as the sheet would.
-                if (cell.bold || cell.coloured)
-                    check(worksheet_write_blank(sheet, row, col, format));
-                break;
+        const std::vector<double> widths = columnWidths();
+        for (size_t c = 0; c < widths.size(); ++c) {
+            const bool left = leftAligned(static_cast<int>(c));
+            if (widths[c] > 0.0 || left)
+                check(worksheet_set_column(sheet, static_cast<lxw_col_t>(c),
+                                           static_cast<lxw_col_t>(c),
+                                           widths[c] > 0.0 ? widths[c] : LXW_DEF_COL_WIDTH,
+                                           formats.get(false, false, 0, left)));
+        }
+        QByteArray utf8;
+        for (size_t r = 0; r < m_rows.size() && error == LXW_NO_ERROR; ++r) {
+            const std::vector<Cell>& cells = m_rows[r];
+            for (size_t c = 0; c < cells.size(); ++c) {
+                const Cell& cell = cells[c];
+                lxw_format* format = formats.get(cell.bold, cell.coloured, cell.colour,
+                                                 leftAligned(static_cast<int>(c)));
+                const auto row = static_cast<lxw_row_t>(r);
+                const auto col = static_cast<lxw_col_t>(c);
+                switch (cell.kind) {
+                case Cell::Text:
+                    utf8 = cell.text.toUtf8();
+                    check(worksheet_write_string(sheet, row, col, utf8.constData(), format));
+                    break;
+                case Cell::Number:
+                    check(worksheet_write_number(sheet, row, col, cell.number, format));
+                    break;
+                case Cell::Empty:
+                    // An empty cell keeps its look, as the sheet would.
+                    if (cell.bold || cell.coloured)
+                        check(worksheet_write_blank(sheet, row, col, format));
+                    break;
+                }
             }
         }
+    } catch (const std::bad_alloc&) {
+        lxw_workbook_free(book);
+        failSaving(shownTarget, noMemory);
+    }
+    if (error != LXW_NO_ERROR) {
+        // Nothing is written of a workbook that is already wrong.
+        lxw_workbook_free(book);
+        failSaving(shownTarget, QString::fromUtf8(lxw_strerror(error)));
     }
     errno = 0;
     const lxw_error closed = workbook_close(book);
     const int systemErrno = errno;
-    if (error == LXW_NO_ERROR)
-        error = closed;
-    if (error != LXW_NO_ERROR) {
-        QString reason = QString::fromUtf8(lxw_strerror(error));
-        if (closed != LXW_NO_ERROR && systemErrno != 0)
+    if (closed != LXW_NO_ERROR) {
+        QString reason = QString::fromUtf8(lxw_strerror(closed));
+        if (systemErrno != 0)
             reason += QStringLiteral(" (") + systemError(systemErrno) + QStringLiteral(")");
-        failSaving(target, reason);
+        failSaving(shownTarget, reason);
     }
 }
 
-void WorkbookWriter::saveAs(const QString& path) const
+bool WorkbookWriter::isReadOnlyFile(const QString& path)
+{
+    try {
+        return !path.isEmpty() && modeIsReadOnly(finalFile(path, path));
+    } catch (const RuntimeError&) {
+        return false;  // no file there to be read-only
+    }
+}
+
+void WorkbookWriter::saveAs(const QString& path, ReadOnlyFile readOnly) const
 {
     if (path.isEmpty())
         fail(QStringLiteral("Cannot save the workbook: no file name was given."));
-    QFileInfo target(path);
-    // Through a link, the file it points to is the one replaced.
-    if (target.isSymLink())
-        target = QFileInfo(target.symLinkTarget());
-    const QString targetPath = target.absoluteFilePath();
+    // Messages name the file as the user gave it.
+    const QString shown = QFileInfo(path).absoluteFilePath();
+    // Through links, the file at the end of the chain is the one replaced.
+    const QString targetPath = finalFile(path, shown);
+    const QFileInfo target(targetPath);
     const QString folder = target.absolutePath();
-    if (!QFileInfo(folder).isDir())
-        failSaving(targetPath, QStringLiteral("the folder ") + folder +
-                                   QStringLiteral(" does not exist."));
     if (target.isDir())
-        failSaving(targetPath, QStringLiteral("it is a folder."));
+        failSaving(shown, QStringLiteral("it is a folder."));
+    const bool exists = target.exists();
+    if (exists && readOnly == ReadOnlyFile::Refuse && modeIsReadOnly(targetPath))
+        failSaving(shown, QStringLiteral("the file is read-only."));
 
     // Written beside the target, so that the rename cannot cross file
     // systems; removed again when anything fails.
-    QTemporaryFile part(QDir(folder).filePath(QStringLiteral(".") + target.fileName() +
-                                              QStringLiteral(".XXXXXX")));
-    if (!part.open())
-        failSaving(targetPath, part.errorString());
-    const QString partPath = part.fileName();
-    part.close();
-
-    writeWorkbook(partPath, targetPath);
-
-    QFile written(partPath);
-    if (!written.open(QIODevice::ReadWrite) || written.size() == 0)
-        failSaving(targetPath, QStringLiteral("the written file cannot be read back."));
-    if (::fsync(written.handle()) != 0)
-        failSaving(targetPath, systemError(errno));
-    written.close();
+    PartFile part;
+    if (!part.make(folder, target.fileName())) {
+        const int error = errno;
+        // No file can be made in the folder: an existing file is written
+        // in place, from a complete workbook made in the temp folder.
+        if (exists && target.isFile() && (error == EACCES || error == EPERM || error == EROFS)) {
+            PartFile elsewhere;
+            const QString temp = QDir::tempPath();
+            if (!elsewhere.make(temp, target.fileName()))
+                failSaving(shown, systemError(error));
+            writeWorkbook(elsewhere.path(), temp, shown);
+            writeInPlace(targetPath, checkedWorkbook(elsewhere.path(), shown), shown);
+            return;
+        }
+        failSaving(shown, systemError(error));
+    }
+    const QString& partPath = part.path();
+    writeWorkbook(partPath, folder, shown);
+    checkedWorkbook(partPath, shown);
+    if (!syncFile(partPath))
+        failSaving(shown, systemError(errno));
     givePermissions(partPath, targetPath);
     if (std::rename(QFile::encodeName(partPath).constData(),
                     QFile::encodeName(targetPath).constData()) != 0)
-        failSaving(targetPath, systemError(errno));
-    part.setAutoRemove(false);
+        failSaving(shown, systemError(errno));
+    part.keep();
+    // The new name lasts once the folder is on disk too.
+    syncFile(folder);
 }
 
 }  // namespace tarvic

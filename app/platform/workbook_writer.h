@@ -15,9 +15,16 @@
 // - setBold, setFontColor: the font of every cell of a range.
 // - setColumnLeftAligned: the horizontal alignment of a whole column.
 // - saveAs: writes the workbook, each used column as wide as its longest
-//   text, to a temporary file in the target's folder, and renames it over
-//   the target only when it is complete: a failed save leaves no file and
-//   keeps a file it was to replace.
+//   text, to a temporary file in the target's folder (libxlsxwriter stages
+//   its parts there too), reads the finished file back as a zip and renames
+//   it over the target only when every part is there and complete: a
+//   failed save leaves no file and keeps a file it was to replace. A name
+//   that is a symbolic link saves to the file at the end of its chain of
+//   links (a chain that loops is refused). A read-only file is replaced
+//   only when the caller says so. Where no file can be made in the
+//   target's folder (a read-only folder) an existing file that may be
+//   written is written in place, once the new workbook is complete
+//   elsewhere, its old contents restored if that write fails.
 //
 // Every failure raises a RuntimeError numbered kErrWorkbook whose
 // description names the file or cell and the reason (a missing folder, a
@@ -53,7 +60,13 @@ public:
     void setColumnLeftAligned(const QString& column);
 
     // ---- writing ----
-    void saveAs(const QString& path) const;
+    enum class ReadOnlyFile { Refuse, Replace };
+    void saveAs(const QString& path, ReadOnlyFile readOnly = ReadOnlyFile::Refuse) const;
+
+    // Whether path, through its links, names an existing file that is
+    // read-only: its mode grants no write permission to anyone, or this
+    // process may not write it.
+    static bool isReadOnlyFile(const QString& path);
 
     // The width, in characters of the sheet's standard font, that fits a
     // text (bold when asked).
@@ -85,7 +98,10 @@ private:
     void putText(int row, int col, const QString& text);
     void putNumber(int row, int col, double value);
     bool leftAligned(int col) const;
-    void writeWorkbook(const QString& file, const QString& target) const;
+    // Writes the workbook to file, libxlsxwriter's parts staged in
+    // stagingFolder; failures name shownTarget.
+    void writeWorkbook(const QString& file, const QString& stagingFolder,
+                       const QString& shownTarget) const;
     std::vector<double> columnWidths() const;
 
     std::vector<std::vector<Cell>> m_rows;

@@ -37,7 +37,9 @@ void frmOptions::mnuExcel_Click()
         if (path.isEmpty())
             return;  // cancelled
         const WorkbookWriter book = resultsWorkbook(run, mSolution, processorDescription());
-        book.saveAs(path);
+        // The dialog has asked before naming an existing file, a read-only
+        // one too.
+        book.saveAs(path, WorkbookWriter::ReadOnlyFile::Replace);
         MsgBox(exportSavedMessage(path), MsgIcon::Information, MsgButtons::OKOnly, QString(), this);
     };
     // A workbook that cannot be written says why, in its own box; any other

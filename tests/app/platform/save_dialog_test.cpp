@@ -1,6 +1,6 @@
 // The export's save dialog: its title, filter and starting folder, the
-// ".xlsx" ending, the question before a file is replaced, and a silent
-// cancel.
+// ".xlsx" ending, the question before a file is replaced (a read-only one
+// called so), and a silent cancel.
 #include "support/qt_printers.h"
 
 #include "platform/message_box.h"
@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -93,6 +95,41 @@ TEST_F(SaveDialogTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysYes)
     boxes.queueAnswer(tarvic::MsgResult::Yes);
     EXPECT_EQ(AskSaveResultsPath(), existing);
     EXPECT_EQ(boxes.shown.size(), 2);
+}
+
+// A read-only file is called so in the question, through a link too; the
+// mode decides, since the superuser could write it anyway.
+TEST_F(SaveDialogTest, TheQuestionSaysWhenTheFileIsReadOnly)
+{
+    const QString existing = inFolder(QStringLiteral("results.xlsx"));
+    {
+        QFile file(existing);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    const QString link = inFolder(QStringLiteral("link.xlsx"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("results.xlsx"), link));
+    const QString replace = QStringLiteral(" already exists.\nDo you want to replace it?");
+    const QString readOnly = QStringLiteral(" is read-only.\nDo you want to replace it anyway?");
+    const struct {
+        mode_t mode;
+        QString name;
+        QString question;
+    } cases[] = {
+        {0644, existing, replace},
+        {0444, existing, readOnly},
+        {0444, link, readOnly},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(::chmod(QFile::encodeName(existing).constData(), c.mode), 0);
+        boxes.shown.clear();
+        dialogs.queueAnswer(c.name);
+        boxes.queueAnswer(tarvic::MsgResult::Yes);
+        EXPECT_EQ(AskSaveResultsPath(), c.name);
+        ASSERT_EQ(boxes.shown.size(), 1);
+        EXPECT_EQ(boxes.shown[0].text, c.name + c.question);
+        EXPECT_EQ(boxes.shown[0].buttons, tarvic::MsgButtons::YesNo);
+        EXPECT_EQ(boxes.shown[0].icon, tarvic::MsgIcon::Exclamation);
+    }
 }
 
 }  // namespace

@@ -267,6 +267,45 @@ TEST_F(Export, AFailedSaveSaysWhyAndLeavesNoFile)
     EXPECT_TRUE(ui(w).mnuExcel->isEnabled());
 }
 
+// A read-only workbook is replaced only after a yes to the question that
+// says it is read-only, and stays read-only; a no keeps it as it was.
+TEST_F(Export, AReadOnlyFileIsReplacedOnlyAfterAYes)
+{
+    const QString path = folder.filePath(QStringLiteral("run.xlsx"));
+    const QByteArray oldContent("an older export");
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(oldContent);
+    }
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QString question = path + QStringLiteral(" is read-only.\nDo you want to replace it anyway?");
+
+    // No, then a cancel in the dialog shown again.
+    saveDialogs.queueAnswer(path);
+    boxes.queueAnswer(tarvic::MsgResult::No);
+    boxes.shown.clear();
+    ui(w).mnuExcel->trigger();
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].text, question);
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), oldContent);
+    old.close();
+
+    saveDialogs.queueAnswer(path);
+    boxes.queueAnswer(tarvic::MsgResult::Yes);
+    boxes.shown.clear();
+    ui(w).mnuExcel->trigger();
+    ASSERT_EQ(boxes.shown.size(), 2);
+    EXPECT_EQ(boxes.shown[0].text, question);
+    EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Results saved succesfully in ") + path);
+    EXPECT_EQ(readWorkbook(path).cell(QStringLiteral("I3")).value.toString(), QStringLiteral("Call"));
+    EXPECT_EQ(QFile::permissions(path) & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther),
+              QFile::Permissions());
+    EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("run.xlsx")});
+}
+
 // What is written is the run on show: the contract typed for it, the
 // settings it ran with and its time, whatever was typed or set since; the
 // message names the file once it is there.
