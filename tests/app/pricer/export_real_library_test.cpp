@@ -211,6 +211,9 @@ TEST_F(ExportRealMc, WorkbookOfAMonteCarloRun)
                 {{2, 4096.0},
                  {3, "Sobol"},
                  {4, marching[s.gTimeMarching]},
+                 // The bridge ticked; antithetic variables are for
+                 // pseudo-random numbers.
+                 {5, "Brownian bridge path construction"},
                  {8, settings.optGreekMethod[0]->isChecked() ? "Likelihood ratio" : "Finite differencing"},
                  {9, settings.chkWarm->isChecked() ? "YES" : "NO"},
                  {10, settings.chkMT->isChecked() ? "YES" : "NO"},

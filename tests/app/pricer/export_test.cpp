@@ -129,18 +129,19 @@ TEST(ResultsWorkbook, BlocksAndMissingValuesByContractAndSolver)
         {"finite differences, up-and-in", snapshot(kSolverPde, Payoff::UpAndIn, Exercise::European),
          {{"I11", "120"}},
          {"I10", "I12", "I13", "K6", "K8", "K9"}},
-        {"Monte Carlo, European vanilla on pseudo-random numbers",
+        {"Monte Carlo, European vanilla on pseudo-random numbers, the bridge kept for Sobol points",
          with(snapshot(kSolverMc, Payoff::Vanilla, Exercise::European),
               [](RunSnapshot& r) {
                   r.mc.sobol = false;
                   r.mc.pathsRun = 50000;
               }),
          {{"K2", "50000"}, {"K3", "Pseudo-random"}, {"K4", "Exact"},
-          {"K5", "Brownian bridge path construction"}, {"K8", "Finite differencing"},
+          {"K5", "None used"}, {"K8", "Finite differencing"},
           {"K10", "YES"}, {"J12", ""}, {"K13", "0.125 sec"}, {"K14", "cpu"}, {"H17", "Asset spot"},
           {"I17", "100"}, {"A1", "Number of paths"}},
          {"I5", "I10", "I11", "I12", "I13", "K6", "K7", "K9", "K11"}},
-        {"Monte Carlo, Bermudan knock-out watched on dates, antithetic Sobol points",
+        {"Monte Carlo, Bermudan knock-out watched on dates, Sobol points, antithetic kept for "
+         "pseudo-random numbers",
          with(snapshot(kSolverMc, Payoff::DownAndOut, Exercise::Bermudan),
               [](RunSnapshot& r) {
                   r.mc.antithetic = true;
@@ -149,7 +150,7 @@ TEST(ResultsWorkbook, BlocksAndMissingValuesByContractAndSolver)
                   r.mc.greeksMethod = 1;
               }),
          {{"I5", "4"}, {"I12", "80"}, {"K2", "4096"}, {"K3", "Sobol"}, {"K4", "Milstein"},
-          {"K5", "Antithetic variables"}, {"K6", "2048"}, {"K7", "6"}, {"K8", "Likelihood ratio"},
+          {"K5", "Brownian bridge path construction"}, {"K6", "2048"}, {"K7", "6"}, {"K8", "Likelihood ratio"},
           {"K9", "YES"}, {"K11", "NO"}},
          {"I10", "I11", "I13"}},
     };
@@ -184,6 +185,37 @@ TEST(ResultsWorkbook, BlocksAndMissingValuesByContractAndSolver)
         EXPECT_EQ(book.text(QStringLiteral("D3")), QStringLiteral("NaN"));
         EXPECT_EQ(book.text(QStringLiteral("G4")), QString());
         EXPECT_EQ(book.text(QStringLiteral("A5")), QString());
+    }
+}
+
+// The variance reduction written is the one the run used: the run keeps
+// the choices of both generators, and each applies to its own only.
+TEST(ResultsWorkbook, VarianceReductionIsTheOneTheRunUsed)
+{
+    struct Case {
+        bool sobol, antithetic, bridge;
+        const char* written;
+    };
+    const Case cases[] = {
+        {true, false, true, "Brownian bridge path construction"},
+        {true, true, true, "Brownian bridge path construction"},
+        {true, true, false, "None used"},
+        {true, false, false, "None used"},
+        {false, true, false, "Antithetic variables"},
+        {false, true, true, "Antithetic variables"},
+        {false, false, true, "None used"},
+        {false, false, false, "None used"},
+    };
+    const tarvic::ResultRows store(3);
+    for (const Case& c : cases) {
+        RunSnapshot run = snapshot(tarvic::kSolverMc, Payoff::Vanilla, Exercise::European);
+        run.mc.sobol = c.sobol;
+        run.mc.antithetic = c.antithetic;
+        run.mc.brownianBridge = c.bridge;
+        const tarvic::WorkbookWriter book = tarvic::resultsWorkbook(run, store, QStringLiteral("cpu"));
+        EXPECT_EQ(book.text(QStringLiteral("J5")), QStringLiteral("Variance reduction method"));
+        EXPECT_EQ(book.text(QStringLiteral("K5")), QString::fromLatin1(c.written))
+            << "Sobol " << c.sobol << ", antithetic " << c.antithetic << ", bridge " << c.bridge;
     }
 }
 
