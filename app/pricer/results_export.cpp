@@ -217,6 +217,17 @@ WorkbookWriter resultsWorkbook(const RunSnapshot& run, const ResultRows& store,
     book.setNumberBlock(QStringLiteral("A2"), rows, 6, [&store](int r, int c) {
         return store[static_cast<size_t>(r)][static_cast<size_t>(c)];
     });
+    // A sensitivity the run did not compute has no figures: its zeros in
+    // the store are no values.
+    for (int c = 2; c < 6; ++c) {
+        if (computedColumn(run, c))
+            continue;
+        const QString column(QChar('A' + c));
+        for (int r = 0; r < rows; ++r)
+            book.setText(column + QString::number(r + 2), QStringLiteral("N/A"));
+        book.setFontColor(column + QStringLiteral("2:") + column + QString::number(rows + 1),
+                          kMissingRed);
+    }
     return book;
 }
 

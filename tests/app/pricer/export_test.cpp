@@ -79,6 +79,7 @@ RunSnapshot snapshot(int32_t solver, Payoff payoff, Exercise exercise)
     run.mc.multiThreaded = true;
     run.lastIndex = 2;
     run.timeText = QStringLiteral("0.125 sec");
+    run.delta = run.gamma = run.theta = run.vega = true;
     return run;
 }
 
@@ -219,6 +220,45 @@ TEST(ResultsWorkbook, VarianceReductionIsTheOneTheRunUsed)
     }
 }
 
+// A sensitivity the run did not compute is written as missing in each of
+// its result rows, not as the zeros of the store; the columns it computed
+// keep their numbers.
+TEST(ResultsWorkbook, ASensitivityNotComputedIsWrittenAsMissing)
+{
+    struct Case {
+        const char* name;
+        int32_t solver;
+        bool delta, theta, vega;  // computed (gamma goes with delta)
+    };
+    const Case cases[] = {
+        {"finite differences without theta and vega", tarvic::kSolverPde, true, false, false},
+        {"finite differences without vega", tarvic::kSolverPde, true, true, false},
+        {"Monte Carlo with theta alone", tarvic::kSolverMc, false, true, false},
+        {"Monte Carlo with every sensitivity", tarvic::kSolverMc, true, true, true},
+    };
+    tarvic::ResultRows store(3);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 7; ++c)
+            store[static_cast<size_t>(r)][static_cast<size_t>(c)] = c < 2 ? 10.0 * r + c : 0.0;
+    for (const Case& c : cases) {
+        RunSnapshot run = snapshot(c.solver, Payoff::Vanilla, Exercise::European);
+        run.delta = run.gamma = c.delta;
+        run.theta = c.theta;
+        run.vega = c.vega;
+        const tarvic::WorkbookWriter book = tarvic::resultsWorkbook(run, store, QStringLiteral("cpu"));
+        const bool computed[6] = {true, true, c.delta, c.delta, c.theta, c.vega};
+        for (int row = 2; row <= 4; ++row)
+            for (int col = 0; col < 6; ++col) {
+                const QString cell = QString(QChar('A' + col)) + QString::number(row);
+                const QString shown = col < 2 ? QString::number(10 * (row - 2) + col) : QStringLiteral("0");
+                EXPECT_EQ(book.text(cell), computed[col] ? shown : QStringLiteral("N/A"))
+                    << c.name << ": " << cell.toStdString();
+            }
+        EXPECT_EQ(book.text(QStringLiteral("E1")), QStringLiteral("Theta")) << c.name;
+        EXPECT_EQ(book.text(QStringLiteral("C5")), QString()) << c.name;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // The export as the user meets it
 
@@ -341,6 +381,29 @@ TEST_F(Export, TheRunOnShowIsWrittenNotTheBoxesAsTheyStand)
         EXPECT_DOUBLE_EQ(book.cell(QStringLiteral("B") + QString::number(i + 2)).value.toDouble(),
                          w->mSolution[static_cast<size_t>(i)][1])
             << i;
+}
+
+// Vega was not asked for: the workbook says it is missing, in red, row by
+// row, and writes the theta the run computed.
+TEST_F(Export, ASensitivityNotComputedIsWrittenAsMissing)
+{
+    ASSERT_FALSE(w->lastRun().vega);
+    ASSERT_TRUE(w->lastRun().theta);
+    const QString path = folder.filePath(QStringLiteral("run.xlsx"));
+    saveDialogs.queueAnswer(path);
+    ui(w).mnuExcel->trigger();
+    const ReadBackWorkbook book = readWorkbook(path);
+    ASSERT_TRUE(book.failure.isEmpty()) << book.failure.toStdString();
+    EXPECT_EQ(book.cell(QStringLiteral("F1")).value.toString(), QStringLiteral("Vega"));
+    for (const int i : {0, 10, w->mLastIndex}) {
+        const QString row = QString::number(i + 2);
+        const ReadBackCell vega = book.cell(QStringLiteral("F") + row);
+        EXPECT_EQ(vega.value.toString(), QStringLiteral("N/A")) << i;
+        EXPECT_EQ(vega.colour, QStringLiteral("FFFF0000")) << i;
+        const ReadBackCell theta = book.cell(QStringLiteral("E") + row);
+        EXPECT_EQ(theta.type, QStringLiteral("n")) << i;
+        EXPECT_DOUBLE_EQ(theta.value.toDouble(), w->mSolution[static_cast<size_t>(i)][4]) << i;
+    }
 }
 
 // A processor that cannot be described stops nothing: the workbook is
