@@ -429,6 +429,10 @@ private:
     // Row 1 of the table: the spot and the five figures at it, each in the
     // pattern given (no figures where the results do not price the spot).
     void writeSpotRow(const QString& pattern);
+    // A result cell as the table shows it: the figure in the pattern given,
+    // or nothing in a column the run on show did not compute. Before the
+    // first run the table keeps the zeros of its load.
+    QString resultCellText(int col, double figure, const QString& pattern) const;
     // Enters and leaves the busy state of a run; the controls it disables.
     void beginRun();
     void endRun();

@@ -227,7 +227,8 @@ void frmOptions::showMcResults(const McRequest& q, uint32_t start)
     if (Val(ui.txtAsset->text()) != in.gAsset)
         ui.txtAsset->setText(numberText(in.gAsset));
 
-    // The table: the final estimate first, then one row per checkpoint.
+    // The table: the final estimate first, then one row per checkpoint; a
+    // sensitivity the run did not compute shows no figures.
     const int32_t n = mLastIndex;
     ResultsGrid& table = *ui.MSFlexGrid1;
     table.setRows(n + 3);
@@ -239,7 +240,8 @@ void frmOptions::showMcResults(const McRequest& q, uint32_t start)
     const auto& last = mSolution[static_cast<size_t>(n)];
     for (int col = 1; col < 6; ++col) {
         table.setCol(col);
-        table.setText(formatNumber(last[static_cast<size_t>(col)], QStringLiteral("#####0.00000")));
+        table.setText(resultCellText(col, last[static_cast<size_t>(col)],
+                                     QStringLiteral("#####0.00000")));
         if (col > 1)
             table.setCellForeColor(doubtful ? kDoubtfulRed : kBlack);
     }
@@ -250,7 +252,8 @@ void frmOptions::showMcResults(const McRequest& q, uint32_t start)
         table.setText(formatNumber(row[0], QStringLiteral("####0")));
         for (int col = 1; col < 6; ++col) {
             table.setCol(col);
-            table.setText(formatNumber(row[static_cast<size_t>(col)], QStringLiteral("####0.00000")));
+            table.setText(resultCellText(col, row[static_cast<size_t>(col)],
+                                         QStringLiteral("####0.00000")));
         }
     }
     // There are results to export now.

@@ -277,7 +277,8 @@ void frmOptions::showPdeResults(const PdeRequest& q, uint32_t start)
         mnuBS_Click();
 
     // The table: the spot row first, then one row per node; wide grids
-    // show four decimals of the asset and the value.
+    // show four decimals of the asset and the value. A sensitivity the run
+    // did not compute shows no figures.
     const int32_t n = mLastIndex;
     ResultsGrid& table = *ui.MSFlexGrid1;
     table.setRows(n + 3);
@@ -290,8 +291,8 @@ void frmOptions::showPdeResults(const PdeRequest& q, uint32_t start)
         table.setRow(i + 2);
         for (int col = 0; col < 6; ++col) {
             table.setCol(col);
-            table.setText(formatNumber(row[static_cast<size_t>(col)],
-                                       wide && col < 2 ? coarse : fine));
+            table.setText(resultCellText(col, row[static_cast<size_t>(col)],
+                                         wide && col < 2 ? coarse : fine));
         }
     }
     // There are results to export now.

@@ -290,6 +290,13 @@ void frmOptions::Interpolation()
 // ---------------------------------------------------------------------------
 // Results table events
 
+QString frmOptions::resultCellText(int col, double figure, const QString& pattern) const
+{
+    if (m_lastRun.solver != 0 && !computedColumn(m_lastRun, col))
+        return QString();
+    return formatNumber(figure, pattern);
+}
+
 void frmOptions::writeSpotRow(const QString& pattern)
 {
     ResultsGrid& grid = *ui.MSFlexGrid1;
@@ -299,7 +306,7 @@ void frmOptions::writeSpotRow(const QString& pattern)
     for (int col = 0; col < 6; ++col) {
         grid.setCol(col);
         grid.setText(col > 0 && mSpotOutsideResults ? QString()
-                                                     : formatNumber(figures[col], pattern));
+                                                     : resultCellText(col, figures[col], pattern));
     }
 }
 
@@ -312,19 +319,20 @@ void frmOptions::MSFlexGrid1_DblClick()
         grid.setCol(0);
         grid.setText(ownSolver() == kSolverPde ? formatNumber(m_inputs.gAsset, eight)
                                                : QString::number(m_lastRun.mc.pathsRun));
-        // No figures where the results do not price the spot.
-        const auto figure = [this](double value, const QString& pattern) {
-            return mSpotOutsideResults ? QString() : formatNumber(value, pattern);
+        // No figures where the results do not price the spot, nor in a
+        // column the run did not compute.
+        const auto figure = [this](int col, double value, const QString& pattern) {
+            return mSpotOutsideResults ? QString() : resultCellText(col, value, pattern);
         };
         const double figures[4] = {mSpotDelta, mSpotGamma, mSpotTheta, mSpotVega};
         for (int c = 0; c < 4; ++c) {
             grid.setRow(1);
             grid.setCol(c + 2);
-            grid.setText(figure(figures[c], eight));
+            grid.setText(figure(c + 2, figures[c], eight));
         }
         grid.setRow(1);
         grid.setCol(1);
-        grid.setText(figure(mSpotValue, QStringLiteral("#####0.000000000")));
+        grid.setText(figure(1, mSpotValue, QStringLiteral("#####0.000000000")));
     });
 }
 
@@ -344,7 +352,7 @@ void frmOptions::MSFlexGrid1_GotFocus()
             else if (c > 0 && mSpotOutsideResults)
                 grid.setText(QString());
             else
-                grid.setText(formatNumber(figures[c], six));
+                grid.setText(resultCellText(c, figures[c], six));
         }
     });
 }

@@ -96,6 +96,19 @@ void productBlock(WorkbookWriter& book, const RunSnapshot& run)
     book.setColumnLeftAligned(QStringLiteral("I"));
 }
 
+// The variance reduction a Monte Carlo run used. The run keeps both
+// choices, but antithetic variables pair pseudo-random draws only and the
+// Brownian bridge arranges Sobol points only: the generator not chosen
+// ignores its choice.
+QString varianceReduction(const McRunSettings& s)
+{
+    if (!s.sobol && s.antithetic)
+        return QStringLiteral("Antithetic variables");
+    if (s.sobol && s.brownianBridge)
+        return QStringLiteral("Brownian bridge path construction");
+    return QStringLiteral("None used");
+}
+
 // Columns J and K of a Monte Carlo run.
 void monteCarloBlock(WorkbookWriter& book, const RunSnapshot& run, const QString& processor)
 {
@@ -116,9 +129,7 @@ void monteCarloBlock(WorkbookWriter& book, const RunSnapshot& run, const QString
     book.setText(QStringLiteral("K4"), s.timeMarching == 1   ? QStringLiteral("Exact")
                                        : s.timeMarching == 2 ? QStringLiteral("Euler")
                                                              : QStringLiteral("Milstein"));
-    book.setText(QStringLiteral("K5"), s.antithetic       ? QStringLiteral("Antithetic variables")
-                                       : s.brownianBridge ? QStringLiteral("Brownian bridge path construction")
-                                                          : QStringLiteral("None used"));
+    book.setText(QStringLiteral("K5"), varianceReduction(s));
     if (early) {
         book.setNumber(QStringLiteral("K6"), static_cast<double>(s.lsPathsRun));
         book.setNumber(QStringLiteral("K7"), s.basisFunctions);
@@ -206,6 +217,17 @@ WorkbookWriter resultsWorkbook(const RunSnapshot& run, const ResultRows& store,
     book.setNumberBlock(QStringLiteral("A2"), rows, 6, [&store](int r, int c) {
         return store[static_cast<size_t>(r)][static_cast<size_t>(c)];
     });
+    // A sensitivity the run did not compute has no figures: its zeros in
+    // the store are no values.
+    for (int c = 2; c < 6; ++c) {
+        if (computedColumn(run, c))
+            continue;
+        const QString column(QChar('A' + c));
+        for (int r = 0; r < rows; ++r)
+            book.setText(column + QString::number(r + 2), QStringLiteral("N/A"));
+        book.setFontColor(column + QStringLiteral("2:") + column + QString::number(rows + 1),
+                          kMissingRed);
+    }
     return book;
 }
 

@@ -7,7 +7,8 @@
 // Looks: labels and headers bold, values blue, a value the contract or the
 // solver does not have "N/A" in red (I2:I13, and K2:K11 for Monte Carlo or
 // K2:K10 for finite differences), columns I and K left-aligned. A value
-// typed as a plain number is written as that number.
+// typed as a plain number is written as that number. A sensitivity the run
+// did not compute says "N/A" in red in each of its result rows.
 #pragma once
 
 #include "platform/workbook_writer.h"

@@ -100,12 +100,34 @@ inline bool hasClosedForm(const RunSnapshot& run)
 }
 
 // Whether the finite-difference solver's own theta is no theta for the
-// run's contract, so that a solve of its own is needed: dates to watch or
-// to exercise on, or an average.
+// run's contract, so that a solve of its own is needed: a barrier watched
+// on dates, two exercise periods or more, or an average. The library
+// writes zeros in place of the solver's theta for these; a Bermudan of one
+// period keeps the solver's theta.
 inline bool thetaNeedsItsOwnSolve(const RunSnapshot& run)
 {
     return (isBarrier(run.payoff) && !run.continuousMonitoring) ||
-           run.exercise == Exercise::Bermudan || isAsian(run.payoff);
+           (run.exercise == Exercise::Bermudan && run.periods >= 2) || isAsian(run.payoff);
+}
+
+// Whether column `column` of the run's results (0 asset or paths, 1 value,
+// 2 delta, 3 gamma, 4 theta, 5 vega) holds figures the run computed. The
+// store holds zeros in a column the run did not compute: those are no
+// figures, and the table, the clipboard and the workbook show none.
+inline bool computedColumn(const RunSnapshot& run, int column)
+{
+    switch (column) {
+    case 2:
+        return run.delta;
+    case 3:
+        return run.gamma;
+    case 4:
+        return run.theta;
+    case 5:
+        return run.vega;
+    default:
+        return column == 0 || column == 1;
+    }
 }
 
 // The payoff whose values the run's results hold (a knocked-in knock-in's

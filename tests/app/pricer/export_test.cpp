@@ -79,6 +79,7 @@ RunSnapshot snapshot(int32_t solver, Payoff payoff, Exercise exercise)
     run.mc.multiThreaded = true;
     run.lastIndex = 2;
     run.timeText = QStringLiteral("0.125 sec");
+    run.delta = run.gamma = run.theta = run.vega = true;
     return run;
 }
 
@@ -129,18 +130,19 @@ TEST(ResultsWorkbook, BlocksAndMissingValuesByContractAndSolver)
         {"finite differences, up-and-in", snapshot(kSolverPde, Payoff::UpAndIn, Exercise::European),
          {{"I11", "120"}},
          {"I10", "I12", "I13", "K6", "K8", "K9"}},
-        {"Monte Carlo, European vanilla on pseudo-random numbers",
+        {"Monte Carlo, European vanilla on pseudo-random numbers, the bridge kept for Sobol points",
          with(snapshot(kSolverMc, Payoff::Vanilla, Exercise::European),
               [](RunSnapshot& r) {
                   r.mc.sobol = false;
                   r.mc.pathsRun = 50000;
               }),
          {{"K2", "50000"}, {"K3", "Pseudo-random"}, {"K4", "Exact"},
-          {"K5", "Brownian bridge path construction"}, {"K8", "Finite differencing"},
+          {"K5", "None used"}, {"K8", "Finite differencing"},
           {"K10", "YES"}, {"J12", ""}, {"K13", "0.125 sec"}, {"K14", "cpu"}, {"H17", "Asset spot"},
           {"I17", "100"}, {"A1", "Number of paths"}},
          {"I5", "I10", "I11", "I12", "I13", "K6", "K7", "K9", "K11"}},
-        {"Monte Carlo, Bermudan knock-out watched on dates, antithetic Sobol points",
+        {"Monte Carlo, Bermudan knock-out watched on dates, Sobol points, antithetic kept for "
+         "pseudo-random numbers",
          with(snapshot(kSolverMc, Payoff::DownAndOut, Exercise::Bermudan),
               [](RunSnapshot& r) {
                   r.mc.antithetic = true;
@@ -149,7 +151,7 @@ TEST(ResultsWorkbook, BlocksAndMissingValuesByContractAndSolver)
                   r.mc.greeksMethod = 1;
               }),
          {{"I5", "4"}, {"I12", "80"}, {"K2", "4096"}, {"K3", "Sobol"}, {"K4", "Milstein"},
-          {"K5", "Antithetic variables"}, {"K6", "2048"}, {"K7", "6"}, {"K8", "Likelihood ratio"},
+          {"K5", "Brownian bridge path construction"}, {"K6", "2048"}, {"K7", "6"}, {"K8", "Likelihood ratio"},
           {"K9", "YES"}, {"K11", "NO"}},
          {"I10", "I11", "I13"}},
     };
@@ -184,6 +186,76 @@ TEST(ResultsWorkbook, BlocksAndMissingValuesByContractAndSolver)
         EXPECT_EQ(book.text(QStringLiteral("D3")), QStringLiteral("NaN"));
         EXPECT_EQ(book.text(QStringLiteral("G4")), QString());
         EXPECT_EQ(book.text(QStringLiteral("A5")), QString());
+    }
+}
+
+// The variance reduction written is the one the run used: the run keeps
+// the choices of both generators, and each applies to its own only.
+TEST(ResultsWorkbook, VarianceReductionIsTheOneTheRunUsed)
+{
+    struct Case {
+        bool sobol, antithetic, bridge;
+        const char* written;
+    };
+    const Case cases[] = {
+        {true, false, true, "Brownian bridge path construction"},
+        {true, true, true, "Brownian bridge path construction"},
+        {true, true, false, "None used"},
+        {true, false, false, "None used"},
+        {false, true, false, "Antithetic variables"},
+        {false, true, true, "Antithetic variables"},
+        {false, false, true, "None used"},
+        {false, false, false, "None used"},
+    };
+    const tarvic::ResultRows store(3);
+    for (const Case& c : cases) {
+        RunSnapshot run = snapshot(tarvic::kSolverMc, Payoff::Vanilla, Exercise::European);
+        run.mc.sobol = c.sobol;
+        run.mc.antithetic = c.antithetic;
+        run.mc.brownianBridge = c.bridge;
+        const tarvic::WorkbookWriter book = tarvic::resultsWorkbook(run, store, QStringLiteral("cpu"));
+        EXPECT_EQ(book.text(QStringLiteral("J5")), QStringLiteral("Variance reduction method"));
+        EXPECT_EQ(book.text(QStringLiteral("K5")), QString::fromLatin1(c.written))
+            << "Sobol " << c.sobol << ", antithetic " << c.antithetic << ", bridge " << c.bridge;
+    }
+}
+
+// A sensitivity the run did not compute is written as missing in each of
+// its result rows, not as the zeros of the store; the columns it computed
+// keep their numbers.
+TEST(ResultsWorkbook, ASensitivityNotComputedIsWrittenAsMissing)
+{
+    struct Case {
+        const char* name;
+        int32_t solver;
+        bool delta, theta, vega;  // computed (gamma goes with delta)
+    };
+    const Case cases[] = {
+        {"finite differences without theta and vega", tarvic::kSolverPde, true, false, false},
+        {"finite differences without vega", tarvic::kSolverPde, true, true, false},
+        {"Monte Carlo with theta alone", tarvic::kSolverMc, false, true, false},
+        {"Monte Carlo with every sensitivity", tarvic::kSolverMc, true, true, true},
+    };
+    tarvic::ResultRows store(3);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 7; ++c)
+            store[static_cast<size_t>(r)][static_cast<size_t>(c)] = c < 2 ? 10.0 * r + c : 0.0;
+    for (const Case& c : cases) {
+        RunSnapshot run = snapshot(c.solver, Payoff::Vanilla, Exercise::European);
+        run.delta = run.gamma = c.delta;
+        run.theta = c.theta;
+        run.vega = c.vega;
+        const tarvic::WorkbookWriter book = tarvic::resultsWorkbook(run, store, QStringLiteral("cpu"));
+        const bool computed[6] = {true, true, c.delta, c.delta, c.theta, c.vega};
+        for (int row = 2; row <= 4; ++row)
+            for (int col = 0; col < 6; ++col) {
+                const QString cell = QString(QChar('A' + col)) + QString::number(row);
+                const QString shown = col < 2 ? QString::number(10 * (row - 2) + col) : QStringLiteral("0");
+                EXPECT_EQ(book.text(cell), computed[col] ? shown : QStringLiteral("N/A"))
+                    << c.name << ": " << cell.toStdString();
+            }
+        EXPECT_EQ(book.text(QStringLiteral("E1")), QStringLiteral("Theta")) << c.name;
+        EXPECT_EQ(book.text(QStringLiteral("C5")), QString()) << c.name;
     }
 }
 
@@ -348,6 +420,29 @@ TEST_F(Export, TheRunOnShowIsWrittenNotTheBoxesAsTheyStand)
         EXPECT_DOUBLE_EQ(book.cell(QStringLiteral("B") + QString::number(i + 2)).value.toDouble(),
                          w->mSolution[static_cast<size_t>(i)][1])
             << i;
+}
+
+// Vega was not asked for: the workbook says it is missing, in red, row by
+// row, and writes the theta the run computed.
+TEST_F(Export, ASensitivityNotComputedIsWrittenAsMissing)
+{
+    ASSERT_FALSE(w->lastRun().vega);
+    ASSERT_TRUE(w->lastRun().theta);
+    const QString path = folder.filePath(QStringLiteral("run.xlsx"));
+    saveDialogs.queueAnswer(path);
+    ui(w).mnuExcel->trigger();
+    const ReadBackWorkbook book = readWorkbook(path);
+    ASSERT_TRUE(book.failure.isEmpty()) << book.failure.toStdString();
+    EXPECT_EQ(book.cell(QStringLiteral("F1")).value.toString(), QStringLiteral("Vega"));
+    for (const int i : {0, 10, w->mLastIndex}) {
+        const QString row = QString::number(i + 2);
+        const ReadBackCell vega = book.cell(QStringLiteral("F") + row);
+        EXPECT_EQ(vega.value.toString(), QStringLiteral("N/A")) << i;
+        EXPECT_EQ(vega.colour, QStringLiteral("FFFF0000")) << i;
+        const ReadBackCell theta = book.cell(QStringLiteral("E") + row);
+        EXPECT_EQ(theta.type, QStringLiteral("n")) << i;
+        EXPECT_DOUBLE_EQ(theta.value.toDouble(), w->mSolution[static_cast<size_t>(i)][4]) << i;
+    }
 }
 
 // A processor that cannot be described stops nothing: the workbook is

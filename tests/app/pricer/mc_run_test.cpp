@@ -397,6 +397,61 @@ TEST_F(McRun, MenusAfterARunFollowTheContract)
     }
 }
 
+// A sensitivity not ticked in the settings is not computed: its columns
+// show no figures (final estimate, checkpoint rows, the table's own
+// events, a copy), where the library's arrays still hold an earlier run's.
+TEST_F(McRun, ASensitivityNotComputedShowsNoFigures)
+{
+    typeInputs();
+    sobolPaths(12);
+    calculate();  // every sensitivity: the arrays hold them
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    struct Case {
+        const char* name;
+        bool delta, vega, theta;  // ticked
+    };
+    const Case cases[] = {
+        {"theta alone", false, false, true},
+        {"delta and gamma, vega", true, true, false},
+        {"none", false, false, false},
+    };
+    tarvic::ResultsGrid& table = *ui(w).MSFlexGrid1;
+    for (const Case& c : cases) {
+        resolMC->chkGreeks[0]->setChecked(c.delta);
+        resolMC->chkGreeks[2]->setChecked(c.vega);
+        resolMC->chkGreeks[3]->setChecked(c.theta);
+        calculate();
+        ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready")) << c.name;
+        const bool figures[6] = {true, true, c.delta, c.delta, c.theta, c.vega};
+        const auto expectRow = [&](int row, const char* where) {
+            for (int col = 0; col < 6; ++col)
+                EXPECT_EQ(table.TextMatrix(row, col).isEmpty(), !figures[col])
+                    << c.name << ", " << where << ", column " << col << ": "
+                    << table.TextMatrix(row, col).toStdString();
+        };
+        expectRow(1, "final estimate");
+        expectRow(2, "first checkpoint");
+        expectRow(10, "last checkpoint");
+        w->MSFlexGrid1_DblClick();
+        expectRow(1, "final estimate after a double-click");
+        w->MSFlexGrid1_GotFocus();
+        expectRow(1, "final estimate with the focus");
+        w->MSFlexGrid1_LostFocus();
+
+        tarvic::Clipboard::Clear();
+        table.setRow(1);
+        table.setCol(0);
+        table.selectBlock(1, 5);
+        ui(w).mnuCopy->trigger();
+        const QStringList cells = tarvic::Clipboard::GetText().split(QLatin1Char('\t'));
+        ASSERT_EQ(cells.size(), 6) << c.name;
+        for (int col = 0; col < 6; ++col)
+            EXPECT_EQ(cells[col].isEmpty(), !figures[col]) << c.name << ", copied column " << col;
+    }
+    for (QCheckBox* box : resolMC->chkGreeks)
+        box->setChecked(true);
+}
+
 // The sensitivities of a knock-in priced with early exercise by likelihood
 // ratio under continuous monitoring are shown in red in the spot row.
 TEST_F(McRun, DoubtfulKnockInSensitivitiesAreShownInRed)

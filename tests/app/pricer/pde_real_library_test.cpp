@@ -407,6 +407,52 @@ TEST_F(RealLibraryRun, ACoarserReferenceStopsTheErrorCurveAtItsLastNode)
         }
 }
 
+// The table leaves theta empty exactly where the library wrote zeros in
+// place of a theta (and vega where none was asked for); a Bermudan of one
+// period keeps the solver's theta, and the theta entry brings it back.
+TEST_F(RealLibraryRun, TheColumnsLeftEmptyAreTheOnesTheLibraryDidNotCompute)
+{
+    const struct {
+        const char* name;
+        int payoff, exercise;
+        const char* periods;
+        bool askTheta;
+        bool theta;  // computed
+    } cases[] = {
+        {"European vanilla", 0, 0, "", false, true},
+        {"Bermudan of four periods", 0, 2, "4", false, false},
+        {"Bermudan of four periods, theta asked", 0, 2, "4", true, true},
+        {"Bermudan of one period", 0, 2, "1", false, true},
+        {"down-and-out watched on four dates", 2, 0, "4", false, false},
+        {"fixed-strike Asian", 7, 0, "", false, false},
+    };
+    setSteps("40", "40");
+    for (const auto& c : cases) {
+        typeInputs("100", "100", "25", "5", "0", "1");
+        choosePayoff(c.payoff);
+        chooseExercise(c.exercise);
+        ui(w).txtDownBar->setText(QStringLiteral("80"));
+        ui(w).txtMonPts->setText(QString::fromLatin1(c.periods));
+        ui(w).chkContMon->setChecked(false);
+        ui(w).txtSmplPoints->setText(QStringLiteral("12"));
+        ui(w).txtNFixed->setText(QStringLiteral("0"));
+        ui(w).mnuTheta->setChecked(c.askTheta);
+        calculate();
+        ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready")) << c.name;
+        const int n = w->mLastIndex;
+        const bool zeros = std::all_of(w->mTheta.begin(), w->mTheta.begin() + n + 1,
+                                       [](double t) { return t == 0.0; });
+        EXPECT_EQ(zeros, !c.theta) << c.name;
+        const tarvic::ResultsGrid& table = *ui(w).MSFlexGrid1;
+        for (const int row : {1, 2 + n / 2}) {
+            EXPECT_EQ(table.TextMatrix(row, 4).isEmpty(), !c.theta) << c.name << ", row " << row;
+            EXPECT_TRUE(table.TextMatrix(row, 5).isEmpty()) << c.name << ", row " << row;
+            EXPECT_FALSE(table.TextMatrix(row, 3).isEmpty()) << c.name << ", row " << row;
+        }
+    }
+    ui(w).mnuTheta->setChecked(false);
+}
+
 // A picture of a priced down-and-out put with its chart for the
 // documentation.
 TEST_F(RealLibraryRun, ScreenshotOfAPricedDownAndOutPut)

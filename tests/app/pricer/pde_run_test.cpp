@@ -15,6 +15,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <chrono>
@@ -458,7 +459,7 @@ TEST_F(PdeRun, ShowsStatusTimeTableSpotRowAndChart)
     // Node rows: asset 2 i, value (2 i)^2 / 100; vega not requested.
     EXPECT_EQ(table.TextMatrix(2 + 10, 0), QStringLiteral("20.00000"));
     EXPECT_EQ(table.TextMatrix(2 + 10, 1), QStringLiteral("4.00000"));
-    EXPECT_EQ(table.TextMatrix(2 + 10, 5), QStringLiteral("0.00000"));
+    EXPECT_EQ(table.TextMatrix(2 + 10, 5), QString());  // no figures
     EXPECT_EQ(table.TextMatrix(n + 2, 0), QStringLiteral("200.00000"));
     EXPECT_TRUE(ui(w).mnuExcel->isEnabled());
     EXPECT_TRUE(ui(w).mnuBS->isVisible() && ui(w).mnuBS->isEnabled());
@@ -485,6 +486,104 @@ TEST_F(PdeRun, ShowsStatusTimeTableSpotRowAndChart)
               QStringLiteral("Option premium. Press Ctrl+X to plot the numerical solution error."));
     EXPECT_EQ(ui(w).txtXmax->text(), QStringLiteral("200"));
     EXPECT_EQ(ui(w).txtXmin->text(), QStringLiteral("0"));
+}
+
+// A sensitivity the run did not compute shows no figures, where a zero
+// would read as a value: theta of a contract whose solver's own theta is
+// none (dates to watch, two exercise dates or more, an average) unless the
+// theta entry asked for it, and vega unless its entry asked. Not in the
+// node rows, not in the spot row (after the run, a double-click, the
+// focus), not in a copy; its plot button says why instead of drawing. What
+// the run computed shows as before.
+TEST_F(PdeRun, ASensitivityNotComputedShowsNoFigures)
+{
+    struct Case {
+        const char* name;
+        int payoff, exercise;
+        const char* periods;
+        bool continuous;
+        bool askTheta, askVega;
+        bool theta, vega;  // the columns that hold figures
+    };
+    const Case cases[] = {
+        {"European vanilla", 0, 0, "", false, false, false, true, false},
+        {"European vanilla, vega asked", 0, 0, "", false, false, true, true, true},
+        {"Bermudan vanilla of four periods", 0, 2, "4", false, false, false, false, false},
+        {"Bermudan vanilla of four periods, theta asked", 0, 2, "4", false, true, false, true, false},
+        {"Bermudan vanilla of one period", 0, 2, "1", false, false, false, true, false},
+        {"down-and-out watched on dates", 2, 0, "4", false, false, false, false, false},
+        {"down-and-out watched on dates, both asked", 2, 0, "4", false, true, true, true, true},
+        {"down-and-out watched continuously", 2, 0, "4", true, false, false, true, false},
+        {"fixed-strike Asian", 7, 0, "", false, false, true, false, true},
+        {"fixed-strike Asian, theta asked", 7, 0, "", false, true, false, true, false},
+    };
+    tarvic::ResultsGrid& table = *ui(w).MSFlexGrid1;
+    for (const Case& c : cases) {
+        typeInputs("100");
+        choosePayoff(c.payoff);
+        chooseExercise(c.exercise);
+        ui(w).txtDownBar->setText(QStringLiteral("80"));
+        ui(w).txtMonPts->setText(QString::fromLatin1(c.periods));
+        ui(w).chkContMon->setChecked(c.continuous);
+        ui(w).txtSmplPoints->setText(QStringLiteral("12"));
+        ui(w).txtNFixed->setText(QStringLiteral("0"));
+        if (c.askTheta)
+            ASSERT_TRUE(ui(w).mnuTheta->isVisible()) << c.name;
+        ui(w).mnuTheta->setChecked(c.askTheta);
+        ui(w).mnuVega->setChecked(c.askVega);
+        boxes.shown.clear();
+        calculate();
+        ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready")) << c.name;
+
+        // Empty exactly in the columns not computed, in every row shown.
+        const auto expectRow = [&](int row, const char* where) {
+            for (int col = 0; col < 6; ++col) {
+                const bool figures = col == 4 ? c.theta : col == 5 ? c.vega : true;
+                EXPECT_EQ(table.TextMatrix(row, col).isEmpty(), !figures)
+                    << c.name << ", " << where << ", column " << col << ": "
+                    << table.TextMatrix(row, col).toStdString();
+            }
+        };
+        expectRow(1, "spot row");
+        expectRow(2 + 10, "node row");
+        expectRow(table.Rows() - 1, "last node row");
+        w->MSFlexGrid1_DblClick();
+        expectRow(1, "spot row after a double-click");
+        w->MSFlexGrid1_GotFocus();
+        expectRow(1, "spot row with the focus");
+        w->MSFlexGrid1_LostFocus();
+
+        // A copy of Gamma to Vega over two node rows: the same gaps.
+        tarvic::Clipboard::Clear();
+        table.setRow(11);
+        table.setCol(3);
+        table.selectBlock(12, 5);
+        ui(w).mnuCopy->trigger();
+        const QStringList copied = tarvic::Clipboard::GetText().split(QLatin1Char('\n'));
+        ASSERT_EQ(copied.size(), 2) << c.name;
+        for (const QString& line : copied) {
+            const QStringList cells = line.split(QLatin1Char('\t'));
+            ASSERT_EQ(cells.size(), 3) << c.name;
+            EXPECT_FALSE(cells[0].isEmpty()) << c.name;
+            EXPECT_EQ(cells[1].isEmpty(), !c.theta) << c.name << ": " << line.toStdString();
+            EXPECT_EQ(cells[2].isEmpty(), !c.vega) << c.name << ": " << line.toStdString();
+        }
+
+        // The plot buttons draw what is there and say why for the rest.
+        for (const int button : {3, 4}) {
+            const bool figures = button == 3 ? c.theta : c.vega;
+            boxes.shown.clear();
+            ui(w).cmdGraph[button]->click();
+            EXPECT_EQ(ui(w).chart->TitleText(),
+                      figures ? QString::fromLatin1(button == 3 ? "Theta" : "Vega")
+                              : QStringLiteral("Premium"))
+                << c.name;
+            EXPECT_EQ(boxes.shown.size(), figures ? 0 : 1) << c.name;
+            w->Chart(1, 0.0);
+        }
+    }
+    ui(w).mnuTheta->setChecked(false);
+    ui(w).mnuVega->setChecked(false);
 }
 
 TEST_F(PdeRun, LargeGridsShowFourDecimalsInTheNodeRows)
