@@ -14,6 +14,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,7 +42,9 @@ protected:
         EXPECT_TRUE(problems.isEmpty()) << layout.toStdString() << ":\n  "
                                         << problems.join(QStringLiteral("\n  ")).toStdString();
         if (!qEnvironmentVariableIsEmpty("TARVIC_FIT_SHOTS")) {
-            const QString folder = screenshotFolder() + QStringLiteral("/fit");
+            const QString set = qEnvironmentVariable("TARVIC_FONT_SET");
+            const QString folder = screenshotFolder() + QStringLiteral("/fit") +
+                                   (set.isEmpty() ? QString() : QLatin1Char('/') + set);
             QDir().mkpath(folder);
             QString name = layout;
             name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("-"));
@@ -98,6 +102,77 @@ TEST_F(TextFitTest, AboutWindow)
     frmAbout* about = ShowAboutWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
     expectWhole(about, QStringLiteral("About"));
+    about->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The font sets the fit tests run under (tests/app/support/fonts, chosen
+// by FONTCONFIG_FILE and named by TARVIC_FONT_SET): the families each must
+// have, so that a set whose package is missing fails instead of passing
+// under DejaVu alone.
+TEST_F(TextFitTest, FontSetIsInstalled)
+{
+    const QString set = qEnvironmentVariable("TARVIC_FONT_SET");
+    if (set.isEmpty())
+        GTEST_SKIP() << "the machine's own fonts";
+    const struct {
+        const char* set;
+        const char* package;
+        QStringList families;
+    } sets[] = {
+        {"dejavu", "fonts-dejavu-core", {QStringLiteral("DejaVu Sans")}},
+        {"liberation", "fonts-liberation2",
+         {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
+          QStringLiteral("Liberation Serif")}},
+        {"urw-base35", "fonts-urw-base35",
+         {QStringLiteral("DejaVu Sans"), QStringLiteral("Nimbus Sans"), QStringLiteral("D050000L")}},
+    };
+    bool known = false;
+    for (const auto& s : sets) {
+        if (set != QLatin1String(s.set))
+            continue;
+        known = true;
+        for (const QString& family : s.families)
+            EXPECT_TRUE(QFontDatabase::hasFamily(family))
+                << family.toStdString() << " is missing: install " << s.package;
+    }
+    EXPECT_TRUE(known) << set.toStdString();
+}
+
+// Every text of the About window prints in a face for text: where the
+// decorative face it names is missing, the generic family it falls to may be
+// a face of symbols (the URW set's dingbats), which claims the letters and
+// prints pictures for them.
+TEST_F(TextFitTest, AboutWindowPrintsItsTextsInTextFaces)
+{
+    frmAbout* about = ShowAboutWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+    int texts = 0;
+    for (const QLabel* label : about->findChildren<QLabel*>()) {
+        const QString text = label->text();
+        if (text.isEmpty() || label->textFormat() == Qt::RichText)
+            continue;
+        ++texts;
+        const QFontInfo face(label->font());
+        EXPECT_FALSE(QFontDatabase::writingSystems(face.family()).contains(QFontDatabase::Symbol))
+            << label->objectName().toStdString() << " \"" << text.toStdString() << "\" in "
+            << face.family().toStdString();
+        const QFontMetrics metrics(label->font());
+        for (const char32_t c : text.toUcs4())
+            EXPECT_TRUE(QChar::isSpace(c) || metrics.inFontUcs4(c))
+                << "U+" << std::hex << unsigned(c) << " of \"" << text.toStdString() << "\" in "
+                << face.family().toStdString();
+    }
+    EXPECT_GE(texts, 8);
+    // Under the URW set the generic decorative family is the dingbat face:
+    // the case above met the fault.
+    if (qEnvironmentVariable("TARVIC_FONT_SET") == QLatin1String("urw-base35")) {
+        QFont fantasy(QStringLiteral("Papyrus"));
+        fantasy.setStyleHint(QFont::Fantasy);
+        EXPECT_TRUE(QFontDatabase::writingSystems(QFontInfo(fantasy).family())
+                        .contains(QFontDatabase::Symbol))
+            << QFontInfo(fantasy).family().toStdString();
+    }
     about->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
