@@ -260,6 +260,22 @@ TEST_F(PlotOptions, TheYBoxesShowTheAutomaticRangeShortAndWhole)
         saveScreenshot(*ui(w).MSChart1, QStringLiteral("plot-options-box"));
 }
 
+// A grid top that takes seventeen digits to read back as itself is longer
+// than its box: the box shows its leading digits, not its last ones.
+TEST_F(PlotOptions, ALongRangeEndShowsItsLeadingDigits)
+{
+    script(-1, 123456.78901234567, nullptr);
+    calculate();
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    customize();
+    ASSERT_TRUE(boxOpen());
+    settle();
+    for (const QLineEdit* box : {ui(w).txtXmin, ui(w).txtXmax, ui(w).txtYmin, ui(w).txtYmax})
+        EXPECT_EQ(box->cursorPosition(), 0) << box->text().toStdString();
+    if (!qEnvironmentVariableIsEmpty("TARVIC_FIT_SHOTS"))
+        saveScreenshot(*ui(w).MSChart1, QStringLiteral("plot-options-box-long"));
+}
+
 // The boxes are filled, checked and applied with the program's number
 // rules, "." for the point whatever the locale.
 TEST_F(PlotOptions, RangesReadTheSameUnderACommaLocale)
