@@ -1,6 +1,7 @@
 #include "about/frm_about.h"
 
 #include "controls/hyperlink.h"
+#include "platform/control_fit.h"
 #include "platform/dialog_show.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
@@ -29,6 +30,8 @@ const QString frmAbout::kWebAddress = QStringLiteral("https://www.example.org/ta
 namespace {
 
 QPointer<frmAbout> g_about;
+
+const QString kTitle = QStringLiteral("Option Pricer");
 
 QFont aboutFont(const QString& family, double points, bool bold = false)
 {
@@ -71,14 +74,18 @@ void frmAbout::buildControls()
     picIcon->setPixmap(artwork.pixmap(64, 64));
     picIcon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
+    // The heading and the maker in a decorative face where there is one;
+    // a missing face falls to a decorative generic, which on some systems
+    // is a face of symbols: then a plain text face prints them.
     lblTitle = new QLabel(this);
     QFont titleFont = aboutFont(QStringLiteral("Papyrus"), 21.75, true);
     titleFont.setStyleHint(QFont::Fantasy);
+    titleFont = tarvic::textFaceFor(titleFont, kTitle);
     lblTitle->setFont(titleFont);
     Label1 = new QLabel(QStringLiteral("  by Halvic"), this);
     QFont makerFont = aboutFont(QStringLiteral("Papyrus"), 8.25);
     makerFont.setStyleHint(QFont::Fantasy);
-    Label1->setFont(makerFont);
+    Label1->setFont(tarvic::textFaceFor(makerFont, Label1->text()));
     lblVersion = new QLabel(this);
     Label5 = new QLabel(QStringLiteral("Written by the Tarvic project team."), this);
     Label2 = new QLabel(QStringLiteral("Email : "), this);
@@ -153,8 +160,9 @@ void frmAbout::buildControls()
 
     // The notice wraps at a width that keeps the window's proportions.
     Label4->setFixedWidth(std::max(QFontMetrics(titleFont).horizontalAdvance(
-                                       QStringLiteral("Option Pricer")),
+                                       kTitle),
                                    QFontMetrics(text).horizontalAdvance(Label4->text()) / 3));
+    tarvic::holdWrappedText(Label4);
 
     setTabOrder(Hyperlink1, Hyperlink2);
     setTabOrder(Hyperlink2, cmdReadMe);
@@ -173,7 +181,7 @@ void frmAbout::Form_Load()
                             .arg(tarvic::kVersionMajor)
                             .arg(tarvic::kVersionMinor)
                             .arg(tarvic::kVersionRevision));
-    lblTitle->setText(QStringLiteral("Option Pricer"));
+    lblTitle->setText(kTitle);
 }
 
 void frmAbout::placeOverMainWindow()

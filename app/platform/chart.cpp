@@ -1,5 +1,6 @@
 #include "platform/chart.h"
 
+#include "platform/number_rules.h"
 #include "platform/runtime_error.h"
 #include "platform/twips.h"
 
@@ -244,8 +245,11 @@ void ChartAxis::chosenScale(double& lower, double& upper, int& divisions) const
     probe.setTickCount(6);
     probe.setRange(low, high);
     probe.applyNiceNumbers();
-    lower = probe.min();
-    upper = probe.max();
+    // The nice limits are round decimals worked out in binary, a hair off
+    // at times (-18 x 0.001 is -0.018000000000000002): the axis ends on the
+    // decimals themselves, and a box that shows them reads "-0.018".
+    lower = Val(numberText(probe.min()));
+    upper = Val(numberText(probe.max()));
     divisions = std::max(1, probe.tickCount() - 1);
 }
 

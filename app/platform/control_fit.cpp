@@ -1,5 +1,7 @@
 #include "platform/control_fit.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +28,20 @@ void breakCaptionAtBlanks(QLabel* label)
     // One pixel of slack: narrower than a line and the blanks that follow
     // it, so each line breaks where the blanks are.
     label->setFixedWidth(brokenCaptionWidth(label->fontMetrics(), label->text()) + 1);
+    holdWrappedText(label);
+}
+
+void holdWrappedText(QLabel* label)
+{
+    // A label's height for its width and its layout's share of the rows
+    // round apart by a pixel under some fonts: the label asks for its
+    // lines' whole height outright.
+    const QMargins m = label->contentsMargins();
+    const int margin = 2 * label->margin();
+    const int room = label->width() - m.left() - m.right() - margin;
+    const QRect need = label->fontMetrics().boundingRect(
+        QRect(0, 0, room, 100000), int(label->alignment()) | Qt::TextWordWrap, label->text());
+    label->setMinimumHeight(need.height() + m.top() + m.bottom() + margin);
 }
 
 int boxWidthFor(const QLineEdit* box, const QString& text)
@@ -48,6 +64,29 @@ int boxWidthFor(const QLineEdit* box, const QString& text)
 void fitBoxWidth(QLineEdit* box, int designPixels, const QString& widestText)
 {
     box->setFixedWidth(std::max(designPixels, boxWidthFor(box, widestText)));
+}
+
+bool printsText(const QFont& font, const QString& text)
+{
+    // A face of symbols maps letters to pictures, so its character map
+    // says nothing: the font database tells it by its writing systems.
+    if (QFontDatabase::writingSystems(QFontInfo(font).family()).contains(QFontDatabase::Symbol))
+        return false;
+    const QFontMetrics metrics(font);
+    for (const char32_t c : text.toUcs4())
+        if (!QChar::isSpace(c) && !metrics.inFontUcs4(c))
+            return false;
+    return true;
+}
+
+QFont textFaceFor(const QFont& wanted, const QString& text)
+{
+    if (printsText(wanted, text))
+        return wanted;
+    QFont plain = wanted;
+    plain.setFamilies({QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()});
+    plain.setStyleHint(QFont::SansSerif);
+    return plain;
 }
 
 void widenAboutCentre(QWidget* control)

@@ -1,7 +1,10 @@
 #include "platform/message_box.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace tarvic {
 namespace {
@@ -10,28 +13,8 @@ class QtMessageBoxes : public MessageBoxSeam {
 public:
     MsgResult show(QWidget* parent, const MsgBoxRequest& request) override
     {
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        switch (request.icon) {
-        case MsgIcon::None: icon = QMessageBox::NoIcon; break;
-        case MsgIcon::Critical: icon = QMessageBox::Critical; break;
-        case MsgIcon::Question: icon = QMessageBox::Question; break;
-        case MsgIcon::Exclamation: icon = QMessageBox::Warning; break;
-        case MsgIcon::Information: icon = QMessageBox::Information; break;
-        }
-        QMessageBox::StandardButtons buttons = QMessageBox::Ok;
-        switch (request.buttons) {
-        case MsgButtons::OKOnly: buttons = QMessageBox::Ok; break;
-        case MsgButtons::OKCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
-        case MsgButtons::AbortRetryIgnore:
-            buttons = QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
-            break;
-        case MsgButtons::YesNoCancel:
-            buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-            break;
-        case MsgButtons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
-        case MsgButtons::RetryCancel: buttons = QMessageBox::Retry | QMessageBox::Cancel; break;
-        }
-        QMessageBox box(icon, request.title, request.text, buttons, parent);
+        const std::unique_ptr<QMessageBox> shown = makeMessageBox(parent, request);
+        QMessageBox& box = *shown;
         switch (box.exec()) {
         case QMessageBox::Ok: return MsgResult::OK;
         case QMessageBox::Abort: return MsgResult::Abort;
@@ -45,6 +28,32 @@ public:
 
     void beep() override { QApplication::beep(); }
 };
+
+QMessageBox::Icon boxIcon(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::None: return QMessageBox::NoIcon;
+    case MsgIcon::Critical: return QMessageBox::Critical;
+    case MsgIcon::Question: return QMessageBox::Question;
+    case MsgIcon::Exclamation: return QMessageBox::Warning;
+    case MsgIcon::Information: return QMessageBox::Information;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons boxButtons(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::OKOnly: return QMessageBox::Ok;
+    case MsgButtons::OKCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::AbortRetryIgnore:
+        return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+    case MsgButtons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MsgButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::RetryCancel: return QMessageBox::Retry | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
 
 QtMessageBoxes& defaultSeam()
 {
@@ -73,6 +82,30 @@ MsgResult firstButton(MsgButtons buttons)
 }
 
 }  // namespace
+
+int titleBarWidth(const QString& title)
+{
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    // The icon and three buttons (minimise, maximise, close), each about a
+    // line and a half square, and the bar's margins.
+    return metrics.horizontalAdvance(title) + 7 * metrics.height();
+}
+
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const MsgBoxRequest& request)
+{
+    auto box = std::make_unique<QMessageBox>(boxIcon(request.icon), request.title, request.text,
+                                             boxButtons(request.buttons), parent);
+    // A message box sizes itself to its text and leaves only a little room
+    // beside its title: a short text under a long title would show the
+    // title cut off. A strut under the contents holds the width it needs.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(titleBarWidth(request.title), 0, QSizePolicy::Fixed,
+                                      QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
+}
 
 MsgResult MsgBox(const QString& text, MsgIcon icon, MsgButtons buttons, const QString& title,
                  QWidget* parent)

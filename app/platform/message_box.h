@@ -9,6 +9,9 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
+class QMessageBox;
 class QWidget;
 
 namespace tarvic {
@@ -31,6 +34,16 @@ public:
     virtual MsgResult show(QWidget* parent, const MsgBoxRequest& request) = 0;
     virtual void beep() = 0;
 };
+
+// The width a window needs for its title bar to show the whole of a title:
+// the title in the application's font made bold, as window managers draw
+// titles, and room for the bar's icon and buttons.
+int titleBarWidth(const QString& title);
+
+// The box the default seam shows for a request, not yet shown: the
+// request's icon, title, text and buttons, at least as wide as its title
+// bar needs.
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const MsgBoxRequest& request);
 
 // Shows a modal message box through the installed seam. An empty title shows
 // the application's name.

@@ -158,6 +158,9 @@ void frmOptions::Chart(int kind, double referenceValue, int32_t lastRow)
         // unchanged box reads back as what it shows).
         ui.txtXmax->setText(exactNumberText(mAssetGrid[static_cast<size_t>(n)]));
         ui.txtXmin->setText(exactNumberText(mAssetGrid[0]));
+        // A number longer than its box shows its leading digits.
+        for (QLineEdit* box : {ui.txtXmax, ui.txtXmin})
+            box->setCursorPosition(0);
         mPlotXMax = mAssetGrid[static_cast<size_t>(n)];
         mPlotXMin = mAssetGrid[0];
         PopulatePlotOptions();

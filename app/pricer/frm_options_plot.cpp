@@ -149,6 +149,8 @@ void frmOptions::PopulatePlotOptions()
         const ChartAxis& y = ui.chart->Axis(1);
         ui.txtYmax->setText(exactNumberText(y.maximum()));
         ui.txtYmin->setText(exactNumberText(y.minimum()));
+        for (QLineEdit* box : {ui.txtYmax, ui.txtYmin})
+            box->setCursorPosition(0);
         mPlotYMax = Val(ui.txtYmax->text());
         mPlotYMin = Val(ui.txtYmin->text());
     });

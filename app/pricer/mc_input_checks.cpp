@@ -185,8 +185,9 @@ bool McChecks::barriersAndPeriodsPass()
         return m_outcome.refuse(QStringLiteral("Please enter a non-zero down barrier value."),
                                 kInvalidInput, FormBox::DownBarrier);
     // The periods are the monitoring or exercise dates, and the time steps
-    // of each path: one to 5000 for every payoff that is not Asian. A
-    // vanilla European takes an empty box or 0 as one step.
+    // of each path: one to 5000 for a barrier or an early exercise. A
+    // vanilla European's steps are only its path steps, as many as asked:
+    // it takes an empty box or 0 as one step, and refuses a negative count.
     if (!isAsian(p)) {
         const double periods = Val(m_form.periods);
         const bool dated = isBarrier(p) || earlyExercise();
@@ -196,7 +197,7 @@ bool McChecks::barriersAndPeriodsPass()
                                "exercising period (from now to maturity). "
                                "Resetting to 1."),
                 kInvalidInput, FormBox::Periods, QStringLiteral("1"));
-        if (periods > 5000.0)
+        if (dated && periods > 5000.0)
             return m_outcome.resetAndStop(
                 QStringLiteral("The maximum allowed number of monitoring and/or "
                                "exercising periods is 5000. Resetting to 5000."),
@@ -241,25 +242,12 @@ bool McChecks::pathsPass()
             m_outcome.silentStop = true;
             return false;
         }
-    } else {
-        // Pseudo-random paths come in whole thousands: a fraction would be
-        // rounded to a count that was not asked for.
-        const auto fractional = [](const QString& text) {
-            return Val(text) != roundHalfEven(Val(text));
-        };
-        const auto notWhole = [this](const char* what) {
-            CheckRefusal r;
-            r.message = {QStringLiteral("The number of ") + QString::fromLatin1(what) +
-                             QStringLiteral(" when using pseudo-random numbers is given in "
-                                            "thousands and must be a whole number."),
-                         kPathsTitle};
-            r.openSettings = true;
-            return m_outcome.stop(std::move(r));
-        };
-        if (fractional(m_form.paths))
-            return notWhole("simulation paths");
-        if (earlyExercise() && fractional(m_form.regressionPaths))
-            return notWhole("Longstaff-Schwartz paths");
+    } else if (Val(m_form.paths) < s.gPaths) {
+        // A fraction of a thousand paths that rounds up would run more
+        // paths than asked: no run, nothing said. One that rounds down runs
+        // the rounded count.
+        m_outcome.silentStop = true;
+        return false;
     }
     // The regression takes no more paths than the run has.
     if (earlyExercise() && s.gLSPaths > s.gPaths) {

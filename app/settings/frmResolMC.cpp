@@ -452,6 +452,9 @@ void frmResolMC::txtPaths_Change()
     McSettings& s = gMcSettings;
     if (pseudoRandom()) {
         if (Val(txtPaths->text()) > 2000000) {
+            // No count beside a refused one while the message shows: the
+            // reset writes the count of the limit.
+            txtFinalPaths->clear();
             MsgBox(QStringLiteral("The maximum number of pseudo-random paths allowed is 2 billion"),
                    MsgIcon::Exclamation, MsgButtons::OKOnly, kPathsTitle, this);
             txtPaths->setText(QStringLiteral("2000000"));
@@ -474,6 +477,9 @@ void frmResolMC::txtLSPaths_Change()
     McSettings& s = gMcSettings;
     if (pseudoRandom()) {
         if (Val(txtLSPaths->text()) > 2000000) {
+            // No count beside a refused one while the message shows: the
+            // reset writes the count of the limit.
+            txtLSFinalPaths->clear();
             MsgBox(QStringLiteral("The maximum number of pseudo-random paths allowed is 2 billion"),
                    MsgIcon::Exclamation, MsgButtons::OKOnly, kPathsTitle, this);
             txtLSPaths->setText(QStringLiteral("2000000"));

@@ -14,6 +14,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,11 +38,13 @@ protected:
     void expectWhole(const QWidget* window, const QString& layout)
     {
         settle();
-        const QStringList problems = textfit::clippedTexts(window);
+        const QStringList problems = textfit::clippedTexts(window) + textfit::unprintedTexts(window);
         EXPECT_TRUE(problems.isEmpty()) << layout.toStdString() << ":\n  "
                                         << problems.join(QStringLiteral("\n  ")).toStdString();
         if (!qEnvironmentVariableIsEmpty("TARVIC_FIT_SHOTS")) {
-            const QString folder = screenshotFolder() + QStringLiteral("/fit");
+            const QString set = qEnvironmentVariable("TARVIC_FONT_SET");
+            const QString folder = screenshotFolder() + QStringLiteral("/fit") +
+                                   (set.isEmpty() ? QString() : QLatin1Char('/') + set);
             QDir().mkpath(folder);
             QString name = layout;
             name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("-"));
@@ -98,6 +102,62 @@ TEST_F(TextFitTest, AboutWindow)
     frmAbout* about = ShowAboutWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
     expectWhole(about, QStringLiteral("About"));
+    about->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The font sets the fit tests run under (tests/app/support/fonts, chosen
+// by FONTCONFIG_FILE and named by TARVIC_FONT_SET): the families each must
+// have, so that a set whose package is missing fails instead of passing
+// under DejaVu alone.
+TEST_F(TextFitTest, FontSetIsInstalled)
+{
+    const QString set = qEnvironmentVariable("TARVIC_FONT_SET");
+    if (set.isEmpty())
+        GTEST_SKIP() << "the machine's own fonts";
+    const struct {
+        const char* set;
+        const char* package;
+        QStringList families;
+    } sets[] = {
+        {"dejavu", "fonts-dejavu-core", {QStringLiteral("DejaVu Sans")}},
+        {"liberation", "fonts-liberation2",
+         {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
+          QStringLiteral("Liberation Serif")}},
+        {"urw-base35", "fonts-urw-base35",
+         {QStringLiteral("DejaVu Sans"), QStringLiteral("Nimbus Sans"), QStringLiteral("D050000L")}},
+    };
+    bool known = false;
+    for (const auto& s : sets) {
+        if (set != QLatin1String(s.set))
+            continue;
+        known = true;
+        for (const QString& family : s.families)
+            EXPECT_TRUE(QFontDatabase::hasFamily(family))
+                << family.toStdString() << " is missing: install " << s.package;
+    }
+    EXPECT_TRUE(known) << set.toStdString();
+}
+
+// Every text of the About window prints in a face for text: where the
+// decorative face it names is missing, the generic family it falls to may be
+// a face of symbols (the URW set's dingbats), which claims the letters and
+// prints pictures for them.
+TEST_F(TextFitTest, AboutWindowPrintsItsTextsInTextFaces)
+{
+    frmAbout* about = ShowAboutWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+    EXPECT_EQ(textfit::unprintedTexts(about), QStringList());
+    EXPECT_GE(about->findChildren<QLabel*>().size(), 8);
+    // Under the URW set the generic decorative family is the dingbat face:
+    // the case above met the fault.
+    if (qEnvironmentVariable("TARVIC_FONT_SET") == QLatin1String("urw-base35")) {
+        QFont fantasy(QStringLiteral("Papyrus"));
+        fantasy.setStyleHint(QFont::Fantasy);
+        EXPECT_TRUE(QFontDatabase::writingSystems(QFontInfo(fantasy).family())
+                        .contains(QFontDatabase::Symbol))
+            << QFontInfo(fantasy).family().toStdString();
+    }
     about->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

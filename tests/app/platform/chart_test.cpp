@@ -1,6 +1,7 @@
 // The chart control: the data grid drawn as XY curves, automatic scales
 // readable back, and the printf form of its label patterns.
 #include "platform/chart.h"
+#include "platform/number_rules.h"
 #include "platform/runtime_error.h"
 
 #include <QApplication>
@@ -54,6 +55,29 @@ TEST(ChartControlTest, DrawsColumnPairsAsCurves)
     c.setRowCount(0);
     c.refresh();
     EXPECT_TRUE(c.curvePoints(1).isEmpty());
+}
+
+// The automatic limits are round decimals, exactly: the steps of the
+// nice-number rule worked out in binary miss them by a hair.
+TEST(ChartControlTest, AutomaticLimitsAreTheRoundDecimals)
+{
+    const struct {
+        double low, high;
+        double minimum, maximum;
+    } cases[] = {
+        {-0.0243, -0.0183, -0.026, -0.018},
+        {0.0, 0.1225, 0.0, 0.15},
+        {-0.0003, 0.0, -0.0003, 0.0},
+        {-0.3, 17.9, -5.0, 20.0},
+    };
+    for (const auto& c : cases) {
+        ChartControl chart;
+        fill(chart, {{0, c.low}, {1, (c.low + c.high) / 2}, {2, c.high}});
+        const tarvic::ChartAxis& y = chart.Axis(1);
+        EXPECT_EQ(y.minimum(), c.minimum) << c.low << " to " << c.high;
+        EXPECT_EQ(y.maximum(), c.maximum) << c.low << " to " << c.high;
+        EXPECT_EQ(tarvic::exactNumberText(y.maximum()), tarvic::numberText(c.maximum));
+    }
 }
 
 TEST(ChartControlTest, AutomaticScaleIsReadBackAndASetLimitEndsIt)

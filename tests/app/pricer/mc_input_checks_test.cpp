@@ -69,6 +69,9 @@ const QString kNoStrike = QStringLiteral("Please enter a non-zero strike.");
 const QString kOnePeriod = QStringLiteral(
     "There is at least one monitoring and/or exercising period (from now to maturity). Resetting "
     "to 1.");
+const QString kTooManyPeriods = QStringLiteral(
+    "The maximum allowed number of monitoring and/or exercising periods is 5000. Resetting to "
+    "5000.");
 const QString kSettledCount = QStringLiteral(
     "The number of settled fixings (observations) must be less than the total number of "
     "fixings.");
@@ -131,7 +134,8 @@ const PastedCase kPasted[] = {
          EXPECT_EQ(o.request.strikeType, 1);
      }},
     // The time steps of a vanilla European's paths: none or 0 is one step,
-    // a negative count or more than 5000 is corrected.
+    // a negative count is corrected, and any count above that is sent as it
+    // stands. Monitoring and exercise dates go from 1 to 5000.
     {"EmptyStepsAreOne", [](McForm& f) { f.periods.clear(); }, {}, std::nullopt, FormBox::None,
      [](const McCheckOutcome& o) { EXPECT_EQ(o.request.numSteps, 1); }},
     {"ZeroStepsAreOne", [](McForm& f) { f.periods = QStringLiteral("0"); }, {}, std::nullopt,
@@ -139,44 +143,34 @@ const PastedCase kPasted[] = {
     {"NegativeSteps", [](McForm& f) { f.periods = QStringLiteral("-3"); }, {}, kOnePeriod,
      FormBox::Periods,
      [](const McCheckOutcome& o) { EXPECT_EQ(o.refusal->reset, QStringLiteral("1")); }},
-    {"TooManySteps", [](McForm& f) { f.periods = QStringLiteral("5001"); }, {},
-     QStringLiteral("The maximum allowed number of monitoring and/or exercising periods is 5000. "
-                    "Resetting to 5000."),
-     FormBox::Periods,
-     [](const McCheckOutcome& o) { EXPECT_EQ(o.refusal->reset, QStringLiteral("5000")); }},
     {"FiveThousandSteps", [](McForm& f) { f.periods = QStringLiteral("5000"); }, {}, std::nullopt,
      FormBox::None, [](const McCheckOutcome& o) { EXPECT_EQ(o.request.numSteps, 5000); }},
-    // Pseudo-random paths come in whole thousands: a fraction is refused
-    // with a word and the settings dialog, whichever way it would round.
-    {"FractionalPathsRoundingUp",
+    {"EuropeanStepsBeyondFiveThousand", [](McForm& f) { f.periods = QStringLiteral("5001"); }, {},
+     std::nullopt, FormBox::None,
+     [](const McCheckOutcome& o) { EXPECT_EQ(o.request.numSteps, 5001); }},
+    {"EuropeanStepsFarBeyondFiveThousand", [](McForm& f) { f.periods = QStringLiteral("250000"); },
+     {}, std::nullopt, FormBox::None,
+     [](const McCheckOutcome& o) { EXPECT_EQ(o.request.numSteps, 250000); }},
+    {"TooManyExerciseDates",
      [](McForm& f) {
-         f.settings.gSobol = false;
-         f.paths = QStringLiteral("1.5");
+         f.exercise = Exercise::American;
+         f.periods = QStringLiteral("5001");
      },
-     {},
-     QStringLiteral("The number of simulation paths when using pseudo-random numbers is given in "
-                    "thousands and must be a whole number."),
-     FormBox::None, [](const McCheckOutcome& o) { EXPECT_TRUE(o.refusal->openSettings); }},
-    {"FractionalPathsRoundingDown",
+     {}, kTooManyPeriods, FormBox::Periods,
+     [](const McCheckOutcome& o) { EXPECT_EQ(o.refusal->reset, QStringLiteral("5000")); }},
+    {"TooManyMonitoringDates",
      [](McForm& f) {
-         f.settings.gSobol = false;
-         f.paths = QStringLiteral("20.4");
+         barrier(f, Payoff::UpAndOut, "120", "");
+         f.periods = QStringLiteral("5001");
      },
-     {},
-     QStringLiteral("The number of simulation paths when using pseudo-random numbers is given in "
-                    "thousands and must be a whole number."),
-     FormBox::None},
-    {"FractionalRegressionPaths",
+     {}, kTooManyPeriods, FormBox::Periods,
+     [](const McCheckOutcome& o) { EXPECT_EQ(o.refusal->reset, QStringLiteral("5000")); }},
+    {"NoMonitoringDates",
      [](McForm& f) {
-         f.exercise = Exercise::Bermudan;
-         f.settings.gSobol = false;
-         f.paths = QStringLiteral("50");
-         f.regressionPaths = QStringLiteral("2.5");
+         barrier(f, Payoff::DownAndIn, "", "80");
+         f.periods = QStringLiteral("0.4");
      },
-     {},
-     QStringLiteral("The number of Longstaff-Schwartz paths when using pseudo-random numbers is "
-                    "given in thousands and must be a whole number."),
-     FormBox::None},
+     {}, kOnePeriod, FormBox::Periods},
 };
 
 class McPastedValues : public ::testing::TestWithParam<PastedCase> {};
@@ -300,6 +294,41 @@ TEST(McInputChecksRequest, RegressionPathsAreHeldToThePaths)
     form.paths = QStringLiteral("2^12");
     const McCheckOutcome o = checkMcRun(form);
     EXPECT_TRUE(o.steps.empty());
+}
+
+// Pseudo-random paths are counted in thousands. A pasted fraction that
+// rounds up (more paths than asked) ends the run without a word; one that
+// rounds down, or a half that rounds to even below it, runs the rounded
+// count. So do the regression paths, which are only rounded.
+TEST(McInputChecksRequest, FractionalPseudoRandomPathsRunRoundedDownOrStopSilently)
+{
+    const struct {
+        const char* paths;
+        const char* regressionPaths;
+        bool silent;
+        int32_t numPaths, numLSPaths;
+    } cases[] = {
+        {"20.4", "5", false, 20, 5},  {"2.5", "2", false, 2, 2},  {"50", "2.5", false, 50, 2},
+        {"50", "3.7", false, 50, 4},  {"1.5", "1", true, 0, 0},   {"20.6", "5", true, 0, 0},
+        {"0.7", "0", true, 0, 0},
+    };
+    for (const auto& c : cases) {
+        McForm form = plainForm();
+        form.exercise = Exercise::Bermudan;
+        form.periods = QStringLiteral("4");
+        form.settings.gSobol = false;
+        form.paths = QString::fromLatin1(c.paths);
+        form.regressionPaths = QString::fromLatin1(c.regressionPaths);
+        const McCheckOutcome o = checkMcRun(form);
+        SCOPED_TRACE(std::string(c.paths) + " / " + c.regressionPaths);
+        EXPECT_FALSE(o.refusal);
+        EXPECT_EQ(o.silentStop, c.silent);
+        if (!c.silent) {
+            EXPECT_EQ(o.request.numPaths, c.numPaths);
+            EXPECT_EQ(o.request.numLSPaths, c.numLSPaths);
+            EXPECT_FALSE(o.request.useSobol);
+        }
+    }
 }
 
 // Beyond what the Sobol generator makes, the run ends without a word.

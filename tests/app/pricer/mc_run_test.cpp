@@ -276,6 +276,30 @@ TEST_F(McRun, VanillaAndBarrierArgumentsInOrder)
         EXPECT_DOUBLE_EQ(args[i], expected[i]) << "argument " << i;
 }
 
+// A vanilla European has no monitoring or exercise dates: its time steps
+// are the steps of each path, as many as asked, with no message; a
+// Bermudan's dates stop at 5000.
+TEST_F(McRun, AVanillaEuropeanTakesMoreThanFiveThousandTimeSteps)
+{
+    typeInputs();
+    w->setListIndex(ui(w).cboExercise, 0);
+    w->setListIndex(ui(w).cboPayoff, 0);
+    text(ui(w).txtMonPts, "20000");
+    calculate();
+    EXPECT_TRUE(boxes.shown.isEmpty());
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    ASSERT_EQ(record->calls, 1);
+    EXPECT_EQ(record->args[8], 20000.0);  // path steps
+    EXPECT_EQ(record->args[10], 0.0);     // European
+
+    chooseExercise(1);
+    text(ui(w).txtMonPts, "20000");
+    calculate();
+    EXPECT_EQ(record->calls, 1);
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(ui(w).txtMonPts->text(), QStringLiteral("5000"));
+}
+
 TEST_F(McRun, AsianArgumentsInOrder)
 {
     typeInputs("100", "105", "20", "3", "0", "1");

@@ -8,6 +8,8 @@
 #include "platform/chart.h"
 #include "platform/number_rules.h"
 #include "pricer/plot_rules.h"
+#include "support/screenshot_folder.h"
+#include "support/text_fit.h"
 
 #include <QChartView>
 #include <QGroupBox>
@@ -236,6 +238,42 @@ TEST_F(PlotOptions, AGridTopOfSeventeenDigitsReadsBackAsItself)
     ui(w).cmdPlotOptions->click();
     EXPECT_TRUE(boxes.shown.isEmpty());
     EXPECT_FALSE(boxOpen());
+}
+
+// The automatic range ends on round decimals, which binary arithmetic
+// misses by a hair (3 x 0.05 is 0.15000000000000002): the chart ends on the
+// decimal itself and the box shows it short and whole.
+TEST_F(PlotOptions, TheYBoxesShowTheAutomaticRangeShortAndWhole)
+{
+    script(-1, 3.5, nullptr);  // premiums from 0 to 0.1225
+    calculate();
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    EXPECT_EQ(axis(1).maximum(), 0.15);
+    EXPECT_EQ(ui(w).txtYmax->text(), QStringLiteral("0.15"));
+    EXPECT_EQ(ui(w).txtYmin->text(), QStringLiteral("0"));
+    customize();
+    ASSERT_TRUE(boxOpen());
+    settle();
+    for (const QLineEdit* box : {ui(w).txtYmin, ui(w).txtYmax})
+        EXPECT_EQ(textfit::ownTextProblems(box), QStringList()) << box->text().toStdString();
+    if (!qEnvironmentVariableIsEmpty("TARVIC_FIT_SHOTS"))
+        saveScreenshot(*ui(w).MSChart1, QStringLiteral("plot-options-box"));
+}
+
+// A grid top that takes seventeen digits to read back as itself is longer
+// than its box: the box shows its leading digits, not its last ones.
+TEST_F(PlotOptions, ALongRangeEndShowsItsLeadingDigits)
+{
+    script(-1, 123456.78901234567, nullptr);
+    calculate();
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    customize();
+    ASSERT_TRUE(boxOpen());
+    settle();
+    for (const QLineEdit* box : {ui(w).txtXmin, ui(w).txtXmax, ui(w).txtYmin, ui(w).txtYmax})
+        EXPECT_EQ(box->cursorPosition(), 0) << box->text().toStdString();
+    if (!qEnvironmentVariableIsEmpty("TARVIC_FIT_SHOTS"))
+        saveScreenshot(*ui(w).MSChart1, QStringLiteral("plot-options-box-long"));
 }
 
 // The boxes are filled, checked and applied with the program's number

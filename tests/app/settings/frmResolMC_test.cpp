@@ -243,6 +243,37 @@ TEST_F(FrmResolMCTest, PseudoRandomPathsAreLimitedToTwoBillion)
     }
 }
 
+// While the message about a count over the limit shows, the count beside
+// the box is not that of an earlier text (999,999,000 beside 9999999).
+TEST_F(FrmResolMCTest, NoStaleCountBesideAPathCountOverTheLimit)
+{
+    struct Watch : MessageBoxSeam {
+        QLineEdit* beside = nullptr;
+        QStringList seen;
+        MsgResult show(QWidget*, const MsgBoxRequest&) override
+        {
+            seen << beside->text();
+            return MsgResult::OK;
+        }
+        void beep() override {}
+    };
+    mc.exercise = QStringLiteral("Bermudan");
+    show();
+    pseudo();
+    for (QLineEdit* box : {dlg->txtPaths, dlg->txtLSPaths}) {
+        Watch watch;
+        watch.beside = box == dlg->txtPaths ? dlg->txtFinalPaths : dlg->txtLSFinalPaths;
+        MessageBoxSeam* before = setMessageBoxSeam(&watch);
+        box->setText(QStringLiteral("999999"));
+        EXPECT_EQ(watch.beside->text(), QStringLiteral("999,999,000"));
+        box->setText(QStringLiteral("9999999"));
+        setMessageBoxSeam(before);
+        EXPECT_EQ(watch.seen, QStringList{QString()});
+        EXPECT_EQ(box->text(), QStringLiteral("2000000"));
+        EXPECT_EQ(watch.beside->text(), QStringLiteral("2,000,000,000"));
+    }
+}
+
 TEST_F(FrmResolMCTest, OkChecksThePathCounts)
 {
     const QString lowPaths = QStringLiteral(

@@ -1,13 +1,15 @@
 // Whether the text of a window's controls fits, measured with the fonts the
 // platform actually has: each visible caption, check box, option button,
 // button, text box and list must hold its whole text inside the rectangle
-// its style draws the text in, and no control may reach outside a parent
-// that would clip it.
+// its style draws the text in, no control may reach outside a parent that
+// would clip it, and each must show its text in a face that prints it.
 #pragma once
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -151,6 +153,50 @@ inline QStringList clippedTexts(const QWidget* window)
                                 describe(parent, QString());
             if (parent == window || parent->isWindow())
                 break;
+        }
+    }
+    return problems;
+}
+
+// The text a control shows (a list shows all its items).
+inline QStringList shownTexts(const QWidget* w)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(w))
+        return label->textFormat() == Qt::RichText ? QStringList() : QStringList{label->text()};
+    if (const auto* button = qobject_cast<const QAbstractButton*>(w))
+        return {button->text()};
+    if (const auto* edit = qobject_cast<const QLineEdit*>(w))
+        return {edit->displayText()};
+    QStringList items;
+    if (const auto* combo = qobject_cast<const QComboBox*>(w))
+        for (int i = 0; i < combo->count(); ++i)
+            items << combo->itemText(i);
+    return items;
+}
+
+// Every visible control of the window whose font does not print its text:
+// a face of symbols (which claims the letters and draws pictures for them),
+// or a face without one of its characters.
+inline QStringList unprintedTexts(const QWidget* window)
+{
+    QStringList problems;
+    for (const QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisible() || !holdsText(w) || w->window() != window->window())
+            continue;
+        const QString face = QFontInfo(w->font()).family();
+        const QFontMetrics metrics(w->font());
+        for (const QString& text : shownTexts(w)) {
+            if (text.trimmed().isEmpty())
+                continue;
+            if (QFontDatabase::writingSystems(face).contains(QFontDatabase::Symbol)) {
+                problems << describe(w, text) + QStringLiteral(" in the symbol face ") + face;
+                continue;
+            }
+            for (const char32_t c : text.toUcs4())
+                if (!QChar::isSpace(c) && c != U'&' && !metrics.inFontUcs4(c))
+                    problems << describe(w, text) + QStringLiteral(" has U+%1, which ")
+                                                        .arg(unsigned(c), 4, 16, QLatin1Char('0')) +
+                                    face + QStringLiteral(" lacks");
         }
     }
     return problems;
