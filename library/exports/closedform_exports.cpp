@@ -151,7 +151,7 @@ TARVIC_EXPORT double VanillaBSGrid(const double* assetGrid, double* exactValue, 
                                    double expiry, int32_t optionType, int32_t lastIndex)
 {
     return guardedClosedForm([&] {
-        if (!sensibleMarket(strike, intRate, divYield, volatility, expiry))
+        if (lastIndex >= 0 && !sensibleMarket(strike, intRate, divYield, volatility, expiry))
             return kRefused;
         return fillGrid(assetGrid, exactValue, lastIndex, [&](double spot) {
             return tarvic::blackScholesPrice(spot, strike, intRate, divYield, volatility, expiry,
@@ -166,8 +166,8 @@ TARVIC_EXPORT double BarrierBSGrid(const double* assetGrid, double* exactValue, 
                                    int32_t knockOut, int32_t optionType, int32_t lastIndex)
 {
     return guardedClosedForm([&] {
-        if (!sensibleMarket(strike, intRate, divYield, volatility, expiry) ||
-            !sensibleBarriers(lowerBarrier, upperBarrier))
+        if (lastIndex >= 0 && (!sensibleMarket(strike, intRate, divYield, volatility, expiry) ||
+                               !sensibleBarriers(lowerBarrier, upperBarrier)))
             return kRefused;
         return fillGrid(assetGrid, exactValue, lastIndex, [&](double spot) {
             return tarvic::barrierPrice(spot, strike, intRate, divYield, volatility, expiry,

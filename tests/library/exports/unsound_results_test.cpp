@@ -299,6 +299,13 @@ TEST(UnsoundResults, NonFiniteResultsFailAndWriteNothing)
              c.optionType = 1, c.exerciseType = 1, c.expiry = 5e-324;
              return fdOutcome(c);
          }},
+        {"FD Asian American put, re-priced theta, expiry 1e-320",
+         [] {
+             AsianFd c;
+             c.optionType = 1, c.exerciseType = 1, c.timeSteps = 50, c.assetSteps = 50;
+             c.expiry = 1e-320, c.calcTheta = 1;
+             return fdOutcome(c);
+         }},
         {"FD barrier down-and-out call intRate -1e300",
          [] {
              BarrierFd c;
