@@ -579,7 +579,7 @@ TEST(WorkbookWriterTest, AReadOnlyFileIsReplacedOnlyWhenAsked)
 // files in any folder, so the child gives up its rights first.
 TEST(WorkbookWriterTest, AWritableFileInAReadOnlyFolderIsWrittenInPlace)
 {
-    for (const rlim_t limit : {RLIM_INFINITY, rlim_t{4096}}) {
+    for (const rlim_t limit : {RLIM_INFINITY, rlim_t{1024}}) {
         QTemporaryDir dir;
         ASSERT_TRUE(dir.isValid());
         const QString locked = dir.filePath(QStringLiteral("locked"));
@@ -599,8 +599,7 @@ TEST(WorkbookWriterTest, AWritableFileInAReadOnlyFolderIsWrittenInPlace)
         struct stat before;
         ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
 
-        const WorkbookWriter book =
-            limit == RLIM_INFINITY ? exportLikeSheet() : largeSheet();
+        const WorkbookWriter book = exportLikeSheet();
         const ChildReport report = inChild([&] {
             if (::geteuid() == 0 &&
                 (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
