@@ -21,9 +21,9 @@
 
 namespace tarvic {
 
-// The memory rule of the Sobol engine: a run whose estimate (with 0.2 GB
-// for what it leaves out) exceeds 3.9 GB is refused whatever the machine
-// has.
+// The memory rule of the Sobol engine: a run whose count of what it holds
+// (sobolExerciseBytes), with 0.2 GB for the program around it, exceeds
+// 3.9 GB is refused whatever the machine has.
 constexpr double kAsianSobolMemoryLimitGB = 3.9;
 constexpr double kAsianSobolOverheadGB = 0.2;
 

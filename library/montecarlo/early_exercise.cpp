@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/require.h"
+#include "montecarlo/sobol_generator.h"
 
 namespace tarvic {
 
@@ -130,19 +131,110 @@ SobolExerciseLayout sobolExerciseLayout(int32_t numPaths, int32_t numLSPaths, bo
     return layout;
 }
 
-double fitMemoryBytes(size_t paths, int32_t numSteps, int32_t stateSize, int32_t basisCount, int32_t basisDims)
+namespace {
+
+constexpr double kDouble = sizeof(double);
+// What the allocator keeps with every block it hands out (glibc: a header
+// word, rounded to 16 bytes).
+constexpr double kBlockOverhead = 16.0;
+// The small allocations of a run counted nowhere else: the models, the
+// team's bookkeeping, the allocator's arenas of the threads.
+constexpr double kRunAllowance = 1024.0 * 1024.0;
+
+// Bytes of a vector of n elements of `element` bytes.
+double arrayBytes(double n, double element) { return n > 0.0 ? n * element + kBlockOverhead : 0.0; }
+
+// The block sums and the rows of a run of `rows` rows summed in `segments`
+// segments of `slots` sums each: the sums, the running rows before and
+// after thinning.
+double rowBytes(double segments, double slots, double rows)
+{
+    const double sums = arrayBytes(segments * slots, sizeof(EstimatorSums));
+    const double merged = arrayBytes(segments, sizeof(EstimatorSums) + sizeof(size_t) + 1.0);
+    const double series = 2.0 * EstimateSeries::kCount * arrayBytes(rows, kDouble);
+    return sums + merged + series;
+}
+
+}  // namespace
+
+double exerciseRuleBytes(const ExerciseModelSizes& sizes)
+{
+    const double steps = sizes.steps;
+    return arrayBytes(steps, sizeof(std::vector<double>)) + steps * arrayBytes(sizes.basisCount, kDouble);
+}
+
+double exerciseScratchBytes(const ExerciseModelSizes& sizes)
+{
+    const double steps = sizes.steps;
+    return arrayBytes(steps, kDouble) * 2.0 + arrayBytes(steps * sizes.uniformsPerStep + 1.0, kDouble) +
+           arrayBytes(sizes.stateSize, kDouble) + arrayBytes(sizes.basisDims, kDouble) +
+           arrayBytes(sizes.basisCount, kDouble);
+}
+
+double fitMemoryBytes(size_t paths, const ExerciseModelSizes& fit)
 {
     const double n = static_cast<double>(paths);
-    const double states = n * numSteps * stateSize * sizeof(double);
-    const double ranges = n * 2.0 * sizeof(int32_t);
-    // Cash flow, exercise step, exercise value and path index per path;
-    // basis values, response and deviation per in-the-money path (at most
-    // every path), and the coordinates of one point.
-    const double cashFlows = n * (2.0 * sizeof(double) + sizeof(int32_t) + sizeof(size_t));
-    const double lists = n * (basisCount + 2.0) * sizeof(double) + basisDims * sizeof(double);
-    // The fit's copy of the design matrix with its right-hand side, column by column.
-    const double design = n * (basisCount + 1.0) * sizeof(double);
-    return states + ranges + cashFlows + lists + design;
+    const double steps = fit.steps;
+    const double count = fit.basisCount;
+    const double states = arrayBytes(n * steps * fit.stateSize, kDouble);
+    const double ranges = 2.0 * arrayBytes(n, sizeof(int32_t));
+    const double cashFlows = arrayBytes(n, kDouble) + arrayBytes(n, sizeof(int32_t));
+    const double inMoney = arrayBytes(n, sizeof(size_t)) + arrayBytes(n, kDouble) + arrayBytes(n * count, kDouble) +
+                           2.0 * arrayBytes(n, kDouble) + arrayBytes(fit.basisDims, kDouble);
+    const double design = arrayBytes(n * (count + 1.0), kDouble);
+    // The decomposition of the reduced count x count factor.
+    const double factor = 6.0 * arrayBytes(count * (count + 1.0), kDouble);
+    return states + ranges + cashFlows + inMoney + design + factor;
+}
+
+double pseudoRandomExerciseBytes(const PseudoRandomExerciseLayout& layout, size_t slots,
+                                 const ExerciseModelSizes& price, const ExerciseModelSizes& fit, bool fitting,
+                                 bool inSample)
+{
+    const double steps = price.steps;
+    const double segments =
+        static_cast<double>((inSample ? layout.inSampleBlocks + 1 : 0) + layout.pricingBlockPaths.size());
+    double bytes = kRunAllowance + exerciseRuleBytes(price) + arrayBytes(steps + 1.0, kDouble);
+    // The generators, twice while the fit replays the regression paths.
+    bytes += 2.0 * arrayBytes(static_cast<double>(slots), 64.0);
+    bytes += static_cast<double>(slots) * std::max(exerciseScratchBytes(price), exerciseScratchBytes(fit));
+    bytes += rowBytes(segments, static_cast<double>(slots), static_cast<double>(layout.rows()));
+    if (fitting)
+        bytes += fitMemoryBytes(layout.regressionPaths, fit);
+    return bytes;
+}
+
+double sobolExerciseBytes(const SobolExerciseLayout& layout, size_t threads, const ExerciseModelSizes& price,
+                          const ExerciseModelSizes& fit, bool fitting)
+{
+    const double steps = price.steps;
+    const double dimensions =
+        steps * (1.0 + std::max(price.uniformsPerStep, fitting ? fit.uniformsPerStep : 0));
+    const double blockSize = layout.blockSize;
+    const double startBlocks = static_cast<double>(layout.points / layout.blockSize);
+    const double rows = static_cast<double>(layout.rows());
+    double bytes = kRunAllowance + exerciseRuleBytes(price) + arrayBytes(steps + 1.0, kDouble);
+    // The bridge: three indices and three weights per step.
+    bytes += 3.0 * arrayBytes(steps, sizeof(uint32_t)) + 3.0 * arrayBytes(steps, kDouble);
+    // A generator: its state and direction numbers; the master's read of the
+    // direction-number file keeps one line of text per dimension.
+    const double generator = arrayBytes(dimensions, sizeof(uint32_t)) +
+                             arrayBytes(dimensions * kDirectionColumns, sizeof(uint32_t));
+    bytes += generator + dimensions * 128.0;
+    // The run's block starts (two sets while the fit's and the pricing's
+    // dimensions differ) and its copy of the direction numbers.
+    const double starts = arrayBytes(startBlocks * dimensions, sizeof(uint32_t)) +
+                          arrayBytes(startBlocks, sizeof(uint32_t)) +
+                          arrayBytes(dimensions * kDirectionColumns, sizeof(uint32_t));
+    bytes += (fitting && fit.uniformsPerStep != price.uniformsPerStep ? 2.0 : 1.0) * starts;
+    // Every thread: a generator, a block of points and the path buffers.
+    bytes += static_cast<double>(threads) *
+             (generator + arrayBytes(blockSize * dimensions, kDouble) +
+              std::max(exerciseScratchBytes(price), exerciseScratchBytes(fit)));
+    bytes += rowBytes(rows, 1.0, rows);
+    if (fitting)
+        bytes += fitMemoryBytes(static_cast<size_t>(layout.fitBlocks) * layout.blockSize, fit);
+    return bytes;
 }
 
 }  // namespace tarvic

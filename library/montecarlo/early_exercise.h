@@ -119,9 +119,46 @@ struct SobolExerciseLayout {
 // Fails with a message naming the argument for exponents above 30.
 SobolExerciseLayout sobolExerciseLayout(int32_t numPaths, int32_t numLSPaths, bool inSample);
 
-// Bytes a backward fit holds for `paths` regression paths: the stored
-// states (stateSize doubles per path and step), the exercise ranges, the
-// cash flows, the regression lists and the design matrix of the fit.
-double fitMemoryBytes(size_t paths, int32_t numSteps, int32_t stateSize, int32_t basisCount, int32_t basisDims);
+// The sizes of a path model that the memory of its run depends on.
+struct ExerciseModelSizes {
+    int32_t steps = 1;            // path steps, exercise dates and rule entries
+    int32_t uniformsPerStep = 0;  // crossing draws per step
+    int32_t stateSize = 1;        // doubles of a stored path state
+    int32_t basisCount = 1;       // basis functions: coefficients per rule entry
+    int32_t basisDims = 1;        // coordinates of a regression point
+};
+
+// Bytes of an exercise rule: one entry per step, each holding basisCount
+// coefficients (counted for every step, as a filled rule may hold them).
+double exerciseRuleBytes(const ExerciseModelSizes& sizes);
+
+// Bytes of the buffers of one slot or thread (ExerciseScratch): the normals,
+// the crossing draws, the bridge path, a state, a point and its basis values.
+double exerciseScratchBytes(const ExerciseModelSizes& sizes);
+
+// Bytes a backward fit holds for `paths` regression paths (fit: the
+// regression paths' model): the stored states (stateSize doubles per path
+// and step) and live ranges; the cash flow and its step per path; the
+// in-the-money paths of a step (index, exercise value, basis values,
+// response, deviation), counted for every path; and the decomposition's
+// copy of the design with its right-hand side, column by column.
+double fitMemoryBytes(size_t paths, const ExerciseModelSizes& fit);
+
+// Everything the pseudo-random engine holds at once, counted before
+// anything is allocated: the rule, the discounts, the generators and the
+// slots' buffers, the block sums and the rows and, when fitting, the fit of
+// the regression paths (fitMemoryBytes).
+double pseudoRandomExerciseBytes(const PseudoRandomExerciseLayout& layout, size_t slots,
+                                 const ExerciseModelSizes& price, const ExerciseModelSizes& fit, bool fitting,
+                                 bool inSample);
+
+// Everything the Sobol engine holds at once, counted before anything is
+// allocated: the rule, the discounts, the bridge tables, the master
+// generator's direction numbers while it reads them, the block starts and
+// direction numbers of the run, every thread's generator, block of points
+// and buffers, the block sums and the rows and, when fitting, the fit of the
+// regression blocks (fitMemoryBytes).
+double sobolExerciseBytes(const SobolExerciseLayout& layout, size_t threads, const ExerciseModelSizes& price,
+                          const ExerciseModelSizes& fit, bool fitting);
 
 }  // namespace tarvic

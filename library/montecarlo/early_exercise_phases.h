@@ -24,8 +24,9 @@
 // from its recorded start, priced on its own, and the sums are added in
 // block order: the rows do not depend on the number of threads.
 //
-// The memory a run holds is estimated before anything large is allocated
-// and the run refused with kSimulationMemoryText above what is available.
+// Everything a run holds is counted before any of it is allocated
+// (pseudoRandomExerciseBytes, sobolExerciseBytes) and the run refused
+// above its budget (requireSimulationMemory).
 
 #include <omp.h>
 
@@ -49,6 +50,19 @@
 #include "montecarlo/sobol_generator.h"
 
 namespace tarvic {
+
+// The sizes of a model that the memory of its run depends on.
+template <class Model>
+ExerciseModelSizes exerciseModelSizes(const Model& model)
+{
+    ExerciseModelSizes sizes;
+    sizes.steps = model.steps();
+    sizes.uniformsPerStep = model.uniformsPerStep();
+    sizes.stateSize = model.stateSize();
+    sizes.basisCount = model.basis().count;
+    sizes.basisDims = model.basis().dims;
+    return sizes;
+}
 
 // Sizes an empty rule to the model's steps (fit) or checks a filled one
 // against them and the basis; returns whether the run fits.
@@ -116,20 +130,14 @@ double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Mode
 {
     if (inSample && priceModel.uniformsPerStep() != fitModel.uniformsPerStep())
         fail("Invalid input: in-sample rows need regression paths that draw like the priced ones.");
-    const bool fitting = prepareExerciseRule(priceModel, rule);
     const PseudoRandomExerciseLayout layout =
         pseudoRandomExerciseLayout(pathCount, regressionPathCount, numCheckpoints, inSample);
     const size_t slots = generatorSlotCount();
     const size_t inSampleSegments = inSample ? layout.inSampleBlocks + 1 : 0;
     const size_t pricingBlocks = layout.pricingBlockPaths.size();
-    {
-        double bytes = (static_cast<double>(inSampleSegments + pricingBlocks) * (slots + 1) + layout.rows()) *
-                       EstimateSeries::kCount * sizeof(double);
-        if (fitting)
-            bytes += fitMemoryBytes(layout.regressionPaths, fitModel.steps(), fitModel.stateSize(),
-                                    fitModel.basis().count, fitModel.basis().dims);
-        requireSimulationMemory(bytes);
-    }
+    requireSimulationMemory(pseudoRandomExerciseBytes(layout, slots, exerciseModelSizes(priceModel),
+                                                      exerciseModelSizes(fitModel), rule.empty(), inSample));
+    const bool fitting = prepareExerciseRule(priceModel, rule);
 
     const int32_t steps = priceModel.steps();
     const std::vector<double> discounts = stepDiscounts(priceModel.rate(), priceModel.dt(), steps);
@@ -315,8 +323,8 @@ StoredPaths simulateRegressionPathsQMC(const Model& model, const SobolBlockStart
 // Sobol engine: fills `result` and returns the last value row. The fit
 // draws its paths from a generator of fitModel's dimensions, the pricing
 // from one of priceModel's (the same when they draw alike). A run whose
-// estimate exceeds memoryCapBytes is refused as well as one beyond the
-// available memory.
+// count exceeds memoryCapBytes is refused with kSimulationMemoryText, one
+// beyond the available memory with the text of that budget.
 template <class Model, class FitModel>
 double runEarlyExerciseQMC(EstimateSeries& result, ExerciseRule& rule, const Model& priceModel,
                            const FitModel& fitModel, bool inSample, int32_t numPaths, int32_t numLSPaths,
@@ -325,7 +333,6 @@ double runEarlyExerciseQMC(EstimateSeries& result, ExerciseRule& rule, const Mod
 {
     if (numCheckpoints < 0 || numCheckpoints > 30)
         fail("Invalid input: numCheckpoints must be 0 .. 30 with Sobol points (at most 2^numCheckpoints rows).");
-    const bool fitting = prepareExerciseRule(priceModel, rule);
     const SobolExerciseLayout layout = sobolExerciseLayout(numPaths, numLSPaths, inSample);
     const int32_t steps = priceModel.steps();
     const int32_t fitDimensions = steps * (1 + fitModel.uniformsPerStep());
@@ -336,21 +343,11 @@ double runEarlyExerciseQMC(EstimateSeries& result, ExerciseRule& rule, const Mod
              std::to_string(kMaxSobolDimensions) + " are available.");
     const uint32_t blockSize = layout.blockSize;
     const size_t rows = layout.rows();
-    {
-        const int threads = multiThreaded ? omp_get_max_threads() : 1;
-        const double startBlocks = static_cast<double>(layout.points / blockSize);
-        const double largest = static_cast<double>(fitDimensions > priceDimensions ? fitDimensions : priceDimensions);
-        double bytes = startBlocks * largest * sizeof(uint32_t) + largest * kDirectionColumns * sizeof(uint32_t);
-        bytes += static_cast<double>(threads) * (static_cast<double>(blockSize) * largest * sizeof(double) +
-                                                 largest * 8.0 * sizeof(double));
-        bytes += static_cast<double>(rows) * 2.0 * EstimateSeries::kCount * sizeof(double);
-        if (fitting)
-            bytes += fitMemoryBytes(layout.fitBlocks * blockSize, fitModel.steps(), fitModel.stateSize(),
-                                    fitModel.basis().count, fitModel.basis().dims);
-        if (!(bytes <= memoryCapBytes))
-            fail(kSimulationMemoryText);
-        requireSimulationMemory(bytes);
-    }
+    const size_t threads = multiThreaded ? static_cast<size_t>(std::max(1, omp_get_max_threads())) : 1;
+    requireSimulationMemory(sobolExerciseBytes(layout, threads, exerciseModelSizes(priceModel),
+                                               exerciseModelSizes(fitModel), rule.empty()),
+                            memoryCapBytes);
+    const bool fitting = prepareExerciseRule(priceModel, rule);
 
     const std::vector<double> discounts = stepDiscounts(priceModel.rate(), priceModel.dt(), steps);
     const BrownianBridge bridgeTables(steps);

@@ -4,10 +4,18 @@
 
 namespace tarvic {
 
-void requireSimulationMemory(double bytes)
+std::string simulationBudgetText(std::size_t budgetBytes)
 {
-    if (!(bytes <= static_cast<double>(availableMemoryBytes())))
+    return kSimulationBudgetOpening + memoryAmountText(budgetBytes) + ").";
+}
+
+void requireSimulationMemory(double bytes, double capBytes)
+{
+    if (!(bytes <= capBytes))
         fail(kSimulationMemoryText);
+    const std::size_t budget = availableMemoryBytes();
+    if (!(bytes <= static_cast<double>(budget)))
+        fail(simulationBudgetText(budget));
 }
 
 }  // namespace tarvic

@@ -279,7 +279,14 @@ void DornTechAsianOption::checkMemory(const Schedule& s) const
         !__builtin_add_overflow(planeBytes, workBytes, &total);
     const std::size_t budget = memoryBudget > 0 ? memoryBudget : availableMemoryBytes();
     if (!counted || total > budget)
-        throw std::bad_alloc();
+        throw std::runtime_error(asianPlanesBeyondBudgetText(memoryAmountText(budget)));
+}
+
+std::string asianPlanesBeyondBudgetText(const std::string& budgetText)
+{
+    return "The spatial resolution you have requested requires more memory than is available to "
+           "the program (" + budgetText + "). Try reducing the number of asset steps to strike "
+           "and/or the A-planes to Asset grid spacing ratio if possible.";
 }
 
 double DornTechAsianOption::payoffAt(double average, double S) const

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "pde/dorn_tech_option.h"
@@ -25,6 +26,10 @@ inline constexpr const char* kAsianPlanesTooLargeText =
     "The spatial resolution you have requested requires more memory than the program can "
     "handle (4GB). Try reducing the number of asset steps to strike and/or the A-planes to "
     "Asset grid spacing ratio if possible.";
+
+// The text of a request whose planes would fit the program's memory but
+// not the memory available to it now (budgetText: "1.7GB").
+std::string asianPlanesBeyondBudgetText(const std::string& budgetText);
 
 inline constexpr const char* kSettledAverageTooHighText =
     "The average of settled fixings is too high and outside the calculation grid";

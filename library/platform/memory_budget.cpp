@@ -1,6 +1,8 @@
 #include "platform/memory_budget.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -167,6 +169,22 @@ std::size_t availableMemoryBytes()
     if (room == SIZE_MAX)
         return room;
     return static_cast<std::size_t>(kMemoryShare * static_cast<double>(room));
+}
+
+std::string memoryAmountText(std::size_t bytes)
+{
+    const double mib = static_cast<double>(bytes) / (1024.0 * 1024.0);
+    const double gib = mib / 1024.0;
+    char text[32];
+    if (gib >= 10.0)
+        std::snprintf(text, sizeof text, "%.0fGB", std::floor(gib));
+    else if (gib >= 1.0)
+        std::snprintf(text, sizeof text, "%.1fGB", std::floor(gib * 10.0) / 10.0);
+    else if (mib >= 1.0)
+        std::snprintf(text, sizeof text, "%.0fMB", std::floor(mib));
+    else
+        std::snprintf(text, sizeof text, "%.0fKB", std::floor(mib * 1024.0));
+    return text;
 }
 
 }  // namespace tarvic

@@ -60,6 +60,11 @@ inline constexpr double kMemoryShare = 0.9;
 // this process (SIZE_MAX when nothing can be read).
 std::size_t availableMemoryBytes();
 
+// An amount of memory as a reader takes it in: "1.7GB" from 1 GiB on
+// (one decimal, "12GB" from 10 GiB), "350MB" below, "640KB" below 1 MiB;
+// binary units, rounded down.
+std::string memoryAmountText(std::size_t bytes);
+
 // a * b, or false when the product does not fit a size_t.
 inline bool multiplySizes(std::size_t a, std::size_t b, std::size_t& product)
 {

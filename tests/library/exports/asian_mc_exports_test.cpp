@@ -380,7 +380,7 @@ const FailureCase kFailures[] = {
     {"numLSPaths", false, [](AsianMcCall& c) { c.useSobol = 1; c.numPaths = 12; c.numLSPaths = 31; c.exerciseType = 1; }},
     {"numLSPaths", false, [](AsianMcCall& c) { c.numLSPaths = 2147484; c.exerciseType = 1; }},
     {"numBasisFunctions", false, [](AsianMcCall& c) { c.numBasisFunctions = 2147483647; c.exerciseType = 1; }},
-    {tarvic::kSimulationMemoryText, true,
+    {tarvic::kSimulationBudgetOpening, true,
      [](AsianMcCall& c) { c.exerciseType = 1; c.numPaths = 2000000; c.numLSPaths = 2000000; c.numFixings = 1000; }},
     {tarvic::kSimulationMemoryText, true,
      [](AsianMcCall& c) { c.exerciseType = 1; c.useSobol = 1; c.numPaths = 23; c.numLSPaths = 23; }},
