@@ -264,8 +264,9 @@ public:
     // of either window is out, both windows' Calculate and Configure solver
     // are disabled.
     bool runInProgress() const { return m_running; }
-    // The status of a window asked to close or unload during its run.
-    static inline const QString kClosesAfterRun = QStringLiteral("Closes when the run ends");
+    // The status of a window asked to close or unload during its run, on
+    // two lines as the status box has room for.
+    static inline const QString kClosesAfterRun = QStringLiteral("Closes at\nrun's end");
 
     // The last successful run of the window (solver 0 before the first).
     const tarvic::RunSnapshot& lastRun() const { return m_lastRun; }

@@ -7,6 +7,7 @@
 #include "platform/results_grid.h"
 #include "platform/system_services.h"
 #include "support/screenshot_folder.h"
+#include "support/text_fit.h"
 
 #include <QDir>
 #include <QImage>
@@ -254,6 +255,9 @@ protected:
             r.send(*w);
             QApplication::processEvents();
             EXPECT_EQ(ui(w).lblProgress->text(), frmOptions::kClosesAfterRun) << r.name;
+            EXPECT_EQ(textfit::clippedTexts(this->dorn.get()), QStringList()) << r.name;
+            if (r.send == requests[0].send)
+                saveScreenshot(*w, QStringLiteral("closes-when-the-run-ends"));
             EXPECT_TRUE(w->isVisible()) << r.name;
             EXPECT_TRUE(w->runInProgress()) << r.name;
 
