@@ -55,9 +55,18 @@ void placeOverMainWindow(QWidget* window, double leftShare, double topShare)
     const QRect mainFrame = main->frameGeometry();
     if (mainFrame.width() <= 0 || mainFrame.height() <= 0)
         return;
-    const QRect mainClient = main->geometry();
-    const QMargins frame(mainClient.left() - mainFrame.left(), mainClient.top() - mainFrame.top(),
-                         mainFrame.right() - mainClient.right(), mainFrame.bottom() - mainClient.bottom());
+    const auto marginsOf = [](const QWidget* w) {
+        const QRect outer = w->frameGeometry();
+        const QRect inner = w->geometry();
+        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                        outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    };
+    // The main window's frame stands for the window's own, which is not
+    // known until the window manager has framed the window: every showing
+    // then lands at the same spot. Only a main window without a frame
+    // leaves it to the window's own.
+    const QMargins mainFrameMargins = marginsOf(main);
+    const QMargins frame = mainFrameMargins.isNull() ? marginsOf(window) : mainFrameMargins;
     const QSize outer = window->size().grownBy(frame);
     const auto at = [](int start, int room, int size, double share) {
         return start + static_cast<int>(std::lround((room - size) * share));

@@ -32,7 +32,8 @@ TwipsRect mainWindowTwips();
 // large as the main window's (the same window manager decorates both):
 // before the window manager has framed a window its frame is not known,
 // and a placement from it would put the window elsewhere the first time.
-// Nothing happens without a main window.
+// A main window without a frame leaves it to the window's own. Nothing
+// happens without a main window.
 void placeOverMainWindow(QWidget* window, double leftShare, double topShare);
 
 }  // namespace tarvic
