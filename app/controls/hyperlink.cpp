@@ -247,7 +247,13 @@ void Hyperlink::UserControl_Resize()
     } else {
         m_label->resize(std::max(0, width() - 2 * kInset), std::max(0, height() - 2 * kInset));
     }
-    updateGeometry();
+    // Layouts hear of a new size hint only: telling them after every resize
+    // would have them place the control again, which resizes it again.
+    const QSize hint = sizeHint();
+    if (hint != m_hintGiven) {
+        m_hintGiven = hint;
+        updateGeometry();
+    }
     m_resizing = false;
 }
 

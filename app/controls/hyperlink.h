@@ -143,6 +143,7 @@ private:
     bool m_jumping = false;
     bool m_visited = false;
     bool m_resizing = false;
+    QSize m_hintGiven;  // the size hint layouts were last told of
 };
 
 }  // namespace tarvic

@@ -203,6 +203,10 @@ void MDIDorn::showPricerWindow(frmOptions& window)
         // A window coming on screen fills the client area.
         frame->setGeometry(QRect(QPoint(0, 0), m_area->viewport()->size()));
     }
+    // A frame closed by its title bar's X closed the window inside it too:
+    // both come back.
+    if (window.isHidden())
+        window.show();
     frame->show();
     window.markShown();
 
@@ -224,7 +228,16 @@ void MDIDorn::showSolverWindow(int32_t solver)
     frmOptions& window = pricerWindow(solver);
     window.takeOwnCaption();
     showPricerWindow(window);
-    PicCover->hide();
+    showCover(false);
+}
+
+void MDIDorn::showCover(bool shown)
+{
+    if (PicCover->isHidden() != shown)
+        return;
+    PicCover->setVisible(shown);
+    if (shown)
+        PicCover->raise();
 }
 
 void MDIDorn::mnuPDEOptions_Click()
@@ -240,13 +253,21 @@ void MDIDorn::mnuMCOptions_Click()
 void MDIDorn::mnuExit_Click()
 {
     m_ending = true;
-    EndProgram();
+    EndProgram(runOut());
 }
 
 void MDIDorn::MDIForm_Unload()
 {
     m_ending = true;
-    EndProgram();
+    EndProgram(runOut());
+}
+
+bool MDIDorn::runOut() const
+{
+    for (const frmOptions* window : {m_pde, m_mc})
+        if (window && window->runInProgress())
+            return true;
+    return false;
 }
 
 void MDIDorn::closeEvent(QCloseEvent* event)
@@ -306,6 +327,8 @@ void MDIDorn::refreshMenus()
     if (m_ending)
         return;
     QMdiSubWindow* front = frontWindow();
+    // With no pricer window on screen the cover fills the client area again.
+    showCover(!front);
     if (!front) {
         m_lastActive = nullptr;
         showMenusOf(nullptr);

@@ -1,7 +1,8 @@
 // The program's main window: an MDI frame that holds the two pricer windows
 // as child windows. A cover fills the client area until a solver is chosen
-// from the Tools menu. The active pricer window's menus take the place of
-// the frame's own Tools menu in the menu bar.
+// from the Tools menu, and again whenever no pricer window is on screen.
+// The active pricer window's menus take the place of the frame's own Tools
+// menu in the menu bar.
 #pragma once
 
 #include "pricer/pricer_host.h"
@@ -64,6 +65,8 @@ private:
     void buildCover();
     // A Tools entry: the solver's window captioned and shown, the cover gone.
     void showSolverWindow(int32_t solver);
+    // The cover over the client area, shown while no pricer window is.
+    void showCover(bool shown);
     void buildMenus();
     void onSubWindowActivated(QMdiSubWindow* window);
     void showMenusOf(QMdiSubWindow* window);
@@ -72,6 +75,8 @@ private:
     // Makes the window the one in front: its menus, its activation.
     void bringForward(QMdiSubWindow* window);
     QMdiSubWindow* addPricer(frmOptions* window);
+    // Whether a run of either pricer window is out.
+    bool runOut() const;
 
     QMdiArea* m_area = nullptr;
     frmOptions* m_pde = nullptr;

@@ -390,7 +390,9 @@ void ResultsGrid::fitColumns()
     m_fitting = true;
     // Each column holds its widest text; a width the user dragged stands
     // where it is wider. The columns the user left alone share what is
-    // left of the grid's width.
+    // left of the grid's width: those whose text needs more than an equal
+    // share keep their text's width and the others share the rest, so that
+    // the columns fill the width exactly whenever their texts fit in it.
     QVector<int> widths(cols);
     int userTotal = 0;
     int open = 0;
@@ -404,11 +406,24 @@ void ResultsGrid::fitColumns()
         }
     }
     if (open > 0) {
-        const int rest = std::max(0, viewport()->width() - userTotal);
-        int left = rest;
+        QVector<bool> sharing(cols);
+        for (int c = 0; c < cols; ++c)
+            sharing[c] = m_userWidths[c] <= 0;
+        int left = viewport()->width() - userTotal;
         int shares = open;
+        for (bool settled = false; !settled && shares > 0;) {
+            settled = true;
+            for (int c = 0; c < cols; ++c)
+                if (sharing[c] && static_cast<int64_t>(widths[c]) * shares > left) {
+                    sharing[c] = false;
+                    left -= widths[c];
+                    --shares;
+                    settled = false;
+                }
+        }
+        left = std::max(0, left);
         for (int c = 0; c < cols; ++c) {
-            if (m_userWidths[c] > 0)
+            if (!sharing[c])
                 continue;
             const int share = left / shares--;
             widths[c] = std::max(widths[c], share);

@@ -44,8 +44,9 @@ void setDoEventsHook(std::function<void()> hook);
 }  // namespace tarvic
 
 namespace tarvic {
-// Ends the program at once (every window goes with it).
-void EndProgram();
+// Ends the program at once (every window goes with it). With a library call
+// still out on a worker (callOut) the process ends without waiting for it.
+void EndProgram(bool callOut = false);
 // Replaces the ending (tests); an empty function restores it.
 void setEndProgramHook(std::function<void()> hook);
 }  // namespace tarvic

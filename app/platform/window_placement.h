@@ -26,4 +26,14 @@ void setMainWindowWidget(QWidget* window);
 QWidget* mainWindowWidget();
 TwipsRect mainWindowTwips();
 
+// Moves a window over the main window: the left of its outer frame at
+// leftShare of the difference of the two outer widths, its top at topShare
+// of the difference of the heights. The window's frame is taken to be as
+// large as the main window's (the same window manager decorates both):
+// before the window manager has framed a window its frame is not known,
+// and a placement from it would put the window elsewhere the first time.
+// A main window without a frame leaves it to the window's own. Nothing
+// happens without a main window.
+void placeOverMainWindow(QWidget* window, double leftShare, double topShare);
+
 }  // namespace tarvic

@@ -264,6 +264,9 @@ public:
     // of either window is out, both windows' Calculate and Configure solver
     // are disabled.
     bool runInProgress() const { return m_running; }
+    // The status of a window asked to close or unload during its run, on
+    // two lines as the status box has room for.
+    static inline const QString kClosesAfterRun = QStringLiteral("Closes at\nrun's end");
 
     // The last successful run of the window (solver 0 before the first).
     const tarvic::RunSnapshot& lastRun() const { return m_lastRun; }
@@ -437,8 +440,8 @@ private:
     void beginRun();
     void endRun();
     std::array<QWidget*, 6> inputPanels() const;
-    // A close or unload that arrives during a run waits for its end.
-    // Returns true when the request was deferred.
+    // A close or unload that arrives during a run waits for its end, and
+    // the status says so. Returns true when the request was deferred.
     bool deferWhileRunning(bool unload);
     void closeIfDeferred();
     bool m_running = false;

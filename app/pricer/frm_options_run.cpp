@@ -254,6 +254,8 @@ bool frmOptions::deferWhileRunning(bool unload)
     if (!runInProgress())
         return false;
     m_deferredClose = std::max(m_deferredClose, unload ? 2 : 1);
+    // Answered at once: the status says what happens to the request.
+    ui.lblProgress->setText(kClosesAfterRun);
     return true;
 }
 

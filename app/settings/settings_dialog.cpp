@@ -109,12 +109,7 @@ void SettingsDialog::fitToContents(const QSize& design)
 
 void SettingsDialog::placeOverMainWindow(double topShare)
 {
-    const TwipsRect main = mainWindowTwips();
-    if (main.width <= 0 || main.height <= 0)
-        return;
-    const TwipsRect me = outerTwips(this);
-    moveToTwips(this, main.left + (main.width - me.width) * 0.5,
-                main.top + (main.height - me.height) * topShare);
+    tarvic::placeOverMainWindow(this, 0.5, topShare);
 }
 
 void SettingsDialog::fillList(QComboBox* box, const QStringList& items)

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -229,6 +230,24 @@ TEST_F(ShownGrid, ColumnsShareTheWidthAndGrowToTheirWidestText)
     grid.setRows(5);
     QApplication::processEvents();
     EXPECT_LT(grid.columnWidth(3), textWidth(node));
+}
+
+// One column's text needs more than an equal share: it keeps its width and
+// the others share the rest, so the columns still fill the grid without a
+// horizontal scroll bar.
+TEST_F(ShownGrid, AColumnWiderThanItsShareLeavesTheRestToTheOthers)
+{
+    QApplication::processEvents();
+    const int share = grid.viewport()->width() / 6;
+    QString asset = QStringLiteral("10000");
+    while (textWidth(asset) < share + 4)
+        asset += QLatin1Char('0');
+    write(1, 0, asset);
+    EXPECT_GT(grid.columnWidth(0), textWidth(asset));
+    for (int c = 1; c < 6; ++c)
+        EXPECT_LT(grid.columnWidth(c), share + 1) << c;
+    EXPECT_EQ(border(5), grid.viewport()->width());
+    EXPECT_FALSE(grid.horizontalScrollBar()->isVisible());
 }
 
 TEST_F(ShownGrid, DraggingABorderInTheFixedRowsResizesTheColumn)

@@ -471,3 +471,32 @@ TEST_F(RealLibraryRun, ScreenshotOfAPricedDownAndOutPut)
 }
 
 }  // namespace
+
+namespace {
+
+// Spot and strike at their largest: the asset column needs more than a
+// sixth of the table, and the columns still fit it, Vega whole in view.
+TEST_F(RealLibraryRun, AtTheLargestStrikeTheColumnsFitTheTable)
+{
+    typeInputs("10000", "10000", "20", "5", "0", "1");
+    w->mnuVega_Click();
+    w->mnuTheta_Click();
+    calculate();
+    ASSERT_EQ(ui(w).lblProgress->text(), QStringLiteral("Ready"));
+    QApplication::processEvents();
+    tarvic::ResultsGrid& grid = *ui(w).MSFlexGrid1;
+    const QFontMetrics metrics(grid.font());
+    int total = 0;
+    for (int col = 0; col < 6; ++col) {
+        total += grid.columnWidth(col);
+        EXPECT_GT(grid.columnWidth(col), metrics.horizontalAdvance(grid.TextMatrix(1, col)))
+            << grid.TextMatrix(1, col).toStdString();
+    }
+    EXPECT_GT(grid.columnWidth(0), grid.viewport()->width() / 6);
+    EXPECT_LE(total, grid.viewport()->width());
+    EXPECT_FALSE(grid.horizontalScrollBar()->isVisible());
+    EXPECT_LE(grid.columnViewportPosition(5) + grid.columnWidth(5), grid.viewport()->width());
+    saveScreenshot(*w, QStringLiteral("pde-window-largest-strike"));
+}
+
+}  // namespace

@@ -5,6 +5,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
+#include <QTest>
+
+#include <functional>
+#include <utility>
 
 #include "platform/window_placement.h"
 #include "settings/frmResol.h"
@@ -62,6 +66,43 @@ TEST_F(SettingsDialogsTest, DialogsStayOverTheMainWindowAndEndWithIt)
     EXPECT_EQ(frmResolIfLoaded(), nullptr);
     EXPECT_EQ(frmResolMCIfLoaded(), nullptr);
     EXPECT_EQ(gFrmResol().parentWidget(), nullptr);  // a later touch loads a new one
+}
+
+// Each showing places a dialog over the main window. Where it lands must not
+// depend on whether the window manager has framed the dialog yet (before
+// its first showing it has not): for main windows of several heights, a
+// fresh dialog placed before it has a frame lands where it lands once
+// framed, shown again.
+TEST_F(SettingsDialogsTest, ADialogOpensAgainWhereItOpenedFirst)
+{
+    QWidget main;
+    setMainWindowWidget(&main);
+    main.setGeometry(40, 60, 880, 600);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    StubPricer pricer;
+    const std::pair<const char*, std::function<SettingsDialog&()>> dialogs[] = {
+        {"finite differences", [&]() -> SettingsDialog& { return gFrmResol(&pricer); }},
+        {"Monte Carlo", [&]() -> SettingsDialog& { return gFrmResolMC(&pricer); }},
+    };
+    for (int height = 600; height < 612; ++height) {
+        main.resize(880, height);
+        for (const auto& [name, open] : dialogs) {
+            destroySettingsDialogs();
+            SettingsDialog& dialog = open();
+            dialog.Form_Activate();  // placed as its first showing places it
+            const QRect unframed = dialog.geometry();
+            for (int showing = 0; showing < 2; ++showing) {
+                dialog.showModelessFor(&pricer);
+                ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+                EXPECT_EQ(dialog.geometry(), unframed) << name << ", main window height " << height
+                                                       << ", showing " << showing + 1;
+                dialog.hide();
+            }
+        }
+    }
+    destroySettingsDialogs();
+    setMainWindowWidget(nullptr);
 }
 
 TEST_F(SettingsDialogsTest, PricerLoadDefaultsApplyOnlyWhileNoDialogOwnsTheSettings)
