@@ -35,6 +35,8 @@
 // are more than count + 1 of them, and the paths that prefer exercise move
 // their cash flow to that step.
 
+#include <omp.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -361,6 +363,10 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
         piece.coords.resize(static_cast<size_t>(basis.dims));
     }
     const long pieceLoop = static_cast<long>(pieceCount);
+    // No more threads than pieces.
+    const int threads = static_cast<int>(
+        std::max<size_t>(1, std::min<size_t>(static_cast<size_t>(omp_get_max_threads()), pieceCount)));
+    const bool parallel = multiThreaded && threads > 1;
     std::vector<double> joined(cols * cols), work(2 * cols * cols);
     std::vector<int> exponents(cols);
     Vector<double> coefficients(count);
@@ -368,7 +374,7 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
     for (int32_t k = steps - 1; k >= 1; --k) {
         const std::vector<double>* later =
             k + 1 < steps && !rule[static_cast<size_t>(k + 1)].empty() ? &rule[static_cast<size_t>(k + 1)] : nullptr;
-#pragma omp parallel for schedule(static) if (multiThreaded && pieceCount > 1)
+#pragma omp parallel for schedule(static) num_threads(threads) if (parallel)
         for (long q = 0; q < pieceLoop; ++q) {
             FitPiece& piece = pieces[static_cast<size_t>(q)];
             if (k == steps - 1) {
@@ -455,7 +461,7 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
                 largest[c] = std::fmax(largest[c], piece.largest[c]);
         const bool scaled = equilibrationExponents(largest.data(), count, exponents.data());
         if (scaled) {
-#pragma omp parallel for schedule(static) if (multiThreaded && pieceCount > 1)
+#pragma omp parallel for schedule(static) num_threads(threads) if (parallel)
             for (long q = 0; q < pieceLoop; ++q)
                 if (pieces[static_cast<size_t>(q)].rows > 0)
                     reduceFitPiece(pieces[static_cast<size_t>(q)], count, responses, exponents.data());
@@ -481,7 +487,7 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
     // The decisions of the first date, then the discounted cash flows.
     pathValues->assign(n, 0.0);
     const std::vector<double>* first = steps > 1 && !rule[1].empty() ? &rule[1] : nullptr;
-#pragma omp parallel for schedule(static) if (multiThreaded && pieceCount > 1)
+#pragma omp parallel for schedule(static) num_threads(threads) if (parallel)
     for (long q = 0; q < pieceLoop; ++q) {
         FitPiece& piece = pieces[static_cast<size_t>(q)];
         if (steps == 1)
