@@ -35,10 +35,13 @@
 // are more than count + 1 of them, and the paths that prefer exercise move
 // their cash flow to that step.
 
+#include <omp.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "common/require.h"
@@ -197,11 +200,34 @@ PathOutcome priceExercisePath(const Model& model, typename Model::Path& path, co
 // steps (date by date, so that the walk back reads each date's states in
 // one run) and the dates liveFrom[p] .. liveTo[p] at which path p is live
 // (liveFrom > liveTo: never).
+// The block of stored states is allocated without being cleared: each path
+// clears and writes its own entries (storeExercisePath) on the thread that
+// simulates it, so the pages are first touched by the threads, not by one.
+class StateRows {
+public:
+    StateRows(size_t rows, size_t cols)
+        : cols_(cols), size_(checkedElementCount(rows, cols, sizeof(double), "the stored paths")),
+          data_(new double[size_])
+    {
+    }
+
+    size_t size() const { return size_; }
+    double* data() { return data_.get(); }
+    const double* data() const { return data_.get(); }
+    double* operator[](size_t i) { return data_.get() + i * cols_; }
+    const double* operator[](size_t i) const { return data_.get() + i * cols_; }
+
+private:
+    size_t cols_;
+    size_t size_;
+    std::unique_ptr<double[]> data_;
+};
+
 struct StoredPaths {
     size_t paths = 0;
     int32_t steps = 0;
     int32_t stateSize = 1;
-    Matrix<double> states;  // row date - 1: stateSize doubles per path
+    StateRows states;  // row date - 1: stateSize doubles per path
     std::vector<int32_t> liveFrom, liveTo;
 
     StoredPaths(size_t count, int32_t numSteps, int32_t size)
@@ -227,6 +253,12 @@ void storeExercisePath(const Model& model, typename Model::Path& path, const dou
     const int32_t steps = model.steps();
     const size_t nu = static_cast<size_t>(model.uniformsPerStep());
     int32_t from = steps + 1, to = 0;
+    const size_t size = static_cast<size_t>(batch.stateSize);
+    for (int32_t date = 1; date <= steps; ++date) {
+        double* entry = batch.state(p, date);
+        for (size_t i = 0; i < size; ++i)
+            entry[i] = 0.0;
+    }
     path.start();
     for (int32_t j = 0; j < steps && path.stepping(); ++j) {
         path.step(j, sign * z[j], u + static_cast<size_t>(j) * nu);
@@ -331,6 +363,10 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
         piece.coords.resize(static_cast<size_t>(basis.dims));
     }
     const long pieceLoop = static_cast<long>(pieceCount);
+    // No more threads than pieces.
+    const int threads = static_cast<int>(
+        std::max<size_t>(1, std::min<size_t>(static_cast<size_t>(omp_get_max_threads()), pieceCount)));
+    const bool parallel = multiThreaded && threads > 1;
     std::vector<double> joined(cols * cols), work(2 * cols * cols);
     std::vector<int> exponents(cols);
     Vector<double> coefficients(count);
@@ -338,7 +374,7 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
     for (int32_t k = steps - 1; k >= 1; --k) {
         const std::vector<double>* later =
             k + 1 < steps && !rule[static_cast<size_t>(k + 1)].empty() ? &rule[static_cast<size_t>(k + 1)] : nullptr;
-#pragma omp parallel for schedule(static) if (multiThreaded && pieceCount > 1)
+#pragma omp parallel for schedule(static) num_threads(threads) if (parallel)
         for (long q = 0; q < pieceLoop; ++q) {
             FitPiece& piece = pieces[static_cast<size_t>(q)];
             if (k == steps - 1) {
@@ -425,7 +461,7 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
                 largest[c] = std::fmax(largest[c], piece.largest[c]);
         const bool scaled = equilibrationExponents(largest.data(), count, exponents.data());
         if (scaled) {
-#pragma omp parallel for schedule(static) if (multiThreaded && pieceCount > 1)
+#pragma omp parallel for schedule(static) num_threads(threads) if (parallel)
             for (long q = 0; q < pieceLoop; ++q)
                 if (pieces[static_cast<size_t>(q)].rows > 0)
                     reduceFitPiece(pieces[static_cast<size_t>(q)], count, responses, exponents.data());
@@ -451,7 +487,7 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
     // The decisions of the first date, then the discounted cash flows.
     pathValues->assign(n, 0.0);
     const std::vector<double>* first = steps > 1 && !rule[1].empty() ? &rule[1] : nullptr;
-#pragma omp parallel for schedule(static) if (multiThreaded && pieceCount > 1)
+#pragma omp parallel for schedule(static) num_threads(threads) if (parallel)
     for (long q = 0; q < pieceLoop; ++q) {
         FitPiece& piece = pieces[static_cast<size_t>(q)];
         if (steps == 1)

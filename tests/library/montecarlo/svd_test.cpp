@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "montecarlo/regression_basis.h"
 #include "montecarlo/svd.h"
@@ -353,6 +355,85 @@ TEST(LeastSquaresFit, DesignsBeyondTheSquaresOfDoublesFitLikeModerateOnes)
         }
         EXPECT_TRUE(std::isfinite(fit.chiSquare));
         EXPECT_LT(fit.chiSquare, 1e-18);
+    }
+}
+
+// A tall design reduced in pieces: the triangles of the pieces, joined in
+// order, solve the problem the whole design solves (the Laguerre design, with
+// its nearly collinear columns, and a power design scaled beyond the range
+// of squares), whatever the cut; pieces shorter than the triangle included.
+TEST(LeastSquaresTriangle, PiecesJoinedSolveTheWholeDesign)
+{
+    const size_t n = 500;
+    struct Case {
+        const char* name;
+        const BasisFunctions* basis;
+        double x0;
+    };
+    const Case cases[] = {{"Laguerre", &laguerreBasis6, 1.0}, {"powers near 1e80", &powerBasis4, 1e80}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t nf = static_cast<size_t>(c.basis->count);
+        const size_t cols = nf + 1;
+        std::mt19937 engine(5);
+        std::normal_distribution<double> noise(0.0, 0.01);
+        Vector<double> xs(n), ys(n), sigmas(n, 1.0);
+        Matrix<double> values(n, nf);
+        for (size_t i = 0; i < n; ++i) {
+            const double t = 0.5 + 0.7 * static_cast<double>(i) / n;
+            xs[i] = c.x0 * t;
+            ys[i] = 1.0 / (1.0 + t) + noise(engine);
+            c.basis->evaluate(&xs[i], values[i]);
+        }
+        LeastSquaresFit whole(xs, ys, sigmas, n, *c.basis, 1e-12);
+        whole.fit();
+        for (size_t piece : {size_t(3), size_t(64), size_t(499), n}) {
+            std::vector<double> largest(cols, 0.0);
+            for (size_t i = 0; i < n; ++i) {
+                for (size_t j = 0; j < nf; ++j)
+                    largest[j] = std::fmax(largest[j], std::fabs(values[i][j]));
+                largest[nf] = std::fmax(largest[nf], std::fabs(ys[i]));
+            }
+            std::vector<int> exponents(cols);
+            const bool scaled = equilibrationExponents(largest.data(), nf, exponents.data());
+            EXPECT_EQ(scaled, c.x0 != 1.0);
+            std::vector<double> joined(cols * cols), work(2 * cols * cols);
+            for (size_t begin = 0; begin < n; begin += piece) {
+                const size_t rows = std::min(piece, n - begin);
+                const size_t ld = std::max(rows, cols);
+                std::vector<double> block(ld * cols, 0.0);
+                for (size_t i = 0; i < rows; ++i) {
+                    for (size_t j = 0; j < nf; ++j)
+                        block[j * ld + i] = values[begin + i][j];
+                    block[nf * ld + i] = ys[begin + i];
+                }
+                for (size_t j = 0; j < cols; ++j)
+                    scaleByPowerOfTwo(block.data() + j * ld, rows, exponents[j]);
+                reduceToTriangle(block.data(), ld, cols, ld);
+                if (begin == 0) {
+                    for (size_t k = 0; k < cols; ++k)
+                        for (size_t j = 0; j <= k; ++j)
+                            joined[k * cols + j] = block[k * ld + j];
+                } else {
+                    joinTriangles(joined.data(), cols, block.data(), ld, cols, work.data());
+                }
+            }
+            // |T[nf][nf]|^2 is the residual sum of squares.
+            EXPECT_NEAR(std::scalbn(joined[nf * cols + nf] * joined[nf * cols + nf], -2 * exponents[nf]),
+                        whole.chiSquare, 1e-12 * (1.0 + whole.chiSquare))
+                << "pieces of " << piece;
+            Vector<double> coefficients;
+            solveTriangle(joined.data(), cols, nf, 1e-12, exponents.data(), coefficients);
+            ASSERT_EQ(coefficients.size(), nf);
+            for (size_t i = 0; i < n; i += 37) {
+                double a = 0.0, b = 0.0;
+                for (size_t j = 0; j < nf; ++j) {
+                    a += coefficients[j] * values[i][j];
+                    b += whole.coefficients[j] * values[i][j];
+                }
+                EXPECT_NEAR(a, b, 1e-9) << "pieces of " << piece << ", point " << i;
+            }
+        }
     }
 }
 
