@@ -35,8 +35,6 @@
 // are more than count + 1 of them, and the paths that prefer exercise move
 // their cash flow to that step.
 
-#include <omp.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -44,6 +42,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/parallel_loop.h"
 #include "common/require.h"
 #include "montecarlo/brownian_bridge.h"
 #include "montecarlo/dense_matrix.h"
@@ -362,11 +361,9 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
         piece.largest.resize(cols);
         piece.coords.resize(static_cast<size_t>(basis.dims));
     }
-    const long pieceLoop = static_cast<long>(pieceCount);
-    // No more threads than pieces.
-    const int threads = static_cast<int>(
-        std::max<size_t>(1, std::min<size_t>(static_cast<size_t>(omp_get_max_threads()), pieceCount)));
-    const bool parallel = multiThreaded && threads > 1;
+    const int64_t pieceLoop = static_cast<int64_t>(pieceCount);
+    // No more threads than pieces (nor cores the process may run on).
+    const int threads = parallelThreads(pieceLoop, multiThreaded);
     std::vector<double> joined(cols * cols), work(2 * cols * cols);
     std::vector<int> exponents(cols);
     Vector<double> coefficients(count);
@@ -374,8 +371,7 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
     for (int32_t k = steps - 1; k >= 1; --k) {
         const std::vector<double>* later =
             k + 1 < steps && !rule[static_cast<size_t>(k + 1)].empty() ? &rule[static_cast<size_t>(k + 1)] : nullptr;
-#pragma omp parallel for schedule(static) num_threads(threads) if (parallel)
-        for (long q = 0; q < pieceLoop; ++q) {
+        forEachPlane(pieceLoop, threads, [&](int64_t q) {
             FitPiece& piece = pieces[static_cast<size_t>(q)];
             if (k == steps - 1) {
                 for (size_t p = piece.begin; p < piece.end; ++p)
@@ -426,7 +422,7 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
             for (size_t c = 0; c < cols; ++c)
                 piece.largest[c] = 0.0;
             if (!finite || rows == 0)
-                continue;
+                return;
             // Every value is finite here: a plain comparison finds the largest.
             double* largest = piece.largest.data();
             for (size_t i = 0; i < rows; ++i) {
@@ -439,7 +435,7 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
                 largest[count] = t > largest[count] ? t : largest[count];
             }
             reduceFitPiece(piece, count, responses, nullptr);
-        }
+        });
 
         size_t m = 0;
         bool finite = true;
@@ -461,10 +457,10 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
                 largest[c] = std::fmax(largest[c], piece.largest[c]);
         const bool scaled = equilibrationExponents(largest.data(), count, exponents.data());
         if (scaled) {
-#pragma omp parallel for schedule(static) num_threads(threads) if (parallel)
-            for (long q = 0; q < pieceLoop; ++q)
+            forEachPlane(pieceLoop, threads, [&](int64_t q) {
                 if (pieces[static_cast<size_t>(q)].rows > 0)
                     reduceFitPiece(pieces[static_cast<size_t>(q)], count, responses, exponents.data());
+            });
         }
         bool first = true;
         for (const FitPiece& piece : pieces) {
@@ -487,8 +483,7 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
     // The decisions of the first date, then the discounted cash flows.
     pathValues->assign(n, 0.0);
     const std::vector<double>* first = steps > 1 && !rule[1].empty() ? &rule[1] : nullptr;
-#pragma omp parallel for schedule(static) num_threads(threads) if (parallel)
-    for (long q = 0; q < pieceLoop; ++q) {
+    forEachPlane(pieceLoop, threads, [&](int64_t q) {
         FitPiece& piece = pieces[static_cast<size_t>(q)];
         if (steps == 1)
             for (size_t p = piece.begin; p < piece.end; ++p)
@@ -509,7 +504,7 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
         }
         for (size_t p = piece.begin; p < piece.end; ++p)
             (*pathValues)[p] = cash[p] > 0.0 ? cash[p] * discounts[cashStep[p]] : 0.0;
-    }
+    });
 }
 
 }  // namespace tarvic
