@@ -553,13 +553,18 @@ void ChartControl::refresh()
         if (id == 1 && (a.labelAuto() || a.labelFormat().isEmpty())) {
             // Labels with the decimals of the step between ticks. The axis
             // computes tick i as lower + i * step, so a tick that stands for
-            // 0 may come out a hair below it and print as "-0.0": the
-            // range is lifted by far less than a pixel so that it comes out
-            // above.
+            // 0 may come out a hair below it and print as "-0.0" in fixed
+            // decimals: there the range is lifted by far less than a pixel
+            // so that it comes out above. The %g form prints any hair at
+            // all ("0.02" on an axis of hundreds of millions), so its range
+            // stays as it is: ticks that are whole multiples of a round step
+            // come out exact.
             const double step = (upper - lower) / (ticks - 1);
             format = valueLabelFormat(step, std::max(std::fabs(lower), std::fabs(upper)));
-            lower += step * 1e-9;
-            upper += step * 1e-9;
+            if (format.endsWith(QLatin1Char('f'))) {
+                lower += step * 1e-9;
+                upper += step * 1e-9;
+            }
         }
         q->setRange(lower, upper);
         if (id == 0) {

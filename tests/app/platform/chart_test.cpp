@@ -187,15 +187,24 @@ TEST(ChartLabelRules, AutomaticValueLabelsShowTheStepWhole)
     EXPECT_EQ(tarvic::valueLabelFormat(2e-8, 1e-7), QStringLiteral("%g"));
 }
 
-// A tick that stands for 0 prints as 0, not as a hair below it.
-TEST(ChartLabelRules, TheZeroTickPrintsAsZero)
+// A tick that stands for 0 prints as 0: not as a hair below it in fixed
+// decimals, nor as a hair above it where the labels take the %g form
+// (a range of hundreds of millions).
+struct ZeroTickCase {
+    const char* name;
+    std::vector<QPointF> points;
+};
+
+class ZeroTickTest : public ::testing::TestWithParam<ZeroTickCase> {};
+
+TEST_P(ZeroTickTest, PrintsAsZero)
 {
     ChartControl c;
-    fill(c, {{0, -0.2}, {300, 1.0}});
+    fill(c, GetParam().points);
     c.refresh();
     tarvic::ChartAxis& y = c.Axis(1);
     const double step = (y.maximum() - y.minimum()) / y.majorDivision();
-    ASSERT_LT(y.minimum(), 0.0);
+    ASSERT_LE(y.minimum(), 0.0);
     const auto* axis = static_cast<QValueAxis*>(c.qtChart()->axes(Qt::Vertical).front());
     const QByteArray format = axis->labelFormat().toLatin1();
     bool zeroSeen = false;
@@ -208,6 +217,12 @@ TEST(ChartLabelRules, TheZeroTickPrintsAsZero)
     EXPECT_TRUE(zeroSeen);
     EXPECT_LT(std::fabs(axis->min() - y.minimum()), 1e-6 * step);
 }
+
+INSTANTIATE_TEST_SUITE_P(ChartLabelRules, ZeroTickTest,
+                         ::testing::Values(ZeroTickCase{"FixedDecimals", {{0, -0.2}, {300, 1.0}}},
+                                           ZeroTickCase{"HundredsOfMillions", {{0, 0.0}, {300, 2e8}}},
+                                           ZeroTickCase{"BothSidesOfZeroInMillions", {{0, -3e6}, {300, 7e6}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ChartLabelRules, PrintfFormOfDisplayPatterns)
 {
