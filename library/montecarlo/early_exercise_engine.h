@@ -325,6 +325,25 @@ inline void reduceFitPiece(FitPiece& piece, size_t count, const std::vector<doub
     reduceToTriangle(block, ld, cols, height);
 }
 
+// The decisions of a date whose rule has the given coefficients, on the
+// in-the-money rows a piece gathered for it: a path whose exercise value
+// beats the rule's estimate of its continuation (in units of scale) takes
+// its cash flow at that date.
+inline void applyExerciseDecisions(const FitPiece& piece, size_t count, const double* coefficients, double scale,
+                                   int32_t date, double* cash, int32_t* cashStep)
+{
+    for (size_t i = 0; i < piece.rows; ++i) {
+        const double* v = piece.values.data() + i * count;
+        double sum = 0.0;
+        for (size_t c = 0; c < count; ++c)
+            sum += coefficients[c] * v[c];
+        if (piece.exercise[i] > scale * sum) {
+            cash[piece.inMoney[i]] = piece.exercise[i];
+            cashStep[piece.inMoney[i]] = date;
+        }
+    }
+}
+
 // Fits the rule backwards over the stored batch (the pieces on the threads
 // when multiThreaded). Entries of steps with count + 1 or fewer
 // in-the-money paths keep what they hold. With pathValues, the discounted
@@ -379,19 +398,8 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
                         cash[p] = model.exerciseValue(batch.state(p, steps));
             }
             // The exercise decisions of date k + 1.
-            if (later) {
-                const double* a = later->data();
-                for (size_t i = 0; i < piece.rows; ++i) {
-                    const double* v = piece.values.data() + i * count;
-                    double sum = 0.0;
-                    for (size_t c = 0; c < count; ++c)
-                        sum += a[c] * v[c];
-                    if (piece.exercise[i] > scale * sum) {
-                        cash[piece.inMoney[i]] = piece.exercise[i];
-                        cashStep[piece.inMoney[i]] = k + 1;
-                    }
-                }
-            }
+            if (later)
+                applyExerciseDecisions(piece, count, later->data(), scale, k + 1, cash.data(), cashStep.data());
             // The rows of date k.
             size_t rows = 0;
             bool finite = true;
@@ -489,19 +497,8 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
             for (size_t p = piece.begin; p < piece.end; ++p)
                 if (batch.live(p, steps))
                     cash[p] = model.exerciseValue(batch.state(p, steps));
-        if (first) {
-            const double* a = first->data();
-            for (size_t i = 0; i < piece.rows; ++i) {
-                const double* v = piece.values.data() + i * count;
-                double sum = 0.0;
-                for (size_t c = 0; c < count; ++c)
-                    sum += a[c] * v[c];
-                if (piece.exercise[i] > scale * sum) {
-                    cash[piece.inMoney[i]] = piece.exercise[i];
-                    cashStep[piece.inMoney[i]] = 1;
-                }
-            }
-        }
+        if (first)
+            applyExerciseDecisions(piece, count, first->data(), scale, 1, cash.data(), cashStep.data());
         for (size_t p = piece.begin; p < piece.end; ++p)
             (*pathValues)[p] = cash[p] > 0.0 ? cash[p] * discounts[cashStep[p]] : 0.0;
     });
