@@ -137,8 +137,9 @@ TEST_P(ClosedWindowTest, ComesBackWhole)
     EXPECT_FALSE(dorn->PicCover->isVisible());
     // The switch brings the window up maximized, with the other window's
     // contract; the same controls show for the default one.
-    if (c.way == Reopen::SwitchSolver)
+    if (c.way == Reopen::SwitchSolver) {
         EXPECT_TRUE(w->subWindow()->isMaximized());
+    }
     const QList<const QWidget*> again = shownControls(*w);
     EXPECT_EQ(again.size(), first.size());
     EXPECT_TRUE(again == first) << "controls shown the first time and now differ";

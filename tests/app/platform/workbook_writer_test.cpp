@@ -590,8 +590,9 @@ TEST(WorkbookWriterTest, AWritableFileInAReadOnlyFolderIsWrittenInPlace)
         const QByteArray oldContent("an older export");
         writeFile(path, oldContent);
         const uid_t nobody = 65534;
-        if (::geteuid() == 0)
+        if (::geteuid() == 0) {
             ASSERT_EQ(::chown(QFile::encodeName(path).constData(), nobody, nobody), 0);
+        }
         ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0666), 0);
         ASSERT_EQ(::chmod(QFile::encodeName(temp).constData(), 01777), 0);
         ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);

@@ -143,8 +143,9 @@ TEST(MemoryRefusals, ComeAtOnceAndNameTheBudget)
         case Refusal::Budget: {
             const double amount = namedAmount(m.text, kBudgetOpening);
             EXPECT_GT(amount, 0.0) << k.what << ": " << m.text;
-            if (k.roomGiB > 0.0)
+            if (k.roomGiB > 0.0) {
                 EXPECT_LE(amount, k.roomGiB * kGiB) << k.what << ": " << m.text;
+            }
             EXPECT_EQ(m.text.substr(m.text.size() - 3), "B).") << k.what << ": " << m.text;
             break;
         }
