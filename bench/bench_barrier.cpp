@@ -12,12 +12,32 @@
 //    difference between that fine solution and one with projected SOR.
 // Beside each, the reference elimination kernel (reference_kernels.h) on
 // the reported grid and time levels; a knock-in solves its vanilla
-// companion too, so its ratio counts two solves against one. Each runs on a
-// quiet machine and beside two spinning threads of its own (busy:1), with
-// 1 and 8 threads asked for (threads): a barrier solve is one chain of time
-// steps on one thread, and must not slow down when more are asked for
-// (measured on the loaded machine, 8 threads over 1, busy: 0.87-1.13, the
-// spread of repeated runs).
+// companion too, so its ratio counts two solves against one, and with theta
+// and vega (greeks:1) a call makes three times the solves of one without.
+//
+// Each runs without and with theta and vega, on a quiet machine and beside
+// two spinning threads of its own (busy:1), with 1 and 8 threads asked for
+// (threads). Without greeks a call is one chain of time steps (a knock-in
+// two, the second taking its barrier values from the first): nothing to run
+// beside it, and it must not slow down when more threads are asked for.
+// With greeks the base solve and its re-solves at a later expiry and a
+// higher volatility are independent: they run side by side on the
+// library's threads where their work pays for the hand-over (High), on the
+// caller's thread otherwise (Low, Medium).
+//
+// Measured on the 8-core machine loaded by other work (load average 14;
+// the benchmark in its own autogroup at high weight), medians of 5, real
+// time of 8 threads over 1 thread:
+//   busy:1, without greeks: 0.90-1.08 at every resolution (High: down-and-
+//     out 0.48 ms, double knock-out 0.10 ms, American down-and-in 1.46 ms
+//     on one thread);
+//   busy:1, with greeks: Low 0.96-1.10, Medium 0.91-1.02, High 0.62
+//     (down-and-out, 1.43 ms on one thread), 0.73 (double knock-out,
+//     0.32 ms) and 0.63 (American down-and-in, 4.56 ms);
+//   quiet, with greeks at High: 0.72, 0.75, 0.62; everything else 0.98-1.08.
+// Three solves take at best a third of one thread's time; the rest is the
+// waking of the team's threads on the loaded machine, which there often
+// comes after the caller has finished its own solve and taken the next.
 
 #include <cmath>
 #include <cstdint>
@@ -72,14 +92,14 @@ double atSpot(const std::vector<double>& g, const std::vector<double>& v, int n,
 
 // One call of the export; returns the value at the spot (NaN on failure).
 double price(const Contract& c, int32_t assetSteps, int32_t timeSteps, Arrays& out,
-             int32_t amerSolver = 2)
+             int32_t amerSolver = 2, int32_t greeks = 0)
 {
     int32_t n = assetSteps;
     TvString text = VelkBarrierOptionPricer(
         out.a[0].data(), out.a[1].data(), out.a[2].data(), out.a[3].data(), out.a[4].data(),
         out.a[5].data(), c.spot, c.strike, c.lower, c.upper, 1, timeSteps, c.expiry,
         c.volatility, c.intRate, c.divYield, &n, c.optionType, c.knockOut, c.exerciseType, 2,
-        amerSolver, 0.0, 0, 0, 1, 1);
+        amerSolver, 0.0, greeks, greeks, 1, 1);
     const bool ok = tvStringByteLen(text) == 0 && n <= 50000;
     out.last = ok ? n : 0;
     tvFreeString(text);
@@ -95,6 +115,7 @@ double closedForm(const Contract& c)
 void runAgainst(benchmark::State& state, const Contract& c, double known)
 {
     const auto steps = static_cast<int32_t>(state.range(2));
+    const auto greeks = static_cast<int32_t>(state.range(3));
     omp_set_num_threads(static_cast<int>(state.range(0)));
     Arrays out;
     double value = price(c, steps, steps, out);
@@ -110,7 +131,7 @@ void runAgainst(benchmark::State& state, const Contract& c, double known)
     const bench::SpinningThreads spinning(state.range(1) != 0);
     for (auto _ : state) {
         reference.iteration(state, [&] {
-            value = price(c, steps, steps, out);
+            value = price(c, steps, steps, out, 2, greeks);
             benchmark::DoNotOptimize(value);
         });
     }
@@ -119,14 +140,14 @@ void runAgainst(benchmark::State& state, const Contract& c, double known)
     state.counters["error"] = std::fabs(value - known);
 }
 
-// Low, Medium and High; on a quiet machine and beside two spinning threads
+// Low, Medium and High; without and with theta and vega (greeks); on a quiet machine and beside two spinning threads
 // of the benchmark's own (busy_machine.h); with 1 and 8 threads asked for,
 // back to back.
 void resolutionsBusyAndThreads(benchmark::internal::Benchmark* b)
 {
     // The first argument varies fastest: 1 and 8 threads run back to back.
-    b->ArgNames({"threads", "busy", "steps"})
-        ->ArgsProduct({{1, 8}, {0, 1}, {30, 100, 300}})
+    b->ArgNames({"threads", "busy", "steps", "greeks"})
+        ->ArgsProduct({{1, 8}, {0, 1}, {30, 100, 300}, {0, 1}})
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
 }

@@ -13,6 +13,7 @@
 // touching it.
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -58,6 +59,14 @@ public:
     DornTechOption& operator=(const DornTechOption&) = delete;
 
     virtual ~DornTechOption();
+
+    // A full copy of the contract as it stands, for a solve on its own
+    // thread (a bumped re-solve beside the base solve); nullptr where a
+    // contract keeps its solves on one object.
+    virtual std::unique_ptr<DornTechOption> clone() const { return nullptr; }
+    // Builds what every later solve shares (the grids), so that copies
+    // taken afterwards solve on the same grids as the original.
+    virtual void prepareSolves() { lastNodeIndex(); }
 
     // Solves and copies grid, value, delta, gamma and theta per day.
     virtual void price(std::vector<double>& gridOut, std::vector<double>& valueOut,

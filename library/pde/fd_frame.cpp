@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
+#include <memory>
 #include <stdexcept>
 #include <utility>
 
 #include "common/finite_results.h"
+#include "common/parallel_loop.h"
 #include "common/require.h"
 
 namespace tarvic {
@@ -70,6 +73,64 @@ PdeResults solve(DornTechOption& option)
     return s;
 }
 
+// The expiry and volatility of one solve of a call.
+struct SolveSettings {
+    double expiry;
+    double volatility;
+};
+
+// A thread for every kNodeStepsPerThread node-steps of the solves of a call
+// (a few tens of microseconds of work): below that a solve is not worth
+// handing to another thread.
+constexpr double kNodeStepsPerThread = 50000.0;
+
+// Solves the option at each of the settings, result k from settings k.
+// Where the option can be copied, each solve runs on its own copy (the first
+// on the option itself), side by side on the library's threads when the
+// work pays for it; a copy solves exactly as the option would, so the
+// results do not depend on the thread count. A failure is reported as the
+// first failing solve in the order of the settings would report it alone.
+std::vector<PdeResults> solveAll(DornTechOption& option, const std::vector<SolveSettings>& settings)
+{
+    const std::size_t count = settings.size();
+    std::vector<PdeResults> solved(count);
+    std::vector<std::unique_ptr<DornTechOption>> copies(count);
+    bool apart = count > 1;
+    for (std::size_t k = 1; k < count && apart; ++k) {
+        copies[k] = option.clone();
+        apart = copies[k] != nullptr;
+    }
+    if (!apart) {
+        for (std::size_t k = 0; k < count; ++k) {
+            option.expiry = settings[k].expiry;
+            option.volatility = settings[k].volatility;
+            solved[k] = solve(option);
+        }
+        return solved;
+    }
+
+    const double work = static_cast<double>(option.nodeCount) * option.timeSteps *
+                        static_cast<double>(count);
+    const int threads = parallelThreads(static_cast<int64_t>(count), true,
+                                        static_cast<int64_t>(work / kNodeStepsPerThread));
+    std::vector<std::exception_ptr> failures(count);
+    forEachPlane(static_cast<int64_t>(count), threads, [&](int64_t piece) {
+        const auto k = static_cast<std::size_t>(piece);
+        DornTechOption& o = k == 0 ? option : *copies[k];
+        try {
+            o.expiry = settings[k].expiry;
+            o.volatility = settings[k].volatility;
+            solved[k] = solve(o);
+        } catch (...) {
+            failures[k] = std::current_exception();
+        }
+    });
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+    return solved;
+}
+
 }  // namespace
 
 void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
@@ -80,8 +141,22 @@ void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
     *lastIndexOut = n;
     if (n > TV_MAX_NODE_INDEX || n < 0)
         return;
+    option.prepareSolves();
 
-    const PdeResults base = solve(option);
+    // The base solve, and the re-solves with a later expiry (theta) and a
+    // higher volatility (vega); independent of each other.
+    const double T = option.expiry;
+    const double sigma = option.volatility;
+    std::vector<SolveSettings> settings{{T, sigma}};
+    const std::size_t later = rules.calcTheta ? settings.size() : 0;
+    if (rules.calcTheta)
+        settings.push_back({T * 1.00001, sigma});
+    const std::size_t wider = rules.calcVega ? settings.size() : 0;
+    if (rules.calcVega)
+        settings.push_back({T, sigma + 1e-5});
+    const std::vector<PdeResults> solved = solveAll(option, settings);
+
+    const PdeResults& base = solved.front();
     if (base.value.size() != static_cast<std::size_t>(n) + 1)
         throw std::logic_error("The solution does not match the reported grid.");
     const std::size_t count = static_cast<std::size_t>(n) + 1;
@@ -90,25 +165,19 @@ void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
     };
     std::vector<double> theta = rules.zeroSolverTheta ? std::vector<double>(count, 0.0) : firstNodes(base.theta);
     std::vector<double> vega;
-
-    const double T = option.expiry;
-    const double sigma = option.volatility;
     std::vector<double> bumped;
 
     if (rules.calcTheta) {
-        option.expiry = T * 1.00001;
-        const PdeResults later = solve(option);
-        bumpedAtBaseNodes(base.grid, n + 1, later.grid, later.value, bumped);
+        const PdeResults& s = solved[later];
+        bumpedAtBaseNodes(base.grid, n + 1, s.grid, s.value, bumped);
         const double h = T * 1e-5;
         for (std::size_t i = 0; i < count; ++i)
             theta[i] = (base.value[i] - bumped[i]) / h / 365.0;
     }
 
     if (rules.calcVega) {
-        option.expiry = T;
-        option.volatility = sigma + 1e-5;
-        const PdeResults wider = solve(option);
-        bumpedAtBaseNodes(base.grid, n + 1, wider.grid, wider.value, bumped);
+        const PdeResults& s = solved[wider];
+        bumpedAtBaseNodes(base.grid, n + 1, s.grid, s.value, bumped);
         vega.resize(count);
         for (std::size_t i = 0; i < count; ++i)
             vega[i] = (bumped[i] - base.value[i]) / 1e-5 / 100.0;

@@ -2,7 +2,10 @@
 
 // The frame shared by the finite-difference exports: report the node count,
 // refuse grids beyond the caller's arrays, solve, copy, and obtain theta and
-// vega by re-solving with a bumped expiry and volatility.
+// vega by re-solving with a bumped expiry and volatility. The base solve and
+// the re-solves are independent; a contract that can be copied runs them
+// side by side on the library's threads, with the same results on any
+// number of threads.
 
 #include <cstdint>
 #include <vector>

@@ -55,6 +55,27 @@ DornTechKnockInOption::DornTechKnockInOption(const BarrierContract& c, double lo
 {
 }
 
+void DornTechKnockInOption::prepareSolves()
+{
+    lastNodeIndex();
+    if (!companionGrid_.empty())
+        return;
+    // The grid the companion of the first solve builds for itself.
+    try {
+        DornTechOption companion(*this);
+        companion.maxBuiltNodes = kMaxGridNodes;
+        companion.grid.clear();
+        companion.nodeCount = 0;
+        companion.gridBuilt = false;
+        companion.buildGrid();
+        if (companion.grid.size() == static_cast<size_t>(companion.nodeCount)) {
+            companionGrid_ = std::move(companion.grid);
+            companionDx_ = companion.dx;
+        }
+    } catch (...) {
+    }
+}
+
 void DornTechKnockInOption::recordBarrierValues()
 {
     // The companion is a plain copy: the contract's exercise style and

@@ -36,6 +36,10 @@ public:
     void price(std::vector<double>& gridOut, std::vector<double>& valueOut,
                std::vector<double>& deltaOut, std::vector<double>& gammaOut,
                std::vector<double>& thetaOut) override;
+    // Builds the knock-in grid and the companion's grid, so that copies
+    // solve on both; a companion grid that cannot be built here is left to
+    // the solve, which fails with its own text.
+    void prepareSolves() override;
 
     // The companion's values at the lower and upper recording levels (empty
     // where the contract has no such barrier), and their times to go.
@@ -61,6 +65,10 @@ private:
 class DornTechDBIOption : public DornTechKnockInOption {
 public:
     explicit DornTechDBIOption(const BarrierContract& c);
+    std::unique_ptr<DornTechOption> clone() const override
+    {
+        return std::make_unique<DornTechDBIOption>(*this);
+    }
 
     void buildGrid() override;
     void payoff() override;
@@ -74,6 +82,10 @@ public:
 class DornTechDIBOption : public DornTechKnockInOption {
 public:
     explicit DornTechDIBOption(const BarrierContract& c);
+    std::unique_ptr<DornTechOption> clone() const override
+    {
+        return std::make_unique<DornTechDIBOption>(*this);
+    }
 
     void buildGrid() override;
     // Its own extents: a down-and-in lives on the far side of the barrier
@@ -89,6 +101,10 @@ public:
 class DornTechUIBOption : public DornTechKnockInOption {
 public:
     explicit DornTechUIBOption(const BarrierContract& c);
+    std::unique_ptr<DornTechOption> clone() const override
+    {
+        return std::make_unique<DornTechUIBOption>(*this);
+    }
 
     void buildGrid() override;
     void payoff() override;

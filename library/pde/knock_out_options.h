@@ -19,6 +19,10 @@ namespace tarvic {
 class DornTechDBOOption : public DornTechBarrierOption {
 public:
     explicit DornTechDBOOption(const BarrierContract& c);
+    std::unique_ptr<DornTechOption> clone() const override
+    {
+        return std::make_unique<DornTechDBOOption>(*this);
+    }
 
     void buildGrid() override;
     void payoff() override;
@@ -38,6 +42,10 @@ public:
 class DornTechDOBOption : public DornTechBarrierOption {
 public:
     explicit DornTechDOBOption(const BarrierContract& c);
+    std::unique_ptr<DornTechOption> clone() const override
+    {
+        return std::make_unique<DornTechDOBOption>(*this);
+    }
 
     void buildGrid() override;
     void payoff() override;
@@ -54,6 +62,10 @@ public:
 class DornTechUOBOption : public DornTechBarrierOption {
 public:
     explicit DornTechUOBOption(const BarrierContract& c);
+    std::unique_ptr<DornTechOption> clone() const override
+    {
+        return std::make_unique<DornTechUOBOption>(*this);
+    }
 
     void buildGrid() override;
     void payoff() override;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include "closedform/closed_form.h"
 #include "support/caller_arrays.h"
@@ -543,6 +544,64 @@ TEST(VelkBarrierOptionPricer, BumpsAcrossAGridStepMatchCentralDifferences)
             EXPECT_GT(c.at(bumped, kVega), 0.1) << scan.what << ", sigma " << sigma;
         }
     }
+}
+
+// The base solve and the bumped re-solves run side by side on copies of the
+// contract: each copy solves exactly as a call of its own at the bumped
+// data (the grids do not follow these bumps), on any number of threads.
+TEST(VelkBarrierOptionPricer, SideBySideReSolvesKeepTheirBitsOnAnyThreadCount)
+{
+    BarrierCall downOut = withBarriers(95.0, 0.0, 1);
+    BarrierCall doubleOut = withBarriers(80.0, 120.0, 1);
+    BarrierCall downIn = withBarriers(95.0, 0.0, 0, 1);
+    downIn.exerciseType = 1;
+    BarrierCall doubleIn = withBarriers(80.0, 125.0, 0, 1);
+    BarrierCall upIn = withBarriers(0.0, 120.0, 0);
+    struct Case {
+        const char* what;
+        BarrierCall call;
+    } cases[] = {{"down-and-out call", downOut},
+                 {"double knock-out call", doubleOut},
+                 {"American down-and-in put", downIn},
+                 {"double knock-in put", doubleIn},
+                 {"up-and-in call", upIn}};
+    const int kept = omp_get_max_threads();
+    for (Case& c : cases) {
+        // Large enough that the three solves are handed to several threads.
+        c.call.assetSteps = 300;
+        c.call.timeSteps = 300;
+        c.call.calcTheta = 1;
+        c.call.calcVega = 1;
+        CallerArrays one, eight;
+        omp_set_num_threads(1);
+        ASSERT_EQ(c.call.run(one), "") << c.what;
+        omp_set_num_threads(8);
+        ASSERT_EQ(c.call.run(eight), "") << c.what;
+        const auto n = static_cast<size_t>(c.call.lastIndex);
+        for (int k = 0; k < 6; ++k)
+            for (size_t i = 0; i <= n; ++i)
+                ASSERT_EQ(one.a[k][i], eight.a[k][i]) << c.what << ", array " << k << ", node " << i;
+
+        // The same bits as separate calls at the bumped expiry and volatility.
+        BarrierCall later = c.call, wider = c.call;
+        later.calcTheta = later.calcVega = wider.calcTheta = wider.calcVega = 0;
+        const double T = c.call.expiry;
+        later.expiry = T * 1.00001;
+        wider.volatility += 1e-5;
+        CallerArrays laterOut, widerOut;
+        ASSERT_EQ(later.run(laterOut), "") << c.what;
+        ASSERT_EQ(wider.run(widerOut), "") << c.what;
+        ASSERT_EQ(later.lastIndex, c.call.lastIndex) << c.what;
+        ASSERT_EQ(wider.lastIndex, c.call.lastIndex) << c.what;
+        for (size_t i = 0; i <= n; ++i) {
+            const double base = eight.a[kValue][i];
+            ASSERT_EQ(eight.a[kTheta][i], (base - laterOut.a[kValue][i]) / (T * 1e-5) / 365.0)
+                << c.what << ", node " << i;
+            ASSERT_EQ(eight.a[kVega][i], (widerOut.a[kValue][i] - base) / 1e-5 / 100.0)
+                << c.what << ", node " << i;
+        }
+    }
+    omp_set_num_threads(kept);
 }
 
 // ---- Limits and failures -----------------------------------------------------

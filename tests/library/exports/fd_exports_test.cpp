@@ -6,10 +6,12 @@
 #include <functional>
 #include <memory>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include "pde/asian_frame.h"
 #include "pde/fd_frame.h"
@@ -284,6 +286,68 @@ TEST(FiniteDifferenceFrame, BumpedValuesOnTheSameGridAreTakenNodeByNode)
     const std::vector<double> fineValue{0.1, 9.0, 0.7, 9.0, 0.2, 9.0, 0.9, 9.0, 0.4};
     tarvic::bumpedAtBaseNodes(grid, 5, fine, fineValue, out);
     EXPECT_EQ(out, value);
+}
+
+// A down-and-out that fails the solves named in `failing` (0 base, 1 theta,
+// 2 vega) with a text naming the solve, after solving.
+class FailingDownOut : public tarvic::DornTechDOBOption {
+public:
+    FailingDownOut(const tarvic::BarrierContract& c, std::vector<int> failing)
+        : DornTechDOBOption(c), failing_(std::move(failing)), expiry0_(c.expiry),
+          volatility0_(c.volatility)
+    {
+    }
+    std::unique_ptr<tarvic::DornTechOption> clone() const override
+    {
+        return std::make_unique<FailingDownOut>(*this);
+    }
+    void price(std::vector<double>& g, std::vector<double>& v, std::vector<double>& d,
+               std::vector<double>& gm, std::vector<double>& th) override
+    {
+        DornTechDOBOption::price(g, v, d, gm, th);
+        const int solve = expiry != expiry0_ ? 1 : volatility != volatility0_ ? 2 : 0;
+        for (int f : failing_)
+            if (f == solve)
+                throw std::runtime_error("solve " + std::to_string(solve) + " failed");
+    }
+
+private:
+    std::vector<int> failing_;
+    double expiry0_;
+    double volatility0_;
+};
+
+TEST(FiniteDifferenceFrame, AFailingSideBySideSolveGivesTheFirstFailureInOrder)
+{
+    // Large enough that the three solves run on several threads.
+    const tarvic::BarrierContract downOut{100.0, 100.0, 95.0, 0.0, true, 300, 0.5, 0.25, 0.08,
+                                          0.04, 300, 0, 0, 2, 2, 0.0, true, 1};
+    struct Case {
+        std::vector<int> failing;
+        const char* text;
+    } cases[] = {{{0}, "solve 0 failed"},    {{1}, "solve 1 failed"},
+                 {{2}, "solve 2 failed"},    {{1, 2}, "solve 1 failed"},
+                 {{0, 2}, "solve 0 failed"}, {{0, 1, 2}, "solve 0 failed"}};
+    const int kept = omp_get_max_threads();
+    omp_set_num_threads(8);
+    for (const Case& c : cases) {
+        for (int round = 0; round < 5; ++round) {
+            FailingDownOut option(downOut, c.failing);
+            CallerArrays out;
+            tarvic::NodeArrays arrays{out.p(0), out.p(1), out.p(2), out.p(3), out.p(4), out.p(5)};
+            int32_t n = 0;
+            std::string text;
+            try {
+                tarvic::runFiniteDifferenceFrame(option, arrays, &n, {true, true, false});
+            } catch (const std::exception& e) {
+                text = e.what();
+            }
+            EXPECT_EQ(text, c.text);
+            for (int k = 0; k < 6; ++k)
+                EXPECT_TRUE(out.untouched(k)) << c.text << ", array " << k;
+        }
+    }
+    omp_set_num_threads(kept);
 }
 
 TEST(FiniteDifferenceFrame, RefusedGridsAreCountedNotBuilt)
