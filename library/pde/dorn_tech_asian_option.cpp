@@ -360,6 +360,11 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
                                divYield, assetSteps, type, exerciseType == 1 ? 1 : 0,
                                discretization, amerSolver, maxAsset, nonUniformGrid,
                                floatingStrike);
+        // A floating-strike put plane is worth its discounted start value at
+        // S = 0 (the asset stays at 0 and the strike is the average): the
+        // bottom holds that, where an extrapolation from above would cross 0.
+        if (floatingStrike && optionType == 1)
+            plane.lowerFixed = 1;
         plane.setGridAndValues(std::vector<double>(n, 0.0), assetNodes);
         const PlaneGroupSolver groups(plane);
         const int32_t groupCount = (planes + kPlaneLanes - 1) / kPlaneLanes;
@@ -414,6 +419,8 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
     DornTechOptionAS last(lastStrike, s.lastSteps, s.period, volatility, intRate, divYield,
                           assetSteps, lastType, lastExercise, discretization, amerSolver,
                           maxAsset, nonUniformGrid, true);
+    if (floatingStrike && optionType == 1)
+        last.lowerFixed = 1;  // as on the planes
     last.setGridAndValues(std::move(start), assetNodes);
     last.price(outAsset, outValue, outDelta, outGamma, outTheta);
 }
