@@ -29,9 +29,12 @@ constexpr double kNodeStepsPerThread = 50000.0;
 // The planes may hold at most this many GiB.
 constexpr double kPlanesGiB = 3.6;
 // Working vectors of the plane solves: a workspace for each thread, the
-// coefficients shared by all, and the last period's solve.
+// coefficients shared by all, the grids and start values of the plane
+// solver, and the last period's solve with its results (its levels,
+// coefficients, factors and outputs, and the results the frame keeps of
+// the valuation it bumps).
 constexpr std::size_t kVectorsPerThread = PlaneGroupSolver::kWorkspaceDoublesPerNode;
-constexpr std::size_t kSharedVectors = PlaneGroupSolver::kSharedDoublesPerNode + 16;
+constexpr std::size_t kSharedVectors = PlaneGroupSolver::kSharedDoublesPerNode + 16 + 24;
 // The longest sweep accepted: periods times steps per period.
 constexpr long long kMaxTotalSteps = 100'000'000LL;
 // The most fixings the program offers; each is one period of plane solves.
@@ -416,6 +419,10 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
             lastType = DornTechOption::PlanePut;
         }
     }
+    // The planes are read: their memory goes back before the last solve, so
+    // that a re-pricing with a bumped expiry or volatility finds the room
+    // this valuation was counted in.
+    std::vector<double>().swap(planeValues);
     DornTechOptionAS last(lastStrike, s.lastSteps, s.period, volatility, intRate, divYield,
                           assetSteps, lastType, lastExercise, discretization, amerSolver,
                           maxAsset, nonUniformGrid, true);
