@@ -35,6 +35,10 @@ constexpr double kPlanesGiB = 3.6;
 // the valuation it bumps).
 constexpr std::size_t kVectorsPerThread = PlaneGroupSolver::kWorkspaceDoublesPerNode;
 constexpr std::size_t kSharedVectors = PlaneGroupSolver::kSharedDoublesPerNode + 16 + 24;
+// What a valuation holds whatever its size: the allocator's own blocks and
+// the rounding of each block to pages, the stacks and small tables of the
+// solves (measured at about 1.5 MiB).
+constexpr std::size_t kFixedBytes = std::size_t{4} << 20;
 // The longest sweep accepted: periods times steps per period.
 constexpr long long kMaxTotalSteps = 100'000'000LL;
 // The most fixings the program offers; each is one period of plane solves.
@@ -269,20 +273,41 @@ void DornTechAsianOption::checkMemory(const Schedule& s) const
     if (!fits || static_cast<double>(estimate) / (1024.0 * 1024.0 * 1024.0) > kPlanesGiB)
         throw std::runtime_error(kAsianPlanesTooLargeText);
 
-    // The machine: the planes allocated, one workspace per thread solving
-    // planes, the shared coefficients and the results.
-    const std::size_t planeBytes =
-        nodes * sets * static_cast<std::size_t>(filledPlanes(s)) * sizeof(double);
+    const std::size_t total = heldBytes(s);
+    const std::size_t budget = memoryBudget > 0 ? memoryBudget : availableMemoryBytes();
+    if (total > budget)
+        throw std::runtime_error(asianPlanesBeyondBudgetText(memoryAmountText(budget)));
+}
+
+std::size_t DornTechAsianOption::heldBytes(const Schedule& s) const
+{
+    // The planes allocated (those of the date reached and those being
+    // solved), one workspace per thread solving planes, the shared
+    // coefficients, grids and results, and what every valuation holds.
+    const std::size_t nodes = static_cast<std::size_t>(usedNodes);
+    const std::size_t sets = s.remaining > 1 ? 2 : 1;
     const std::size_t threads =
         multiThreaded ? static_cast<std::size_t>(std::max(1, omp_get_max_threads())) : 1;
-    std::size_t workBytes = 0;
-    std::size_t total = 0;
+    std::size_t planeBytes = 0, workBytes = 0, total = 0;
     const bool counted =
+        multiplySizes(nodes, sets * static_cast<std::size_t>(filledPlanes(s)), planeBytes) &&
+        multiplySizes(planeBytes, sizeof(double), planeBytes) &&
         multiplySizes(nodes * sizeof(double), kVectorsPerThread * threads + kSharedVectors + 8, workBytes) &&
-        !__builtin_add_overflow(planeBytes, workBytes, &total);
-    const std::size_t budget = memoryBudget > 0 ? memoryBudget : availableMemoryBytes();
-    if (!counted || total > budget)
-        throw std::runtime_error(asianPlanesBeyondBudgetText(memoryAmountText(budget)));
+        !__builtin_add_overflow(planeBytes, workBytes, &total) &&
+        !__builtin_add_overflow(total, kFixedBytes, &total);
+    return counted ? total : SIZE_MAX;
+}
+
+std::size_t DornTechAsianOption::valuationBytes()
+{
+    checkInputs();
+    if (!planesReady)
+        setUpPlanes();
+    if (!planesReady)
+        return SIZE_MAX;
+    const Schedule s = schedule();
+    numActivePlanes = countActivePlanes();
+    return heldBytes(s);
 }
 
 std::string asianPlanesBeyondBudgetText(const std::string& budgetText)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pde/dorn_tech_asian_option.h"
 #include "support/child_peak.h"
 #include "tarvic/tarvic.h"
 
@@ -55,6 +56,38 @@ TEST(AsianPlanesMemory, BumpedRepricingsRunInTheRoomOfTheFirstValuation)
     EXPECT_EQ(tight.text.rfind("The spatial resolution you have requested requires more memory than is available", 0), 0u)
         << tight.text;
     EXPECT_LT(tight.peakBytes, 0.2 * free.peakBytes);
+#endif
+}
+
+// The same call as the solver sees it, serial.
+tarvic::DornTechAsianOption option(int32_t assetSteps)
+{
+    return tarvic::DornTechAsianOption(100.0, 100.0, 1.0, 0.2, 0.06, 0.03, 0.0, 0.1, 100, assetSteps, 2, 10, 0, 0,
+                                       0, 2, 2, 2, 0.0, true, false);
+}
+
+TEST(AsianPlanesMemory, CountHoldsThePeakOfTheValuation)
+{
+#if defined(TARVIC_ADDRESS_SANITIZER) || defined(TARVIC_THREAD_SANITIZER)
+    GTEST_SKIP() << "a sanitizer's shadow memory inflates the resident memory";
+#else
+    for (int32_t steps : {800, 1600}) {
+        const double counted = static_cast<double>(option(steps).valuationBytes());
+        const tarvic_test::ChildMeasure m = tarvic_test::measureInChild([steps] {
+            tarvic::DornTechAsianOption o = option(steps);
+            std::vector<double> g, v, d, ga, t;
+            try {
+                o.price(g, v, d, ga, t);
+            } catch (const std::exception& e) {
+                return std::string(e.what());
+            }
+            return std::string();
+        });
+        ASSERT_TRUE(m.finished) << steps;
+        ASSERT_EQ(m.text, "") << steps;
+        EXPECT_GE(counted, m.peakBytes) << steps;
+        EXPECT_LE(counted, 1.25 * m.peakBytes) << steps;
+    }
 #endif
 }
 
