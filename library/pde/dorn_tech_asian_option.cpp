@@ -29,9 +29,16 @@ constexpr double kNodeStepsPerThread = 50000.0;
 // The planes may hold at most this many GiB.
 constexpr double kPlanesGiB = 3.6;
 // Working vectors of the plane solves: a workspace for each thread, the
-// coefficients shared by all, and the last period's solve.
+// coefficients shared by all, the grids and start values of the plane
+// solver, and the last period's solve with its results (its levels,
+// coefficients, factors and outputs, and the results the frame keeps of
+// the valuation it bumps).
 constexpr std::size_t kVectorsPerThread = PlaneGroupSolver::kWorkspaceDoublesPerNode;
-constexpr std::size_t kSharedVectors = PlaneGroupSolver::kSharedDoublesPerNode + 16;
+constexpr std::size_t kSharedVectors = PlaneGroupSolver::kSharedDoublesPerNode + 16 + 24;
+// What a valuation holds whatever its size: the allocator's own blocks and
+// the rounding of each block to pages, the stacks and small tables of the
+// solves (measured at about 1.5 MiB).
+constexpr std::size_t kFixedBytes = std::size_t{4} << 20;
 // The longest sweep accepted: periods times steps per period.
 constexpr long long kMaxTotalSteps = 100'000'000LL;
 // The most fixings the program offers; each is one period of plane solves.
@@ -266,20 +273,41 @@ void DornTechAsianOption::checkMemory(const Schedule& s) const
     if (!fits || static_cast<double>(estimate) / (1024.0 * 1024.0 * 1024.0) > kPlanesGiB)
         throw std::runtime_error(kAsianPlanesTooLargeText);
 
-    // The machine: the planes allocated, one workspace per thread solving
-    // planes, the shared coefficients and the results.
-    const std::size_t planeBytes =
-        nodes * sets * static_cast<std::size_t>(filledPlanes(s)) * sizeof(double);
+    const std::size_t total = heldBytes(s);
+    const std::size_t budget = memoryBudget > 0 ? memoryBudget : availableMemoryBytes();
+    if (total > budget)
+        throw std::runtime_error(asianPlanesBeyondBudgetText(memoryAmountText(budget)));
+}
+
+std::size_t DornTechAsianOption::heldBytes(const Schedule& s) const
+{
+    // The planes allocated (those of the date reached and those being
+    // solved), one workspace per thread solving planes, the shared
+    // coefficients, grids and results, and what every valuation holds.
+    const std::size_t nodes = static_cast<std::size_t>(usedNodes);
+    const std::size_t sets = s.remaining > 1 ? 2 : 1;
     const std::size_t threads =
         multiThreaded ? static_cast<std::size_t>(std::max(1, omp_get_max_threads())) : 1;
-    std::size_t workBytes = 0;
-    std::size_t total = 0;
+    std::size_t planeBytes = 0, workBytes = 0, total = 0;
     const bool counted =
+        multiplySizes(nodes, sets * static_cast<std::size_t>(filledPlanes(s)), planeBytes) &&
+        multiplySizes(planeBytes, sizeof(double), planeBytes) &&
         multiplySizes(nodes * sizeof(double), kVectorsPerThread * threads + kSharedVectors + 8, workBytes) &&
-        !__builtin_add_overflow(planeBytes, workBytes, &total);
-    const std::size_t budget = memoryBudget > 0 ? memoryBudget : availableMemoryBytes();
-    if (!counted || total > budget)
-        throw std::runtime_error(asianPlanesBeyondBudgetText(memoryAmountText(budget)));
+        !__builtin_add_overflow(planeBytes, workBytes, &total) &&
+        !__builtin_add_overflow(total, kFixedBytes, &total);
+    return counted ? total : SIZE_MAX;
+}
+
+std::size_t DornTechAsianOption::valuationBytes()
+{
+    checkInputs();
+    if (!planesReady)
+        setUpPlanes();
+    if (!planesReady)
+        return SIZE_MAX;
+    const Schedule s = schedule();
+    numActivePlanes = countActivePlanes();
+    return heldBytes(s);
 }
 
 std::string asianPlanesBeyondBudgetText(const std::string& budgetText)
@@ -360,6 +388,11 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
                                divYield, assetSteps, type, exerciseType == 1 ? 1 : 0,
                                discretization, amerSolver, maxAsset, nonUniformGrid,
                                floatingStrike);
+        // A floating-strike put plane is worth its discounted start value at
+        // S = 0 (the asset stays at 0 and the strike is the average): the
+        // bottom holds that, where an extrapolation from above would cross 0.
+        if (floatingStrike && optionType == 1)
+            plane.lowerFixed = 1;
         plane.setGridAndValues(std::vector<double>(n, 0.0), assetNodes);
         const PlaneGroupSolver groups(plane);
         const int32_t groupCount = (planes + kPlaneLanes - 1) / kPlaneLanes;
@@ -411,9 +444,15 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
             lastType = DornTechOption::PlanePut;
         }
     }
+    // The planes are read: their memory goes back before the last solve, so
+    // that a re-pricing with a bumped expiry or volatility finds the room
+    // this valuation was counted in.
+    std::vector<double>().swap(planeValues);
     DornTechOptionAS last(lastStrike, s.lastSteps, s.period, volatility, intRate, divYield,
                           assetSteps, lastType, lastExercise, discretization, amerSolver,
                           maxAsset, nonUniformGrid, true);
+    if (floatingStrike && optionType == 1)
+        last.lowerFixed = 1;  // as on the planes
     last.setGridAndValues(std::move(start), assetNodes);
     last.price(outAsset, outValue, outDelta, outGamma, outTheta);
 }

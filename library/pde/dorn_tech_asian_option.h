@@ -74,6 +74,11 @@ public:
                std::vector<double>& outDelta, std::vector<double>& outGamma,
                std::vector<double>& outTheta);
 
+    // The bytes a valuation holds at its peak, as the memory check counts
+    // them (sets the planes up first when they are not; SIZE_MAX when they
+    // cannot be).
+    std::size_t valuationBytes();
+
     // Plane j's values at the current date of the backward sweep, at
     // planeValues[j * usedNodes + i].
     std::vector<double> planeValues;
@@ -129,6 +134,7 @@ private:
     // fixing is left).
     int32_t filledPlanes(const Schedule& s) const;
     void checkMemory(const Schedule& s) const;
+    std::size_t heldBytes(const Schedule& s) const;
     // Payoff at expiry for an average A' after the last fixing and asset S.
     double payoffAt(double average, double S) const;
     double exerciseValueAt(double average, double S) const;

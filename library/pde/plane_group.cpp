@@ -38,8 +38,11 @@ PlaneGroupSolver::PlaneGroupSolver(DornTechOptionAS& plane)
                     DornTechOption::BrennanSchwartz, "amerSolver");
 
     // As solvePde sets a plane up: the bottom is extrapolated (no value was
-    // given for it), and a Rannacher start needs five steps.
-    plane.lowerFixed = 0;
+    // given for it) unless the plane holds it (lowerFixed 1: at S = 0 the
+    // equation is dV/dt = rV, so the start value decays), and a Rannacher
+    // start needs five steps.
+    if (plane.lowerFixed != 1)
+        plane.lowerFixed = 0;
     if (plane.discretization == DornTechOption::Rannacher && plane.timeSteps < 5)
         plane.discretization = DornTechOption::CrankNicolson;
 
@@ -56,8 +59,8 @@ PlaneGroupSolver::PlaneGroupSolver(DornTechOptionAS& plane)
     turbo_ = american_ && plane.amerSolver == DornTechOption::ProjectedTurboSor;
     finalQuarter_ = plane.finalQuarterSteps && discretization_ == DornTechOption::Rannacher &&
                     american_ && (plane.divYield != 0.0 || optionType_ > DornTechOption::Put);
-    putLikeLowerEnd_ =
-        optionType_ == DornTechOption::Put || optionType_ == DornTechOption::PlanePut;
+    putLikeLowerEnd_ = plane.lowerFixed == 0 && (optionType_ == DornTechOption::Put ||
+                                                optionType_ == DornTechOption::PlanePut);
     sweepCap_ = maxSorSweeps(plane.nodeCount);
 
     // The coefficients of every step size the clock will take, in order.
