@@ -16,10 +16,9 @@
 //      (with sensitivities, the scores at each path's exercise are rebuilt
 //      from its stored logarithms); the fresh paths are priced forward under
 //      the rule, the slots side by side.
+// Its loops over the slots run on the library's own threads (parallel_loop.h).
 //
 // It writes no rows and keeps no block sums: only the totals.
-
-#include <omp.h>
 
 #include <chrono>
 #include <cmath>
@@ -29,6 +28,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "common/parallel_loop.h"
 #include "montecarlo/dense_matrix.h"
 #include "montecarlo/early_exercise.h"
 #include "montecarlo/european_path.h"
@@ -106,7 +106,9 @@ inline LongstaffSchwartzReference longstaffSchwartzSeconds(const tarvic::Europea
     const size_t nLS = static_cast<size_t>(regressionPathCount < 1000 ? 1000 : regressionPathCount);
     const size_t total = static_cast<size_t>(pathCount) > nLS ? static_cast<size_t>(pathCount) : nLS;
     const size_t slots = tarvic::generatorSlotCount();
-    const int slotCount = static_cast<int>(slots);
+    const int64_t slotCount = static_cast<int64_t>(slots);
+    // The slots side by side on the library's own threads, as the engine runs them.
+    const int threads = tarvic::parallelThreads(slotCount, multiThreaded);
     std::vector<tarvic::RandomGenerator64> generators = tarvic::makeSlotGenerators(tarvic::kSeedTable, slots);
     const std::vector<double> disc = tarvic::stepDiscounts(run.rate, run.dt, steps);
     const double strike = run.strike;
@@ -119,8 +121,8 @@ inline LongstaffSchwartzReference longstaffSchwartzSeconds(const tarvic::Europea
     // 1. Regression paths: ln S at dates 1 .. steps, date-major.
     tarvic::Matrix<double> logS(static_cast<size_t>(steps), nLS);
     const tarvic::ChunkLayout chunks = tarvic::evenChunks(nLS, slots);
-#pragma omp parallel for schedule(static) num_threads(slotCount) if (multiThreaded)
-    for (int t = 0; t < slotCount; ++t) {
+    tarvic::forEachPlane(slotCount, threads, [&](int64_t slot) {
+        const int t = static_cast<int>(slot);
         tarvic::RandomGenerator64 g = generators[static_cast<size_t>(t)];
         for (size_t p = chunks.begin(static_cast<size_t>(t)); p < chunks.end(static_cast<size_t>(t)); ++p) {
             double x = run.logSpot;
@@ -130,7 +132,7 @@ inline LongstaffSchwartzReference longstaffSchwartzSeconds(const tarvic::Europea
             }
         }
         generators[static_cast<size_t>(t)] = g;
-    }
+    });
 
     // 2. The walk back: cash flow and its date per path.
     std::vector<double> cash(nLS);
@@ -145,8 +147,8 @@ inline LongstaffSchwartzReference longstaffSchwartzSeconds(const tarvic::Europea
         const bool decide = k + 1 < steps && !later.empty();
         const double* row = logS[static_cast<size_t>(k - 1)];
         const double* laterRow = logS[static_cast<size_t>(k)];
-#pragma omp parallel for schedule(static) num_threads(slotCount) if (multiThreaded)
-        for (int t = 0; t < slotCount; ++t) {
+        tarvic::forEachPlane(slotCount, threads, [&](int64_t slot) {
+            const int t = static_cast<int>(slot);
             double* s = sums.data() + static_cast<size_t>(t) * width;
             for (size_t i = 0; i < width; ++i)
                 s[i] = 0.0;
@@ -180,7 +182,7 @@ inline LongstaffSchwartzReference longstaffSchwartzSeconds(const tarvic::Europea
                 }
                 s[width - 1] += 1.0;
             }
-        }
+        });
         std::vector<double> g(width, 0.0);
         for (size_t t = 0; t < slots; ++t)
             for (size_t i = 0; i < width; ++i)
@@ -221,8 +223,8 @@ inline LongstaffSchwartzReference longstaffSchwartzSeconds(const tarvic::Europea
         }
     }
     const tarvic::ChunkLayout fresh = tarvic::evenChunks(total - nLS, slots);
-#pragma omp parallel for schedule(static) num_threads(slotCount) if (multiThreaded)
-    for (int t = 0; t < slotCount; ++t) {
+    tarvic::forEachPlane(slotCount, threads, [&](int64_t slot) {
+        const int t = static_cast<int>(slot);
         tarvic::RandomGenerator64 g = generators[static_cast<size_t>(t)];
         double sumValue = 0.0, sumDelta = 0.0;
         double v[detail::kMaxBasis];
@@ -264,7 +266,7 @@ inline LongstaffSchwartzReference longstaffSchwartzSeconds(const tarvic::Europea
         }
         value[static_cast<size_t>(t)] += sumValue;
         delta[static_cast<size_t>(t)] += sumDelta;
-    }
+    });
     LongstaffSchwartzReference out;
     for (size_t t = 0; t < slots; ++t) {
         out.value += value[t];

@@ -40,6 +40,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "common/parallel_loop.h"
@@ -344,6 +345,49 @@ inline void applyExerciseDecisions(const FitPiece& piece, size_t count, const do
     }
 }
 
+// The triangles of the pieces of a date joined in piece order into one
+// (pieces without rows add nothing; the first with rows is copied).
+struct TriangleJoin {
+    double* joined;
+    double* work;
+    size_t cols;
+    bool first = true;
+    size_t next = 0;  // the first piece not yet joined
+    std::mutex mutex;
+
+    void start()
+    {
+        first = true;
+        next = 0;
+    }
+
+    void add(const FitPiece& piece)
+    {
+        if (piece.rows == 0 || !piece.finite)
+            return;
+        if (first) {
+            for (size_t c = 0; c < cols; ++c)
+                for (size_t j = 0; j < cols; ++j)
+                    joined[c * cols + j] = j <= c ? piece.block[c * piece.ld + j] : 0.0;
+            first = false;
+        } else {
+            joinTriangles(joined, cols, piece.block.data(), piece.ld, cols, work);
+        }
+    }
+
+    // Piece q is done: joins it and the done pieces after it, in order,
+    // once every piece before it is joined.
+    void finish(const std::vector<FitPiece>& pieces, std::vector<char>& finished, size_t q)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        finished[q] = 1;
+        while (next < pieces.size() && finished[next]) {
+            add(pieces[next]);
+            ++next;
+        }
+    }
+};
+
 // Fits the rule backwards over the stored batch (the pieces on the threads
 // when multiThreaded). Entries of steps with count + 1 or fewer
 // in-the-money paths keep what they hold. With pathValues, the discounted
@@ -386,12 +430,28 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
     std::vector<double> joined(cols * cols), work(2 * cols * cols);
     std::vector<int> exponents(cols);
     Vector<double> coefficients(count);
+    // The triangles of a date are joined in piece order while the loop runs:
+    // a piece that finishes joins its own triangle and those of the finished
+    // pieces after it, as far as the next unfinished one (under the join's lock),
+    // so the join costs the threads no wait between the dates.
+    TriangleJoin join{joined.data(), work.data(), cols};
+    std::vector<char> finished(pieceCount);
 
     for (int32_t k = steps - 1; k >= 1; --k) {
         const std::vector<double>* later =
             k + 1 < steps && !rule[static_cast<size_t>(k + 1)].empty() ? &rule[static_cast<size_t>(k + 1)] : nullptr;
+        join.start();
+        std::fill(finished.begin(), finished.end(), 0);
         forEachPlane(pieceLoop, threads, [&](int64_t q) {
             FitPiece& piece = pieces[static_cast<size_t>(q)];
+            // Joins the triangle once the piece's rows are settled, however it leaves.
+            struct Finish {
+                TriangleJoin& join;
+                std::vector<FitPiece>& pieces;
+                std::vector<char>& finished;
+                size_t q;
+                ~Finish() { join.finish(pieces, finished, q); }
+            } finish{join, pieces, finished, static_cast<size_t>(q)};
             if (k == steps - 1) {
                 for (size_t p = piece.begin; p < piece.end; ++p)
                     if (batch.live(p, steps))
@@ -470,18 +530,10 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
                     reduceFitPiece(pieces[static_cast<size_t>(q)], count, responses, exponents.data());
             });
         }
-        bool first = true;
-        for (const FitPiece& piece : pieces) {
-            if (piece.rows == 0)
-                continue;
-            if (first) {
-                for (size_t c = 0; c < cols; ++c)
-                    for (size_t j = 0; j < cols; ++j)
-                        joined[c * cols + j] = j <= c ? piece.block[c * piece.ld + j] : 0.0;
-                first = false;
-            } else {
-                joinTriangles(joined.data(), cols, piece.block.data(), piece.ld, cols, work.data());
-            }
+        if (scaled) {
+            join.start();
+            for (const FitPiece& piece : pieces)
+                join.add(piece);
         }
         solveTriangle(joined.data(), cols, count, 1e-12, scaled ? exponents.data() : nullptr, coefficients);
         entry.assign(coefficients.data(), coefficients.data() + count);
