@@ -348,9 +348,9 @@ inline void applyExerciseDecisions(const FitPiece& piece, size_t count, const do
 // The triangles of the pieces of a date joined in piece order into one
 // (pieces without rows add nothing; the first with rows is copied).
 struct TriangleJoin {
-    double* joined;
-    double* work;
-    size_t cols;
+    double* joined = nullptr;
+    double* work = nullptr;
+    size_t cols = 0;
     bool first = true;
     size_t next = 0;  // the first piece not yet joined
     std::mutex mutex;
@@ -434,7 +434,10 @@ void fitExerciseRule(const Model& model, const StoredPaths& batch, const double*
     // a piece that finishes joins its own triangle and those of the finished
     // pieces after it, as far as the next unfinished one (under the join's lock),
     // so the join costs the threads no wait between the dates.
-    TriangleJoin join{joined.data(), work.data(), cols};
+    TriangleJoin join;
+    join.joined = joined.data();
+    join.work = work.data();
+    join.cols = cols;
     std::vector<char> finished(pieceCount);
 
     for (int32_t k = steps - 1; k >= 1; --k) {
