@@ -527,8 +527,9 @@ TEST_F(PdeRun, ASensitivityNotComputedShowsNoFigures)
         ui(w).chkContMon->setChecked(c.continuous);
         ui(w).txtSmplPoints->setText(QStringLiteral("12"));
         ui(w).txtNFixed->setText(QStringLiteral("0"));
-        if (c.askTheta)
+        if (c.askTheta) {
             ASSERT_TRUE(ui(w).mnuTheta->isVisible()) << c.name;
+        }
         ui(w).mnuTheta->setChecked(c.askTheta);
         ui(w).mnuVega->setChecked(c.askVega);
         boxes.shown.clear();

@@ -15,10 +15,10 @@
 
 namespace {
 
-constexpr double kMiB = 1024.0 * 1024.0;
+[[maybe_unused]] constexpr double kMiB = 1024.0 * 1024.0;
 
 // A ten-fixing fixed-strike call, one plane every two nodes.
-std::string run(int32_t assetSteps, bool greeks)
+[[maybe_unused]] std::string run(int32_t assetSteps, bool greeks)
 {
     std::vector<double> a(6 * 50001, 0.0);
     int32_t n = assetSteps;
@@ -60,7 +60,7 @@ TEST(AsianPlanesMemory, BumpedRepricingsRunInTheRoomOfTheFirstValuation)
 }
 
 // The same call as the solver sees it, serial.
-tarvic::DornTechAsianOption option(int32_t assetSteps)
+[[maybe_unused]] tarvic::DornTechAsianOption option(int32_t assetSteps)
 {
     return tarvic::DornTechAsianOption(100.0, 100.0, 1.0, 0.2, 0.06, 0.03, 0.0, 0.1, 100, assetSteps, 2, 10, 0, 0,
                                        0, 2, 2, 2, 0.0, true, false);

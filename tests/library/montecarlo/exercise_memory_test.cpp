@@ -55,7 +55,7 @@ struct MemoryCase {
 };
 
 // The engine's count for the case (serial, as it runs in the child).
-double countedBytes(const MemoryCase& k)
+[[maybe_unused]] double countedBytes(const MemoryCase& k)
 {
     ExerciseModelSizes sizes;
     if (k.asian) {
@@ -71,7 +71,7 @@ double countedBytes(const MemoryCase& k)
                                      generatorSlotCount(), sizes, sizes, true, true);
 }
 
-void run(const MemoryCase& k, int scale)
+[[maybe_unused]] void run(const MemoryCase& k, int scale)
 {
     EstimateSeries r;
     ExerciseRule rule;
