@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <typeinfo>
 
 #include "common/require.h"
 #include "pde/grid_stretching.h"
@@ -76,6 +77,13 @@ DornTechOption::DornTechOption(const DornTechOption& other)
 }
 
 DornTechOption::~DornTechOption() = default;
+
+std::unique_ptr<DornTechOption> DornTechOption::clone() const
+{
+    if (typeid(*this) != typeid(DornTechOption))
+        return nullptr;
+    return std::make_unique<DornTechOption>(*this);
+}
 
 void DornTechOption::checkInputs() const
 {

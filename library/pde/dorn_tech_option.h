@@ -62,8 +62,10 @@ public:
 
     // A full copy of the contract as it stands, for a solve on its own
     // thread (a bumped re-solve beside the base solve); nullptr where a
-    // contract keeps its solves on one object.
-    virtual std::unique_ptr<DornTechOption> clone() const { return nullptr; }
+    // contract keeps its solves on one object. A plain contract copies
+    // itself; a derived one that does not say how to copy it gets nullptr,
+    // never a plain copy of its base.
+    virtual std::unique_ptr<DornTechOption> clone() const;
     // Builds what every later solve shares (the grids), so that copies
     // taken afterwards solve on the same grids as the original.
     virtual void prepareSolves() { lastNodeIndex(); }
