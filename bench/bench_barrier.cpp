@@ -25,19 +25,23 @@
 // library's threads where their work pays for the hand-over (High), on the
 // caller's thread otherwise (Low, Medium).
 //
-// Measured on the 8-core machine loaded by other work (load average 14;
-// the benchmark in its own autogroup at high weight), medians of 5, real
-// time of 8 threads over 1 thread:
-//   busy:1, without greeks: 0.90-1.08 at every resolution (High: down-and-
-//     out 0.48 ms, double knock-out 0.10 ms, American down-and-in 1.46 ms
-//     on one thread);
-//   busy:1, with greeks: Low 0.96-1.10, Medium 0.91-1.02, High 0.62
-//     (down-and-out, 1.43 ms on one thread), 0.73 (double knock-out,
-//     0.32 ms) and 0.63 (American down-and-in, 4.56 ms);
-//   quiet, with greeks at High: 0.72, 0.75, 0.62; everything else 0.98-1.08.
-// Three solves take at best a third of one thread's time; the rest is the
-// waking of the team's threads on the loaded machine, which there often
-// comes after the caller has finished its own solve and taken the next.
+// Measured on the 8-core machine, quiet apart from the benchmark's own
+// spinning threads (load average about 2; the benchmark in its own
+// autogroup at high weight), medians of 5, real time of 8 threads over 1:
+//   without greeks, quiet and busy:1: 0.89-1.01 at every resolution (High:
+//     down-and-out 0.47 ms, double knock-out 0.096 ms, American down-and-in
+//     1.33 ms on one thread);
+//   with greeks, busy:1: Low and Medium 0.99-1.03; High 0.43 (down-and-out,
+//     1.39 ms on one thread), 0.71 (double knock-out, 0.285 ms) and 0.36
+//     (American down-and-in, 3.99 ms); quiet: 0.41, 0.71 and 0.36.
+// A call without greeks cannot take less than one thread's time: at High
+// each of its ~300 time steps takes about 1.5 microseconds (the double
+// knock-out 0.3), while one spin barrier across 4 threads costs 0.5-0.6
+// microseconds here and across 8 threads 1.2-1.3, so a step shared between
+// threads would cost more than the step. With greeks three solves take at
+// best a third; what remains is the time an idle core of this machine takes
+// to start a woken thread (about 45 microseconds after 1 ms idle, up to
+// milliseconds after 20 ms idle), which a 0.1 ms solve cannot hide.
 
 #include <cmath>
 #include <cstdint>
