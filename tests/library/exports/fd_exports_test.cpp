@@ -19,6 +19,7 @@
 #include "pde/knock_out_options.h"
 #include "support/caller_arrays.h"
 #include "support/reference_pricing.h"
+#include "support/side_by_side_solves.h"
 #include "tarvic/tarvic.h"
 
 namespace {
@@ -165,51 +166,12 @@ TEST(VelkOptionPricer, SideBySideReSolvesKeepTheirBitsOnAnyThreadCount)
                  {"American put, projected SOR", bySor},
                  {"Bermudan put, 4 periods", bermudan},
                  {"European call, uniform grid to a set top", cappedTop}};
-    const int kept = omp_get_max_threads();
     for (Case& c : cases) {
         // Large enough that the three solves are handed to several threads.
         c.call.assetSteps = 300;
         c.call.timeSteps = 300;
-        c.call.calcTheta = 1;
-        c.call.calcVega = 1;
-        CallerArrays byThreads[3];
-        const int threadCounts[3] = {1, 3, 8};
-        int32_t lastIndex = -1;
-        for (int t = 0; t < 3; ++t) {
-            VanillaCall call = c.call;
-            omp_set_num_threads(threadCounts[t]);
-            ASSERT_EQ(call.run(byThreads[t]), "") << c.what;
-            if (t == 0)
-                lastIndex = call.assetSteps;
-            ASSERT_EQ(call.assetSteps, lastIndex) << c.what;
-        }
-        omp_set_num_threads(kept);
-        const auto n = static_cast<size_t>(lastIndex);
-        for (int t = 1; t < 3; ++t)
-            for (int k = 0; k < 6; ++k)
-                for (size_t i = 0; i <= n; ++i)
-                    ASSERT_EQ(byThreads[0].a[k][i], byThreads[t].a[k][i])
-                        << c.what << ", " << threadCounts[t] << " threads, array " << k << ", node " << i;
-
-        // The same bits as separate calls at the bumped expiry and volatility.
-        VanillaCall later = c.call, wider = c.call;
-        later.calcTheta = later.calcVega = wider.calcTheta = wider.calcVega = 0;
-        const double T = c.call.expiry;
-        later.expiry = T * 1.00001;
-        wider.volatility += 1e-5;
-        CallerArrays laterOut, widerOut;
-        ASSERT_EQ(later.run(laterOut), "") << c.what;
-        ASSERT_EQ(wider.run(widerOut), "") << c.what;
-        ASSERT_EQ(later.assetSteps, lastIndex) << c.what;
-        ASSERT_EQ(wider.assetSteps, lastIndex) << c.what;
-        const CallerArrays& eight = byThreads[2];
-        for (size_t i = 0; i <= n; ++i) {
-            const double base = eight.a[kValue][i];
-            ASSERT_EQ(eight.a[kTheta][i], (base - laterOut.a[kValue][i]) / (T * 1e-5) / 365.0)
-                << c.what << ", node " << i;
-            ASSERT_EQ(eight.a[kVega][i], (widerOut.a[kValue][i] - base) / 1e-5 / 100.0)
-                << c.what << ", node " << i;
-        }
+        tarvic_test::expectSideBySideReSolvesKeepTheirBits(
+            c.call, c.what, [](const VanillaCall& run) { return run.assetSteps; });
     }
 }
 
