@@ -441,8 +441,10 @@ TEST(EarlyExercisePrices, ExtremeVolatilitiesPriceBetweenTheEuropeanAndTheStrike
 TEST(EarlyExerciseRule, AFittedRuleReproducesTheRun)
 {
     // Applied again to the same numbers, the fitted rule gives the same rows:
-    // in-sample rows are the regression paths priced under their own rule,
-    // and a knock-in draws its barrier-free regression numbers all the same.
+    // in-sample rows are the regression paths priced under their own rule
+    // (read from the fit's walk back when no Greeks are asked for, priced
+    // again when the rule is given), and a knock-in draws its barrier-free
+    // regression numbers all the same.
     ThreadCount threads(3);
     const Market m{100.0, 100.0, 0.05, 0.02, 0.25, 1.0};
     struct Case {
@@ -456,30 +458,32 @@ TEST(EarlyExerciseRule, AFittedRuleReproducesTheRun)
         {"double knock-in call", barrierContract(m, true, 10, 90.0, 112.0, false, true)},
     };
     for (const Case& k : cases)
-        for (bool sobol : {false, true}) {
-            EuropeanContract c = k.c;
-            c.computeGreeks = true;
-            EstimateSeries first, again;
-            ExerciseRule rule;
-            if (sobol)
-                priceEarlyExerciseQMC(first, rule, c, 13, 11, 5, true, false, true, 9);
-            else
-                priceEarlyExerciseMC(first, rule, c, 20000, 10000, 5, false, true, kRows);
-            ASSERT_EQ(rule.size(), 10u);
-            EXPECT_TRUE(rule[0].empty());
-            size_t fitted = 0;
-            for (const auto& entry : rule)
-                fitted += !entry.empty();
-            EXPECT_GE(fitted, 8u) << k.name;
-            const ExerciseRule kept = rule;
-            if (sobol)
-                priceEarlyExerciseQMC(again, rule, c, 13, 11, 5, true, false, true, 9);
-            else
-                priceEarlyExerciseMC(again, rule, c, 20000, 10000, 5, false, true, kRows);
-            EXPECT_EQ(rule, kept) << k.name;
-            for (size_t s = 0; s < EstimateSeries::kCount; ++s)
-                EXPECT_EQ(first[s], again[s]) << k.name << (sobol ? ", Sobol" : "") << ", series " << s;
-        }
+        for (bool sobol : {false, true})
+            for (bool greeks : {false, true}) {
+                EuropeanContract c = k.c;
+                c.computeGreeks = greeks;
+                EstimateSeries first, again;
+                ExerciseRule rule;
+                if (sobol)
+                    priceEarlyExerciseQMC(first, rule, c, 13, 11, 5, true, false, true, 9);
+                else
+                    priceEarlyExerciseMC(first, rule, c, 20000, 10000, 5, false, true, kRows);
+                ASSERT_EQ(rule.size(), 10u);
+                EXPECT_TRUE(rule[0].empty());
+                size_t fitted = 0;
+                for (const auto& entry : rule)
+                    fitted += !entry.empty();
+                EXPECT_GE(fitted, 8u) << k.name;
+                const ExerciseRule kept = rule;
+                if (sobol)
+                    priceEarlyExerciseQMC(again, rule, c, 13, 11, 5, true, false, true, 9);
+                else
+                    priceEarlyExerciseMC(again, rule, c, 20000, 10000, 5, false, true, kRows);
+                EXPECT_EQ(rule, kept) << k.name;
+                for (size_t s = 0; s < EstimateSeries::kCount; ++s)
+                    EXPECT_EQ(first[s], again[s]) << k.name << (sobol ? ", Sobol" : "")
+                                                    << (greeks ? ", Greeks" : "") << ", series " << s;
+            }
 }
 
 TEST(EarlyExerciseRule, EmptyEntriesAreNoExerciseDates)
