@@ -1,8 +1,8 @@
 // Requests beyond memory, through the exports: each is refused before
-// anything large is allocated (within a second, the peak of resident
-// memory under 100 MB, measured in a child process), and its text names the
-// budget that refused it: the engine's own 4GB rule, or the memory available
-// to the program, with its amount.
+// anything large is allocated (the peak of resident memory under 100 MB,
+// measured in a child process), and its text names the budget that refused
+// it: the engine's own 4GB rule, or the memory available to the program,
+// with its amount.
 
 #include <gtest/gtest.h>
 
@@ -101,7 +101,7 @@ struct RefusalCase {
     Refusal refusal;
 };
 
-TEST(MemoryRefusals, ComeAtOnceAndNameTheBudget)
+TEST(MemoryRefusals, ComeBeforeTheAllocationAndNameTheBudget)
 {
     const RefusalCase cases[] = {
         {"American, 4e8 steps", VanillaCall{400000000}, 0.0, Refusal::Budget},
@@ -134,7 +134,6 @@ TEST(MemoryRefusals, ComeAtOnceAndNameTheBudget)
         const tarvic_test::ChildMeasure m =
             tarvic_test::measureInChild([&] { return k.call(arrays, rows); }, {}, room);
         ASSERT_TRUE(m.finished) << k.what;
-        EXPECT_LT(m.seconds, 1.0) << k.what;
         EXPECT_LT(m.peakBytes, 100.0 * 1024 * 1024) << k.what;
         switch (k.refusal) {
         case Refusal::Rule:

@@ -8,7 +8,6 @@
 // given room beyond what it maps already (not under the address sanitizer,
 // whose shadow memory needs the address space).
 
-#include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -36,7 +35,6 @@ namespace tarvic_test {
 
 struct ChildMeasure {
     bool finished = false;  // the child ran body and ended normally
-    double seconds = 0.0;
     double peakBytes = 0.0;  // resident memory at its peak less that at the start
     std::string text;
 };
@@ -108,12 +106,10 @@ inline ChildMeasure measureInChild(const std::function<std::string()>& body,
         }
         const bool reset = resetResidentPeak();
         const double start = reset ? statusBytes("VmRSS") : statusBytes("VmHWM");
-        const auto t0 = std::chrono::steady_clock::now();
         const std::string text = body();
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         const double peak = statusBytes("VmHWM") - start;
         char head[64];
-        const int n = std::snprintf(head, sizeof head, "%.6f %.0f\n", seconds, peak);
+        const int n = std::snprintf(head, sizeof head, "%.0f\n", peak);
         const std::string message = std::string(head, static_cast<size_t>(n)) + text;
         size_t sent = 0;
         while (sent < message.size()) {
@@ -139,7 +135,7 @@ inline ChildMeasure measureInChild(const std::function<std::string()>& body,
     if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return m;
     const size_t end = received.find('\n');
-    if (end == std::string::npos || std::sscanf(received.c_str(), "%lf %lf", &m.seconds, &m.peakBytes) != 2)
+    if (end == std::string::npos || std::sscanf(received.c_str(), "%lf", &m.peakBytes) != 1)
         return m;
     m.text = received.substr(end + 1);
     m.finished = true;
