@@ -79,6 +79,9 @@ struct SolveSettings {
     double volatility;
 };
 
+// The threads the last frame run on this thread handed its solves to.
+thread_local int lastSolveThreads = 1;
+
 // A thread for every kNodeStepsPerThread node-steps of the solves of a call
 // (a few tens of microseconds of work): below that a solve is not worth
 // handing to another thread.
@@ -113,6 +116,7 @@ std::vector<PdeResults> solveAll(DornTechOption& option, const std::vector<Solve
                         static_cast<double>(count);
     const int threads = parallelThreads(static_cast<int64_t>(count), true,
                                         static_cast<int64_t>(work / kNodeStepsPerThread));
+    lastSolveThreads = threads;
     std::vector<std::exception_ptr> failures(count);
     forEachPlane(static_cast<int64_t>(count), threads, [&](int64_t piece) {
         const auto k = static_cast<std::size_t>(piece);
@@ -136,6 +140,7 @@ std::vector<PdeResults> solveAll(DornTechOption& option, const std::vector<Solve
 void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
                               int32_t* lastIndexOut, const FrameRules& rules)
 {
+    lastSolveThreads = 1;
     option.maxBuiltNodes = TV_MAX_NODE_INDEX + 1;
     const int32_t n = option.lastNodeIndex();
     *lastIndexOut = n;
@@ -186,6 +191,11 @@ void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
     const NodeColumns columns{firstNodes(base.grid), firstNodes(base.value), firstNodes(base.delta),
                               firstNodes(base.gamma), std::move(theta), std::move(vega)};
     writeFiniteNodes(columns, out);
+}
+
+int lastFrameSolveThreads()
+{
+    return lastSolveThreads;
 }
 
 void writeFiniteNodes(const NodeColumns& c, const NodeArrays& out)

@@ -64,6 +64,13 @@ void checkNodeArrays(const NodeArrays& out, const int32_t* assetSteps);
 void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
                               int32_t* lastIndexOut, const FrameRules& rules);
 
+// The threads the last runFiniteDifferenceFrame on the calling thread handed
+// its solves to: 1 when they ran one after another on that thread (a single
+// solve, a contract that cannot be copied, work too small to share, one
+// core or one thread allowed), else the size of the loop they ran in side
+// by side.
+int lastFrameSolveThreads();
+
 // The value at level S of a solution given at `count` increasing nodes, by
 // the rule the program uses at the spot: a node's own value on a node; in
 // the interval [x_i, x_i+1] the cubic through x_i-1 .. x_i+2 where those

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@
 #include <omp.h>
 
 #include "closedform/closed_form.h"
+#include "pde/fd_frame.h"
+#include "pde/knock_in_options.h"
+#include "pde/knock_out_options.h"
 #include "support/caller_arrays.h"
 #include "support/reference_pricing.h"
 #include "support/side_by_side_solves.h"
@@ -99,6 +103,44 @@ struct BarrierCall {
     {
         return tarvic::barrierSensitivities(spot, strike, intRate, divYield, volatility, expiry,
                                             lowerBarrier, upperBarrier, knockOut, optionType);
+    }
+
+    // The threads the frame hands this call's solves to: the contract and
+    // rules built as the export builds them, run through the library's
+    // archive.
+    int frameSolveThreads() const
+    {
+        const bool continuous = (contMonitoring & 0xFF) != 0;
+        const tarvic::BarrierContract c{spot, strike, lowerBarrier, upperBarrier, continuous,
+                                        timeSteps, expiry, volatility, intRate, divYield,
+                                        assetSteps, optionType, exerciseType, discretization,
+                                        amerSolver, maxAsset, (nonUniformGrid & 0xFF) != 0,
+                                        numPeriods};
+        const auto make = [&]() -> std::unique_ptr<tarvic::DornTechOption> {
+            const bool out = knockOut == 1;
+            if (lowerBarrier == 0.0) {
+                if (out)
+                    return std::make_unique<tarvic::DornTechUOBOption>(c);
+                return std::make_unique<tarvic::DornTechUIBOption>(c);
+            }
+            if (upperBarrier == 0.0) {
+                if (out)
+                    return std::make_unique<tarvic::DornTechDOBOption>(c);
+                return std::make_unique<tarvic::DornTechDIBOption>(c);
+            }
+            if (out)
+                return std::make_unique<tarvic::DornTechDBOOption>(c);
+            return std::make_unique<tarvic::DornTechDBIOption>(c);
+        };
+        const std::unique_ptr<tarvic::DornTechOption> option = make();
+        CallerArrays out;
+        const tarvic::NodeArrays arrays{out.p(kGrid), out.p(kValue), out.p(kDelta),
+                                        out.p(kGamma), out.p(kTheta), out.p(kVega)};
+        int32_t n = 0;
+        tarvic::runFiniteDifferenceFrame(*option, arrays, &n,
+                                         {(calcTheta & 0xFF) != 0, (calcVega & 0xFF) != 0,
+                                          !continuous || (exerciseType == 2 && numPeriods >= 2)});
+        return tarvic::lastFrameSolveThreads();
     }
 };
 

@@ -64,6 +64,24 @@ struct VanillaCall {
         tvFreeString(text);
         return result;
     }
+
+    // The threads the frame hands this call's solves to: the contract and
+    // rules built as the export builds them, run through the library's
+    // archive.
+    int frameSolveThreads() const
+    {
+        tarvic::DornTechOption option(strike, timeSteps, expiry, volatility, intRate, divYield, assetSteps,
+                                      optionType, exerciseType, discretization, amerSolver, maxAsset,
+                                      (nonUniformGrid & 0xFF) != 0, numPeriods, 0, true);
+        CallerArrays out;
+        const tarvic::NodeArrays arrays{out.p(kGrid), out.p(kValue), out.p(kDelta),
+                                        out.p(kGamma), out.p(kTheta), out.p(kVega)};
+        int32_t n = 0;
+        tarvic::runFiniteDifferenceFrame(option, arrays, &n,
+                                         {(calcTheta & 0xFF) != 0, (calcVega & 0xFF) != 0,
+                                          exerciseType == 2 && numPeriods >= 2});
+        return tarvic::lastFrameSolveThreads();
+    }
 };
 
 TEST(VelkOptionPricer, EuropeanNodesMatchBlackScholes)
