@@ -2,6 +2,7 @@
 
 #include "platform/number_rules.h"
 #include "platform/runtime_error.h"
+#include "platform/workbook_numbers.h"
 
 #include <QDir>
 #include <QFile>
@@ -273,8 +274,9 @@ bool xmlIsWhole(const QByteArray& xml)
 
 // What is wrong with a written workbook (empty when nothing is): the zip's
 // central directory, each part's size and checksum, each XML part closed,
-// and the parts every workbook has.
-QString damage(const QByteArray& zip)
+// and the parts every workbook has. What is wrong with the values of a
+// worksheet's cells goes to badValues instead (empty when nothing is).
+QString damage(const QByteArray& zip, QString& badValues)
 {
     constexpr qsizetype kEndSize = 22;
     qsizetype end = -1;
@@ -323,6 +325,12 @@ QString damage(const QByteArray& zip)
         if ((name.endsWith(QLatin1String(".xml")) || name.endsWith(QLatin1String(".rels"))) &&
             !xmlIsWhole(part))
             return QStringLiteral("its part ") + name + QStringLiteral(" is cut short");
+        if (badValues.isEmpty() && name.startsWith(QLatin1String("xl/worksheets/")) &&
+            name.endsWith(QLatin1String(".xml"))) {
+            const QString fault = sheetValuesFault(part);
+            if (!fault.isEmpty())
+                badValues = QStringLiteral("its part ") + name + QStringLiteral(": ") + fault;
+        }
     }
     for (const char* required : {"[Content_Types].xml", "_rels/.rels", "xl/workbook.xml",
                                  "xl/worksheets/sheet1.xml"})
@@ -344,10 +352,14 @@ QByteArray checkedWorkbook(const QString& file, const QString& shown)
     if (written.error() != QFileDevice::NoError)
         failSaving(shown, QStringLiteral("the written file cannot be read back (") +
                               written.errorString() + QStringLiteral(")."));
-    const QString wrong = damage(bytes);
+    QString badValues;
+    const QString wrong = damage(bytes, badValues);
     if (!wrong.isEmpty())
         failSaving(shown, QStringLiteral("the written workbook is incomplete: ") + wrong +
                               QStringLiteral(". Is the disk full?"));
+    if (!badValues.isEmpty())
+        failSaving(shown, QStringLiteral("the written workbook would not open: ") + badValues +
+                              QStringLiteral("."));
     return bytes;
 }
 
@@ -655,6 +667,9 @@ std::vector<double> WorkbookWriter::columnWidths() const
 void WorkbookWriter::writeWorkbook(const QString& file, const QString& stagingFolder,
                                    const QString& shownTarget) const
 {
+    // libxlsxwriter prints the sheet's numbers (values, column widths,
+    // margins) with printf when the workbook is closed: "C" rules for them.
+    const CNumbersOnThisThread cNumbers;
     const QString noMemory = QStringLiteral("there is not enough memory to build the workbook.");
     const QByteArray fileName = QFile::encodeName(file);
     QByteArray staging = QFile::encodeName(stagingFolder);

@@ -17,8 +17,10 @@
 // - saveAs: writes the workbook, each used column as wide as its longest
 //   text, to a temporary file in the target's folder (libxlsxwriter stages
 //   its parts there too), reads the finished file back as a zip and renames
-//   it over the target only when every part is there and complete: a
-//   failed save leaves no file and keeps a file it was to replace. A name
+//   it over the target only when every part is there and complete and
+//   every number of the sheet is in the file format's form ("." for the
+//   point, whatever the locale): a failed save leaves no file and keeps a
+//   file it was to replace. A name
 //   that is a symbolic link saves to the file at the end of its chain of
 //   links (a chain that loops is refused). A read-only file is replaced
 //   only when the caller says so. Where no file can be made in the

@@ -1,8 +1,6 @@
 #include "platform/memory_budget.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -173,18 +171,21 @@ std::size_t availableMemoryBytes()
 
 std::string memoryAmountText(std::size_t bytes)
 {
-    const double mib = static_cast<double>(bytes) / (1024.0 * 1024.0);
-    const double gib = mib / 1024.0;
-    char text[32];
-    if (gib >= 10.0)
-        std::snprintf(text, sizeof text, "%.0fGB", std::floor(gib));
-    else if (gib >= 1.0)
-        std::snprintf(text, sizeof text, "%.1fGB", std::floor(gib * 10.0) / 10.0);
-    else if (mib >= 1.0)
-        std::snprintf(text, sizeof text, "%.0fMB", std::floor(mib));
-    else
-        std::snprintf(text, sizeof text, "%.0fKB", std::floor(mib * 1024.0));
-    return text;
+    // Whole numbers of units only, so that the text is the same under every
+    // number locale (printf's "%.1f" would write "1,7" under German rules).
+    constexpr uint64_t kKiB = 1024u;
+    constexpr uint64_t kMiB = kKiB * 1024u;
+    constexpr uint64_t kGiB = kMiB * 1024u;
+    const uint64_t amount = bytes;
+    if (amount >= 10u * kGiB)
+        return std::to_string(amount / kGiB) + "GB";
+    if (amount >= kGiB) {
+        const uint64_t tenths = amount * 10u / kGiB;  // below 100 GiB: no overflow
+        return std::to_string(tenths / 10u) + "." + std::to_string(tenths % 10u) + "GB";
+    }
+    if (amount >= kMiB)
+        return std::to_string(amount / kMiB) + "MB";
+    return std::to_string(amount / kKiB) + "KB";
 }
 
 }  // namespace tarvic
