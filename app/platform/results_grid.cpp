@@ -235,6 +235,9 @@ ResultsGrid::ResultsGrid(QWidget* parent)
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab and Shift+Tab leave the grid for the window's next or previous
+    // control, as from any other control; the arrow keys move between cells.
+    setTabKeyNavigation(false);
     setWordWrap(false);
     m_fixed = new QTableView(this);
     m_fixed->setModel(m_model);

@@ -1,5 +1,7 @@
 #include "platform/system_services.h"
 
+#include "platform/clipboard_handover.h"
+
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -136,7 +138,9 @@ void EndProgram(bool callOut)
     if (callOut) {
         // The windows would wait for the call before the arrays it writes
         // go; the call only computes and writes no file, so the process
-        // ends here, without it.
+        // ends here, without it. What the user copied goes to the
+        // clipboard manager first, as at a normal end.
+        handClipboardToManager();
         std::fflush(nullptr);
         std::_Exit(0);
     }

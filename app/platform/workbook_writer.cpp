@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <xlsxwriter.h>
 #include <zlib.h>
@@ -79,22 +80,6 @@ double characterWidth(QChar c)
     if (c.isUpper())
         return 1.3;
     return c.unicode() < 128 ? 1.05 : 1.4;
-}
-
-// Keeps the umask's permissions on a new file (a temporary file is created
-// for its owner only) and an old file's permissions on a replaced one.
-void givePermissions(const QString& file, const QString& replaced)
-{
-    struct stat old;
-    mode_t mode;
-    if (::stat(QFile::encodeName(replaced).constData(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::chmod(QFile::encodeName(file).constData(), mode);
 }
 
 // ---- the file a name stands for ----
@@ -174,31 +159,74 @@ QByteArray partTemplate(const QString& folder, const QString& name)
     return result + '.' + QFile::encodeName(kept) + ".XXXXXX";
 }
 
-// A file made for one save and removed again unless kept.
+// A file made for one save and removed again unless kept. It is made
+// with a creation mode, from which the kernel takes the umask away, so
+// that the process's umask is read and changed by nobody here.
 class PartFile {
 public:
     // Makes the file; false with errno set when it cannot be made.
-    bool make(const QString& folder, const QString& name)
+    bool make(const QString& folder, const QString& name, mode_t creationMode)
     {
-        QByteArray path = partTemplate(folder, name);
-        const int fd = ::mkstemp(path.data());
-        if (fd < 0)
-            return false;
-        ::close(fd);
-        m_path = QFile::decodeName(path);
-        return true;
+        static const char kLetters[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        const QByteArray pattern = partTemplate(folder, name);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            QByteArray path = pattern;
+            for (qsizetype i = path.size() - 6; i < path.size(); ++i)
+                path[i] = kLetters[QRandomGenerator::system()->bounded(62)];
+            const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+                                  creationMode);
+            if (fd >= 0) {
+                m_fd = fd;
+                m_path = QFile::decodeName(path);
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        errno = EEXIST;
+        return false;
     }
     ~PartFile()
     {
+        if (m_fd >= 0)
+            ::close(m_fd);
         if (!m_path.isEmpty())
             ::unlink(QFile::encodeName(m_path).constData());
     }
+    PartFile() = default;
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+
     const QString& path() const { return m_path; }
+    int fd() const { return m_fd; }
     void keep() { m_path.clear(); }
 
 private:
     QString m_path;
+    int m_fd = -1;
 };
+
+// The mode a file beside the target is made with: a new workbook gets what
+// any new file gets (0666 less the umask); one that replaces a file starts
+// no wider than the old file (the owner may write it, so that the
+// workbook can be written into it) and takes the old mode when complete.
+mode_t creationMode(const struct stat* replaced)
+{
+    return replaced ? (replaced->st_mode & 0666) | 0600 : 0666;
+}
+
+// Whether a new file put in place of the old one by a rename would change
+// what the old one was: other names (hard links) of the old file would
+// keep the old workbook, and the new file would be the saver's, in the
+// saver's (or the folder's) group, where the old one belongs to others.
+bool renameWouldSplit(const struct stat& old, int newFile)
+{
+    struct stat made;
+    if (::fstat(newFile, &made) != 0)
+        return true;
+    return old.st_nlink > 1 || made.st_uid != old.st_uid || made.st_gid != old.st_gid;
+}
 
 // ---- reading the written workbook back ----
 
@@ -774,15 +802,18 @@ void WorkbookWriter::saveAs(const QString& path, ReadOnlyFile readOnly) const
 
     // Written beside the target, so that the rename cannot cross file
     // systems; removed again when anything fails.
+    struct stat old;
+    const bool replaces = exists && target.isFile() &&
+                          ::stat(QFile::encodeName(targetPath).constData(), &old) == 0;
     PartFile part;
-    if (!part.make(folder, target.fileName())) {
+    if (!part.make(folder, target.fileName(), creationMode(replaces ? &old : nullptr))) {
         const int error = errno;
         // No file can be made in the folder: an existing file is written
         // in place, from a complete workbook made in the temp folder.
         if (exists && target.isFile() && (error == EACCES || error == EPERM || error == EROFS)) {
             PartFile elsewhere;
             const QString temp = QDir::tempPath();
-            if (!elsewhere.make(temp, target.fileName()))
+            if (!elsewhere.make(temp, target.fileName(), 0600))
                 failSaving(shown, systemError(error));
             writeWorkbook(elsewhere.path(), temp, shown);
             writeInPlace(targetPath, checkedWorkbook(elsewhere.path(), shown), shown);
@@ -792,10 +823,17 @@ void WorkbookWriter::saveAs(const QString& path, ReadOnlyFile readOnly) const
     }
     const QString& partPath = part.path();
     writeWorkbook(partPath, folder, shown);
-    checkedWorkbook(partPath, shown);
-    if (!syncFile(partPath))
+    const QByteArray complete = checkedWorkbook(partPath, shown);
+    if (replaces && renameWouldSplit(old, part.fd()) && !modeIsReadOnly(targetPath)) {
+        // Every name of the file sees the new workbook, and its owner and
+        // group stay: the complete workbook is written over the old one.
+        writeInPlace(targetPath, complete, shown);
+        return;
+    }
+    if (replaces && ::fchmod(part.fd(), old.st_mode & 07777) != 0)
         failSaving(shown, systemError(errno));
-    givePermissions(partPath, targetPath);
+    if (::fsync(part.fd()) != 0)
+        failSaving(shown, systemError(errno));
     if (std::rename(QFile::encodeName(partPath).constData(),
                     QFile::encodeName(targetPath).constData()) != 0)
         failSaving(shown, systemError(errno));

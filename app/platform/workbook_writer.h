@@ -20,9 +20,17 @@
 //   it over the target only when every part is there and complete and
 //   every number of the sheet is in the file format's form ("." for the
 //   point, whatever the locale): a failed save leaves no file and keeps a
-//   file it was to replace. A name
-//   that is a symbolic link saves to the file at the end of its chain of
-//   links (a chain that loops is refused). A read-only file is replaced
+//   file it was to replace. The
+//   replacing file takes the old one's mode; a new file gets 0666 less the
+//   umask (the umask is never changed). A file that a new one would not
+//   stand in for wholly - one with other names (hard links), or whose
+//   owner or group the new file would not get - is written in place
+//   instead, once the new workbook is complete and read back, its old
+//   contents restored if that write fails, so that every name sees the new
+//   workbook and owner and group stay (a read-only file that the caller
+//   asked to replace is replaced by a new file, as it cannot be written).
+//   A name that is a symbolic link saves to the file at the end of its
+//   chain of links (a chain that loops is refused). A read-only file is replaced
 //   only when the caller says so. Where no file can be made in the
 //   target's folder (a read-only folder) an existing file that may be
 //   written is written in place, once the new workbook is complete

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
@@ -27,6 +28,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -662,4 +664,149 @@ TEST(WorkbookWriterTest, TheLongestNamesSave)
     }
 }
 
+// ---------------------------------------------------------------------------
+// What a save keeps of the file it replaces: every name, owner and group,
+// mode; and the process's umask.
+
+struct stat statOf(const QString& path)
+{
+    struct stat info {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0) << path.toStdString();
+    return info;
+}
+
+// A file with a second name in another folder: a save through either name
+// writes the one file, so both names read the new workbook, and a save that
+// fails leaves the old contents under both.
+TEST(WorkbookWriterTest, AFileWithOtherNamesIsWrittenInPlaceForEveryName)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("shared"))));
+    const QString path = dir.filePath(QStringLiteral("results.xlsx"));
+    const QString other = dir.filePath(QStringLiteral("shared/latest.xlsx"));
+    const QByteArray oldContent("an older export");
+    for (const QString& saved : {path, other}) {
+        QFile::remove(other);
+        writeFile(path, oldContent);
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+        ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+        const ino_t inode = statOf(path).st_ino;
+
+        {
+            FileSizeLimit limit(4096);
+            EXPECT_FALSE(raisedError([&] { largeSheet().saveAs(saved); }).isEmpty());
+        }
+        EXPECT_EQ(fileContent(path), oldContent);
+        EXPECT_EQ(fileContent(other), oldContent);
+
+        exportLikeSheet().saveAs(saved);
+        for (const QString& name : {path, other}) {
+            SCOPED_TRACE(name.toStdString());
+            expectWholeExportLikeSheet(name);
+            const struct stat info = statOf(name);
+            EXPECT_EQ(info.st_ino, inode);
+            EXPECT_EQ(info.st_nlink, 2u);
+            EXPECT_EQ(info.st_mode & 07777, 0640u);
+        }
+        EXPECT_EQ(folderEntries(dir.path()),
+                  (QStringList{QStringLiteral("results.xlsx"), QStringLiteral("shared")}));
+        EXPECT_EQ(folderEntries(dir.filePath(QStringLiteral("shared"))),
+                  QStringList{QStringLiteral("latest.xlsx")});
+    }
+}
+
+// A group-shared workbook, or one of another owner, saved by someone the
+// new file would belong to otherwise: written in place, it keeps its owner,
+// group and mode. Giving files away and changing group takes the
+// superuser's rights.
+TEST(WorkbookWriterTest, AFileOfAnotherOwnerOrGroupKeepsThem)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another owner or group takes the superuser";
+    constexpr uid_t kOther = 4242;
+    const struct {
+        const char* name;
+        uid_t fileOwner;
+        gid_t fileGroup;
+        gid_t saverGroup;  // the group the saving child changes to
+    } cases[] = {
+        {"a file of another group", static_cast<uid_t>(-1), kOther, 0},
+        {"a file of another owner", kOther, static_cast<gid_t>(-1), 0},
+        {"a saver who changed group", static_cast<uid_t>(-1), static_cast<gid_t>(-1), kOther},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("results.xlsx"));
+        writeFile(path, "an older export");
+        ASSERT_EQ(::chown(QFile::encodeName(path).constData(), c.fileOwner, c.fileGroup), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0664), 0);
+        const struct stat before = statOf(path);
+
+        const WorkbookWriter book = exportLikeSheet();
+        const ChildReport report = inChild([&] {
+            if (c.saverGroup != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(c.saverGroup) != 0))
+                throw SkipInChild(QStringLiteral("cannot change group"));
+            book.saveAs(path);
+        });
+        if (report.outcome == ChildReport::Skipped)
+            GTEST_SKIP() << report.text.toStdString();
+        ASSERT_EQ(report.outcome, ChildReport::Saved) << report.text.toStdString();
+        expectWholeExportLikeSheet(path);
+        const struct stat after = statOf(path);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(after.st_mode & 07777, 0664u);
+        EXPECT_EQ(folderEntries(dir.path()), QStringList{QStringLiteral("results.xlsx")});
+    }
+}
+
+// Counts changes of the umask while a test watches (from 0; -1 when none
+// watches), through umask below.
+std::atomic<int>& umaskChanges()
+{
+    static std::atomic<int> changes{-1};
+    return changes;
+}
+
+// Under any umask a new workbook gets 0666 less the umask and a replaced
+// one keeps its mode; no save changes the umask, not even for a moment
+// (it holds for the whole process: a file that another thread made
+// meanwhile would get the wrong mode).
+TEST(WorkbookWriterTest, ANewFileTakesTheUmaskWhichNoSaveChanges)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const mode_t kept = ::umask(022);
+    for (const mode_t mask : {mode_t{022}, mode_t{027}, mode_t{077}, mode_t{002}, mode_t{0}}) {
+        SCOPED_TRACE("umask " + QString::number(mask, 8).toStdString());
+        ::umask(mask);
+        const QString fresh = dir.filePath(QStringLiteral("fresh-%1.xlsx").arg(mask, 0, 8));
+        const QString replaced = dir.filePath(QStringLiteral("replaced-%1.xlsx").arg(mask, 0, 8));
+        writeFile(replaced, "an older export");
+        ASSERT_EQ(::chmod(QFile::encodeName(replaced).constData(), 0606), 0);
+        umaskChanges() = 0;
+        exportLikeSheet().saveAs(fresh);
+        exportLikeSheet().saveAs(replaced);
+        EXPECT_EQ(umaskChanges().exchange(-1), 0);
+        EXPECT_EQ(modeOf(fresh), 0666u & ~mask);
+        EXPECT_EQ(modeOf(replaced), 0606u);
+        expectWholeExportLikeSheet(fresh);
+    }
+    ::umask(kept);
+}
+
 }  // namespace
+
+// This program's umask stands in for the C library's and does what it
+// does, through the system call; it counts the changes a test watches for.
+extern "C" mode_t umask(mode_t mask) noexcept
+{
+    const auto previous = static_cast<mode_t>(::syscall(SYS_umask, mask));
+    if (previous != (mask & 0777) && umaskChanges().load() >= 0)
+        ++umaskChanges();
+    return previous;
+}
