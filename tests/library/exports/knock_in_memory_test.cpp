@@ -45,16 +45,13 @@ struct UpAndIn {
     }
 };
 
-[[maybe_unused]] bool startsWith(const std::string& text, const std::string& opening)
+bool startsWith(const std::string& text, const std::string& opening)
 {
     return text.compare(0, opening.size(), opening) == 0;
 }
 
 TEST(KnockInMemory, RequestsBeyondMemoryAreRefusedBeforeTheyAreTaken)
 {
-#if defined(TARVIC_ADDRESS_SANITIZER) || defined(TARVIC_THREAD_SANITIZER)
-    GTEST_SKIP() << "a sanitizer's shadow memory needs the address space and inflates the resident memory";
-#else
     struct Case {
         const char* what;
         UpAndIn call;
@@ -71,6 +68,10 @@ TEST(KnockInMemory, RequestsBeyondMemoryAreRefusedBeforeTheyAreTaken)
         {"1e7 time steps in 512 MB", {100.0, 105.0, 10000000, 20, 0}, 512.0, false},
     };
     for (const Case& k : cases) {
+#ifdef TARVIC_ADDRESS_SANITIZER
+        if (k.roomMiB > 0.0)
+            continue;  // an address-space limit cannot be combined with the address sanitizer
+#endif
         const tarvic_test::ChildMeasure m = tarvic_test::measureInChild(
             [&] { return k.call(); }, {}, static_cast<std::size_t>(k.roomMiB * kMiB));
         ASSERT_TRUE(m.finished) << k.what;
@@ -81,7 +82,6 @@ TEST(KnockInMemory, RequestsBeyondMemoryAreRefusedBeforeTheyAreTaken)
             EXPECT_EQ(m.text, "") << k.what;
         }
     }
-#endif
 }
 
 // The knock-in as the solver sees it, serial.
