@@ -135,8 +135,10 @@ double runEarlyExerciseMC(EstimateSeries& result, ExerciseRule& rule, const Mode
     const size_t slots = generatorSlotCount();
     const size_t inSampleSegments = inSample ? layout.inSampleBlocks + 1 : 0;
     const size_t pricingBlocks = layout.pricingBlockPaths.size();
-    requireSimulationMemory(pseudoRandomExerciseBytes(layout, slots, exerciseModelSizes(priceModel),
-                                                      exerciseModelSizes(fitModel), rule.empty(), inSample));
+    const double bytes = pseudoRandomExerciseBytes(layout, slots, exerciseModelSizes(priceModel),
+                                                   exerciseModelSizes(fitModel), rule.empty(), inSample);
+    requireSimulationMemory(bytes);
+    multiThreaded = teamFits(bytes, multiThreaded);
     const bool fitting = prepareExerciseRule(priceModel, rule);
 
     const int32_t steps = priceModel.steps();
@@ -344,9 +346,10 @@ double runEarlyExerciseQMC(EstimateSeries& result, ExerciseRule& rule, const Mod
     const uint32_t blockSize = layout.blockSize;
     const size_t rows = layout.rows();
     const size_t threads = multiThreaded ? static_cast<size_t>(std::max(1, omp_get_max_threads())) : 1;
-    requireSimulationMemory(sobolExerciseBytes(layout, threads, exerciseModelSizes(priceModel),
-                                               exerciseModelSizes(fitModel), rule.empty()),
-                            memoryCapBytes);
+    const double bytes = sobolExerciseBytes(layout, threads, exerciseModelSizes(priceModel),
+                                            exerciseModelSizes(fitModel), rule.empty());
+    requireSimulationMemory(bytes, memoryCapBytes);
+    multiThreaded = teamFits(bytes, multiThreaded);
     const bool fitting = prepareExerciseRule(priceModel, rule);
 
     const std::vector<double> discounts = stepDiscounts(priceModel.rate(), priceModel.dt(), steps);

@@ -38,6 +38,7 @@
 #include "montecarlo/european_path.h"
 #include "montecarlo/european_qmc.h"
 #include "montecarlo/random_generator64.h"
+#include "montecarlo/simulation_limits.h"
 #include "montecarlo/sobol_generator.h"
 #include "montecarlo/sobol_paths.h"
 #include "montecarlo/ziggurat_normal.h"
@@ -201,6 +202,7 @@ double runEuropeanMC(EstimateSeries& result, const Run& run, const PseudoRandomL
     const size_t blocks = layout.blocksPerSlot;
     std::vector<double> blockSums(layout.slots * blocks * kSums, 0.0);
     const size_t draws = blocks * layout.drawsPerBlock;
+    multiThreaded = teamFits(static_cast<double>(blockSums.size() * sizeof(double)), multiThreaded);
 
     // Slot t runs on generator t whichever thread takes it; a thread for
     // every kPathStepsPerThread path-steps.
@@ -273,6 +275,7 @@ double runEuropeanQMC(EstimateSeries& result, const Run& run, const SobolBlockLa
     using namespace european_detail;
     const int32_t steps = run.steps;
     const BrownianBridge bridge(steps);
+    multiThreaded = teamFits(layout.memoryGB * 1024.0 * 1024.0 * 1024.0, multiThreaded);
 
     const uint32_t blockPoints = static_cast<uint32_t>(layout.blockPoints);
     Matrix<uint32_t> startStates;

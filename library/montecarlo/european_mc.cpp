@@ -37,8 +37,7 @@ PseudoRandomLayout pseudoRandomLayout(int64_t pathCount, int32_t numCheckpoints,
     // The slots' block sums and the five series: refuse before allocating
     // what the machine cannot hold.
     const double bytes = static_cast<double>(slots * layout.blocksPerSlot + layout.rows) * kSums * sizeof(double);
-    if (bytes > kPseudoRandomLimitBytes || bytes > static_cast<double>(availableMemoryBytes()))
-        fail(kSimulationMemoryText);
+    requireSimulationMemory(bytes, kPseudoRandomLimitBytes);
     return layout;
 }
 

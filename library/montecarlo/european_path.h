@@ -15,6 +15,7 @@
 // a knock-out (payoff f0 W), through k = W / (1 - W) for a knock-in
 // (payoff f0 (1 - W)).
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <type_traits>
@@ -310,6 +311,8 @@ public:
         bool beyond = false;
         if (marching == kExactMarching) {
             st.logS = logPrev + z * run.h + run.logDrift;
+            if (Kind::greeks(run))
+                addStepScores(st, j, z);
             if (hasBarrier)
                 beyond = (run.hasLower && st.logS < run.logLower) || (run.hasUpper && st.logS > run.logUpper);
         } else {
@@ -317,13 +320,20 @@ public:
                 st.s = sPrev * (run.eulerFactor + z * run.h);
             else
                 st.s = sPrev * (1.0 + (run.mu + (z * z - 1.0) * run.sigma * run.sigma * 0.5) * run.dt + z * run.h);
+            // The scores are those of the step's own density, before the floor.
+            if (Kind::greeks(run))
+                addStepScores(st, j, z);
+            // Both factors fall below 0 for a large enough normal (Euler's
+            // below z = -(1 + mu dt) / h, Milstein's when sigma^2 dt exceeds
+            // about 1), where geometric Brownian motion never goes: its 0 is
+            // absorbing, so the asset is held there (0 times any later
+            // factor stays 0) and a put pays at most its strike.
+            st.s = std::max(st.s, 0.0);
             if (tracksLog())
                 st.logS = st.s > 0.0 ? std::log(st.s) : -HUGE_VAL;
             if (hasBarrier)
                 beyond = (run.hasLower && st.s < run.lower) || (run.hasUpper && st.s > run.upper);
         }
-        if (Kind::greeks(run))
-            addStepScores(st, j, z);
         if (hasBarrier) {
             if (beyond) {
                 if (run.knockOut)

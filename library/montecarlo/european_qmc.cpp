@@ -60,8 +60,11 @@ SobolBlockLayout sobolBlockLayout(int32_t exponent, int32_t numSteps, bool fewSo
         blocks = halved;
         estimate = halvedEstimate;
     }
-    if (estimate > kLimitGB || estimate * kBytesPerGB > static_cast<double>(availableMemoryBytes()))
+    if (estimate > kLimitGB)
         fail(kSimulationMemoryText);
+    const std::size_t budget = availableMemoryBytes();
+    if (estimate * kBytesPerGB > static_cast<double>(budget))
+        fail(simulationBudgetText(budget));
     layout.blocks = blocks;
     layout.blockPoints = layout.points / blocks;
     layout.memoryGB = estimate;

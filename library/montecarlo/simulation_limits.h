@@ -30,4 +30,11 @@ std::string simulationBudgetText(std::size_t budgetBytes);
 // available to the process (availableMemoryBytes).
 void requireSimulationMemory(double bytes, double capBytes = HUGE_VAL);
 
+// Whether a run that holds `bytes` may run its loops on the library's
+// threads (when multiThreaded): under an address-space limit the arenas and
+// stacks of the team threads (teamAddressSpaceBytes) must fit beside it in
+// the memory available. Otherwise the run keeps to its caller's thread; its
+// results do not depend on the threads that run it.
+bool teamFits(double bytes, bool multiThreaded);
+
 }  // namespace tarvic

@@ -402,7 +402,11 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
         const double periodNodeSteps = static_cast<double>(n) * planes * s.stepsPerPeriod;
         const int threads = parallelThreads(groupCount, multiThreaded,
                                             static_cast<int64_t>(periodNodeSteps / kNodeStepsPerThread));
+        // Sized here, on the caller's thread: a team thread that allocated
+        // would take an allocator arena of its own (64 MB of address space).
         std::vector<PlaneGroupSolver::Workspace> workspaces(static_cast<std::size_t>(threads));
+        for (PlaneGroupSolver::Workspace& ws : workspaces)
+            groups.prepare(ws);
         for (int32_t k = 0; k + 1 < s.remaining; ++k) {
             forEachPlane(groupCount, threads, [&](int64_t group, int worker) {
                 const int32_t g = static_cast<int32_t>(group);

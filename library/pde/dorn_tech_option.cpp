@@ -1,5 +1,6 @@
 #include "pde/dorn_tech_option.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -8,6 +9,7 @@
 
 #include "common/require.h"
 #include "pde/grid_stretching.h"
+#include "platform/memory_budget.h"
 
 namespace tarvic {
 
@@ -226,6 +228,19 @@ void DornTechOption::copyGrid(std::vector<double>& out)
         buildGrid();
     out.assign(grid.begin(), grid.end());
     out.resize(static_cast<size_t>(nodeCount), 0.0);
+}
+
+int32_t DornTechOption::prepareSolves(int32_t /*solves*/, int32_t sideBySide)
+{
+    lastNodeIndex();
+    // A solve holds a few tens of vectors of at most the caller's nodes;
+    // under an address-space limit its team threads' arenas and stacks
+    // are what may not fit.
+    int32_t threads = std::max(sideBySide, 1);
+    const std::size_t budget = availableMemoryBytes();
+    while (threads > 1 && teamAddressSpaceBytes(threads) > budget)
+        --threads;
+    return threads;
 }
 
 int32_t DornTechOption::lastNodeIndex()

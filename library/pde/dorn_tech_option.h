@@ -67,8 +67,12 @@ public:
     // never a plain copy of its base.
     virtual std::unique_ptr<DornTechOption> clone() const;
     // Builds what every later solve shares (the grids), so that copies
-    // taken afterwards solve on the same grids as the original.
-    virtual void prepareSolves() { lastNodeIndex(); }
+    // taken afterwards solve on the same grids as the original, and returns
+    // how many of a call's `solves` solves may run side by side (at most
+    // sideBySide, at least 1) in the memory there is. A contract whose
+    // solves cannot fit it even one at a time refuses the call here, before
+    // anything large is allocated.
+    virtual int32_t prepareSolves(int32_t solves, int32_t sideBySide);
 
     // Solves and copies grid, value, delta, gamma and theta per day.
     virtual void price(std::vector<double>& gridOut, std::vector<double>& valueOut,

@@ -87,13 +87,25 @@ thread_local int lastSolveThreads = 1;
 // handing to another thread.
 constexpr double kNodeStepsPerThread = 50000.0;
 
-// Solves the option at each of the settings, result k from settings k.
+// The threads the solves of a call pay for: one for every
+// kNodeStepsPerThread node-steps, at most one a solve.
+int sideBySideThreads(const DornTechOption& option, std::size_t count)
+{
+    const double work = static_cast<double>(option.nodeCount) * option.timeSteps *
+                        static_cast<double>(count);
+    return parallelThreads(static_cast<int64_t>(count), true,
+                           static_cast<int64_t>(work / kNodeStepsPerThread));
+}
+
+// Solves the option at each of the settings, result k from settings k, on
+// up to `threads` threads.
 // Where the option can be copied, each solve runs on its own copy (the first
 // on the option itself), side by side on the library's threads when the
 // work pays for it; a copy solves exactly as the option would, so the
 // results do not depend on the thread count. A failure is reported as the
 // first failing solve in the order of the settings would report it alone.
-std::vector<PdeResults> solveAll(DornTechOption& option, const std::vector<SolveSettings>& settings)
+std::vector<PdeResults> solveAll(DornTechOption& option, const std::vector<SolveSettings>& settings,
+                                 int threads)
 {
     const std::size_t count = settings.size();
     std::vector<PdeResults> solved(count);
@@ -112,10 +124,6 @@ std::vector<PdeResults> solveAll(DornTechOption& option, const std::vector<Solve
         return solved;
     }
 
-    const double work = static_cast<double>(option.nodeCount) * option.timeSteps *
-                        static_cast<double>(count);
-    const int threads = parallelThreads(static_cast<int64_t>(count), true,
-                                        static_cast<int64_t>(work / kNodeStepsPerThread));
     lastSolveThreads = threads;
     std::vector<std::exception_ptr> failures(count);
     forEachPlane(static_cast<int64_t>(count), threads, [&](int64_t piece) {
@@ -146,7 +154,6 @@ void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
     *lastIndexOut = n;
     if (n > TV_MAX_NODE_INDEX || n < 0)
         return;
-    option.prepareSolves();
 
     // The base solve, and the re-solves with a later expiry (theta) and a
     // higher volatility (vega); independent of each other.
@@ -159,7 +166,9 @@ void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
     const std::size_t wider = rules.calcVega ? settings.size() : 0;
     if (rules.calcVega)
         settings.push_back({T, sigma + 1e-5});
-    const std::vector<PdeResults> solved = solveAll(option, settings);
+    const int threads = option.prepareSolves(static_cast<int32_t>(settings.size()),
+                                             sideBySideThreads(option, settings.size()));
+    const std::vector<PdeResults> solved = solveAll(option, settings, threads);
 
     const PdeResults& base = solved.front();
     if (base.value.size() != static_cast<std::size_t>(n) + 1)

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <stdexcept>
 
 #include "common/require.h"
 #include "pde/barrier_grids.h"
+#include "platform/memory_budget.h"
 
 namespace tarvic {
 
@@ -55,11 +58,119 @@ DornTechKnockInOption::DornTechKnockInOption(const BarrierContract& c, double lo
 {
 }
 
-void DornTechKnockInOption::prepareSolves()
+// ---- The memory of the solves -------------------------------------------------
+
+namespace {
+
+constexpr double kDouble = sizeof(double);
+// Vectors of the companion's nodes a companion solve holds: its grid, the
+// start values, three older levels, the exercise values, the three
+// diagonals and the right-hand side, four of factors, and its result.
+constexpr double kCompanionVectors = 15.0;
+// Vectors of the knock-in's nodes: those of its own solve with the five
+// results, the copies a companion takes of its grid and values, and what
+// the frame keeps of every solve.
+constexpr double kKnockInRunningVectors = 24.0;
+constexpr double kKnockInHeldVectors = 8.0;
+// The objects, the frame's columns, the pages of code a solve touches
+// and what the vectors leave out.
+constexpr double kFixedBytes = 4.0 * 1024.0 * 1024.0;
+// The solver refuses more time steps than this in one solve.
+constexpr double kMaxSolveSteps = 100'000'000.0;
+
+}  // namespace
+
+double DornTechKnockInOption::companionNodes()
+{
+    if (!companionGrid_.empty())
+        return static_cast<double>(companionGrid_.size());
+    // The node count alone: a build limit of 0 keeps the builder from
+    // allocating the nodes.
+    try {
+        DornTechOption companion(*this);
+        companion.maxBuiltNodes = 0;
+        companion.grid.clear();
+        companion.nodeCount = 0;
+        companion.gridBuilt = false;
+        companion.buildGrid();
+        return std::max(static_cast<double>(companion.nodeCount),
+                        static_cast<double>(companion.grid.size()));
+    } catch (...) {
+        return 0.0;  // the solve fails with the grid's own text
+    }
+}
+
+double DornTechKnockInOption::recordedLevels() const
+{
+    double steps = timeSteps;
+    double periods = 1.0;
+    if (numPeriods > 1) {
+        const double perPeriod =
+            std::max(5.0, std::trunc(static_cast<double>(timeSteps) / numPeriods + 0.5));
+        steps = numPeriods * perPeriod;
+        periods = numPeriods;
+    }
+    // The first quarter steps, one restart a period, the final quarter steps.
+    return 1.0 + steps + 3.0 * (periods + 1.0);
+}
+
+std::size_t DornTechKnockInOption::solveBytes(int32_t solves, int32_t sideBySide)
+{
+    const double held = std::max(solves, 1);
+    const double running = std::min(std::max(sideBySide, 1), std::max(solves, 1));
+    const double levels = recordedLevels();
+    const double records = (lowerLevel_ > 0.0 ? 1.0 : 0.0) + (upperLevel_ > 0.0 ? 1.0 : 0.0);
+    const double companion = companionNodes();
+    const double knockIn = std::max(static_cast<double>(nodeCount), static_cast<double>(grid.size()));
+
+    // Kept by every solve: the companion's grid, the records and their
+    // times (reserved at their length).
+    double perSolve = companion * kDouble + (records + 1.0) * levels * kDouble +
+                      kKnockInHeldVectors * knockIn * kDouble;
+    // While a solve runs: the companion's working vectors (a grid beyond
+    // the solver is refused before they exist), timed records grown by
+    // doubling (a Bermudan with quarter-step restarts), the knock-in solve.
+    double perRunning = kKnockInRunningVectors * knockIn * kDouble;
+    if (companion <= static_cast<double>(kMaxGridNodes))
+        perRunning += kCompanionVectors * companion * kDouble;
+    if (exerciseType == Bermudan && discretization == Rannacher)
+        perRunning += 3.0 * records * levels * sizeof(TimedRecord);
+    const double bytes = held * perSolve + running * perRunning + kFixedBytes;
+    return bytes < static_cast<double>(SIZE_MAX) ? static_cast<std::size_t>(bytes) : SIZE_MAX;
+}
+
+int32_t DornTechKnockInOption::checkMemory(int32_t solves, int32_t sideBySide)
+{
+    const std::size_t budget = availableMemoryBytes();
+    if (solveBytes(solves, 1) > budget)
+        throw std::runtime_error(knockInBeyondBudgetText(memoryAmountText(budget)));
+    // Fewer solves side by side where the budget holds fewer of them, or
+    // not the address space of their threads.
+    int32_t threads = std::max(sideBySide, 1);
+    for (; threads > 1; --threads) {
+        const std::size_t bytes = solveBytes(solves, threads);
+        const std::size_t team = teamAddressSpaceBytes(threads);
+        if (bytes <= budget && team <= budget - bytes)
+            break;
+    }
+    memoryCounted_ = true;
+    return threads;
+}
+
+std::string knockInBeyondBudgetText(const std::string& budgetText)
+{
+    return "The knock-in solve you have requested requires more memory than is available to the "
+           "program (" + budgetText + "). Try reducing the number of asset steps and/or time steps.";
+}
+
+// ---- The two solves -------------------------------------------------------------
+
+int32_t DornTechKnockInOption::prepareSolves(int32_t solves, int32_t sideBySide)
 {
     lastNodeIndex();
+    const int32_t threads = checkMemory(solves, sideBySide);
     if (!companionGrid_.empty())
-        return;
+        return threads;
     // The grid the companion of the first solve builds for itself.
     try {
         DornTechOption companion(*this);
@@ -74,6 +185,7 @@ void DornTechKnockInOption::prepareSolves()
         }
     } catch (...) {
     }
+    return threads;
 }
 
 void DornTechKnockInOption::recordBarrierValues()
@@ -87,6 +199,18 @@ void DornTechKnockInOption::recordBarrierValues()
     companion.dx = companionDx_;
     companion.nodeCount = static_cast<int32_t>(companionGrid_.size());
     companion.gridBuilt = !companionGrid_.empty();
+    // The records at their length, as the memory count has them (beyond
+    // the levels of 10^8 steps of at least five a period the solve refuses
+    // the steps itself).
+    const double levels = recordedLevels();
+    if (levels <= 1.0 + kMaxSolveSteps + 3.0 * (kMaxSolveSteps / 5.0 + 1.0)) {
+        const auto length = static_cast<size_t>(levels);
+        if (lowerLevel_ > 0.0)
+            lowerRecord.reserve(length);
+        if (upperLevel_ > 0.0)
+            upperRecord.reserve(length);
+        recordTimes.reserve(length);
+    }
     PdeResults results;
     companion.solvePde(results, false, lowerLevel_, lowerLevel_ > 0.0 ? &lowerRecord : nullptr,
                        upperLevel_, upperLevel_ > 0.0 ? &upperRecord : nullptr, &recordTimes);
@@ -122,6 +246,9 @@ void DornTechKnockInOption::price(std::vector<double>& gridOut, std::vector<doub
     nodeCount = keptCount;
     dx = keptDx;
     gridBuilt = true;
+    // A solve not counted by prepareSolves counts itself.
+    if (!memoryCounted_)
+        checkMemory(1, 1);
 
     recordBarrierValues();
     DornTechOption::price(gridOut, valueOut, deltaOut, gammaOut, thetaOut);

@@ -13,7 +13,9 @@
 // companion may end in quarter steps, a Bermudan one may restart them, and
 // the knock-in solve has neither.
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "pde/barrier_option.h"
@@ -36,10 +38,22 @@ public:
     void price(std::vector<double>& gridOut, std::vector<double>& valueOut,
                std::vector<double>& deltaOut, std::vector<double>& gammaOut,
                std::vector<double>& thetaOut) override;
-    // Builds the knock-in grid and the companion's grid, so that copies
-    // solve on both; a companion grid that cannot be built here is left to
+    // Counts the memory of the call's solves (solveBytes) before anything
+    // large is allocated and refuses the call (knockInBeyondBudgetText)
+    // when one solve at a time does not fit the memory available; then
+    // builds the knock-in grid and the companion's grid, so that copies
+    // solve on both. A companion grid that cannot be built here is left to
     // the solve, which fails with its own text.
-    void prepareSolves() override;
+    int32_t prepareSolves(int32_t solves, int32_t sideBySide) override;
+
+    // The bytes `solves` solves of the contract hold at their peak with
+    // sideBySide of them running at once: each keeps the companion's grid
+    // and its records (a value per time level at each barrier, and the
+    // level's time to go); each running one the companion's working
+    // vectors and those of the knock-in solve. The team threads' address
+    // space is not among them (teamAddressSpaceBytes). SIZE_MAX when the
+    // count overflows.
+    std::size_t solveBytes(int32_t solves, int32_t sideBySide);
 
     // The companion's values at the lower and upper recording levels (empty
     // where the contract has no such barrier), and their times to go.
@@ -54,12 +68,28 @@ protected:
 
 private:
     void recordBarrierValues();
+    // A plain copy without the knock-in's grid and values.
+    DornTechOption bareCompanion();
+    // The nodes of the companion's grid, counted without building it.
+    double companionNodes();
+    // At least the time levels a solve records (the placeholder of expiry
+    // included): a level per step, three more for every start in quarter
+    // steps.
+    double recordedLevels() const;
+    // Refuses the call when `solves` solves, one at a time, do not fit the
+    // memory available; returns how many of them may run side by side.
+    int32_t checkMemory(int32_t solves, int32_t sideBySide);
 
     double lowerLevel_;
     double upperLevel_;
     std::vector<double> companionGrid_;
     double companionDx_ = 0.0;
+    bool memoryCounted_ = false;
 };
+
+// The refusal of a knock-in whose solves need more memory than is available
+// (budgetText: "1.7GB").
+std::string knockInBeyondBudgetText(const std::string& budgetText);
 
 // Double knock-in between lowerBarrier L and upperBarrier U.
 class DornTechDBIOption : public DornTechKnockInOption {

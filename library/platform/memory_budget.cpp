@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 
+#include <pthread.h>
 #include <sys/resource.h>
 
 namespace tarvic {
@@ -167,6 +168,33 @@ std::size_t availableMemoryBytes()
     if (room == SIZE_MAX)
         return room;
     return static_cast<std::size_t>(kMemoryShare * static_cast<double>(room));
+}
+
+std::size_t teamAddressSpaceBytes(int threads, std::size_t stackBytes)
+{
+    if (threads <= 1)
+        return 0;
+    const std::size_t perThread = kArenaReserveBytes + stackBytes;
+    std::size_t total = 0;
+    return multiplySizes(static_cast<std::size_t>(threads - 1), perThread, total) ? total : SIZE_MAX;
+}
+
+std::size_t teamAddressSpaceBytes(int threads)
+{
+    rlimit addressSpace{};
+    if (threads <= 1 || getrlimit(RLIMIT_AS, &addressSpace) != 0 || addressSpace.rlim_cur == RLIM_INFINITY)
+        return 0;
+    // The stack a new thread gets (RLIMIT_STACK, or glibc's own default),
+    // and a page of guard beside it.
+    std::size_t stack = std::size_t{8} << 20;
+    pthread_attr_t attributes;
+    if (pthread_getattr_default_np(&attributes) == 0) {
+        std::size_t size = 0;
+        if (pthread_attr_getstacksize(&attributes, &size) == 0 && size > 0)
+            stack = size;
+        pthread_attr_destroy(&attributes);
+    }
+    return teamAddressSpaceBytes(threads, stack + 4096);
 }
 
 std::string memoryAmountText(std::size_t bytes)

@@ -60,6 +60,20 @@ inline constexpr double kMemoryShare = 0.9;
 // this process (SIZE_MAX when nothing can be read).
 std::size_t availableMemoryBytes();
 
+// Address space that the team threads of a parallel loop take beyond the
+// bytes a computation counts, when the process lives under an address-space
+// limit (RLIMIT_AS): glibc gives each thread that allocates an arena of its
+// own, which reserves kArenaReserveBytes of address space, and each team
+// thread has its stack. `threads` counts the caller's thread, which needs
+// neither. A thread that has them already is counted again: the count errs
+// on the side of refusing.
+inline constexpr std::size_t kArenaReserveBytes = std::size_t{64} << 20;
+std::size_t teamAddressSpaceBytes(int threads, std::size_t stackBytes);
+
+// The same for this process and its default thread stack; 0 without an
+// address-space limit.
+std::size_t teamAddressSpaceBytes(int threads);
+
 // An amount of memory as a reader takes it in: "1.7GB" from 1 GiB on
 // (one decimal, "12GB" from 10 GiB), "350MB" below, "640KB" below 1 MiB;
 // binary units, rounded down.

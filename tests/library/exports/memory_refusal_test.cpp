@@ -35,16 +35,17 @@ std::string textOf(TvString text)
     return result;
 }
 
-// VelkOptionPricerMC: an American put, pseudo-random unless useSobol.
+// VelkOptionPricerMC: a put, American unless exerciseType is 0, pseudo-random
+// unless useSobol.
 struct VanillaCall {
-    int32_t numSteps = 10, numPaths = 10, numLSPaths = 10, useSobol = 0;
+    int32_t numSteps = 10, numPaths = 10, numLSPaths = 10, useSobol = 0, exerciseType = 1, multiThreaded = 1;
 
     std::string operator()(std::vector<double>& a, int32_t& rows) const
     {
         return textOf(VelkOptionPricerMC(a.data(), a.data() + 50001, a.data() + 100002, a.data() + 150003,
                                          a.data() + 200004, &rows, 100.0, 100.0, 0.0, 0.0, 1.0, 0.25, 0.05, 0.02,
-                                         numSteps, 1, 1, 1, 0, numPaths, numLSPaths, 3, 1110, 2, 1, 0, useSobol, 0,
-                                         1, 1, 0));
+                                         numSteps, 1, exerciseType, 1, 0, numPaths, numLSPaths, 3, 1110, 2, 1, 0,
+                                         useSobol, 0, 1, multiThreaded, 0));
     }
 };
 
@@ -109,6 +110,9 @@ TEST(MemoryRefusals, ComeBeforeTheAllocationAndNameTheBudget)
         {"American, 2^31 - 1 steps", VanillaCall{2147483647}, 0.0, Refusal::Budget},
         {"American, 1e8 steps in 2 GB", VanillaCall{100000000}, 2.0, Refusal::Budget},
         {"American on 2^20 Sobol points of 300 steps in 2 GB", VanillaCall{300, 20, 20, 1}, 2.0, Refusal::Budget},
+        // Point matrices of 490 MB, within the engine's own rule.
+        {"European on 2^22 Sobol points of 20000 steps in 0.5 GB", VanillaCall{20000, 22, 22, 1, 0}, 0.5,
+         Refusal::Budget},
         {"Asian American, 4e8 fixings", AsianMcCall{400000000}, 0.0, Refusal::Budget},
         {"Asian American, 2^31 - 1 fixings", AsianMcCall{2147483647}, 0.0, Refusal::Budget},
         {"Asian American, 1e8 fixings in 2 GB", AsianMcCall{100000000}, 2.0, Refusal::Budget},
@@ -160,6 +164,49 @@ TEST(MemoryRefusals, ComeBeforeTheAllocationAndNameTheBudget)
         }
         }
     }
+}
+
+// VelkAsianOptionPricer with theta and vega on the library's threads: a
+// ten-fixing call, one plane every two nodes.
+struct AsianFdGreeksCall {
+    int32_t assetSteps = 100;
+
+    std::string operator()(std::vector<double>& a, int32_t& n) const
+    {
+        n = assetSteps;
+        return textOf(VelkAsianOptionPricer(a.data(), a.data() + 50001, a.data() + 100002, a.data() + 150003,
+                                            a.data() + 200004, a.data() + 250005, 100.0, 100.0, 100, 1.0, 0.2,
+                                            0.06, 0.03, &n, 2, 10, 0, 0.0, 0.1, 0, 0, 2, 2, 2, 0.0, 1, 1, 65535, 1));
+    }
+};
+
+// Under an address-space limit each team thread that allocates takes an
+// allocator arena (64 MB of address space) and has its stack: calls whose
+// own memory fits the limit succeed on eight threads all the same.
+TEST(MemoryRefusals, TeamThreadsFitUnderAnAddressSpaceLimit)
+{
+#if defined(TARVIC_ADDRESS_SANITIZER) || defined(TARVIC_THREAD_SANITIZER)
+    GTEST_SKIP() << "a sanitizer's shadow memory needs the address space";
+#else
+    const struct {
+        const char* what;
+        std::function<std::string(std::vector<double>&, int32_t&)> call;
+    } cases[] = {
+        // About 270 MB of regression paths and fit.
+        {"American put on 300000 paths of 50 steps", VanillaCall{50, 300, 300}},
+        // Planes of about 130 and 160 MB, valued three times.
+        {"Asian planes of 2200 asset steps with theta and vega", AsianFdGreeksCall{2200}},
+        {"Asian planes of 2400 asset steps with theta and vega", AsianFdGreeksCall{2400}},
+    };
+    for (const auto& k : cases) {
+        std::vector<double> arrays(6 * 50001, -1.0);
+        int32_t rows = -7;
+        const tarvic_test::ChildMeasure m = tarvic_test::measureInChild(
+            [&] { return k.call(arrays, rows); }, [] { omp_set_num_threads(8); }, std::size_t{512} << 20);
+        ASSERT_TRUE(m.finished) << k.what;
+        EXPECT_EQ(m.text, "") << k.what;
+    }
+#endif
 }
 
 }  // namespace

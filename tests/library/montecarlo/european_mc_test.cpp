@@ -309,6 +309,55 @@ TEST_F(EuropeanMcTest, CoarseStepsThatReachZeroStayFinite)
             }
 }
 
+// One path step by step: a step whose factor falls below 0 ends at 0 and
+// the asset stays there; a step with a positive factor moves it by exactly
+// that factor.
+TEST(EuropeanPathStep, AnAssetThatReachesZeroStaysThere)
+{
+    const Market m{100.0, 100.0, 0.05, 0.0, 5.0, 1.0};
+    for (int32_t marching : {kEulerMarching, kMilsteinMarching}) {
+        EuropeanContract c = contractFor(m, false, 4);
+        c.timeMarching = marching;
+        const EuropeanRun run(c);
+        const EuropeanPath<> path(run);
+        EuropeanPathState st{};
+        path.start(st);
+        // z = 1: both factors are 1 + mu dt + sigma sqrt(dt) (Milstein's z^2 - 1 term is 0).
+        path.step(st, 0, 1.0);
+        EXPECT_EQ(st.s, m.spot * (run.eulerFactor + run.h)) << marching;
+        // At z = -1 both factors are 1 + mu dt - 2.5.
+        for (double z : {-1.0, 3.0, -0.5, 0.7}) {
+            path.step(st, 1, z);
+            EXPECT_EQ(st.s, 0.0) << marching << ", z = " << z;
+        }
+        EXPECT_EQ(path.payoff(st), m.strike) << marching;
+    }
+}
+
+// At volatility 5 an Euler or Milstein step takes the asset below 0 with a
+// large probability (Euler's for z < -(1 + mu dt) / (sigma sqrt(dt))). Held
+// at 0, as geometric Brownian motion's absorbing 0 is, the asset never pays a
+// put more than its strike; with fine steps both schemes come to the closed
+// form, Euler within its first-order weak error (about 0.1 at 1024 steps).
+TEST_F(EuropeanMcTest, PathsHeldAtZeroPayPutsAtMostTheirStrike)
+{
+    const Market m{100.0, 100.0, 0.05, 0.0, 5.0, 1.0};
+    const double bound = m.strike * std::exp(-m.rate * m.expiry);
+    for (int32_t marching : {kEulerMarching, kMilsteinMarching}) {
+        for (int32_t steps : {1, 4, 16}) {
+            EuropeanContract c = contractFor(m, false, steps);
+            c.timeMarching = marching;
+            const EstimateSeries coarse = run(c, 50000);
+            for (double v : coarse.value())
+                ASSERT_LE(v, bound) << "marching " << marching << ", " << steps << " steps";
+        }
+        EuropeanContract fine = contractFor(m, false, 1024);
+        fine.timeMarching = marching;
+        expectWithin(run(fine, 100000).value(), bsPrice(false, m), 4.0, marching == kEulerMarching ? 0.2 : 0.05,
+                     "marching " + std::to_string(marching));
+    }
+}
+
 // ---- Reproducibility ------------------------------------------------------------
 
 TEST(EuropeanMcReproducibility, SameSeriesWithAndWithoutThreadsAndOnRepeatedCalls)
