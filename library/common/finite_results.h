@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <initializer_list>
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -22,6 +23,15 @@ inline bool allFinite(const double* values, std::size_t count)
 }
 
 inline bool allFinite(const std::vector<double>& values) { return allFinite(values.data(), values.size()); }
+
+// The lowest entry of a column, +infinity for an empty one.
+inline double lowestOf(const std::vector<double>& values)
+{
+    double lowest = std::numeric_limits<double>::infinity();
+    for (double v : values)
+        lowest = v < lowest ? v : lowest;
+    return lowest;
+}
 
 // Throws std::runtime_error(text) unless every entry of every column is finite.
 inline void requireFiniteResults(std::initializer_list<const std::vector<double>*> columns, const char* text)

@@ -1,6 +1,7 @@
 // The barrier finite-difference export: chooses one of the six barrier
 // contracts from the barrier levels and knockOut, then runs the shared frame.
 
+#include <algorithm>
 #include <memory>
 
 #include "tarvic/tarvic.h"
@@ -72,8 +73,11 @@ TARVIC_EXPORT TvString VelkBarrierOptionPricer(
                                        amerSolver, maxAsset, flagSet(nonUniformGrid),
                                        numPeriods};
         const std::unique_ptr<DornTechOption> option = makeBarrierOption(contract, knockOut == 1);
+        // A down-and-out lives above the grid's top as a vanilla does.
+        const bool downAndOut = knockOut == 1 && upperBarrier == 0.0;
         const FrameRules rules{flagSet(calcTheta), flagSet(calcVega),
-                               !continuous || (exerciseType == 2 && numPeriods >= 2)};
+                               !continuous || (exerciseType == 2 && numPeriods >= 2),
+                               std::max(spot, strike), downAndOut};
         runFiniteDifferenceFrame(*option, out, assetSteps, rules);
     });
 }

@@ -31,7 +31,7 @@ TARVIC_EXPORT TvString VelkOptionPricer(double* assetGrid, double* optionValue, 
                               *assetSteps, optionType, exerciseType, discretization, amerSolver,
                               maxAsset, flagSet(nonUniformGrid), numPeriods, 0, true);
         const FrameRules rules{flagSet(calcTheta), flagSet(calcVega),
-                               exerciseType == 2 && numPeriods >= 2};
+                               exerciseType == 2 && numPeriods >= 2, 0.0, true};
         runFiniteDifferenceFrame(option, out, assetSteps, rules);
     });
 }

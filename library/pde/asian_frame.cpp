@@ -114,7 +114,8 @@ void runAsianFrame(DornTechAsianOption& option, const NodeArrays& out, int32_t* 
             columns.vega[k] = (bumped[k] - base.value[k]) / 1e-5 / 100.0;
     }
 
-    writeFiniteNodes(columns, out);
+    writeFiniteNodes(columns, out,
+                     std::max({option.strike, option.spotLevel(), option.settledAverage}));
 }
 
 }  // namespace tarvic

@@ -61,6 +61,8 @@ public:
     // Index of the last node of the reported grid (sets the planes up first
     // when they are not).
     int32_t lastOutputIndex();
+    // The asset level today.
+    double spotLevel() const { return spot; }
     // The first count planes := the payoff at expiry, the last fixing applied.
     void maturityPayoff(int32_t count);
     // Start values of one plane solve of period periodIndex (0 = the period

@@ -74,7 +74,10 @@ DornTechOption::DornTechOption(const DornTechOption& other)
       lowerFixed(other.lowerFixed),
       monitoringHook(other.monitoringHook),
       finalQuarterSteps(other.finalQuarterSteps),
-      maxBuiltNodes(other.maxBuiltNodes)
+      maxBuiltNodes(other.maxBuiltNodes),
+      topAsset(other.topAsset),
+      topCash(other.topCash),
+      topWritten(other.topWritten)
 {
 }
 
@@ -275,7 +278,24 @@ void DornTechOption::payoff()
         values.front() = lowerValue;
 }
 
-void DornTechOption::boundaryValues(double tau, int32_t /*level*/)
+double DornTechOption::bermudanCallTop(double dt, int32_t level)
+{
+    double& VN = values.back();
+    // Deep in the money a call is worth the asset, which pays the dividend
+    // yield, less a cash amount discounted at the interest rate: each part
+    // decays at its own rate from expiry, or from the exercise date that
+    // last raised the top (a value the decay did not write).
+    if (level == 1 || VN != topWritten) {
+        topAsset = grid.back();
+        topCash = grid.back() - VN;
+    }
+    topAsset *= std::exp(-divYield * dt);
+    topCash *= std::exp(-intRate * dt);
+    topWritten = topAsset - topCash;
+    return topWritten;
+}
+
+void DornTechOption::boundaryValues(double tau, int32_t level)
 {
     double& V0 = values.front();
     double& VN = values.back();
@@ -286,7 +306,8 @@ void DornTechOption::boundaryValues(double tau, int32_t /*level*/)
         // decay from those set at the last exercise date.
         const double decay = std::exp(-intRate * tau);
         V0 *= decay;
-        VN *= decay;
+        VN = optionType == Call && upperBoundary == GivenValue ? bermudanCallTop(tau, level)
+                                                               : VN * decay;
         return;
     }
     const double discount = std::exp(-intRate * tau);

@@ -141,6 +141,12 @@ public:
     int64_t maxBuiltNodes = kMaxGridNodes;
 
 protected:
+    // The asset and cash parts of the top value of a Bermudan call, and the
+    // value last written there (bermudanCallTop).
+    double topAsset = 0.0;
+    double topCash = 0.0;
+    double topWritten = 0.0;
+
     double builtLimit() const { return static_cast<double>(maxBuiltNodes); }
     // Checks the settings a solve depends on; throws with a message naming
     // the argument. Called by the constructor and again before each solve
@@ -148,6 +154,10 @@ protected:
     void checkInputs() const;
     // Checks a grid once built: enough nodes for the stencils, increasing.
     void checkGrid() const;
+    // The top value of a Bermudan call with a given top value after a step
+    // of dt (level as boundaryValues receives it): S_N e^(-q t) - K e^(-r t),
+    // t the time since expiry or since the exercise that last set the top.
+    double bermudanCallTop(double dt, int32_t level);
     bool putLikeLowerEnd() const { return optionType == Put || optionType == PlanePut; }
     // The grid and the start values were set from outside, not built here.
     bool startsFromOutside() const { return payoffReady && gridBuilt; }

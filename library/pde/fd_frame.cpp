@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "closedform/closed_form.h"
 #include "common/finite_results.h"
 #include "common/parallel_loop.h"
 #include "common/require.h"
@@ -168,9 +169,13 @@ void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
         settings.push_back({T, sigma + 1e-5});
     const int threads = option.prepareSolves(static_cast<int32_t>(settings.size()),
                                              sideBySideThreads(option, settings.size()));
+    const bool shortOfReach = rules.checkReach && !gridReaches(option);
     const std::vector<PdeResults> solved = solveAll(option, settings, threads);
 
     const PdeResults& base = solved.front();
+    // A solution that is not finite says more about the inputs than the reach.
+    if (shortOfReach && allFinite(base.value))
+        throw std::runtime_error(kGridReachText);
     if (base.value.size() != static_cast<std::size_t>(n) + 1)
         throw std::logic_error("The solution does not match the reported grid.");
     const std::size_t count = static_cast<std::size_t>(n) + 1;
@@ -199,7 +204,7 @@ void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
 
     const NodeColumns columns{firstNodes(base.grid), firstNodes(base.value), firstNodes(base.delta),
                               firstNodes(base.gamma), std::move(theta), std::move(vega)};
-    writeFiniteNodes(columns, out);
+    writeFiniteNodes(columns, out, rules.valueScale > 0.0 ? rules.valueScale : option.strike);
 }
 
 int lastFrameSolveThreads()
@@ -207,9 +212,21 @@ int lastFrameSolveThreads()
     return lastSolveThreads;
 }
 
-void writeFiniteNodes(const NodeColumns& c, const NodeArrays& out)
+bool gridReaches(const DornTechOption& option)
+{
+    if (option.grid.empty())
+        return true;
+    const double topError =
+        blackScholesPrice(option.grid.back(), option.strike, option.intRate, option.divYield,
+                          option.volatility, option.expiry, 1);
+    return !(topError > kMaxTopError * option.strike);
+}
+
+void writeFiniteNodes(const NodeColumns& c, const NodeArrays& out, double valueScale)
 {
     requireFiniteResults({&c.grid, &c.value, &c.delta, &c.gamma, &c.theta, &c.vega}, kNonFiniteSolutionText);
+    if (lowestOf(c.value) < -kValueRoundOff * valueScale)
+        throw std::runtime_error(kNegativeSolutionText);
     const auto write = [](const std::vector<double>& from, double* to) {
         if (!from.empty())
             std::copy(from.begin(), from.end(), to);

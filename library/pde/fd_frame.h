@@ -31,7 +31,35 @@ struct FrameRules {
     // The solver's own theta is replaced by zeros (Bermudans with several
     // periods, discretely monitored barriers).
     bool zeroSolverTheta;
+    // The size of the contract's values (its strike, or the larger of spot
+    // and strike) that round-off is measured against; 0 takes the strike.
+    double valueScale = 0.0;
+    // The top of the grid is a truncation of a contract that lives above
+    // it (a vanilla, a down-and-out): its reach is checked with the solution.
+    bool checkReach = false;
 };
+
+// The failure of a grid whose top lies where the asset still has weight at
+// expiry.
+constexpr const char* kGridReachText =
+    "The grid ends below levels the asset still reaches by expiry: its value there is not to "
+    "be trusted. Raise maxAsset, or lower the volatility or the expiry.";
+
+// The most the condition at the top of the grid may be off, as a fraction
+// of the strike. A call's top takes the forward S e^(-qT) - K e^(-rT) and a
+// put's takes 0: both are off by the European put on the top level, and
+// that error, carried down the grid, is what reaches the spot. Ordinary
+// grids keep it well below 1e-3 of the strike (a few 1e-3 at sigma^2 T
+// near 1, where the solution is still right to 1e-4); by 0.1 the error at
+// the strike has grown to tenths of a percent (sigma 2 over a year), and
+// it grows fast beyond (3% at sigma 3, 7% at sigma 5).
+constexpr double kMaxTopError = 0.1;
+
+// False when the European put on the top node S_N over the option's life
+// is worth more than kMaxTopError of the strike; the frame then fails the
+// call with kGridReachText (or, for a solution that is not finite, with
+// kNonFiniteSolutionText).
+bool gridReaches(const DornTechOption& option);
 
 // What a call writes into the caller's arrays, entries 0..n of each; an
 // empty vega is not written.
@@ -49,10 +77,27 @@ constexpr const char* kNonFiniteSolutionText =
     "The solution is not a finite number: the asset, strike or market data lie beyond the "
     "range the solver can represent.";
 
-// Copies the columns into the caller's arrays when every entry is finite;
-// otherwise throws std::runtime_error(kNonFiniteSolutionText) and writes
-// nothing.
-void writeFiniteNodes(const NodeColumns& columns, const NodeArrays& out);
+// The failure of a solution that dips below 0: every contract priced here
+// pays a non-negative amount, so the grid does not resolve the contract.
+constexpr const char* kNegativeSolutionText =
+    "The solution falls below 0, which this option is never worth: the grid cannot resolve "
+    "the contract. Increase the volatility, the time steps or the asset steps.";
+
+// Round-off in a solved value, relative to the contract's scale. The
+// eliminations keep each level to a few units in the last place of the
+// scale and the projected SOR stops at a residual of 1e-11 of the strike,
+// so the stepper itself accounts for far less than this (ordinary
+// contracts stay within 1e-8 of their scale, the coarsest settings of the
+// program included); a value further below 0 is the scheme's own
+// undershoot (drift that outruns the diffusion on the grid, too few steps
+// for the kink of the payoff), not rounding.
+constexpr double kValueRoundOff = 1e-6;
+
+// Copies the columns into the caller's arrays when every entry is finite
+// and no value lies below -kValueRoundOff * valueScale; otherwise throws
+// std::runtime_error (kNonFiniteSolutionText, kNegativeSolutionText) and
+// writes nothing.
+void writeFiniteNodes(const NodeColumns& columns, const NodeArrays& out, double valueScale);
 
 // Throws std::invalid_argument when an array or the node-count reference is null.
 void checkNodeArrays(const NodeArrays& out, const int32_t* assetSteps);

@@ -215,6 +215,16 @@ void DornTechDBOOption::buildGrid()
         return;
     }
     const ExtentFactor e = extentFactor(volatility, expiry, numPeriods);
+    // The uniform grid puts at least three cells between the barriers at
+    // one spacing over the whole grid: a corridor narrower than one asset
+    // step would refine every cell up to the top by more than three times
+    // (some 150 times for a corridor of 0.02 at 100 steps to a strike of
+    // 100), and projected SOR, whose sweeps grow with the square of the
+    // nodes, would run for hours.
+    if (!nonUniformGrid && U - L < strike / assetSteps)
+        fail("Invalid input: the corridor between lowerBarrier and upperBarrier is narrower "
+             "than one asset step (strike / assetSteps) on the uniform grid; widen the corridor, "
+             "raise assetSteps or use the non-uniform grid.");
     if (!nonUniformGrid)
         installGrid(*this, discreteDoubleBarrierUniformGrid(L, U, strike, assetSteps, e.c,
                                                             maxAsset, builtLimit()));
@@ -323,13 +333,15 @@ void DornTechDOBOption::payoff()
     discreteKnockOutPayoff(grid, values, strike, optionType, barrier, kNoUpperBarrier);
 }
 
-void DornTechDOBOption::boundaryValues(double t, int32_t /*level*/)
+void DornTechDOBOption::boundaryValues(double t, int32_t level)
 {
     double& V0 = values.front();
     double& VN = values.back();
     if (optionType == Call) {
         V0 = 0.0;
-        if (bermudan)
+        if (bermudan && upperBoundary == GivenValue)
+            VN = bermudanCallTop(t, level);
+        else if (bermudan)
             VN *= std::exp(-intRate * t);
         else
             VN = grid.back() * std::exp(-divYield * t) - strike * std::exp(-intRate * t);

@@ -336,6 +336,281 @@ TEST(UnsoundResults, NonFiniteFiniteDifferenceSolutionsNameTheirCause)
     EXPECT_EQ(mc(), tarvic::kNonFiniteResultText);
 }
 
+// ---- Finite-difference answers the grid cannot hold ------------------------------
+
+// The program's defaults for a finite-difference run: spot and strike 100,
+// a year, volatility 25%, rates 5% and 2%, 100 time and asset steps, the
+// Rannacher start, Brennan-Schwartz and the stretched grid.
+template <class Call>
+Call programDefaults()
+{
+    Call c;
+    c.strike = 100.0, c.expiry = 1.0, c.volatility = 0.25, c.intRate = 0.05, c.divYield = 0.02;
+    c.timeSteps = 100, c.assetSteps = 100, c.discretization = 2, c.amerSolver = 2;
+    c.nonUniformGrid = 1;
+    return c;
+}
+
+// An American fixed-strike Asian put as the program sends it: planes one
+// apart, read quadratically.
+AsianFd programAsianAmericanPut()
+{
+    AsianFd c = programDefaults<AsianFd>();
+    c.spot = 100.0, c.optionType = 1, c.exerciseType = 1, c.planeSpacing = 1, c.planesInterp = 1;
+    c.numFixings = 10;
+    return c;
+}
+
+// What a call gave: its text, whether the arrays are as they were, and the
+// value at `spot` when it priced.
+struct Answer {
+    std::string text;
+    bool untouched;
+    double atSpot;
+    int32_t lastIndex;
+};
+
+template <class Call>
+Answer answerOf(Call call, double spot = 100.0)
+{
+    Answer a{call(), untouchedFd(call.out), 0.0, call.assetSteps};
+    if (a.text.empty()) {
+        const std::vector<double>& grid = call.out.a[kGrid];
+        const std::vector<double>& value = call.out.a[kValue];
+        a.atSpot = tarvic_test::interpolateNodes(grid, value, call.assetSteps, spot);
+    }
+    return a;
+}
+
+// The cases of a sweep of extreme but accepted inputs that came back as a
+// success with a value below 0 or far from the truth: each is now refused
+// with the text that names what to change and writes nothing, or priced
+// within a tolerance of its closed form.
+TEST(UnsoundResults, FiniteDifferenceAnswersOutsideTheGridAreRefusedOrRight)
+{
+    const std::string negative = tarvic::kNegativeSolutionText;
+    const std::string reach = tarvic::kGridReachText;
+    const std::string corridor =
+        "Invalid input: the corridor between lowerBarrier and upperBarrier is narrower than one "
+        "asset step (strike / assetSteps) on the uniform grid; widen the corridor, raise "
+        "assetSteps or use the non-uniform grid.";
+    const auto bs = [](bool isCall, double T, double r, double q, double sigma) {
+        return tarvic_test::blackScholes(isCall, 100.0, 100.0, T, r, q, sigma);
+    };
+    struct Case {
+        const char* what;
+        std::function<Answer()> call;
+        std::string text;      // the refusal, or empty for a price
+        double reference = 0;  // the closed form a price must be near
+        double tolerance = 0;
+    };
+    const std::vector<Case> cases = {
+        {"European put, volatility 1e-6",
+         [] {
+             auto c = programDefaults<VanillaFd>();
+             c.optionType = 1, c.volatility = 1e-6;
+             return answerOf(c);
+         },
+         negative},
+        {"European put, volatility 1e-3",
+         [] {
+             auto c = programDefaults<VanillaFd>();
+             c.optionType = 1, c.volatility = 1e-3;
+             return answerOf(c);
+         },
+         negative},
+        {"European put, intRate 5",
+         [] {
+             auto c = programDefaults<VanillaFd>();
+             c.optionType = 1, c.intRate = 5.0;
+             return answerOf(c);
+         },
+         negative},
+        {"Double knock-out call 80/120, volatility 1e-6",
+         [] {
+             auto c = programDefaults<BarrierFd>();
+             c.lowerBarrier = 80.0, c.upperBarrier = 120.0, c.volatility = 1e-6;
+             return answerOf(c);
+         },
+         negative},
+        {"Double knock-out call 80/120, 2 time steps",
+         [] {
+             auto c = programDefaults<BarrierFd>();
+             c.lowerBarrier = 80.0, c.upperBarrier = 120.0, c.timeSteps = 2;
+             return answerOf(c);
+         },
+         negative},
+        {"Down-and-in put 80, volatility 1e-6",
+         [] {
+             auto c = programDefaults<BarrierFd>();
+             c.optionType = 1, c.knockOut = 0, c.volatility = 1e-6;
+             return answerOf(c);
+         },
+         negative},
+        {"Up-and-out put 120, intRate 5",
+         [] {
+             auto c = programDefaults<BarrierFd>();
+             c.optionType = 1, c.lowerBarrier = 0.0, c.upperBarrier = 120.0, c.intRate = 5.0;
+             return answerOf(c);
+         },
+         negative},
+        {"Asian American fixed put, 1 asset step",
+         [] {
+             AsianFd c = programAsianAmericanPut();
+             c.assetSteps = 1;
+             return answerOf(c);
+         },
+         negative},
+        {"Asian American fixed put, 2 asset steps",
+         [] {
+             AsianFd c = programAsianAmericanPut();
+             c.assetSteps = 2;
+             return answerOf(c);
+         },
+         negative},
+        {"European call, volatility 5",
+         [] {
+             auto c = programDefaults<VanillaFd>();
+             c.volatility = 5.0;
+             return answerOf(c);
+         },
+         reach},
+        {"European call, volatility 30",
+         [] {
+             auto c = programDefaults<VanillaFd>();
+             c.volatility = 30.0;
+             return answerOf(c);
+         },
+         reach},
+        {"European call, volatility 2",
+         [] {
+             auto c = programDefaults<VanillaFd>();
+             c.volatility = 2.0;
+             return answerOf(c);
+         },
+         reach},
+        {"Down-and-out call 80, volatility 5",
+         [] {
+             auto c = programDefaults<BarrierFd>();
+             c.volatility = 5.0;
+             return answerOf(c);
+         },
+         reach},
+        {"American double knock-out put 99.99/100.01, monitored at expiry, uniform grid, PSOR",
+         [] {
+             auto c = programDefaults<BarrierFd>();
+             c.optionType = 1, c.exerciseType = 1, c.lowerBarrier = 99.99, c.upperBarrier = 100.01;
+             c.contMonitoring = 0, c.nonUniformGrid = 0, c.amerSolver = 0;
+             return answerOf(c);
+         },
+         corridor},
+        // Priced: Black-Scholes is the value of these (a one-period Bermudan
+        // call exercises at expiry only) and a lower bound of any early
+        // exercise.
+        {"European call, volatility 2, a user top of 5000 on the uniform grid",
+         [] {
+             auto c = programDefaults<VanillaFd>();
+             c.volatility = 2.0, c.maxAsset = 5000.0, c.nonUniformGrid = 0;
+             return answerOf(c);
+         },
+         "", bs(true, 1.0, 0.05, 0.02, 2.0), 0.01},
+        {"Bermudan call, intRate 5", [] {
+             auto c = programDefaults<VanillaFd>();
+             c.exerciseType = 2, c.intRate = 5.0;
+             return answerOf(c);
+         },
+         "", bs(true, 1.0, 5.0, 0.02, 0.25), 0.01},
+        {"Bermudan call, expiry 50", [] {
+             auto c = programDefaults<VanillaFd>();
+             c.exerciseType = 2, c.expiry = 50.0;
+             return answerOf(c);
+         },
+         "", bs(true, 50.0, 0.05, 0.02, 0.25), 0.02},
+        {"Bermudan call, intRate 0.5, expiry 2", [] {
+             auto c = programDefaults<VanillaFd>();
+             c.exerciseType = 2, c.intRate = 0.5, c.expiry = 2.0;
+             return answerOf(c);
+         },
+         "", bs(true, 2.0, 0.5, 0.02, 0.25), 0.01},
+        {"Bermudan call, intRate 0.1, expiry 5, no dividend", [] {
+             auto c = programDefaults<VanillaFd>();
+             c.exerciseType = 2, c.intRate = 0.1, c.expiry = 5.0, c.divYield = 0.0;
+             return answerOf(c);
+         },
+         "", bs(true, 5.0, 0.1, 0.0, 0.25), 0.01},
+        {"European put, expiry 1000", [] {
+             auto c = programDefaults<VanillaFd>();
+             c.optionType = 1, c.expiry = 1000.0;
+             return answerOf(c);
+         },
+         "", bs(false, 1000.0, 0.05, 0.02, 0.25), 1e-6},
+    };
+    for (const Case& k : cases) {
+        const Answer a = k.call();
+        if (!k.text.empty()) {
+            EXPECT_EQ(a.text, k.text) << k.what;
+            EXPECT_TRUE(a.untouched) << k.what;
+        } else {
+            ASSERT_EQ(a.text, "") << k.what;
+            EXPECT_NEAR(a.atSpot, k.reference, k.tolerance) << k.what;
+        }
+    }
+}
+
+TEST(UnsoundResults, OnePeriodBermudanCallsPriceAsTheirEuropeans)
+{
+    // With one period the only exercise date is expiry: the Bermudan and the
+    // European solve the same problem, to rounding, at ordinary and at
+    // extreme rates.
+    struct Case {
+        double intRate, expiry, divYield;
+        bool barrier;
+    };
+    const Case cases[] = {{0.05, 1.0, 0.02, false}, {0.5, 2.0, 0.02, false}, {0.1, 5.0, 0.0, false},
+                          {5.0, 1.0, 0.02, false},  {0.5, 2.0, 0.02, true},  {0.05, 1.0, 0.02, true}};
+    for (const Case& k : cases) {
+        const std::string what = std::string(k.barrier ? "down-and-out 80" : "vanilla") + ", r " +
+                                 std::to_string(k.intRate) + ", T " + std::to_string(k.expiry);
+        const auto priced = [&](int32_t exerciseType) {
+            if (k.barrier) {
+                auto c = programDefaults<BarrierFd>();
+                c.exerciseType = exerciseType, c.intRate = k.intRate, c.expiry = k.expiry;
+                c.divYield = k.divYield;
+                return answerOf(c);
+            }
+            auto c = programDefaults<VanillaFd>();
+            c.exerciseType = exerciseType, c.intRate = k.intRate, c.expiry = k.expiry;
+            c.divYield = k.divYield;
+            return answerOf(c);
+        };
+        const Answer bermudan = priced(2);
+        const Answer european = priced(0);
+        ASSERT_EQ(bermudan.text, "") << what;
+        ASSERT_EQ(european.text, "") << what;
+        EXPECT_NEAR(bermudan.atSpot, european.atSpot, 1e-9 * european.atSpot) << what;
+    }
+}
+
+TEST(UnsoundResults, ADegenerateCorridorOnTheStretchedGridPricesOnAnOrdinaryGrid)
+{
+    // The corridor of 0.02 refused on the uniform grid prices on the
+    // stretched one with a grid of ordinary size; with the barrier
+    // monitored at expiry only, the holder exercises early and the value
+    // is at most the American put's.
+    auto corridor = programDefaults<BarrierFd>();
+    corridor.optionType = 1, corridor.exerciseType = 1, corridor.lowerBarrier = 99.99;
+    corridor.upperBarrier = 100.01, corridor.contMonitoring = 0, corridor.amerSolver = 0;
+    const Answer a = answerOf(corridor);
+    ASSERT_EQ(a.text, "");
+    EXPECT_LT(a.lastIndex, 1000);
+    auto american = programDefaults<VanillaFd>();
+    american.optionType = 1, american.exerciseType = 1;
+    const Answer put = answerOf(american);
+    ASSERT_EQ(put.text, "");
+    EXPECT_GT(a.atSpot, 0.0);
+    EXPECT_LE(a.atSpot, put.atSpot + 1e-3);
+}
+
 // ---- Inputs that make no sense ----------------------------------------------------
 
 TEST(UnsoundResults, ClosedFormsRefuseNonsenseInputs)
