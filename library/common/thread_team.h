@@ -17,7 +17,12 @@
 //
 // One loop runs on the team at a time; a loop started while the team is
 // taken (by another caller's thread, or from inside a piece) runs on its
-// caller's thread alone. After fork() the child starts a fresh team.
+// caller's thread alone. A child of fork() starts a team of its own at its
+// first loop.
+//
+// The team lasts as long as the process. The shared library is linked to
+// stay mapped once loaded, so a host that unloads it leaves the team asleep
+// on code that is still there, and finds the same team at the next load.
 
 #include <cstdint>
 
