@@ -34,8 +34,10 @@ int usableCores();
 namespace team_detail {
 
 // Runs piece(context, p, worker) for p = 0 .. count-1 on up to `threads`
-// threads, worker 0 being the caller's thread. piece must not throw.
-using PieceFunction = void (*)(void* context, int64_t piece, int worker);
+// threads, worker 0 being the caller's thread. An exception cannot leave a
+// team thread, so a piece is noexcept by its type: a piece that may fail
+// catches inside and hands the failure to its caller (forEachPlane).
+using PieceFunction = void (*)(void* context, int64_t piece, int worker) noexcept;
 void runPieces(int64_t count, int threads, PieceFunction piece, void* context);
 
 // Microseconds a waiting thread spins at most before it sleeps.
