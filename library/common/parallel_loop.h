@@ -31,7 +31,7 @@ void forEachPlane(int64_t count, int threads, Body&& body)
     } loop{body, {}};
     team_detail::runPieces(
         count, threads,
-        [](void* context, int64_t piece, int worker) {
+        [](void* context, int64_t piece, int worker) noexcept {
             Loop& l = *static_cast<Loop*>(context);
             if (l.errors.failed())
                 return;

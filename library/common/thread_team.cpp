@@ -2,12 +2,15 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/types.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -207,40 +210,63 @@ bool Team::run(int64_t count, int threads, PieceFunction piece, void* context)
     return true;
 }
 
-// The process's team, made on first use and never destroyed (its threads
-// sleep in it until the process ends). A child of fork() has none of the
-// parent's team threads: it starts a team of its own, keeping the parent's
-// reachable.
-struct TeamRecord {
-    Team team;
-    TeamRecord* previous = nullptr;
+// The process's team, made on first use and never destroyed: its threads
+// sleep in it until the process ends (the library stays mapped once loaded,
+// so their code never goes away under them).
+//
+// A child of fork() has none of the parent's threads, and the parent's team
+// may have been in any state at the fork (its mutex held by a thread that
+// does not exist in the child). So a record belongs to the process that made
+// it; a process that finds another's record makes its own on first use and
+// leaves the old one untouched (never freed, and kept reachable from the new
+// one so that leak checkers see it as held). A process is told apart by its
+// id and by the forks it has come out of as the child: a descendant may be
+// given the id of an ancestor that has ended. Inside fork nothing runs but
+// the count, so a fork allocates nothing here and cannot fail here.
+struct Process {
+    pid_t id;
+    uint64_t forks;
+    bool operator==(const Process& other) const { return id == other.id && forks == other.forks; }
 };
-std::atomic<TeamRecord*> currentTeam{nullptr};
-std::once_flag forkHandler;
 
-void startFreshTeamInChild()
+std::atomic<uint64_t> forksAsChild{0};
+
+void countForkInChild() { forksAsChild.fetch_add(1, std::memory_order_relaxed); }
+
+// Registers the count at load time. Were there no room for the handler, the
+// process id alone would tell the processes apart.
+struct ForkCounter {
+    ForkCounter() { pthread_atfork(nullptr, nullptr, countForkInChild); }
+} const forkCounter;
+
+Process thisProcess()
 {
-    TeamRecord* old = currentTeam.load();
-    if (old == nullptr)
-        return;
-    TeamRecord* fresh = new TeamRecord;
-    fresh->previous = old;
-    currentTeam.store(fresh);
+    return {getpid(), forksAsChild.load(std::memory_order_relaxed)};
 }
 
-Team& processTeam()
+struct TeamRecord {
+    TeamRecord(Process creator, TeamRecord* before) : owner(creator), previous(before) {}
+    Team team;
+    const Process owner;          // the process whose threads the team holds
+    TeamRecord* const previous;   // the record this one replaced, if any
+};
+std::atomic<TeamRecord*> currentTeam{nullptr};
+
+// This process's team; null when there is no memory for one.
+Team* processTeam() noexcept
 {
+    const Process self = thisProcess();
     TeamRecord* record = currentTeam.load(std::memory_order_acquire);
-    if (record != nullptr)
-        return record->team;
-    std::call_once(forkHandler, [] { pthread_atfork(nullptr, nullptr, startFreshTeamInChild); });
-    TeamRecord* fresh = new TeamRecord;
-    TeamRecord* expected = nullptr;
-    if (!currentTeam.compare_exchange_strong(expected, fresh, std::memory_order_acq_rel)) {
+    while (record == nullptr || !(record->owner == self)) {
+        TeamRecord* fresh = new (std::nothrow) TeamRecord(self, record);
+        if (fresh == nullptr)
+            return nullptr;
+        if (currentTeam.compare_exchange_strong(record, fresh, std::memory_order_acq_rel))
+            return &fresh->team;
+        // Another thread of this process stored its record first: use that.
         delete fresh;
-        return expected->team;
     }
-    return fresh->team;
+    return &record->team;
 }
 
 }  // namespace
@@ -251,8 +277,11 @@ void runPieces(int64_t count, int threads, PieceFunction piece, void* context)
         return;
     if (threads > count)
         threads = static_cast<int>(count);
-    if (threads > 1 && processTeam().run(count, threads, piece, context))
-        return;
+    if (threads > 1) {
+        Team* team = processTeam();
+        if (team != nullptr && team->run(count, threads, piece, context))
+            return;
+    }
     for (int64_t p = 0; p < count; ++p)
         piece(context, p, 0);
 }

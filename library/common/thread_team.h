@@ -17,7 +17,12 @@
 //
 // One loop runs on the team at a time; a loop started while the team is
 // taken (by another caller's thread, or from inside a piece) runs on its
-// caller's thread alone. After fork() the child starts a fresh team.
+// caller's thread alone. A child of fork() starts a team of its own at its
+// first loop.
+//
+// The team lasts as long as the process. The shared library is linked to
+// stay mapped once loaded, so a host that unloads it leaves the team asleep
+// on code that is still there, and finds the same team at the next load.
 
 #include <cstdint>
 
@@ -29,8 +34,10 @@ int usableCores();
 namespace team_detail {
 
 // Runs piece(context, p, worker) for p = 0 .. count-1 on up to `threads`
-// threads, worker 0 being the caller's thread. piece must not throw.
-using PieceFunction = void (*)(void* context, int64_t piece, int worker);
+// threads, worker 0 being the caller's thread. An exception cannot leave a
+// team thread, so a piece is noexcept by its type: a piece that may fail
+// catches inside and hands the failure to its caller (forEachPlane).
+using PieceFunction = void (*)(void* context, int64_t piece, int worker) noexcept;
 void runPieces(int64_t count, int threads, PieceFunction piece, void* context);
 
 // Microseconds a waiting thread spins at most before it sleeps.

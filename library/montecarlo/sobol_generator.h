@@ -84,7 +84,10 @@ public:
     // (startIndices[b]) and the state of the point just before it
     // (startStates row b, dimensions() words; zero for a block at index 0).
     // With warmUp the blocks start after that many blocks of the sequence,
-    // so the origin is skipped. blockPoints must be 1 .. points().
+    // so the origin is skipped. blockPoints must be 1 .. points(). The
+    // blocks' start states are found on the process's threads whatever the
+    // calling engine's thread choice, once there are enough of them to pay
+    // for the hand-over.
     void computeBlockStarts(uint32_t blockPoints, Matrix<uint32_t>& startStates,
                             std::vector<uint32_t>& startIndices, bool warmUp);
 

@@ -1,14 +1,18 @@
 // The library's parallel loop: every piece once, on no more threads than
 // were asked for and than the process may run on, a loop started from
-// inside another or from a second caller at the same time, and after fork().
+// inside another or from a second caller at the same time, and after fork();
+// a failing piece.
 
 #include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <stdexcept>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -136,6 +140,42 @@ TEST(ParallelLoop, TwoCallersAtOnceEachRunEveryPiece)
     b.join();
     EXPECT_EQ(sums[0].load(), 200L * 50 * 51 / 2);
     EXPECT_EQ(sums[1].load(), 200L * 50 * 51 / 2);
+}
+
+// An exception cannot leave a team thread: the team takes only pieces that
+// promise by their type not to throw.
+static_assert(std::is_convertible_v<void (*)(void*, int64_t, int) noexcept, tarvic::team_detail::PieceFunction>);
+static_assert(!std::is_convertible_v<void (*)(void*, int64_t, int), tarvic::team_detail::PieceFunction>,
+              "a piece that may throw must not reach the team");
+
+TEST(ParallelLoop, APieceThatThrowsOnATeamThreadFailsTheLoopOnTheCallersThread)
+{
+    // The caller's first piece holds it until a team thread has thrown, so
+    // the failure surely comes from a team thread.
+    std::atomic<bool> thrown{false};
+    auto loop = [&] {
+        forEachPlane(64, 4, [&](int64_t, int worker) {
+            if (worker != 0) {
+                thrown = true;
+                throw std::runtime_error("piece failed on a team thread");
+            }
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (!thrown.load() && std::chrono::steady_clock::now() < until)
+                std::this_thread::yield();
+        });
+    };
+    try {
+        loop();
+        ADD_FAILURE() << "the loop ended without the exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "piece failed on a team thread");
+    }
+    EXPECT_TRUE(thrown.load());
+
+    // The team runs the next loop in full.
+    std::atomic<int> after{0};
+    forEachPlane(64, 4, [&](int64_t) { ++after; });
+    EXPECT_EQ(after.load(), 64);
 }
 
 TEST(ParallelLoop, AChildOfForkRunsParallelLoops)
