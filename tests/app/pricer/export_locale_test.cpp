@@ -19,18 +19,6 @@
 
 namespace {
 
-struct LocaleCase {
-    const char* what;
-    int category;
-    const char* name;
-};
-
-const LocaleCase kLocales[] = {
-    {"German, every category", LC_ALL, "de_DE.UTF-8"},
-    {"French, every category", LC_ALL, "fr_FR.UTF-8"},
-    {"German numbers only", LC_NUMERIC, "de_DE.UTF-8"},
-};
-
 // What one run leaves behind.
 struct RunOutcome {
     decltype(frmOptions::mSolution) solution;  // rows 0 to the last

@@ -21,18 +21,6 @@
 
 namespace {
 
-struct LocaleCase {
-    const char* what;
-    int category;
-    const char* name;
-};
-
-const LocaleCase kLocales[] = {
-    {"German, every category", LC_ALL, "de_DE.UTF-8"},
-    {"French, every category", LC_ALL, "fr_FR.UTF-8"},
-    {"German numbers only", LC_NUMERIC, "de_DE.UTF-8"},
-};
-
 #define SET_LOCALE_OR_SKIP(variable, k)                                                           \
     const ProcessLocale variable((k).category, (k).name);                                         \
     if (!variable.set())                                                                           \

@@ -29,3 +29,17 @@ private:
     std::string m_previous;
     bool m_set = false;
 };
+
+// The locales the tests run under: decimal-comma number rules, for every
+// category and for the numbers alone.
+struct LocaleCase {
+    const char* what;
+    int category;
+    const char* name;
+};
+
+inline constexpr LocaleCase kLocales[] = {
+    {"German, every category", LC_ALL, "de_DE.UTF-8"},
+    {"French, every category", LC_ALL, "fr_FR.UTF-8"},
+    {"German numbers only", LC_NUMERIC, "de_DE.UTF-8"},
+};
