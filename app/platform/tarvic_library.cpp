@@ -17,6 +17,7 @@ const char* const kExportNames[] = {
     "VanillaBS",         "BarrierBS",        "VanillaBSGrid",
     "BarrierBSGrid",     "VelkOptionPricer", "VelkBarrierOptionPricer",
     "VelkAsianOptionPricer", "VelkOptionPricerMC", "VelkAsianOptionPricerMC",
+    "tvStringByteLen",   "tvFreeString",
 };
 
 // Each export's type is the library header's own, so a change of signature
@@ -31,6 +32,8 @@ using VelkBarrierOptionPricerFn = decltype(&::VelkBarrierOptionPricer);
 using VelkAsianOptionPricerFn = decltype(&::VelkAsianOptionPricer);
 using VelkOptionPricerMCFn = decltype(&::VelkOptionPricerMC);
 using VelkAsianOptionPricerMCFn = decltype(&::VelkAsianOptionPricerMC);
+using StringByteLenFn = decltype(&::tvStringByteLen);
+using FreeStringFn = decltype(&::tvFreeString);
 
 template <typename Fn>
 Fn as(void* symbol)
@@ -80,14 +83,19 @@ QString installedLibraryFolder(const QString& programFolder)
         QDir(programFolder).filePath(QStringLiteral(TARVIC_LIBRARY_FROM_PROGRAM)));
 }
 
-QString takeLibraryText(char* text)
+QString takeLibraryText(char* text, const LibraryTextFunctions& functions)
 {
     if (!text)
         RaiseError(kErrOutOfMemory, QStringLiteral("Out of memory"));
     const QString decoded =
-        QString::fromLocal8Bit(text, static_cast<qsizetype>(tvStringByteLen(text)));
-    tvFreeString(text);
+        QString::fromLocal8Bit(text, static_cast<qsizetype>(functions.byteLength(text)));
+    functions.release(text);
     return decoded;
+}
+
+LibraryTextFunctions TarvicLibrary::textFunctions()
+{
+    return {as<StringByteLenFn>(bind(kStringByteLen)), as<FreeStringFn>(bind(kFreeString))};
 }
 
 TarvicLibrary& TarvicLibrary::instance()
@@ -131,6 +139,7 @@ void TarvicLibrary::unload()
 
 void* TarvicLibrary::bind(Export which)
 {
+    static_assert(sizeof kExportNames / sizeof kExportNames[0] == kExportCount);
     const std::lock_guard<std::mutex> lock(m_bindLock);
     if (m_bound[which])
         return m_bound[which];
@@ -198,11 +207,12 @@ QString TarvicLibrary::VelkOptionPricer(double* assetGrid, double* optionValue, 
                                         double maxAsset, int32_t calcTheta, int32_t calcVega,
                                         int32_t nonUniformGrid, int32_t numPeriods)
 {
+    const LibraryTextFunctions text = textFunctions();
     auto fn = as<VelkOptionPricerFn>(bind(kVelkOptionPricer));
     return takeLibraryText(fn(assetGrid, optionValue, delta, gamma, theta, vega, strike,
                               timeSteps, expiry, volatility, intRate, divYield, &assetSteps,
                               optionType, exerciseType, discretization, amerSolver, maxAsset,
-                              calcTheta, calcVega, nonUniformGrid, numPeriods));
+                              calcTheta, calcVega, nonUniformGrid, numPeriods), text);
 }
 
 QString TarvicLibrary::VelkBarrierOptionPricer(
@@ -213,12 +223,13 @@ QString TarvicLibrary::VelkBarrierOptionPricer(
     int32_t exerciseType, int32_t discretization, int32_t amerSolver, double maxAsset,
     int32_t calcTheta, int32_t calcVega, int32_t nonUniformGrid, int32_t numPeriods)
 {
+    const LibraryTextFunctions text = textFunctions();
     auto fn = as<VelkBarrierOptionPricerFn>(bind(kVelkBarrierOptionPricer));
     return takeLibraryText(fn(assetGrid, optionValue, delta, gamma, theta, vega, spot, strike,
                               lowerBarrier, upperBarrier, contMonitoring, timeSteps, expiry,
                               volatility, intRate, divYield, &assetSteps, optionType, knockOut,
                               exerciseType, discretization, amerSolver, maxAsset, calcTheta,
-                              calcVega, nonUniformGrid, numPeriods));
+                              calcVega, nonUniformGrid, numPeriods), text);
 }
 
 QString TarvicLibrary::VelkAsianOptionPricer(
@@ -230,13 +241,14 @@ QString TarvicLibrary::VelkAsianOptionPricer(
     int32_t planesInterp, double maxAsset, int32_t calcTheta, int32_t calcVega,
     int32_t nonUniformGrid, int32_t multiThreaded)
 {
+    const LibraryTextFunctions text = textFunctions();
     auto fn = as<VelkAsianOptionPricerFn>(bind(kVelkAsianOptionPricer));
     return takeLibraryText(fn(assetGrid, optionValue, delta, gamma, theta, vega, spot, strike,
                               timeSteps, expiry, volatility, intRate, divYield, &assetSteps,
                               planeSpacing, numFixings, numSettled, settledAverage,
                               firstFixingTime, optionType, exerciseType, discretization,
                               amerSolver, planesInterp, maxAsset, calcTheta, calcVega,
-                              nonUniformGrid, multiThreaded));
+                              nonUniformGrid, multiThreaded), text);
 }
 
 QString TarvicLibrary::VelkOptionPricerMC(
@@ -248,13 +260,14 @@ QString TarvicLibrary::VelkOptionPricerMC(
     int32_t greeksMethod, int32_t timeMarching, int32_t antithetic, int32_t useSobol,
     int32_t warmUpSobol, int32_t brownianBridge, int32_t multiThreaded, int32_t fewSobolBlocks)
 {
+    const LibraryTextFunctions text = textFunctions();
     auto fn = as<VelkOptionPricerMCFn>(bind(kVelkOptionPricerMC));
     return takeLibraryText(fn(optionValue, delta, gamma, vega, theta, &rowCount, spot, strike,
                               lowerBarrier, upperBarrier, expiry, volatility, intRate, divYield,
                               numSteps, optionType, exerciseType, knockOut, contMonitoring,
                               numPaths, numLSPaths, numBasisFunctions, greeksCode, greeksMethod,
                               timeMarching, antithetic, useSobol, warmUpSobol, brownianBridge,
-                              multiThreaded, fewSobolBlocks));
+                              multiThreaded, fewSobolBlocks), text);
 }
 
 QString TarvicLibrary::VelkAsianOptionPricerMC(
@@ -267,13 +280,14 @@ QString TarvicLibrary::VelkAsianOptionPricerMC(
     int32_t useSobol, int32_t warmUpSobol, int32_t brownianBridge, int32_t multiThreaded,
     int32_t fewSobolBlocks)
 {
+    const LibraryTextFunctions text = textFunctions();
     auto fn = as<VelkAsianOptionPricerMCFn>(bind(kVelkAsianOptionPricerMC));
     return takeLibraryText(fn(optionValue, delta, gamma, vega, theta, &rowCount, spot, strike,
                               expiry, volatility, intRate, divYield, numFixings, numSettled,
                               settledAverage, firstFixingTime, optionType, exerciseType,
                               strikeType, numPaths, numLSPaths, numBasisFunctions, greeksCode,
                               greeksMethod, timeMarching, antithetic, useSobol, warmUpSobol,
-                              brownianBridge, multiThreaded, fewSobolBlocks));
+                              brownianBridge, multiThreaded, fewSobolBlocks), text);
 }
 
 }  // namespace tarvic

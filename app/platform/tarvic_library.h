@@ -12,6 +12,9 @@
 // Arrays are caller-owned arrays of 50001 doubles (indices 0 to 50000),
 // passed as the address of element 0. Texts returned by the pricers are the
 // library's 8-bit text, decoded from the system code page; empty = success.
+// Each text is read and freed with the library's own tvStringByteLen and
+// tvFreeString, bound by name like the pricers (before the pricer is
+// called, so that a library without them is reported before it runs).
 #pragma once
 
 #include <QString>
@@ -20,6 +23,12 @@
 #include <mutex>
 
 namespace tarvic {
+
+// The loaded library's functions that read and release its texts.
+struct LibraryTextFunctions {
+    uint32_t (*byteLength)(char* text) = nullptr;
+    void (*release)(char* text) = nullptr;
+};
 
 class TarvicLibrary {
 public:
@@ -119,9 +128,12 @@ private:
         kVelkAsianOptionPricer,
         kVelkOptionPricerMC,
         kVelkAsianOptionPricerMC,
+        kStringByteLen,
+        kFreeString,
         kExportCount
     };
     void* bind(Export which);
+    LibraryTextFunctions textFunctions();
     QString fileName() const;
 
     // Runs call the exports from worker threads: the bindings are made
@@ -141,8 +153,9 @@ QString findLibrary(const QString& programFolder);
 // The library folder of an install whose program lives in programFolder.
 QString installedLibraryFolder(const QString& programFolder);
 
-// Decodes and frees a text returned by the library. A null text (the
-// library ran out of memory making it) raises the out-of-memory error.
-QString takeLibraryText(char* text);
+// Decodes a text returned by the library and frees it with the library's
+// own function. A null text (the library ran out of memory making it)
+// raises the out-of-memory error.
+QString takeLibraryText(char* text, const LibraryTextFunctions& functions);
 
 }  // namespace tarvic

@@ -6,17 +6,19 @@
  *     [uint32 byte length][bytes of the text][0][0]
  *                          ^ the pointer handed out points here
  *
- * The library allocates the text; the caller releases it with
- * tvFreeString. Both sides include this header, so both use the same
- * allocator. An empty text (byte length 0) means success; otherwise the
- * bytes are the failure's message, 8-bit characters, unchanged.
+ * The library allocates the text; the caller reads its length with
+ * tvStringByteLen and releases it with tvFreeString, both exported by the
+ * library under these names, so a caller in any language (C, C++, Python
+ * ctypes, ...) binds them like the pricers and never needs to know the
+ * layout or the allocator. An empty text (byte length 0) means success;
+ * otherwise the bytes are the failure's message, 8-bit characters,
+ * unchanged, followed by a zero byte, so the text also reads as a
+ * NUL-terminated C string.
  */
 #ifndef TARVIC_COUNTED_STRING_H
 #define TARVIC_COUNTED_STRING_H
 
 #include <stdint.h>
-#include <stdlib.h>
-#include <string.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -24,39 +26,14 @@ extern "C" {
 
 typedef char* TvString;
 
-/* Allocates a text of byteLength bytes copied from bytes (which may be NULL
- * for an empty text). Returns NULL only when memory runs out. */
-static inline TvString tvAllocStringByteLen(const char* bytes, uint32_t byteLength)
-{
-    unsigned char* block = (unsigned char*)malloc((size_t)byteLength + sizeof(uint32_t) + 2u);
-    if (!block)
-        return NULL;
-    memcpy(block, &byteLength, sizeof(uint32_t));
-    char* text = (char*)(block + sizeof(uint32_t));
-    if (byteLength > 0u && bytes)
-        memcpy(text, bytes, byteLength);
-    else if (byteLength > 0u)
-        memset(text, 0, byteLength);
-    text[byteLength] = 0;
-    text[byteLength + 1u] = 0;
-    return text;
-}
+/* Byte length stored in front of the text (the terminating zeros not
+ * counted); 0 for NULL. */
+uint32_t tvStringByteLen(TvString text);
 
-/* Byte length stored in front of the text; 0 for NULL. */
-static inline uint32_t tvStringByteLen(TvString text)
-{
-    uint32_t byteLength = 0u;
-    if (text)
-        memcpy(&byteLength, text - sizeof(uint32_t), sizeof(uint32_t));
-    return byteLength;
-}
-
-/* Releases a text made by tvAllocStringByteLen; NULL is ignored. */
-static inline void tvFreeString(TvString text)
-{
-    if (text)
-        free(text - sizeof(uint32_t));
-}
+/* Releases a text returned by any of the library's exports; NULL is
+ * accepted and ignored. Each text is freed once, by this function only
+ * (never by free(), which would be handed the wrong address). */
+void tvFreeString(TvString text);
 
 #ifdef __cplusplus
 }

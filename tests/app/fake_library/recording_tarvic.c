@@ -29,7 +29,7 @@
  * at most a minute) until tvRelease; tvHeld tells whether a call is waiting
  * now. The record is written before the wait and must be read only after
  * the call has returned. */
-#include "tarvic/counted_string.h"
+#include "stand_in_text.h"
 #include "tv_record.h"
 
 #include <string.h>
@@ -125,13 +125,13 @@ static TvString answer(double* a, double* v, double* d, double* g, double* t, do
     int32_t n = scriptNode >= 0 ? scriptNode : *assetSteps;
     *assetSteps = n;
     if (n > 50000)
-        return tvAllocStringByteLen(0, 0);
+        return standInText(0, 0);
     if (scriptFailure[0]) {
         for (int32_t i = 0; i <= n; ++i)
             a[i] = v[i] = d[i] = g[i] = t[i] = ve[i] = 777.0;
         if (strcmp(scriptFailure, "(null)") == 0)
             return 0;
-        return tvAllocStringByteLen(scriptFailure, (uint32_t)strlen(scriptFailure));
+        return standInText(scriptFailure, (uint32_t)strlen(scriptFailure));
     }
     for (int32_t i = 0; i <= n; ++i) {
         double u = n > 0 ? (double)i / n : 0.0;
@@ -144,7 +144,7 @@ static TvString answer(double* a, double* v, double* d, double* g, double* t, do
         if (calcVega)
             ve[i] = x / 10.0;
     }
-    return tvAllocStringByteLen(0, 0);
+    return standInText(0, 0);
 }
 
 EXPORT TvString VelkOptionPricer(double* a, double* v, double* d, double* g, double* t,
@@ -215,7 +215,7 @@ static TvString answerMC(double* v, double* d, double* g, double* ve, double* t,
             v[i] = d[i] = g[i] = ve[i] = t[i] = 777.0;
         if (strcmp(scriptFailure, "(null)") == 0)
             return 0;
-        return tvAllocStringByteLen(scriptFailure, (uint32_t)strlen(scriptFailure));
+        return standInText(scriptFailure, (uint32_t)strlen(scriptFailure));
     }
     for (int32_t i = 0; i < written; ++i) {
         v[i] = 10.0 + 1.0 / (i + 1);
@@ -229,7 +229,7 @@ static TvString answerMC(double* v, double* d, double* g, double* ve, double* t,
             t[i] = -0.02;
     }
     *rowCount = rows;
-    return tvAllocStringByteLen(0, 0);
+    return standInText(0, 0);
 }
 
 EXPORT TvString VelkOptionPricerMC(double* v, double* d, double* g, double* ve, double* t,

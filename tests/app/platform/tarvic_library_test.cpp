@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <dlfcn.h>
+
 #include <stdexcept>
 #include <vector>
 
@@ -138,6 +140,27 @@ TEST_F(LibraryBinding, PricerTextsAreDecodedFromEightBitAndAnEmptyTextIsSuccess)
     EXPECT_FALSE(failure.isEmpty());
 }
 
+// A text belongs to the library that made it: the program frees each one
+// with that library's tvFreeString, never with its own allocator's free.
+TEST_F(LibraryBinding, EachTextIsFreedByTheLibraryThatMadeIt)
+{
+    TarvicLibrary& library = TarvicLibrary::instance();
+    library.setLibraryPath(QStringLiteral(TARVIC_FAKE_LIBRARY));
+    void* handle = dlopen(TARVIC_FAKE_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr);
+    const auto freed = reinterpret_cast<int32_t (*)()>(dlsym(handle, "tvFreedTexts"));
+    ASSERT_NE(freed, nullptr);
+    const int32_t before = freed();
+    std::vector<double> a(50001), v(50001), d(50001), g(50001), t(50001), ve(50001);
+    for (const double strike : {100.0, -1.0}) {  // an empty text, then a message
+        int32_t steps = 9;
+        library.VelkOptionPricer(a.data(), v.data(), d.data(), g.data(), t.data(), ve.data(),
+                                 strike, 100, 1, 0.2, 0.05, 0, steps, 0, 0, 2, 2, 0, 0, 0, 1, 0);
+    }
+    EXPECT_EQ(freed() - before, 2);
+    dlclose(handle);
+}
+
 // The program calls each export through the type the library's header
 // declares: the grid exports read a grid the caller keeps constant, and
 // agree with the single-spot exports at every node.
@@ -171,7 +194,7 @@ TEST_F(LibraryBinding, GridExportsThroughTheHeadersTypesAgreeWithTheSpotExports)
 TEST(LibraryTextTest, NullTextIsTheOutOfMemoryError)
 {
     try {
-        tarvic::takeLibraryText(nullptr);
+        tarvic::takeLibraryText(nullptr, {});
         FAIL() << "no error";
     } catch (const tarvic::RuntimeError& e) {
         EXPECT_EQ(e.number(), 7);

@@ -10,7 +10,7 @@ namespace {
 TEST(CountedString, LayoutMatchesAutomationString)
 {
     const char message[] = "Grid failure";
-    TvString text = tvAllocStringByteLen(message, sizeof(message) - 1);
+    TvString text = tarvic::allocText(message, sizeof(message) - 1);
     ASSERT_NE(text, nullptr);
     uint32_t prefix = 0;
     std::memcpy(&prefix, text - 4, 4);
