@@ -29,6 +29,8 @@
 #include "tarvic/tarvic.h"
 
 typedef __typeof__(VelkOptionPricerMC) PricerFunction;
+typedef __typeof__(tvStringByteLen) LengthFunction;
+typedef __typeof__(tvFreeString) FreeFunction;
 
 enum { kRows = 512 };
 
@@ -66,9 +68,15 @@ static int cycle(const char* path)
     /* POSIX lets a symbol's address pass through void*; ISO C has no cast
      * between the two pointer kinds, so the bytes are copied. */
     PricerFunction* price = NULL;
+    LengthFunction* length = NULL;
+    FreeFunction* release = NULL;
     void* found = dlsym(library, "VelkOptionPricerMC");
     memcpy(&price, &found, sizeof found);
-    if (!price) {
+    found = dlsym(library, "tvStringByteLen");
+    memcpy(&length, &found, sizeof found);
+    found = dlsym(library, "tvFreeString");
+    memcpy(&release, &found, sizeof found);
+    if (!price || !length || !release) {
         fprintf(stderr, "dlsym: %s\n", dlerror());
         dlclose(library);
         return 2;
@@ -79,10 +87,10 @@ static int cycle(const char* path)
      * enough work for every slot to run on a thread of its own. */
     TvString text = price(value, NULL, NULL, NULL, NULL, &rows, 100.0, 100.0, 0.0, 0.0, 1.0, 0.25,
                           0.05, 0.02, 10, 0, 0, 1, 0, 100, 10, 3, 0, 0, 1, 0, 0, 0, 0, 1, 0);
-    const int priced = text && tvStringByteLen(text) == 0 && rows > 0 && rows <= kRows;
+    const int priced = text && length(text) == 0 && rows > 0 && rows <= kRows;
     if (!priced)
-        fprintf(stderr, "call failed: %.*s\n", text ? (int)tvStringByteLen(text) : 9, text ? text : "(no text)");
-    tvFreeString(text);
+        fprintf(stderr, "call failed: %.*s\n", text ? (int)length(text) : 9, text ? text : "(no text)");
+    release(text);
     if (dlclose(library) != 0) {
         fprintf(stderr, "dlclose: %s\n", dlerror());
         return 2;
