@@ -2,13 +2,55 @@
  * libtarvic: the exported pricers.
  *
  * Conventions shared by every export:
- *  - integers and flags are 32-bit; a flag counts by its low byte
- *    (non-zero = set), so 256 is clear and 1 or 65535 are set;
- *  - arrays are caller-owned arrays of doubles with indices 0..50000,
- *    passed as the address of element 0;
- *  - the solver exports return a counted text (tarvic/counted_string.h):
- *    empty on success, otherwise the failure's message; the caller frees it
- *    with tvFreeString.
+ *  - units: spot, strike, barriers and grid levels in the currency of the
+ *    asset; expiry and times in years; volatility, intRate and divYield
+ *    as fractions per year, continuously compounded: 5 % is 0.05. The
+ *    desktop program's boxes take percent and divide by 100; the library
+ *    does not, so an intRate of 5 is priced as a rate of 500 % without a
+ *    word. Rates and volatility are flat (one number each for the whole
+ *    life of the option); a negative intRate or divYield is priced as
+ *    given;
+ *  - integers are 32-bit signed and flags 32-bit values of which the low
+ *    byte counts (non-zero = set), so 256 is clear and 1 or 65535 are set;
+ *  - arrays are caller-owned arrays of doubles with indices 0..50000
+ *    (TV_MAX_NODE_INDEX), passed as the address of element 0; the library
+ *    never writes past entry 50000 and reads the size from nowhere else;
+ *  - the solver exports (Velk...) return a counted text
+ *    (tarvic/counted_string.h): empty on success, otherwise the failure's
+ *    message. Each text is freed with tvFreeString, a NULL text (memory ran
+ *    out while making it) included; check tvStringByteLen(text) == 0 for
+ *    success. The closed forms return a double (1.0 = written);
+ *  - the argument order differs between the exports, and most arguments
+ *    are doubles, so a swap compiles and prices something else. Closed
+ *    forms: ..., intRate, divYield, volatility, expiry; finite differences
+ *    and Monte Carlo: ..., expiry, volatility, intRate, divYield. The
+ *    closed forms write value, delta, gamma, theta, vega; the
+ *    finite-difference arrays are assetGrid, optionValue, delta, gamma,
+ *    theta, vega; the Monte Carlo arrays optionValue, delta, gamma, vega,
+ *    theta (vega before theta). BarrierBS takes knockOut before optionType,
+ *    VelkBarrierOptionPricer optionType before knockOut. Name each argument
+ *    in a comment at the call;
+ *  - sensitivities: delta and gamma with respect to the spot; theta is the
+ *    change of the value as time passes (the negative of its derivative in
+ *    expiry), vega its derivative in volatility. The closed forms give
+ *    theta per year and vega per unit of volatility; the finite-difference
+ *    and Monte Carlo solvers theta per calendar day (the yearly figure over
+ *    365) and vega per volatility point (over 100). There is no rho;
+ *  - reentrancy: every export is reentrant and may be called from several
+ *    threads at once. A call keeps nothing after it returns; it reads the
+ *    direction-number file "new-joe-kuo-6.21201" (Sobol points only) beside
+ *    the library, beside the running program, or in the installed data
+ *    folder, in that order;
+ *  - threads: parallel loops run on the library's own team of threads, the
+ *    calling thread among them. A loop runs on at most omp_get_max_threads()
+ *    threads (OMP_NUM_THREADS, or omp_set_num_threads on the calling
+ *    thread), no more than omp_get_thread_limit() (OMP_THREAD_LIMIT), than
+ *    the cores of the process's affinity mask, or than its pieces of work;
+ *    a loop too small to pay for the hand-over runs on the calling thread.
+ *    The team serves one loop at a time: a loop started while it is busy
+ *    (another thread's call) runs on its calling thread alone, with the
+ *    same result. A call from inside an OpenMP parallel region that may
+ *    not nest runs on its thread alone.
  */
 #ifndef TARVIC_TARVIC_H
 #define TARVIC_TARVIC_H
@@ -28,12 +70,13 @@ extern "C" {
  * Closed forms
  *
  * Exact Black–Scholes values, continuous dividend yield q, continuous
- * monitoring. optionType 0 is a call, any other value a put; knockOut 1 is a
- * knock-out, 0 a knock-in. lowerBarrier and upperBarrier are 0 for "none":
- * only the lower gives a down barrier, only the upper an up barrier, both
- * with lower < upper a double barrier; any other pair is worth 0. A spot at
- * or past a barrier has touched it: a knock-out is worth 0, a knock-in the
- * vanilla value. A volatility of exactly 0 is priced as 1e-10.
+ * monitoring, European exercise only. optionType 0 is a call, any other
+ * value a put; knockOut 1 is a knock-out, 0 a knock-in. lowerBarrier and
+ * upperBarrier are 0 for "none": only the lower gives a down barrier, only
+ * the upper an up barrier, both with lower < upper a double barrier; any
+ * other pair is worth 0. No rebate is paid. A spot at or past a barrier
+ * has touched it: a knock-out is worth 0, a knock-in the vanilla value. A
+ * volatility of exactly 0 is priced as 1e-10.
  *
  * A contract that is not priced gives -1.0 as its value (callers show it as
  * not available): a knockOut other than 0 or 1, and a double barrier whose
@@ -41,12 +84,14 @@ extern "C" {
  * struck below the lower barrier, a put struck above the upper one).
  *
  * theta is per year (the change of the value as time passes) and vega per
- * unit of volatility. The result is 1.0 when the outputs were written. Any
- * other result (0.0) means nothing was written: a null output pointer, a
- * grid with lastIndex above TV_MAX_NODE_INDEX, an input that is not a finite
- * number, a negative spot, grid node, strike, volatility, expiry or barrier,
- * an output that would not be a finite number, or an internal failure.
- * A grid export with lastIndex below 0 writes nothing and returns 1.0.
+ * unit of volatility: divide them by 365 and by 100 to compare with the
+ * solvers' figures. The result is 1.0 when the outputs were written. Any
+ * other result (0.0) means nothing was written: a null output pointer
+ * (none may be null), a grid with lastIndex above TV_MAX_NODE_INDEX, an
+ * input that is not a finite number, a negative spot, grid node, strike,
+ * volatility, expiry or barrier, an output that would not be a finite
+ * number, or an internal failure. A grid export with lastIndex below 0
+ * writes nothing and returns 1.0.
  * ------------------------------------------------------------------------- */
 
 /* Value and sensitivities of a European option at one spot (analytic). */
@@ -60,12 +105,14 @@ double BarrierBS(double* value, double* delta, double* gamma, double* theta, dou
                  double expiry, double lowerBarrier, double upperBarrier, int32_t knockOut,
                  int32_t optionType);
 
-/* exactValue[i] := European value at spot assetGrid[i], i = 0..lastIndex. */
+/* exactValue[i] := European value at spot assetGrid[i], i = 0..lastIndex
+ * (the last index, not a count). Both arrays hold lastIndex + 1 entries. */
 double VanillaBSGrid(const double* assetGrid, double* exactValue, double strike, double intRate,
                      double divYield, double volatility, double expiry, int32_t optionType,
                      int32_t lastIndex);
 
-/* exactValue[i] := barrier value at spot assetGrid[i], i = 0..lastIndex. */
+/* exactValue[i] := barrier value at spot assetGrid[i], i = 0..lastIndex,
+ * as VanillaBSGrid. */
 double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike, double intRate,
                      double divYield, double volatility, double expiry, double lowerBarrier,
                      double upperBarrier, int32_t knockOut, int32_t optionType,
@@ -74,17 +121,56 @@ double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
 /* ---------------------------------------------------------------------------
  * Finite differences
  *
- * The volatility must be above 0. A solution with an entry that is not a
- * finite number in any array the call would write fails with its text, and
- * no array is written (assetSteps still holds the node count).
+ * Shared by the three finite-difference exports:
+ *  - the six arrays (assetGrid, optionValue, delta, gamma, theta, vega)
+ *    must all be non-null, vega too when calcVega is clear, and hold
+ *    entries 0..50000; a null one fails with its text;
+ *  - *assetSteps: in, the number of asset steps from 0 to the strike (the
+ *    grid's fineness); out, the index n of the last grid node, written
+ *    first. The uniform grid is S_i = i K / (assetSteps + 0.5), so the
+ *    strike lies half a step above node assetSteps; it ends at m strike,
+ *    m = 3 .. 12 growing with volatility^2 expiry, or at maxAsset when
+ *    maxAsset >= 2 strike (smaller values are ignored). nonUniformGrid set:
+ *    a sinh grid clustered at the strike, ending at maxAsset when
+ *    maxAsset > 0;
+ *  - when n > 50000 the call solves nothing, writes no array and returns
+ *    the EMPTY text: success is an empty text AND n <= 50000. Check the
+ *    node count written back; lower assetSteps (or maxAsset) and call again;
+ *  - otherwise entries 0..n of every array are written: the grid nodes and
+ *    the value, delta, gamma, theta (per calendar day) and vega (per
+ *    volatility point, only with calcVega; otherwise the vega array keeps
+ *    its contents) at each node, for today's spot equal to the node;
+ *  - there is no spot argument to read a value at: the value at a spot S
+ *    is read off the grid. The desktop program takes the interval
+ *    [S_i, S_i+1] that holds S and interpolates each figure by the cubic
+ *    through the four nodes i-1 .. i+2, or linearly between S_i and S_i+1
+ *    in the first two and the last two intervals of the grid; a spot
+ *    outside [S_0, S_n] has no value;
+ *  - timeSteps at least 2; discretization 0 implicit, 1 Crank–Nicolson,
+ *    2 Crank–Nicolson started with Rannacher (implicit) steps;
+ *    exerciseType 0 European, 1 American, 2 Bermudan; early exercise
+ *    (American) by amerSolver 0 projected SOR, 1 projected "turbo" SOR,
+ *    2 Brennan–Schwartz; optionType 0 call, 1 put; strike (but for the
+ *    Asian floating strike), expiry and volatility above 0; a code out of
+ *    its range fails with a text naming it;
+ *  - calcTheta set: theta by re-solving at expiry T (1 + 1e-5); calcVega
+ *    set: vega by re-solving at volatility + 1e-5. Without calcTheta the
+ *    vanilla and barrier solvers write the solver's own theta, which is
+ *    per day too;
+ *  - the vanilla and barrier calls run their re-solves beside the first
+ *    solve on other threads of the team (see the conventions above), the
+ *    Asian call its planes when multiThreaded is set; the figures do not
+ *    depend on the thread count;
+ *  - a solution with an entry that is not a finite number in any array the
+ *    call would write fails with its text, and no array is written
+ *    (assetSteps still holds the node count). A failure text otherwise
+ *    leaves the arrays possibly partly written.
  * ------------------------------------------------------------------------- */
 
 /* Vanilla European, American or Bermudan option on the asset grid.
- * In: *assetSteps, the number of asset steps to the strike; out: the index n
- * of the last grid node, written first. When n > 50000 nothing is solved and
- * no array is touched. Otherwise entries 0..n of the arrays are written
- * (theta per day, vega per volatility point; vega only with calcVega).
- * exerciseType 0 European, 1 American, 2 Bermudan. */
+ * numPeriods: exercise periods; above 1 the time steps are adjusted to
+ * whole periods, and exerciseType 2 exercises at the period ends only (its
+ * theta is then written as zeros unless calcTheta is set). */
 TvString VelkOptionPricer(double* assetGrid, double* optionValue, double* delta, double* gamma,
                           double* theta, double* vega, double strike, int32_t timeSteps,
                           double expiry, double volatility, double intRate, double divYield,
@@ -115,22 +201,20 @@ TvString VelkBarrierOptionPricer(double* assetGrid, double* optionValue, double*
                                  int32_t calcVega, int32_t nonUniformGrid, int32_t numPeriods);
 
 /* Fixed- or floating-strike Asian option on the arithmetic average of
- * numFixings equally spaced fixings (the last at expiry), numSettled of them
- * already settled at the average settledAverage; European, American or
- * Bermudan (exercisable at the fixings). A strike of exactly 0 selects the
- * floating strike. Solved backwards on planes of the running average,
- * planeSpacing (1, 2 or 4) asset steps apart, interpolated across them
- * linearly (planesInterp 0), quadratically (1) or cubically (2 or any other
- * value); the planes of a period run on all cores when multiThreaded is set.
- * firstFixingTime is accepted and not read: the fixings still to come fall
- * at equal intervals of the time to expiry.
- * In: *assetSteps, the asset steps to the strike; out: the index n of the
- * last node reported, written first. When n > 50000 nothing is solved and
- * no array is touched. Otherwise entries 0..n are written, n possibly one
- * or more beyond the grid's own last index while the curve still bends,
- * never beyond 50000; theta is 0 unless calcTheta is set (then per day, by
- * re-pricing), vega only with calcVega. Running out of memory gives its own
- * text. */
+ * numFixings equally spaced fixings in all (the last at expiry), numSettled
+ * of them already settled at the average settledAverage; European, American
+ * or Bermudan (exerciseType 2: exercisable at the fixings). A strike of
+ * exactly 0 selects the floating strike (the spot then centres the grid);
+ * otherwise spot is not read. The arrays hold the value at today's asset
+ * level S_i with the settled average as given. Solved backwards on planes
+ * of the running average, planeSpacing (1, 2 or 4) asset steps apart,
+ * interpolated across them linearly (planesInterp 0), quadratically (1) or
+ * cubically (2 or any other value). firstFixingTime is accepted and not
+ * read: the fixings still to come fall at equal intervals of the time to
+ * expiry. The node count n written back may lie one or more beyond the
+ * grid's own last index while the curve still bends, never beyond 50000.
+ * theta is 0 unless calcTheta is set. Running out of memory gives its own
+ * text, which names the planes' memory. */
 TvString VelkAsianOptionPricer(double* assetGrid, double* optionValue, double* delta,
                                double* gamma, double* theta, double* vega, double spot,
                                double strike, int32_t timeSteps, double expiry,
