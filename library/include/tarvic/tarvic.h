@@ -163,8 +163,13 @@ double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
  *    depend on the thread count;
  *  - a solution with an entry that is not a finite number in any array the
  *    call would write fails with its text, and no array is written
- *    (assetSteps still holds the node count). A failure text otherwise
- *    leaves the arrays possibly partly written.
+ *    (assetSteps still holds the node count). So does a value below 0
+ *    beyond rounding (the grid cannot resolve the contract: the text names
+ *    the volatility, time steps and asset steps), and, for the vanilla and
+ *    down-and-out exports, a uniform grid whose top lies below where the
+ *    distribution at expiry still has weight (the text names maxAsset,
+ *    volatility and expiry). A failure text otherwise leaves the arrays
+ *    possibly partly written.
  * ------------------------------------------------------------------------- */
 
 /* Vanilla European, American or Bermudan option on the asset grid.
