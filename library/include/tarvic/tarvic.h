@@ -166,7 +166,7 @@ double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
  *    (assetSteps still holds the node count). So does a value below 0
  *    beyond rounding (the grid cannot resolve the contract: the text names
  *    the volatility, time steps and asset steps), and, for the vanilla and
- *    down-and-out exports, a uniform grid whose top lies below where the
+ *    down-and-out exports, a grid whose top lies below where the
  *    distribution at expiry still has weight (the text names maxAsset,
  *    volatility and expiry). A failure text otherwise leaves the arrays
  *    possibly partly written.
