@@ -255,6 +255,10 @@ TvString VelkAsianOptionPricer(double* assetGrid, double* optionValue, double* d
  *    regression on numLSPaths regression paths with numBasisFunctions + 1
  *    basis functions; the spot-bumped runs of finite differencing reuse the
  *    exercise rule of the base run.
+ * With pseudo-random numbers the paths are split between
+ * min(omp_get_max_threads(), 8) generators, multiThreaded set or not, so
+ * the figures depend on that count (fix OMP_NUM_THREADS to repeat a run
+ * bit for bit); Sobol points give the same figures on any thread count.
  * vega is per volatility point, theta per calendar day. Arrays of
  * sensitivities that are not asked for keep their contents and may be null.
  * A row with an entry that is not a finite number in any array to be written
