@@ -142,7 +142,7 @@ void requireMarchingFloorWithinError(int32_t marching, double mu, double sigma, 
         if (fewest > 0)
             text += std::string(" or at least ") + std::to_string(fewest) + " time steps (" + stepsName + ")";
     } else {
-        text += std::string(" (the time steps are the ") + stepsName + ")";
+        text += std::string(": the path's steps are the contract's fixings (") + stepsName + ")";
     }
     fail(text + ".");
 }

@@ -14,16 +14,21 @@
 //   Milstein  g = E[-f; z1 < z < z2], by the normal's truncated moments.
 // After N steps the mean stands above the scheme's own forward by the
 // fraction  lift = ((c + g) / c)^N - 1.
+// g S is the mean of the part of a step that lies below 0 (E[f-] = g), the
+// mass that geometric Brownian motion does not have: a payoff that moves
+// with the asset at most one for one (calls, puts, averages) can be moved by
+// it as far as the lift moves the mean. So a call priced on such steps can
+// exceed the spot after its yield, the most it can be worth: at volatility
+// 5 on one Euler step it is priced at about twice the spot.
 //
-// An estimate of n paths has the standard error sd / sqrt(n); for a payoff
-// that moves with the asset at most one for one (calls, puts, averages), the
-// asset's own relative spread bounds it:
+// An estimate of n paths has the standard error sd / sqrt(n); for those
+// payoffs the asset's own relative spread under the scheme bounds it:
 //   error = sqrt(((c^2 + v) / c^2)^N - 1) / sqrt(n).
-// While lift stays below that error the floor moves the estimate by less
-// than the noise the path count leaves in it, and the estimate is as good as
-// the scheme; beyond it the floor, not the simulation, decides the price (a
-// call at volatility 5 on one Euler step is priced at twice the spot). With
-// c <= 0 (mu dt <= -1) the scheme's forward is not even positive.
+// While lift stays below that error the mass below 0 moves the estimate by
+// less than the noise the path count leaves in it, and the estimate is as
+// good as the scheme's steps; beyond it the estimate shows the mass below 0
+// rather than the contract. With c <= 0 (mu dt <= -1) the scheme's forward
+// is not even positive.
 
 #include <cstdint>
 
