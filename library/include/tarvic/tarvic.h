@@ -281,11 +281,12 @@ TvString VelkAsianOptionPricer(double* assetGrid, double* optionValue, double* d
  *    call fails with a text that names exact marching and the fewest
  *    numSteps that would do;
  *  - useSobol: Sobol points, one dimension per path step (at most 20000).
- *    The 2^numPaths points are cut into blocks of consecutive points, one
- *    row per block: 2^(numPaths - 11) blocks of 2048 points, but at least
- *    128 blocks (fewSobolBlocks set: 8), fewer when the blocks' memory would
- *    be too large; from 2^21 paths on a row covers several blocks (at most
- *    512 rows). warmUpSobol set: the points start after the first 2^numPaths
+ *    The 2^numPaths points are cut into blocks of consecutive points, the
+ *    estimate written after each block, thinned to at most 512 rows.
+ *    European: 2^(numPaths - 11) blocks of 2048 points, but at least 128
+ *    blocks (fewSobolBlocks set: 8), fewer when the blocks' memory would
+ *    be too large; early exercise: blocks of about min(2^numPaths / 8, 1024)
+ *    points (fewSobolBlocks not read). warmUpSobol set: the points start after the first 2^numPaths
  *    points of the sequence, which skips its origin; clear: the sequence
  *    starts at its origin, taken as 0.0001 in every coordinate.
  *    brownianBridge set: a path's normals build it by the Brownian bridge
