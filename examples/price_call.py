@@ -21,11 +21,27 @@ lib.tvFreeString.argtypes = [ctypes.c_void_p]
 
 def take_text(address):
     """The text's bytes as a str ("" for success), the text freed."""
-    if not address:
-        return "(no memory for the text)"
     text = ctypes.string_at(address, lib.tvStringByteLen(address)).decode("latin-1")
     lib.tvFreeString(address)
     return text
+
+
+def value_at(grid, value, n, x):
+    """The value at x read off the nodes 0..n as the header describes: in the
+    interval [grid[i], grid[i+1]] holding x, the cubic through the nodes
+    i-1 .. i+2, or the straight line in the first two and last two intervals."""
+    i = max(k for k in range(n) if grid[k] <= x)
+    if i < 2 or i > n - 3:
+        w = (x - grid[i]) / (grid[i + 1] - grid[i])
+        return (1 - w) * value[i] + w * value[i + 1]
+    total = 0.0
+    for j in range(i - 1, i + 3):
+        weight = 1.0
+        for m in range(i - 1, i + 3):
+            if m != j:
+                weight *= (x - grid[m]) / (grid[j] - grid[m])
+        total += weight * value[j]
+    return total
 
 
 lib.VanillaBS.restype = D
@@ -56,11 +72,9 @@ if steps.value > 50000 or text:
     print("finite differences failed:", text or f"{steps.value + 1} nodes")
     bad = True
 else:
-    i = max(k for k in range(steps.value) if grid[k] <= S)
-    w = (S - grid[i]) / (grid[i + 1] - grid[i])
-    fd = (1 - w) * value[i] + w * value[i + 1]
+    fd = value_at(grid, value, steps.value, S)
     print(f"finite differences {fd:.5f}")
-    bad |= abs(fd - exact) > 0.01
+    bad |= abs(fd - exact) > 2e-4
 
 # Monte Carlo on 2^16 Sobol points, one exact step; sensitivity arrays that
 # are not asked for may be None. The last row is the estimate.

@@ -19,6 +19,6 @@ TARVIC_EXPORT uint32_t tvStringByteLen(TvString text)
 
 TARVIC_EXPORT void tvFreeString(TvString text)
 {
-    if (text)
+    if (text && !tarvic::isFixedText(text, tvStringByteLen(text)))
         std::free(text - tarvic::kTextPrefixBytes);
 }

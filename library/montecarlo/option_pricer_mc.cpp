@@ -1,6 +1,7 @@
 #include "montecarlo/option_pricer_mc.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <limits>
 #include <string>
@@ -17,6 +18,7 @@
 #include "montecarlo/european_mc.h"
 #include "montecarlo/european_path.h"
 #include "montecarlo/european_qmc.h"
+#include "montecarlo/marching_floor.h"
 
 namespace tarvic {
 
@@ -106,6 +108,23 @@ void checkRequest(const SimulationSettings& request, bool earlyExercise, const O
             fail("Invalid input: numBasisFunctions must be below " +
                  std::to_string(std::numeric_limits<int32_t>::max()) + ".");
     }
+}
+
+// The paths of the estimate as the engines count them: with early exercise
+// the regression paths are raised to 1000 (2^10), all paths to the
+// regression paths.
+double estimatePaths(const SimulationSettings& r, bool earlyExercise)
+{
+    if (r.useSobol) {
+        int32_t exponent = std::max(r.numPaths, 0);
+        if (earlyExercise)
+            exponent = std::max({exponent, r.numLSPaths, 10});
+        return std::ldexp(1.0, exponent);
+    }
+    double paths = 1000.0 * std::max(r.numPaths, 1);
+    if (earlyExercise)
+        paths = std::max({paths, 1000.0 * r.numLSPaths, 1000.0});
+    return paths;
 }
 
 // The base run and the bumped runs of finite differencing, then the rows:
@@ -251,6 +270,12 @@ void priceOptionMC(const OptionMcRequest& request, const OptionMcOutput& output)
     contract.timeMarching = r.timeMarching;
     contract.computeGreeks = settings.computeGreeks;
     validateEuropeanContract(contract);
+    // Barriers or not: the mass a step puts below 0 is what lets an estimate
+    // exceed what the option can be worth (a down-and-out call on one Euler
+    // step is the vanilla's value on the paths above the barrier).
+    requireMarchingFloorWithinError(r.timeMarching, request.intRate - request.divYield, request.volatility,
+                                    request.expiry, request.numSteps, estimatePaths(r, earlyExercise), "numSteps",
+                                    true);
 
     // A continuously monitored knock-in whose spot is already on or beyond a
     // barrier has knocked in: it is the vanilla option.
@@ -322,6 +347,9 @@ void priceAsianOptionMC(const AsianMcRequest& request, const OptionMcOutput& out
     contract.timeMarching = r.timeMarching;
     contract.computeGreeks = settings.computeGreeks;
     validateAsianContract(contract, earlyExercise);
+    requireMarchingFloorWithinError(r.timeMarching, request.intRate - request.divYield, request.volatility,
+                                    request.expiry, request.numFixings, estimatePaths(r, earlyExercise),
+                                    "numFixings", false);
     if (r.useSobol)
         requireSobolFixings(request.numFixings);
 

@@ -12,14 +12,22 @@
  *    given;
  *  - integers are 32-bit signed and flags 32-bit values of which the low
  *    byte counts (non-zero = set), so 256 is clear and 1 or 65535 are set;
- *  - arrays are caller-owned arrays of doubles with indices 0..50000
- *    (TV_MAX_NODE_INDEX), passed as the address of element 0; the library
- *    never writes past entry 50000 and reads the size from nowhere else;
+ *  - arrays are caller-owned arrays of doubles passed as the address of
+ *    element 0; the library reads their size from nowhere, so each must
+ *    hold what its export writes: the grid closed forms lastIndex + 1
+ *    entries; the finite-difference arrays 50001 (TV_MAX_NODE_INDEX + 1,
+ *    the most nodes a grid may have; the entries written are 0..n, n the
+ *    node index written back through assetSteps); the Monte Carlo arrays
+ *    one entry per row: 500 with pseudo-random numbers, at most 512 with
+ *    Sobol points (rowCount says how many were written);
  *  - the solver exports (Velk...) return a counted text
  *    (tarvic/counted_string.h): empty on success, otherwise the failure's
- *    message. Each text is freed with tvFreeString, a NULL text (memory ran
- *    out while making it) included; check tvStringByteLen(text) == 0 for
- *    success. The closed forms return a double (1.0 = written);
+ *    message. No export returns NULL: when memory runs out while the text
+ *    of a failure is made, the text is a fixed one that begins "Out of
+ *    memory" (a failure like any other). Each text, fixed or not, is freed
+ *    with tvFreeString, which leaves the fixed ones alone; check
+ *    tvStringByteLen(text) == 0 for success. The closed forms return a
+ *    double (1.0 = written);
  *  - the argument order differs between the exports, and most arguments
  *    are doubles, so a swap compiles and prices something else. Closed
  *    forms: ..., intRate, divYield, volatility, expiry; finite differences
@@ -175,7 +183,9 @@ double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
 /* Vanilla European, American or Bermudan option on the asset grid.
  * numPeriods: exercise periods; above 1 the time steps are adjusted to
  * whole periods, and exerciseType 2 exercises at the period ends only (its
- * theta is then written as zeros unless calcTheta is set). */
+ * theta is then written as zeros unless calcTheta is set). 1, 0 or below
+ * is one period: no adjustment, and exerciseType 2 then has no exercise
+ * date before expiry (the European value). */
 TvString VelkOptionPricer(double* assetGrid, double* optionValue, double* delta, double* gamma,
                           double* theta, double* vega, double strike, int32_t timeSteps,
                           double expiry, double volatility, double intRate, double divYield,
@@ -189,8 +199,17 @@ TvString VelkOptionPricer(double* assetGrid, double* optionValue, double* delta,
  * gives a down barrier, only upperBarrier an up barrier, both (lower below
  * upper) a double barrier. contMonitoring set: the barriers are watched
  * continuously; clear: a knock-out is monitored at the numPeriods equally
- * spaced dates ending at expiry. spot only places the clustering of the
- * discretely monitored grids; knock-ins are always monitored continuously.
+ * spaced dates ending at expiry (numPeriods of 1, 0 or below: at expiry
+ * only). spot only places the clustering of the discretely monitored
+ * grids; knock-ins are always monitored continuously. The grid (assetGrid)
+ * follows the contract: a continuously monitored knock-out, and every
+ * knock-in, on a grid that ends on its barriers: a double barrier from L to
+ * U, uniform; a down barrier from L up to the top (a multiple of the strike,
+ * or maxAsset), uniform or, with nonUniformGrid, finest at the barrier; an
+ * up barrier from 0 to U, uniform. A discretely monitored knock-out on a
+ * grid from 0 past its barriers with each barrier on a node, uniform or,
+ * with nonUniformGrid, stretched around the spot. A spot beyond the
+ * barrier end of a grid has no value on it.
  * The node count, the arrays and the 50000-node limit are those of
  * VelkOptionPricer. The solver's theta is written for continuously monitored
  * contracts that are not Bermudan with several periods, otherwise zeros
@@ -249,7 +268,32 @@ TvString VelkAsianOptionPricer(double* assetGrid, double* optionValue, double* d
  *  - greeksCode: 1000 delta and gamma + 100 vega + 10 theta, the arrays
  *    written with either greeksMethod: 1 likelihood ratio, 2 finite
  *    differencing, other values none;
- *  - timeMarching 1 exact, 2 Euler, 3 Milstein;
+ *  - optionType 0 call, any other value put;
+ *  - contMonitoring set: a barrier counts when touched at any time: each
+ *    path step weighs the payoff by the chance that the asset, bridged
+ *    between the step's two dates, did not touch a barrier (with early
+ *    exercise a uniform draw decides the touch); clear: a barrier counts
+ *    only at the numSteps path dates, the last at expiry;
+ *  - timeMarching 1 exact, 2 Euler, 3 Milstein. An Euler or Milstein step
+ *    can take the asset below 0, where the path holds it; that lifts the
+ *    asset's mean above its forward. Where the lift exceeds the estimate's
+ *    standard error (judged from the asset's spread and the path count) the
+ *    call fails with a text that names exact marching and the fewest
+ *    numSteps that would do;
+ *  - useSobol: Sobol points, one dimension per path step (at most 20000).
+ *    The 2^numPaths points are cut into blocks of consecutive points, the
+ *    estimate written after each block, thinned to at most 512 rows.
+ *    European: 2^(numPaths - 11) blocks of 2048 points, but at least 128
+ *    blocks (fewSobolBlocks set: 8), fewer when the blocks' memory would
+ *    be too large; early exercise: blocks of about min(2^numPaths / 8, 1024)
+ *    points (fewSobolBlocks not read). warmUpSobol set: the points start after the first 2^numPaths
+ *    points of the sequence, which skips its origin; clear: the sequence
+ *    starts at its origin, taken as 0.0001 in every coordinate.
+ *    brownianBridge set: a path's normals build it by the Brownian bridge
+ *    (the first dimension fixes the asset at expiry, the next ones the
+ *    midpoints), so that the first coordinates carry most of the variance;
+ *    clear: one dimension per step in time order. Both flags are read with
+ *    Sobol points only;
  *  - exerciseType 0 European; any other value early exercise at the numSteps
  *    path dates (American and Bermudan alike), by Longstaff–Schwartz
  *    regression on numLSPaths regression paths with numBasisFunctions + 1
@@ -282,6 +326,8 @@ TvString VelkOptionPricerMC(double* optionValue, double* delta, double* gamma, d
  *    settledAverage (not negative): the option pays on
  *    (numSettled settledAverage + the fixings to come) / (numSettled + numFixings);
  *  - firstFixingTime is accepted and not read;
+ *  - Euler and Milstein marching are judged as in VelkOptionPricerMC, the
+ *    fixings being the steps (the text names numFixings);
  *  - strikeType 0 fixed strike (strike positive with early exercise), any
  *    other value floating strike (strike not read): calls pay average - strike
  *    or last fixing - average, puts the opposite;

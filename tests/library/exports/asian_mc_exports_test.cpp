@@ -420,6 +420,23 @@ TEST_F(AsianMcExportTest, UnusualButValidInputsAreAccepted)
     }
 }
 
+// Euler steps of volatility 2 over quarter years put a sixth of the steps
+// below 0: refused with a text naming exact marching and the fixings (the
+// steps of an Asian path); exact marching prices the same contract.
+TEST_F(AsianMcExportTest, MarchingBelowZeroIsRefusedWhereItMovesTheEstimate)
+{
+    AsianMcCall call;
+    call.volatility = 2.0;
+    call.numFixings = 4;
+    call.timeMarching = 2;
+    const std::string text = call();
+    EXPECT_NE(text.find("timeMarching 1"), std::string::npos) << text;
+    EXPECT_NE(text.find("numFixings"), std::string::npos) << text;
+    EXPECT_TRUE(untouched(call.value));
+    call.timeMarching = 1;
+    EXPECT_EQ(call(), "");
+}
+
 TEST_F(AsianMcExportTest, MissingRowCountIsRefused)
 {
     AsianMcCall call;

@@ -598,6 +598,80 @@ TEST_F(McExportTest, EarlyExerciseThreadedAndSerialRunsAgree)
     }
 }
 
+// Euler and Milstein steps can take the asset below 0, where the paths hold
+// it; where that mass moves the estimate beyond its error the call is
+// refused with a text naming the steps and exact marching (a call at
+// volatility 5 on one Euler step was priced near twice the spot); its
+// neighbours, with more steps or exact marching, price within their error
+// (and the scheme's weak error, slack) of the closed form.
+TEST_F(McExportTest, MarchingBelowZeroIsRefusedWhereItMovesTheEstimate)
+{
+    struct Case {
+        const char* name;
+        double volatility;
+        int32_t optionType, exerciseType, timeMarching, numSteps, useSobol, numPaths;
+        double upperBarrier;
+        bool refused;
+        double slack;  // allowed weak error of the scheme, in the currency
+    };
+    const Case cases[] = {
+        {"call, volatility 5, one Euler step", 5.0, 0, 0, 2, 1, 0, 50, 0.0, true, 0.0},
+        {"call, volatility 5, one Milstein step", 5.0, 0, 0, 3, 1, 0, 50, 0.0, true, 0.0},
+        {"put, volatility 1, two Euler steps, Sobol", 1.0, 1, 0, 2, 2, 1, 16, 0.0, true, 0.0},
+        {"American put, volatility 2, four Euler steps", 2.0, 1, 1, 2, 4, 0, 20, 0.0, true, 0.0},
+        {"up-and-out call, volatility 1.5, one Euler step", 1.5, 0, 0, 2, 1, 0, 50, 300.0, true, 0.0},
+        {"put, volatility 5, exact marching", 5.0, 1, 0, 1, 1, 0, 50, 0.0, false, 0.0},
+        {"call, volatility 1, 64 Euler steps", 1.0, 0, 0, 2, 64, 0, 50, 0.0, false, 0.4},
+        {"call, volatility 1, 16 Milstein steps", 1.0, 0, 0, 3, 16, 0, 50, 0.0, false, 0.2},
+        {"call, volatility 0.3, one Euler step", 0.3, 0, 0, 2, 1, 0, 50, 0.0, false, 0.5},
+    };
+    for (const Case& k : cases) {
+        McCall call;
+        call.volatility = k.volatility;
+        call.optionType = k.optionType;
+        call.exerciseType = k.exerciseType;
+        call.timeMarching = k.timeMarching;
+        call.numSteps = k.numSteps;
+        call.useSobol = k.useSobol;
+        call.numPaths = k.numPaths;
+        call.upperBarrier = k.upperBarrier;
+        call.antithetic = 1;
+        const std::string text = call();
+        if (k.refused) {
+            EXPECT_NE(text.find("timeMarching 1"), std::string::npos) << k.name << ": '" << text << "'";
+            EXPECT_NE(text.find("numSteps"), std::string::npos) << k.name << ": '" << text << "'";
+            EXPECT_EQ(call.rowCount, kUntouchedCount) << k.name;
+            EXPECT_TRUE(untouched(call.value)) << k.name;
+            continue;
+        }
+        ASSERT_EQ(text, "") << k.name;
+        const std::vector<double> rows = call.rows(call.value);
+        EXPECT_NEAR(rows.back(), bsPrice(k.optionType == 0, call.market()), 4.0 * blockStandardError(rows) + k.slack)
+            << k.name;
+    }
+}
+
+// The refusal names the fewest steps that price: those price, one fewer
+// does not.
+TEST_F(McExportTest, TheStepsTheRefusalNamesArePriced)
+{
+    for (int32_t marching : {2, 3}) {
+        McCall call;
+        call.volatility = 2.0;
+        call.timeMarching = marching;
+        call.numPaths = 10;
+        const std::string text = call();
+        const size_t at = text.find("at least ");
+        ASSERT_NE(at, std::string::npos) << text;
+        const int32_t fewest = std::stoi(text.substr(at + 9));
+        ASSERT_GT(fewest, 1) << text;
+        call.numSteps = fewest - 1;
+        EXPECT_NE(call(), "") << marching << ": " << fewest - 1 << " steps";
+        call.numSteps = fewest;
+        EXPECT_EQ(call(), "") << marching << ": " << fewest << " steps";
+    }
+}
+
 TEST_F(McExportTest, MissingRowCountIsRefused)
 {
     McCall call;

@@ -1,4 +1,6 @@
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +51,31 @@ TEST(ResultText, GuardCarriesMessageBytesAndFixedTextForOthers)
 
     text = tarvic::guardedExport([] { throw std::bad_alloc(); });
     EXPECT_EQ(tvStringByteLen(text), std::strlen(std::bad_alloc().what()));
+    tvFreeString(text);
+}
+
+void* noMemory(size_t) { return nullptr; }
+
+// A failure whose text cannot be allocated still returns a text: the fixed
+// out-of-memory text, which reads as a failure and which tvFreeString leaves
+// alone (freeing it, even twice, releases nothing); success needs no memory.
+TEST(ResultText, RunningOutOfMemoryGivesTheFixedText)
+{
+    TvString text = tarvic::guardedExport([] { throw std::runtime_error("grid failure"); }, noMemory);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text, tvStringByteLen(text)), tarvic::kOutOfMemoryText);
+    tvFreeString(text);
+    tvFreeString(text);
+
+    text = tarvic::guardedExport([] {}, noMemory);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(tvStringByteLen(text), 0u);
+    tvFreeString(text);
+
+    // A message of the same bytes is the fixed text, so that none is ever
+    // allocated with them.
+    text = tarvic::guardedExport([] { throw std::runtime_error(tarvic::kOutOfMemoryText); });
+    EXPECT_STREQ(text, tarvic::kOutOfMemoryText);
     tvFreeString(text);
 }
 
