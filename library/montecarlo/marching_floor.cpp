@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 #include <limits>
 #include <string>
 
@@ -86,7 +86,7 @@ bool marchingFloorWithinError(int32_t marching, double mu, double sigma, double 
                               double paths)
 {
     const MarchingFloorEffect e = marchingFloorEffect(marching, mu, sigma, expiry, steps, paths);
-    return e.lift <= e.error;
+    return e.lift <= kFloorStandardErrors * e.error;
 }
 
 namespace {
@@ -116,11 +116,12 @@ int32_t fewestStepsWithinError(int32_t marching, double mu, double sigma, double
     return static_cast<int32_t>(ok);
 }
 
+// Three significant digits, "." as the decimal point whatever the locale.
 std::string percentText(double p)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.3g %%", 100.0 * p);
-    return text;
+    const auto end = std::to_chars(text, text + sizeof text - 1, 100.0 * p, std::chars_format::general, 3).ptr;
+    return std::string(text, end) + " %";
 }
 
 }  // namespace
@@ -129,13 +130,14 @@ void requireMarchingFloorWithinError(int32_t marching, double mu, double sigma, 
                                      double paths, const char* stepsName, bool stepsMayBeRaised)
 {
     const MarchingFloorEffect e = marchingFloorEffect(marching, mu, sigma, expiry, steps, paths);
-    if (e.lift <= e.error)
+    if (e.lift <= kFloorStandardErrors * e.error)
         return;
     const char* scheme = marching == kEulerMarching ? "Euler" : "Milstein";
     std::string text = std::string("Invalid input: with ") + scheme + " time marching a time step takes the asset below 0 " +
                        "with a chance of " + percentText(e.belowZero) + "; holding it at 0 lifts the asset's mean by " +
                        (std::isfinite(e.lift) ? percentText(e.lift) : std::string("more than it is worth")) +
-                       ", beyond the estimate's error (" + percentText(e.error) + "). Choose exact time marching (" +
+                       ", beyond the estimate's error (three standard errors, " +
+                       percentText(kFloorStandardErrors * e.error) + "). Choose exact time marching (" +
                        "timeMarching 1)";
     if (stepsMayBeRaised) {
         const int32_t fewest = fewestStepsWithinError(marching, mu, sigma, expiry, steps, paths);

@@ -24,15 +24,21 @@
 // An estimate of n paths has the standard error sd / sqrt(n); for those
 // payoffs the asset's own relative spread under the scheme bounds it:
 //   error = sqrt(((c^2 + v) / c^2)^N - 1) / sqrt(n).
-// While lift stays below that error the mass below 0 moves the estimate by
-// less than the noise the path count leaves in it, and the estimate is as
+// While lift stays within kFloorStandardErrors of that error the mass below
+// 0 moves the estimate by less than the noise the path count leaves in it
+// (the band a reader takes as the estimate's error), and the estimate is as
 // good as the scheme's steps; beyond it the estimate shows the mass below 0
-// rather than the contract. With c <= 0 (mu dt <= -1) the scheme's forward
+// rather than the contract. Ordinary volatilities on a few steps stay within
+// it (one Euler step at volatility 0.5 on 50 thousand paths lifts the mean
+// by 0.35 %, against a band of 0.66 %). With c <= 0 (mu dt <= -1) the scheme's forward
 // is not even positive.
 
 #include <cstdint>
 
 namespace tarvic {
+
+// The standard errors an estimate's error band holds.
+inline constexpr double kFloorStandardErrors = 3.0;
 
 struct MarchingFloorEffect {
     double belowZero = 0.0;  // chance that one step's factor falls below 0
@@ -45,7 +51,8 @@ MarchingFloorEffect marchingFloorEffect(int32_t marching, double mu, double sigm
                                         double paths);
 
 // Whether the estimate of the given paths may be trusted: exact marching
-// always, Euler and Milstein while c > 0 and lift <= error.
+// always, Euler and Milstein while c > 0 and lift <= kFloorStandardErrors
+// times the error.
 bool marchingFloorWithinError(int32_t marching, double mu, double sigma, double expiry, int32_t steps,
                               double paths);
 

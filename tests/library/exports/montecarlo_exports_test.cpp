@@ -624,6 +624,8 @@ TEST_F(McExportTest, MarchingBelowZeroIsRefusedWhereItMovesTheEstimate)
         {"call, volatility 1, 64 Euler steps", 1.0, 0, 0, 2, 64, 0, 50, 0.0, false, 0.4},
         {"call, volatility 1, 16 Milstein steps", 1.0, 0, 0, 3, 16, 0, 50, 0.0, false, 0.2},
         {"call, volatility 0.3, one Euler step", 0.3, 0, 0, 2, 1, 0, 50, 0.0, false, 0.5},
+        {"call, volatility 0.5, one Euler step", 0.5, 0, 0, 2, 1, 0, 50, 0.0, false, 1.5},
+        {"put, volatility 0.5, one Euler step", 0.5, 1, 0, 2, 1, 0, 50, 0.0, false, 1.5},
     };
     for (const Case& k : cases) {
         McCall call;

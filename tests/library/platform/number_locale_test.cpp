@@ -73,16 +73,19 @@ using Call = std::function<Outcome()>;
 constexpr std::size_t kRows = 50001;
 
 // VelkOptionPricerMC on one thread: a put, European or American, on Sobol
-// points (2^paths) or pseudo-random ones (thousands of paths).
-Call monteCarlo(int32_t exercise, int32_t paths, int32_t useSobol, double volatility = 0.25)
+// points (2^paths) or pseudo-random ones (thousands of paths), by exact
+// marching or another (2 Euler, 3 Milstein) on a number of steps.
+Call monteCarlo(int32_t exercise, int32_t paths, int32_t useSobol, double volatility = 0.25,
+                int32_t marching = 1, int32_t steps = 10)
 {
     return [=] {
         Outcome out;
         out.arrays.assign(5 * kRows, -1.0);
         double* a = out.arrays.data();
         out.text = textOf(VelkOptionPricerMC(a, a + kRows, a + 2 * kRows, a + 3 * kRows, a + 4 * kRows, &out.count,
-                                             100.0, 100.0, 0.0, 0.0, 1.0, volatility, 0.05, 0.02, 10, 1, exercise,
-                                             1, 0, paths, paths, 3, 1110, 2, 1, 0, useSobol, 1, 1, 0, 0));
+                                             100.0, 100.0, 0.0, 0.0, 1.0, volatility, 0.05, 0.02, steps, 1, exercise,
+                                             1, 0, paths, paths, 3, 1110, 2, marching, 0, useSobol, 1, 1, 0,
+                                             0));
         return out;
     };
 }
@@ -116,6 +119,7 @@ TEST(NumberLocale, PricesAndTextsAreThoseOfTheCLocale)
         {"a refused volatility (simulation)", monteCarlo(0, 10, 1, -0.25)},
         {"a refused volatility (finite differences)", finiteDifferences(-0.2)},
         {"more Sobol points than the engine allows", monteCarlo(0, 31, 1)},
+        {"Euler steps that go below 0 (the text gives percentages)", monteCarlo(0, 50, 0, 5.0, 2, 1)},
     };
     std::vector<Outcome> reference;
     {
@@ -126,6 +130,7 @@ TEST(NumberLocale, PricesAndTextsAreThoseOfTheCLocale)
     }
     ASSERT_EQ(reference[0].text, "");
     ASSERT_NE(reference[4].text, "");
+    ASSERT_NE(reference[7].text.find(" %"), std::string::npos) << reference[7].text;
 
     for (const LocaleCase& k : kLocales) {
         SET_LOCALE_OR_SKIP(locale, k);
