@@ -34,11 +34,13 @@ struct PdeResults {
 inline constexpr int64_t kMaxGridNodes = 50'000'000;
 
 // The spread of log S at expiry, in units of sigma sqrt(T), that the
-// automatic grids cover above the strike: a top at K e^(2.1 sigma sqrt(T))
+// automatic grids cover above the strike: a top at K e^(1.85 sigma sqrt(T))
 // leaves an error of the top's condition carried down to the strike (the
-// put knocked in at the top, see gridReaches) below 1e-5 of the strike for
-// volatilities up to 5, expiries up to 30 years and rates from -5% up.
-inline constexpr double kReachSpreads = 2.1;
+// put knocked in at the top, see gridReaches) below 1e-4 of the strike for
+// volatilities up to 5, expiries up to 30 years, yields up to 50% and
+// rates from -5% up. The fixed extents of gridStdDevs reach that far up to
+// sigma^2 T of about 1.8; beyond, the grids are raised (raisedTop).
+inline constexpr double kReachSpreads = 1.85;
 
 // A recorded value with its time to go.
 using TimedRecord = std::pair<double, double>;

@@ -55,7 +55,7 @@ constexpr const char* kGridReachText =
 // The least error of the values a resolution is held to, as a fraction of
 // the strike: the error the automatic grids' reach leaves at the strike
 // (kReachSpreads).
-constexpr double kReachErrorFloor = 1e-5;
+constexpr double kReachErrorFloor = 1e-4;
 
 // Whether the top of the option's built grid lies high enough for the
 // value at `level`. A top at or above option.reachTop(level) does, with no
