@@ -148,9 +148,9 @@ constexpr double kMaxRaisedMultiple = 1e4;
 
 }  // namespace
 
-double DornTechOption::raisedTop(double autoTop) const
+double DornTechOption::raisedTop(double autoTop, double level) const
 {
-    const double reach = reachTop(strike);
+    const double reach = reachTop(level);
     if (!(reach > autoTop))
         return 0.0;
     // Cells of about K / (assetSteps + 0.5), the spacing of the uniform
@@ -180,7 +180,7 @@ void DornTechOption::buildGrid()
     if (!nonUniformGrid) {
         double n = maxAsset < 2.0 * K ? gridStdDevs() * K / dx : maxAsset / dx;
         // An automatic top short of where the asset still goes is raised.
-        const double raised = maxAsset < 2.0 * K ? raisedTop(gridStdDevs() * K) : 0.0;
+        const double raised = maxAsset < 2.0 * K ? raisedTop(gridStdDevs() * K, K) : 0.0;
         if (raised > 0.0)
             n = raised / dx;
         const double count = std::trunc(n) + 1.0;

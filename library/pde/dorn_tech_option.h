@@ -96,10 +96,11 @@ public:
     // level e^(kReachSpreads sigma sqrt(T)) (infinite where that overflows).
     double reachTop(double level) const;
     // The top an automatic grid ending at autoTop is raised to: 0 (keep
-    // autoTop) where autoTop reaches reachTop(strike), otherwise
-    // reachTop(strike), lowered to what a grid of about the strike's
-    // spacing reaches within maxBuiltNodes nodes.
-    double raisedTop(double autoTop) const;
+    // autoTop) where autoTop reaches reachTop(level), otherwise
+    // reachTop(level), lowered to what a grid of about the strike's
+    // spacing reaches within maxBuiltNodes nodes. level: the value that
+    // matters (the strike, or the larger of spot and strike).
+    double raisedTop(double autoTop, double level) const;
     virtual void payoff();
     virtual void boundaryValues(double tau, int32_t level);
     virtual void onMonitoringStep() {}

@@ -261,9 +261,11 @@ void DornTechDBOOption::onMonitoringStep()
 // ---- Down-and-out -------------------------------------------------------------
 
 DornTechDOBOption::DornTechDOBOption(const BarrierContract& c)
-    : DornTechBarrierOption(c), barrier(c.lowerBarrier), contMonitoring(c.contMonitoring)
+    : DornTechBarrierOption(c),
+      barrier(c.lowerBarrier),
+      contMonitoring(c.contMonitoring),
+      spot(c.spot)
 {
-    const double spot = c.spot;
     requireSpot(spot);
     requirePositive(barrier, "lowerBarrier");
     const double K = strike;
@@ -298,7 +300,7 @@ void DornTechDOBOption::buildGrid()
         // An automatic top short of where the asset still goes is raised as
         // a caller's maximum asset would raise it.
         const double autoTop = m * std::max(K, B);
-        const double raised = maxAsset > 0.0 ? 0.0 : raisedTop(autoTop);
+        const double raised = maxAsset > 0.0 ? 0.0 : raisedTop(autoTop, std::max(K, spot));
         const double top = raised > 0.0 ? raised : maxAsset;
         installGrid(*this,
                     nonUniformGrid
@@ -317,7 +319,7 @@ void DornTechDOBOption::buildGrid()
     clusteringPoint = std::min(clusteringPoint, sMax);
     // An automatic top short of where the asset still goes is raised as a
     // caller's maximum asset would raise it.
-    const double raised = maxAsset > 0.0 ? 0.0 : raisedTop(sMax);
+    const double raised = maxAsset > 0.0 ? 0.0 : raisedTop(sMax, std::max(K, spot));
     const double top = raised > 0.0 ? raised : maxAsset;
     if (!nonUniformGrid)
         installGrid(*this, discreteSingleBarrierUniformGrid(B, K, assetSteps, sMax, top,

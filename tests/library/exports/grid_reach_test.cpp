@@ -138,6 +138,12 @@ TEST(GridReach, TheLibrarysOwnGridReachesAsFarAsTheContractAsks)
     cases.push_back(downBarrier(vanilla(0, 0.8, 5.0, 0.05, 0.02, 100, 0), 80.0, 1));
     cases.push_back(downBarrier(vanilla(0, 0.5, 10.0, 0.05, 0.1, 100, 1), 90.0, 1));
     cases.push_back(downBarrier(vanilla(1, 0.5, 10.0, 0.05, 0.1, 100, 0), 80.0, 0));
+    // Above a barrier over the strike the value that matters is the spot's.
+    for (int32_t stretched : {0, 1}) {
+        Contract high = downBarrier(vanilla(0, 0.8, 5.0, 0.05, 0.02, 100, stretched), 150.0, 1);
+        high.spot = 200.0;
+        cases.push_back(high);
+    }
     for (const Contract& c : cases) {
         const Priced p = price(c);
         ASSERT_EQ(p.text, "") << describe(c);
