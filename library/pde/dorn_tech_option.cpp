@@ -212,9 +212,8 @@ void DornTechOption::buildGrid()
         // the same map continues above m K, its cells growing by e^(a / M)
         // a node, up to the node limit.
         if (!(maxAsset > 0.0) && reachTop(K) > sMax) {
-            const double withinNodes = node(builtLimit() - 2.0);
-            limit = std::max(sMax, std::min({reachTop(K), kMaxRaisedMultiple * K,
-                                             std::isfinite(withinNodes) ? withinNodes : sMax}));
+            const double withinNodes = node(builtLimit() - 2.0);  // may be +inf
+            limit = std::max(sMax, std::min({reachTop(K), kMaxRaisedMultiple * K, withinNodes}));
         }
         // Index of the first node at or above the limit.
         double last = 0.0;
