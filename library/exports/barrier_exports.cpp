@@ -73,11 +73,12 @@ TARVIC_EXPORT TvString VelkBarrierOptionPricer(
                                        amerSolver, maxAsset, flagSet(nonUniformGrid),
                                        numPeriods};
         const std::unique_ptr<DornTechOption> option = makeBarrierOption(contract, knockOut == 1);
-        // A down-and-out lives above the grid's top as a vanilla does.
-        const bool downAndOut = knockOut == 1 && upperBarrier == 0.0;
+        // A down-and-out or down-and-in lives above the grid's top as a
+        // vanilla does.
+        const bool downOnly = upperBarrier == 0.0;
         const FrameRules rules{flagSet(calcTheta), flagSet(calcVega),
                                !continuous || (exerciseType == 2 && numPeriods >= 2),
-                               std::max(spot, strike), downAndOut};
+                               std::max(spot, strike), downOnly, std::max(spot, strike)};
         runFiniteDifferenceFrame(*option, out, assetSteps, rules);
     });
 }

@@ -77,7 +77,8 @@ DornTechOption::DornTechOption(const DornTechOption& other)
       maxBuiltNodes(other.maxBuiltNodes),
       topAsset(other.topAsset),
       topCash(other.topCash),
-      topWritten(other.topWritten)
+      topWritten(other.topWritten),
+      topTime(other.topTime)
 {
 }
 
@@ -116,8 +117,6 @@ void DornTechOption::init()
     gridBuilt = false;
     lowerValue = -1.0;
     upperValue = -1.0;
-    if (optionType == Call && exerciseType == Bermudan && numPeriods >= 2)
-        upperBoundary = Linear;
     american = exerciseType == American;
     bermudan = exerciseType == Bermudan;
     monitoringHook = false;
@@ -133,6 +132,32 @@ int32_t DornTechOption::gridStdDevs()
     if (v <= 0.4007) return 6;
     if (v <= 0.7507) return 9;
     return 12;
+}
+
+double DornTechOption::reachTop(double level) const
+{
+    return level * std::exp(kReachSpreads * volatility * std::sqrt(expiry));
+}
+
+namespace {
+
+// The highest top an automatic grid is raised to, as a multiple of the
+// strike: beyond it the coefficients sigma^2 S^2 of the top cells lose the
+// strike's precision long before the grid's nodes run out.
+constexpr double kMaxRaisedMultiple = 1e4;
+
+}  // namespace
+
+double DornTechOption::raisedTop(double autoTop, double level) const
+{
+    const double reach = reachTop(level);
+    if (!(reach > autoTop))
+        return 0.0;
+    // Cells of about K / (assetSteps + 0.5), the spacing of the uniform
+    // grids at the strike, within the node limit.
+    const double withinNodes = strike * (builtLimit() - 2.0) / (assetSteps + 0.5);
+    const double top = std::min({reach, withinNodes, kMaxRaisedMultiple * strike});
+    return top > autoTop ? top : 0.0;
 }
 
 namespace {
@@ -153,7 +178,11 @@ void DornTechOption::buildGrid()
     grid.clear();
 
     if (!nonUniformGrid) {
-        const double n = maxAsset < 2.0 * K ? gridStdDevs() * K / dx : maxAsset / dx;
+        double n = maxAsset < 2.0 * K ? gridStdDevs() * K / dx : maxAsset / dx;
+        // An automatic top short of where the asset still goes is raised.
+        const double raised = maxAsset < 2.0 * K ? raisedTop(gridStdDevs() * K, K) : 0.0;
+        if (raised > 0.0)
+            n = raised / dx;
         const double count = std::trunc(n) + 1.0;
         if (!(count <= builtLimit())) {
             // Beyond what the caller accepts: report the size, keep no grid.
@@ -176,9 +205,16 @@ void DornTechOption::buildGrid()
         const double a = sinhStretching(xi, m);
         if (!std::isfinite(a) || !(a > 0.0))
             gridFailure("the stretching of the non-uniform grid did not settle.");
-        const double limit = maxAsset > 0.0 ? maxAsset : sMax;
+        double limit = maxAsset > 0.0 ? maxAsset : sMax;
         const double sinhAXi = std::sinh(a * xi);
         auto node = [&](double i) { return K * (1.0 + std::sinh(a * (i / M - xi)) / sinhAXi); };
+        // An automatic top short of where the asset still goes is raised:
+        // the same map continues above m K, its cells growing by e^(a / M)
+        // a node, up to the node limit.
+        if (!(maxAsset > 0.0) && reachTop(K) > sMax) {
+            const double withinNodes = node(builtLimit() - 2.0);  // may be +inf
+            limit = std::max(sMax, std::min({reachTop(K), kMaxRaisedMultiple * K, withinNodes}));
+        }
         // Index of the first node at or above the limit.
         double last = 0.0;
         if (limit > 0.0) {
@@ -280,18 +316,23 @@ void DornTechOption::payoff()
 
 double DornTechOption::bermudanCallTop(double dt, int32_t level)
 {
-    double& VN = values.back();
+    const double SN = grid.back();
+    const double VN = values.back();
     // Deep in the money a call is worth the asset, which pays the dividend
     // yield, less a cash amount discounted at the interest rate: each part
     // decays at its own rate from expiry, or from the exercise date that
     // last raised the top (a value the decay did not write).
+    if (level == 1)
+        topTime = 0.0;
     if (level == 1 || VN != topWritten) {
-        topAsset = grid.back();
-        topCash = grid.back() - VN;
+        topAsset = SN;
+        topCash = SN - VN;
     }
+    topTime += dt;
     topAsset *= std::exp(-divYield * dt);
     topCash *= std::exp(-intRate * dt);
-    topWritten = topAsset - topCash;
+    const double european = SN * std::exp(-divYield * topTime) - strike * std::exp(-intRate * topTime);
+    topWritten = std::max(topAsset - topCash, european);
     return topWritten;
 }
 

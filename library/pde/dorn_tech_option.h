@@ -33,6 +33,15 @@ struct PdeResults {
 // direct users against grids whose working vectors cannot be allocated.
 inline constexpr int64_t kMaxGridNodes = 50'000'000;
 
+// The spread of log S at expiry, in units of sigma sqrt(T), that the
+// automatic grids cover above the strike: a top at K e^(1.85 sigma sqrt(T))
+// leaves an error of the top's condition carried down to the strike (the
+// put knocked in at the top, see gridReaches) below 1e-4 of the strike for
+// volatilities up to 5, expiries up to 30 years, yields up to 50% and
+// rates from -5% up. The fixed extents of gridStdDevs reach that far up to
+// sigma^2 T of about 1.8; beyond, the grids are raised (raisedTop).
+inline constexpr double kReachSpreads = 1.85;
+
 // A recorded value with its time to go.
 using TimedRecord = std::pair<double, double>;
 
@@ -82,6 +91,16 @@ public:
     virtual void buildGrid();
     // Top of the automatic grid as a multiple of the strike, from sigma^2 T.
     virtual int32_t gridStdDevs();
+    // The level a grid's top must reach for the values at `level` to carry
+    // no error of the top's condition worth counting:
+    // level e^(kReachSpreads sigma sqrt(T)) (infinite where that overflows).
+    double reachTop(double level) const;
+    // The top an automatic grid ending at autoTop is raised to: 0 (keep
+    // autoTop) where autoTop reaches reachTop(level), otherwise
+    // reachTop(level), lowered to what a grid of about the strike's
+    // spacing reaches within maxBuiltNodes nodes. level: the value that
+    // matters (the strike, or the larger of spot and strike).
+    double raisedTop(double autoTop, double level) const;
     virtual void payoff();
     virtual void boundaryValues(double tau, int32_t level);
     virtual void onMonitoringStep() {}
@@ -141,11 +160,12 @@ public:
     int64_t maxBuiltNodes = kMaxGridNodes;
 
 protected:
-    // The asset and cash parts of the top value of a Bermudan call, and the
-    // value last written there (bermudanCallTop).
+    // The asset and cash parts of the top value of a Bermudan call, the
+    // value last written there and the time since expiry (bermudanCallTop).
     double topAsset = 0.0;
     double topCash = 0.0;
     double topWritten = 0.0;
+    double topTime = 0.0;
 
     double builtLimit() const { return static_cast<double>(maxBuiltNodes); }
     // Checks the settings a solve depends on; throws with a message naming
@@ -155,8 +175,12 @@ protected:
     // Checks a grid once built: enough nodes for the stencils, increasing.
     void checkGrid() const;
     // The top value of a Bermudan call with a given top value after a step
-    // of dt (level as boundaryValues receives it): S_N e^(-q t) - K e^(-r t),
-    // t the time since expiry or since the exercise that last set the top.
+    // of dt (level as boundaryValues receives it): the larger of the value
+    // the last exercise date left there, decayed as a deep-in-the-money
+    // call (W at that date: S_N e^(-q t) - (S_N - W) e^(-r t), t the time
+    // since; at expiry W = S_N - K), and the European top
+    // S_N e^(-q tau) - K e^(-r tau), tau the time since expiry. So the top
+    // is never below the European one.
     double bermudanCallTop(double dt, int32_t level);
     bool putLikeLowerEnd() const { return optionType == Put || optionType == PlanePut; }
     // The grid and the start values were set from outside, not built here.

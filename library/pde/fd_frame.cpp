@@ -169,7 +169,9 @@ void runFiniteDifferenceFrame(DornTechOption& option, const NodeArrays& out,
         settings.push_back({T, sigma + 1e-5});
     const int threads = option.prepareSolves(static_cast<int32_t>(settings.size()),
                                              sideBySideThreads(option, settings.size()));
-    const bool shortOfReach = rules.checkReach && !gridReaches(option);
+    const bool shortOfReach =
+        rules.checkReach &&
+        !gridReaches(option, rules.reachLevel > 0.0 ? rules.reachLevel : option.strike);
     const std::vector<PdeResults> solved = solveAll(option, settings, threads);
 
     const PdeResults& base = solved.front();
@@ -212,14 +214,19 @@ int lastFrameSolveThreads()
     return lastSolveThreads;
 }
 
-bool gridReaches(const DornTechOption& option)
+bool gridReaches(const DornTechOption& option, double level)
 {
     if (option.grid.empty())
         return true;
-    const double topError =
-        blackScholesPrice(option.grid.back(), option.strike, option.intRate, option.divYield,
-                          option.volatility, option.expiry, 1);
-    return !(topError > kMaxTopError * option.strike);
+    const double top = option.grid.back();
+    if (top >= option.reachTop(level))
+        return true;
+    const double K = option.strike;
+    const double carried = barrierPrice(level, K, option.intRate, option.divYield,
+                                        option.volatility, option.expiry, 0.0, top, 0, 1);
+    const double h = 1.0 / (option.assetSteps + 0.5);
+    const double resolution = std::max(h * h, kReachErrorFloor) * K;
+    return !(carried > resolution);
 }
 
 void writeFiniteNodes(const NodeColumns& c, const NodeArrays& out, double valueScale)

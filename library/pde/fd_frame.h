@@ -35,31 +35,53 @@ struct FrameRules {
     // and strike) that round-off is measured against; 0 takes the strike.
     double valueScale = 0.0;
     // The top of the grid is a truncation of a contract that lives above
-    // it (a vanilla, a down-and-out): its reach is checked with the solution.
+    // it (a vanilla, a down-and-out, a down-and-in): a top below where the
+    // asset still goes by expiry is judged (gridReaches) at reachLevel.
     bool checkReach = false;
+    // The level whose value the top's error is judged at (the larger of the
+    // spot and the strike); 0 takes the strike.
+    double reachLevel = 0.0;
 };
 
-// The failure of a grid whose top lies where the asset still has weight at
-// expiry.
+// The failure of a grid whose top lies so low that the error of its
+// condition there outweighs the resolution's error at the values that
+// matter.
 constexpr const char* kGridReachText =
-    "The grid ends below levels the asset still reaches by expiry: its value there is not to "
-    "be trusted. Raise maxAsset, or lower the volatility or the expiry.";
+    "The grid ends below levels the asset still reaches by expiry, and the error of its top "
+    "carries down to the value at the strike (or the spot). Raise maxAsset, or set it to 0 for "
+    "a grid that reaches far enough; where that grid would need more than 50001 nodes, lower "
+    "assetSteps, the volatility or the expiry.";
 
-// The most the condition at the top of the grid may be off, as a fraction
-// of the strike. A call's top takes the forward S e^(-qT) - K e^(-rT) and a
-// put's takes 0: both are off by the European put on the top level, and
-// that error, carried down the grid, is what reaches the spot. Ordinary
-// grids keep it well below 1e-3 of the strike (a few 1e-3 at sigma^2 T
-// near 1, where the solution is still right to 1e-4); by 0.1 the error at
-// the strike has grown to tenths of a percent (sigma 2 over a year), and
-// it grows fast beyond (3% at sigma 3, 7% at sigma 5).
-constexpr double kMaxTopError = 0.1;
+// The least error of the values a resolution is held to, as a fraction of
+// the strike: the error the automatic grids' reach leaves at the strike
+// (kReachSpreads).
+constexpr double kReachErrorFloor = 1e-4;
 
-// False when the European put on the top node S_N over the option's life
-// is worth more than kMaxTopError of the strike; the frame then fails the
-// call with kGridReachText (or, for a solution that is not finite, with
-// kNonFiniteSolutionText).
-bool gridReaches(const DornTechOption& option);
+// Whether the top of the option's built grid lies high enough for the
+// value at `level`. A top at or above option.reachTop(level) does, with no
+// further sum. Below it, the error of the top's condition carried down to
+// `level` is weighed against the error the resolution allows there:
+//  - a call's top takes the forward S e^(-q tau) - K e^(-r tau) (or the
+//    exercise value), a put's 0, and a down-and-out's or down-and-in's the
+//    same: each is off by at most the European put on the top level S_N
+//    with tau to go. That error travels down the grid as any boundary
+//    value does, to each level S by the paths that reach S_N before
+//    expiry: what it adds at S is the European put struck at K knocked in
+//    at S_N, priced in closed form. For a European vanilla this is the
+//    error of the continuous problem exactly; for early exercise and for
+//    the knock-outs and knock-ins it bounds it (the obstacle problem moves
+//    by no more than its boundary data carried down; a barrier only ends
+//    paths);
+//  - the resolution's error at the strike is of the order (h / K)^2 of
+//    the strike for a second-order scheme over the kink of the payoff,
+//    h = K / (assetSteps + 0.5) the uniform spacing (an upper estimate for
+//    ordinary contracts: the uniform grid's measured errors are some 1e-2 of
+//    it, the stretched grid's less), and never below kReachErrorFloor of
+//    the strike.
+// False when the carried error exceeds the resolution's; the frame then
+// fails the call with kGridReachText (or, for a solution that is not
+// finite, with kNonFiniteSolutionText).
+bool gridReaches(const DornTechOption& option, double level);
 
 // What a call writes into the caller's arrays, entries 0..n of each; an
 // empty vega is not written.

@@ -315,9 +315,13 @@ void DornTechDIBOption::buildGrid()
     const int32_t m = gridStdDevs();
     const double B = barrier;
     const double limit = builtLimit();
+    // An automatic top short of where the asset still goes is raised as a
+    // caller's maximum asset would raise it.
+    const double raised = maxAsset > 0.0 ? 0.0 : raisedTop(m * std::max(strike, B), strike);
+    const double top = raised > 0.0 ? raised : maxAsset;
     installGrid(*this, nonUniformGrid
-                           ? downBarrierStretchedGrid(B, strike, assetSteps, m, maxAsset, limit)
-                           : downBarrierUniformGrid(B, strike, assetSteps, m, maxAsset, limit));
+                           ? downBarrierStretchedGrid(B, strike, assetSteps, m, top, limit)
+                           : downBarrierUniformGrid(B, strike, assetSteps, m, top, limit));
 }
 
 void DornTechDIBOption::payoff()

@@ -261,9 +261,11 @@ void DornTechDBOOption::onMonitoringStep()
 // ---- Down-and-out -------------------------------------------------------------
 
 DornTechDOBOption::DornTechDOBOption(const BarrierContract& c)
-    : DornTechBarrierOption(c), barrier(c.lowerBarrier), contMonitoring(c.contMonitoring)
+    : DornTechBarrierOption(c),
+      barrier(c.lowerBarrier),
+      contMonitoring(c.contMonitoring),
+      spot(c.spot)
 {
-    const double spot = c.spot;
     requireSpot(spot);
     requirePositive(barrier, "lowerBarrier");
     const double K = strike;
@@ -276,8 +278,6 @@ DornTechDOBOption::DornTechDOBOption(const BarrierContract& c)
                               ? std::min(1.5 * std::max(1.5 * B, K), std::max(spot, std::min(B, K)))
                               : std::max(B, std::min(spot, K));
     }
-    if (optionType == Call && numPeriods > 1 && exerciseType == Bermudan)
-        upperBoundary = Linear;
 }
 
 double DornTechDOBOption::clusteringStrength() const
@@ -297,10 +297,15 @@ void DornTechDOBOption::buildGrid()
     const double B = barrier;
     const int32_t m = gridStdDevs();
     if (contMonitoring) {
+        // An automatic top short of where the asset still goes is raised as
+        // a caller's maximum asset would raise it.
+        const double autoTop = m * std::max(K, B);
+        const double raised = maxAsset > 0.0 ? 0.0 : raisedTop(autoTop, std::max(K, spot));
+        const double top = raised > 0.0 ? raised : maxAsset;
         installGrid(*this,
                     nonUniformGrid
-                        ? downBarrierStretchedGrid(B, K, assetSteps, m, maxAsset, builtLimit())
-                        : downBarrierUniformGrid(B, K, assetSteps, m, maxAsset, builtLimit()));
+                        ? downBarrierStretchedGrid(B, K, assetSteps, m, top, builtLimit())
+                        : downBarrierUniformGrid(B, K, assetSteps, m, top, builtLimit()));
         return;
     }
     // The extent follows the whole life of the option, not one period; a
@@ -312,13 +317,17 @@ void DornTechDOBOption::buildGrid()
         mTop *= std::min(5.0, 5.0 * (v - 0.5) + 1.0);
     const double sMax = std::max(c1 * B, mTop * K + B);
     clusteringPoint = std::min(clusteringPoint, sMax);
+    // An automatic top short of where the asset still goes is raised as a
+    // caller's maximum asset would raise it.
+    const double raised = maxAsset > 0.0 ? 0.0 : raisedTop(sMax, std::max(K, spot));
+    const double top = raised > 0.0 ? raised : maxAsset;
     if (!nonUniformGrid)
-        installGrid(*this, discreteSingleBarrierUniformGrid(B, K, assetSteps, sMax, maxAsset,
+        installGrid(*this, discreteSingleBarrierUniformGrid(B, K, assetSteps, sMax, top,
                                                             builtLimit()));
     else
         installGrid(*this, discreteSingleBarrierStretchedGrid(B, K, assetSteps, sMax,
                                                               clusteringPoint,
-                                                              clusteringStrength(), maxAsset,
+                                                              clusteringStrength(), top,
                                                               builtLimit()));
 }
 
@@ -339,10 +348,10 @@ void DornTechDOBOption::boundaryValues(double t, int32_t level)
     double& VN = values.back();
     if (optionType == Call) {
         V0 = 0.0;
-        if (bermudan && upperBoundary == GivenValue)
+        // The top of the barrier's grids is a given value: a Bermudan's
+        // never falls below the European one (bermudanCallTop).
+        if (bermudan)
             VN = bermudanCallTop(t, level);
-        else if (bermudan)
-            VN *= std::exp(-intRate * t);
         else
             VN = grid.back() * std::exp(-divYield * t) - strike * std::exp(-intRate * t);
     } else if (optionType == Put) {

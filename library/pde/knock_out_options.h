@@ -56,6 +56,8 @@ public:
     double barrier;
     double clusteringPoint = 0.0;
     bool contMonitoring;
+    // The asset level today: the grid reaches far enough for its value.
+    double spot;
 };
 
 // Up-and-out with barrier above the start.

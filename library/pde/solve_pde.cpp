@@ -127,6 +127,22 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
 
     const bool finalQuarter = finalQuarterSteps && discretization == Rannacher && american &&
                               (divYield != 0.0 || optionType > Put);
+    // A call or put whose exercise never holds is solved as its European:
+    // the quarter steps that smooth what exercise leaves behind are taken
+    // only where it holds (the planes of an Asian, whose start values come
+    // from outside, keep them everywhere, as the plane groups step them).
+    const bool plainPayoff = (optionType == Call || optionType == Put) && !startsFromOutside();
+    // Whether the solution sits on a positive exercise value at a node
+    // inside the grid, or an end's own value (a knocked-out end) lies below
+    // its exercise value.
+    const auto exerciseHolds = [&] {
+        const double* V = values.data();
+        for (size_t i = 1; i + 1 < nodes; ++i)
+            if (intrinsic[i] > 0.0 && V[i] <= intrinsic[i])
+                return true;
+        return (lowerValue > -1.0 && lowerValue < intrinsic[0]) ||
+               (upperValue > -1.0 && upperValue < intrinsic[nodes - 1]);
+    };
     const bool periodic = bermudan || monitoringHook;
     StepClock clock(timeSteps, stepsPerPeriod, discretization, assetSteps, dt, periodic,
                     finalQuarter);
@@ -253,25 +269,36 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
             V[0] = ((h0 + h1) / h1) * V[1] - (h0 / h1) * V[2];
         }
 
-        // Period end: exercise, monitoring, a fresh quarter-step start.
+        // Period end: exercise, monitoring, a fresh quarter-step start. The
+        // quarter steps smooth the kinks a date leaves; a date at which no
+        // node is exercised and nothing is monitored leaves none, and
+        // quarter steps there would only damp the solution below the
+        // European one.
         if (clock.periodEnd()) {
+            bool exercised = false;
             if (bermudan)
                 for (size_t i = 0; i < nodes; ++i)
-                    V[i] = std::max(V[i], intrinsic[i]);
+                    if (intrinsic[i] > V[i]) {
+                        V[i] = intrinsic[i];
+                        exercised = exercised || (i > 0 && i < nodes - 1);
+                    }
             if (monitoringHook)
                 onMonitoringStep();
             if (upperValue > -1.0)
                 V[N] = upperValue;
             if (lowerValue > -1.0)
                 V[0] = lowerValue;
-            if (clock.restartQuarterSteps()) {
+            if ((exercised || monitoringHook || !plainPayoff) && clock.restartQuarterSteps()) {
                 setupCoefficients(lowerV, diagV, upperV, clock.dt(), 0);
                 factorize();
             }
         }
 
-        // The last full step as four implicit quarter steps.
-        if (clock.beginFinalQuarterSteps()) {
+        // The last full step as four implicit quarter steps, where the
+        // exercise holds at some node: without it the solve is the
+        // European one, which the quarter steps would only damp.
+        if (clock.finalQuarterStepsDue() && (!plainPayoff || exerciseHolds()) &&
+            clock.beginFinalQuarterSteps()) {
             setupCoefficients(lowerV, diagV, upperV, clock.dt(), 0);
             factorize();
         }

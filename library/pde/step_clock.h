@@ -84,11 +84,17 @@ public:
         return true;
     }
 
+    // Whether beginFinalQuarterSteps would begin them at the end of this step.
+    bool finalQuarterStepsDue() const
+    {
+        return finalQuarter_ && step_ == timeSteps_ - 1 && !quarter_ && step_ > 4;
+    }
+
     // End of a step: the last full step as four implicit quarter steps
     // (true: coefficients of mode 0 from now on).
     bool beginFinalQuarterSteps()
     {
-        if (!finalQuarter_ || step_ != timeSteps_ - 1 || quarter_ || step_ <= 4)
+        if (!finalQuarterStepsDue())
             return false;
         dt_ /= 4.0;
         step_ -= 3;

@@ -140,7 +140,11 @@ double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
  *    m = 3 .. 12 growing with volatility^2 expiry, or at maxAsset when
  *    maxAsset >= 2 strike (smaller values are ignored). nonUniformGrid set:
  *    a sinh grid clustered at the strike, ending at maxAsset when
- *    maxAsset > 0;
+ *    maxAsset > 0. Without a maxAsset, a grid whose m strike lies below
+ *    strike e^(1.85 volatility sqrt(expiry)) (volatility^2 expiry above
+ *    about 1.8) ends there instead, or as near as 50001 nodes reach: the
+ *    top's error then stays below 1e-4 of the strike at the strike. The
+ *    barrier grids that run above a lower barrier do the same;
  *  - when n > 50000 the call solves nothing, writes no array and returns
  *    the EMPTY text: success is an empty text AND n <= 50000. Check the
  *    node count written back; lower assetSteps (or maxAsset) and call again;
@@ -173,11 +177,18 @@ double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
  *    call would write fails with its text, and no array is written
  *    (assetSteps still holds the node count). So does a value below 0
  *    beyond rounding (the grid cannot resolve the contract: the text names
- *    the volatility, time steps and asset steps), and, for the vanilla and
- *    down-and-out exports, a grid whose top lies below where the
- *    distribution at expiry still has weight (the text names maxAsset,
- *    volatility and expiry). A failure text otherwise leaves the arrays
- *    possibly partly written.
+ *    the volatility, time steps and asset steps), and, for the vanilla
+ *    export and the barrier export with a lower barrier alone, a grid
+ *    whose top lies so low that its error outweighs the resolution's at
+ *    the value that matters (the text names maxAsset, assetSteps,
+ *    volatility and expiry). The top's error carried down to the larger of
+ *    spot and strike (the strike for the vanilla) is taken as the European
+ *    put struck at the strike knocked in at the top; the resolution's
+ *    error as (1 / (assetSteps + 0.5))^2 of the strike, at least 1e-4 of
+ *    it. A top at or above that level times e^(1.85 volatility
+ *    sqrt(expiry)) always passes; values at levels well above the strike
+ *    carry more of a low top's error than the one judged. A failure text
+ *    otherwise leaves the arrays possibly partly written.
  * ------------------------------------------------------------------------- */
 
 /* Vanilla European, American or Bermudan option on the asset grid.
@@ -185,7 +196,16 @@ double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
  * whole periods, and exerciseType 2 exercises at the period ends only (its
  * theta is then written as zeros unless calcTheta is set). 1, 0 or below
  * is one period: no adjustment, and exerciseType 2 then has no exercise
- * date before expiry (the European value). */
+ * date before expiry (the European value). A call's top
+ * takes the larger of its exercise value (carried from the next exercise
+ * date for a Bermudan) and the European top, and a solve whose exercise
+ * never holds is stepped as the European one; so an American or Bermudan
+ * value is at every node at least the European value of the same grid and
+ * time steps, but for rounding (and projected SOR's stopping error). With
+ * discretization 2, where exercise does hold, the implicit quarter steps
+ * taken after the exercise dates (and for the last step of an American
+ * with a dividend yield) may leave it below by their own time error,
+ * which falls with the square of the time steps. */
 TvString VelkOptionPricer(double* assetGrid, double* optionValue, double* delta, double* gamma,
                           double* theta, double* vega, double strike, int32_t timeSteps,
                           double expiry, double volatility, double intRate, double divYield,

@@ -468,27 +468,6 @@ TEST(UnsoundResults, FiniteDifferenceAnswersOutsideTheGridAreRefusedOrRight)
              return answerOf(c);
          },
          negative},
-        {"European call, volatility 5",
-         [] {
-             auto c = programDefaults<VanillaFd>();
-             c.volatility = 5.0;
-             return answerOf(c);
-         },
-         reach},
-        {"European call, volatility 30",
-         [] {
-             auto c = programDefaults<VanillaFd>();
-             c.volatility = 30.0;
-             return answerOf(c);
-         },
-         reach},
-        {"European call, volatility 2",
-         [] {
-             auto c = programDefaults<VanillaFd>();
-             c.volatility = 2.0;
-             return answerOf(c);
-         },
-         reach},
         {"Down-and-out call 80, volatility 5",
          [] {
              auto c = programDefaults<BarrierFd>();
@@ -506,7 +485,29 @@ TEST(UnsoundResults, FiniteDifferenceAnswersOutsideTheGridAreRefusedOrRight)
          corridor},
         // Priced: Black-Scholes is the value of these (a one-period Bermudan
         // call exercises at expiry only) and a lower bound of any early
-        // exercise.
+        // exercise. The stretched grid reaches as far as the volatility
+        // asks within the node limit.
+        {"European call, volatility 2",
+         [] {
+             auto c = programDefaults<VanillaFd>();
+             c.volatility = 2.0;
+             return answerOf(c);
+         },
+         "", bs(true, 1.0, 0.05, 0.02, 2.0), 0.005 * bs(true, 1.0, 0.05, 0.02, 2.0)},
+        {"European call, volatility 5",
+         [] {
+             auto c = programDefaults<VanillaFd>();
+             c.volatility = 5.0;
+             return answerOf(c);
+         },
+         "", bs(true, 1.0, 0.05, 0.02, 5.0), 0.005 * bs(true, 1.0, 0.05, 0.02, 5.0)},
+        {"European call, volatility 30",
+         [] {
+             auto c = programDefaults<VanillaFd>();
+             c.volatility = 30.0;
+             return answerOf(c);
+         },
+         "", bs(true, 1.0, 0.05, 0.02, 30.0), 0.005 * bs(true, 1.0, 0.05, 0.02, 30.0)},
         {"European call, volatility 2, a user top of 5000 on the uniform grid",
          [] {
              auto c = programDefaults<VanillaFd>();

@@ -318,14 +318,16 @@ TEST(FiniteDifferenceTimeSteps, PeriodsAdjustTheStepCount)
     }
 }
 
-TEST(FiniteDifferenceTimeSteps, BermudanCallWithPeriodsTakesALinearTop)
+TEST(FiniteDifferenceTimeSteps, BermudanCallWithPeriodsKeepsTheGivenTop)
 {
+    // Its top takes the larger of the exercise value carried from the last
+    // exercise date and the European top, with one period or many.
     Contract c;
     c.exercise = 2;
     c.periods = 1;
     EXPECT_EQ(c.make().upperBoundary, 0);
     c.periods = 2;
-    EXPECT_EQ(c.make().upperBoundary, 2);
+    EXPECT_EQ(c.make().upperBoundary, 0);
 }
 
 TEST(FiniteDifferenceTimeSteps, FinalQuarterStepsEndAtExpiry)
