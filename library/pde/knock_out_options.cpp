@@ -191,11 +191,15 @@ DornTechDBOOption::DornTechDBOOption(const BarrierContract& c)
 
 double DornTechDBOOption::clusteringStrength() const
 {
+    return clusteringStrength(optionType != Call);
+}
+
+double DornTechDBOOption::clusteringStrength(bool put) const
+{
     const ExtentFactor e = extentFactor(volatility, expiry, numPeriods);
     const double L = lowerBarrier;
     const double U = upperBarrier;
     const double P = clusteringPoint;
-    const bool put = optionType != Call;
     const double d = put ? (1.2 * e.c - 1.0) * L : (e.c - 1.0) * U;
     if (L + d < P && P < U - d)
         return 3.5;
@@ -229,10 +233,25 @@ void DornTechDBOOption::buildGrid()
         installGrid(*this, discreteDoubleBarrierUniformGrid(L, U, strike, assetSteps, e.c,
                                                             maxAsset, builtLimit()));
     else
-        installGrid(*this, discreteDoubleBarrierStretchedGrid(L, U, strike, assetSteps, e.c,
-                                                              clusteringPoint,
-                                                              clusteringStrength(), maxAsset,
-                                                              builtLimit()));
+        installGrid(*this, stretchedGrid(e));
+}
+
+GridNodes DornTechDBOOption::stretchedGrid(const ExtentFactor& e) const
+{
+    const auto build = [&](double strength) {
+        return discreteDoubleBarrierStretchedGrid(lowerBarrier, upperBarrier, strike, assetSteps,
+                                                  e.c, clusteringPoint, strength, maxAsset,
+                                                  builtLimit());
+    };
+    if (optionType == Call)
+        return build(clusteringStrength(false));
+    // A put clusters more weakly about the lower barrier; where no grid
+    // settles from its strength, it takes the grid the call builds.
+    try {
+        return build(clusteringStrength(true));
+    } catch (const std::runtime_error&) {
+        return build(clusteringStrength(false));
+    }
 }
 
 void DornTechDBOOption::payoff()
