@@ -152,7 +152,9 @@ TEST(RefusalRules, RightAnswersAreNotRefusedForTheirSign)
     };
     for (const Case& c : cases) {
         const Answer a = price(c.request);
-        ASSERT_EQ(a.text, "") << c.what;
+        EXPECT_EQ(a.text, "") << c.what;
+        if (!a.text.empty())
+            continue;
         EXPECT_NEAR(a.atSpot, c.reference, c.tolerance * c.reference) << c.what;
         EXPECT_GE(a.lowest, -1e-9 * c.reference) << c.what;
     }
@@ -203,10 +205,12 @@ TEST(RefusalRules, AGridThatCannotResolveTheDriftIsRefusedNamingTheAssetSteps)
     };
     for (const Case& c : cases) {
         const Answer a = price(c.request);
-        ASSERT_EQ(a.text.substr(0, opening.size()), opening) << c.what << ": " << a.text;
+        EXPECT_EQ(a.text.substr(0, opening.size()), opening) << c.what << ": " << a.text;
         EXPECT_TRUE(a.untouched) << c.what;
         const std::size_t at = a.text.find(advice);
-        ASSERT_NE(at, std::string::npos) << c.what << ": " << a.text;
+        EXPECT_NE(at, std::string::npos) << c.what << ": " << a.text;
+        if (at == std::string::npos)
+            continue;
         const long steps = std::strtol(a.text.c_str() + at + advice.size(), nullptr, 10);
         ASSERT_GT(steps, c.request.steps) << c.what;
 
@@ -215,7 +219,9 @@ TEST(RefusalRules, AGridThatCannotResolveTheDriftIsRefusedNamingTheAssetSteps)
         Request resolved = c.request;
         resolved.assetSteps = static_cast<int32_t>(steps);
         const Answer b = price(resolved);
-        ASSERT_EQ(b.text, "") << c.what;
+        EXPECT_EQ(b.text, "") << c.what;
+        if (!b.text.empty())
+            continue;
         EXPECT_NEAR(b.atSpot, c.reference, 0.1 * c.reference + 1e-3) << c.what;
         EXPECT_GE(b.lowest, -1e-9) << c.what;
     }
