@@ -466,7 +466,8 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
     // A put far above its strike is worth 0, as the vanilla put's top has
     // it; the straight line through the two nodes below would carry the
     // put's convex tail below 0 there.
-    if (lastType == DornTechOption::Put && exerciseType == 0)
+    if ((lastType == DornTechOption::Put || lastType == DornTechOption::PlanePut) &&
+        exerciseType == 0)
         last.upperBoundary = DornTechOption::GivenValue;
     last.levels = valueLevels();
     last.setGridAndValues(std::move(start), assetNodes);

@@ -316,7 +316,7 @@ void DornTechOption::boundaryValues(double tau, int32_t level)
     if (optionType == Call) {
         if (upperBoundary == GivenValue)
             VN = grid.back() * std::exp(-divYield * tau) - strike * discount;
-    } else if (optionType == Put) {
+    } else if (optionType == Put || optionType == PlanePut) {
         VN = 0.0;
     }
 }
@@ -412,7 +412,9 @@ void DornTechOption::setupCoefficients(std::vector<double>& lowerV, std::vector<
     // difference gives that neighbour a negative weight and the solution
     // oscillates, so the drift is taken one-sided from upstream.
     const ValueBand band = valueBand(kBandStdDevs, true);
-    const auto carriesValue = [&](int32_t i) { return S[i + 1] > band.low && S[i - 1] < band.high; };
+    const auto carriesValue = [&](int32_t i) {
+        return S[i + 1] > band.low && S[i - 1] < band.high;
+    };
 
     if (nonUniformGrid) {
         for (int32_t i = 1; i < N; ++i) {
@@ -511,16 +513,15 @@ void DornTechOption::checkDriftResolved(const std::vector<double>& gamma) const
         const double peclet = std::fabs(mu) * h / (s2 * S[i]);
         if (!(peclet > 1.0))
             continue;
-        const double smear = 0.5 * std::fabs(mu) * S[i] * h * std::fabs(gamma[static_cast<size_t>(i)]) *
-                             levels.expiry;
+        const double curvature = std::fabs(gamma[static_cast<size_t>(i)]);
+        const double smear = 0.5 * std::fabs(mu) * S[i] * h * curvature * levels.expiry;
         if (smear > tolerance && peclet > worstPeclet) {
             worstPeclet = peclet;
             worstNode = i;
         }
     }
     if (worstNode >= 0)
-        throw std::runtime_error(
-            driftUnresolvedText(worstPeclet, S[worstNode], assetSteps));
+        throw std::runtime_error(driftUnresolvedText(worstPeclet, S[worstNode], assetSteps));
 }
 
 std::string driftUnresolvedText(double peclet, double S, int32_t assetSteps)

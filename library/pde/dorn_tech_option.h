@@ -100,8 +100,8 @@ public:
     static double interpolateRecord(const std::vector<TimedRecord>& records, double t);
     // The rows of the theta scheme (mode 0 implicit, 1 Crank–Nicolson) for
     // a step dt. The drift is differenced centrally, and one-sided from
-    // upstream at the nodes in valueBand(kBandStdDevs) whose cell Peclet number
-    // |r - q| h / (sigma^2 S) exceeds 1.
+    // upstream at the nodes in valueBand(kBandStdDevs, true) whose cell
+    // Peclet number |r - q| h / (sigma^2 S) exceeds 1.
     void setupCoefficients(std::vector<double>& lower, std::vector<double>& diag,
                            std::vector<double>& upper, double dt, int32_t mode) const;
 
@@ -125,10 +125,10 @@ public:
     };
     ValueBand valueBand(double stdDevs, bool drift) const;
     static constexpr double kBandStdDevs = 5.0;
-    // Where the value is decided (valueBand(kCoreStdDevs, true)), the one-sided drift's
-    // own diffusion, |r - q| S h / 2 over the option's life, times the
-    // solution's curvature may reach kDriftErrorFraction of the contract's
-    // size before the call is refused (driftUnresolvedText).
+    // Where the value is decided (valueBand(kCoreStdDevs, true)), the
+    // one-sided drift's own diffusion, |r - q| S h / 2 over the option's
+    // life, times the solution's curvature may reach kDriftErrorFraction of
+    // the contract's size before the call is refused (driftUnresolvedText).
     static constexpr double kCoreStdDevs = 2.0;
     static constexpr double kDriftErrorFraction = 1e-3;
     // Refuses a solution whose one-sided drift, at nodes whose cell Peclet

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -47,6 +48,8 @@ struct Request {
     int32_t numPeriods = 1;
     int32_t planeSpacing = 4;
     int32_t numFixings = 12;
+    int32_t numSettled = 0;
+    double settledAverage = 0.0;
     int32_t assetSteps = 0;  // 0: steps
 };
 
@@ -81,7 +84,7 @@ Answer price(const Request& q)
         text = VelkAsianOptionPricer(out.p(kGrid), out.p(kValue), out.p(kDelta), out.p(kGamma),
                                      out.p(kTheta), out.p(kVega), S, K, q.steps, q.expiry,
                                      q.volatility, q.intRate, q.divYield, &n, q.planeSpacing,
-                                     q.numFixings, 0, 0.0, 0.0, q.optionType, 0, 2, 2, 2, 0.0, 1,
+                                     q.numFixings, q.numSettled, q.settledAverage, 0.0, q.optionType, 0, 2, 2, 2, 0.0, 1,
                                      1, q.nonUniformGrid, 0);
         break;
     }
@@ -102,6 +105,23 @@ double barrierReference(const Request& q)
                                 q.lowerBarrier, q.upperBarrier, q.knockOut, q.optionType);
 }
 
+// The fixed-strike Asian put by parity from the call: C - P is the
+// discounted expected average less the strike, the fixings to come at equal
+// intervals of the expiry.
+double asianPutByParity(const Request& put)
+{
+    Request call = put;
+    call.optionType = 0;
+    const Answer c = price(call);
+    EXPECT_EQ(c.text, "");
+    const int32_t remaining = put.numFixings - put.numSettled;
+    double sum = put.numSettled * put.settledAverage;
+    for (int32_t k = 1; k <= remaining; ++k)
+        sum += 100.0 * std::exp((put.intRate - put.divYield) * put.expiry * k / remaining);
+    const double average = sum / put.numFixings;
+    return c.atSpot - std::exp(-put.intRate * put.expiry) * (average - 100.0);
+}
+
 Request upAndInPut(double volatility, double expiry, double barrier, int32_t steps)
 {
     Request q;
@@ -119,6 +139,8 @@ TEST(RefusalRules, RightAnswersAreNotRefusedForTheirSign)
 {
     Request corner;  // the program's corner of the Asian inputs
     corner.kind = Asian, corner.optionType = 1, corner.volatility = 1.0, corner.expiry = 2.0;
+    Request cornerSettled = corner;
+    cornerSettled.numSettled = 6, cornerSettled.settledAverage = 90.0;
 
     Request doubleOutPut;  // monitored monthly, the Low preset
     doubleOutPut.kind = Barrier, doubleOutPut.optionType = 1, doubleOutPut.lowerBarrier = 60.0;
@@ -148,6 +170,8 @@ TEST(RefusalRules, RightAnswersAreNotRefusedForTheirSign)
          barrierReference(upAndInPut(0.6, 2.0, 110.0, 30)), 5e-3},
         // Monte Carlo: 28.435.
         {"fixed European Asian put, volatility 1, expiry 2", corner, 28.435, 5e-3},
+        {"fixed European Asian put, volatility 1, 6 of 12 fixings settled at 90", cornerSettled,
+         asianPutByParity(cornerSettled), 5e-3},
         {"double knock-out put 60/140, 12 dates, Low preset", doubleOutPut, fine.atSpot, 1e-2},
     };
     for (const Case& c : cases) {
@@ -194,8 +218,10 @@ TEST(RefusalRules, AGridThatCannotResolveTheDriftIsRefusedNamingTheAssetSteps)
     const Request putRate = lowVolatility(Vanilla, 1, 0.05, 1.0, 0.15, 0.0, 0);
     const Request putLonger = lowVolatility(Vanilla, 1, 0.05, 2.0, 0.15, 0.0, 0);
     const Case cases[] = {
-        {"European call, volatility 0.05, yield 0.1, expiry 0.1, uniform", callYield, bs(callYield)},
-        {"European call, volatility 0.04, yield 0.1, expiry 0.1, uniform", callLower, bs(callLower)},
+        {"European call, volatility 0.05, yield 0.1, expiry 0.1, uniform", callYield,
+         bs(callYield)},
+        {"European call, volatility 0.04, yield 0.1, expiry 0.1, uniform", callLower,
+         bs(callLower)},
         {"European put, volatility 0.05, rate 0.15, stretched", putRate, bs(putRate)},
         {"European put, volatility 0.05, rate 0.15, expiry 2, stretched", putLonger, bs(putLonger)},
         {"double knock-out call 90/110, volatility 0.05, rate 0.15", doubleOutCall,
