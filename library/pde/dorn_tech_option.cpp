@@ -526,21 +526,23 @@ void DornTechOption::checkDriftResolved(const std::vector<double>& gamma) const
 
 std::string driftUnresolvedText(double peclet, double S, int32_t assetSteps)
 {
+    const auto number = [](const char* format, double x) {
+        char digits[64];
+        std::snprintf(digits, sizeof digits, format, x);
+        return std::string(digits);
+    };
     const double steps = std::ceil(2.0 * peclet * assetSteps);
-    char text[480];
-    const int head = std::snprintf(
-        text, sizeof text,
-        "The drift r - q outruns the volatility on this grid: near S = %.4g one asset step spans "
-        "%.3g times the distance over which the volatility evens out the drift (|r - q| dS / "
-        "(sigma^2 S) above 1), and the finite differences cannot resolve the contract. ",
-        S, peclet);
+    std::string text = "The drift r - q outruns the volatility on this grid: near S = " +
+                       number("%.4g", S) + " one asset step spans " + number("%.3g", peclet) +
+                       " times the distance over which the volatility evens out the drift "
+                       "(|r - q| dS / (sigma^2 S) above 1), and the finite differences cannot "
+                       "resolve the contract. ";
     if (steps <= kMaxSuggestedAssetSteps)
-        std::snprintf(text + head, sizeof text - head,
-                      "Raise assetSteps to at least %.0f, or raise the volatility.", steps);
+        text += "Raise assetSteps to at least " + number("%.0f", steps) +
+                ", or raise the volatility.";
     else
-        std::snprintf(text + head, sizeof text - head,
-                      "No grid within the program's limits resolves it: raise the volatility, or "
-                      "bring intRate and divYield closer together.");
+        text += "No grid within the program's limits resolves it: raise the volatility, or bring "
+                "intRate and divYield closer together.";
     return text;
 }
 
