@@ -243,14 +243,14 @@ GridNodes DornTechDBOOption::stretchedGrid(const ExtentFactor& e) const
                                                   e.c, clusteringPoint, strength, maxAsset,
                                                   builtLimit());
     };
-    if (optionType == Call)
-        return build(clusteringStrength(false));
-    // A put clusters more weakly about the lower barrier; where no grid
-    // settles from its strength, it takes the grid the call builds.
+    // A put clusters about the lower barrier, a call about both; where no
+    // grid settles from the option's own strength, it takes the grid the
+    // other type builds at the same inputs.
+    const bool put = optionType != Call;
     try {
-        return build(clusteringStrength(true));
+        return build(clusteringStrength(put));
     } catch (const std::runtime_error&) {
-        return build(clusteringStrength(false));
+        return build(clusteringStrength(!put));
     }
 }
 

@@ -132,9 +132,9 @@ Request upAndInPut(double volatility, double expiry, double barrier, int32_t ste
 
 // An up-and-in put is worth 0 at S = 0, where the asset stays and never
 // reaches the barrier; the European Asian put's top lies where it is worth
-// almost nothing; the discretely monitored double knock-out put of the Low
-// preset has a grid as the call at its inputs has. Each is priced right and
-// its curve stays at or above 0.
+// almost nothing; a discretely monitored double knock-out whose own
+// clustering does not settle takes the grid of the other type at its inputs.
+// Each is priced right and its curve stays at or above 0.
 TEST(RefusalRules, RightAnswersAreNotRefusedForTheirSign)
 {
     Request corner;  // the program's corner of the Asian inputs
@@ -146,10 +146,16 @@ TEST(RefusalRules, RightAnswersAreNotRefusedForTheirSign)
     doubleOutPut.kind = Barrier, doubleOutPut.optionType = 1, doubleOutPut.lowerBarrier = 60.0;
     doubleOutPut.upperBarrier = 140.0, doubleOutPut.contMonitoring = 0;
     doubleOutPut.numPeriods = 12, doubleOutPut.steps = 30, doubleOutPut.divYield = 0.03;
-    Request doubleOutPutFine = doubleOutPut;
-    doubleOutPutFine.steps = 600;
-    const Answer fine = price(doubleOutPutFine);
-    ASSERT_EQ(fine.text, "");
+    // The call monitored quarterly at 31 steps, whose own clustering did
+    // not settle either.
+    Request doubleOutCall = doubleOutPut;
+    doubleOutCall.optionType = 0, doubleOutCall.numPeriods = 4, doubleOutCall.steps = 31;
+    const auto finer = [](Request q) {
+        q.steps = 600;
+        const Answer a = price(q);
+        EXPECT_EQ(a.text, "");
+        return a.atSpot;
+    };
 
     struct Case {
         const char* what;
@@ -172,7 +178,10 @@ TEST(RefusalRules, RightAnswersAreNotRefusedForTheirSign)
         {"fixed European Asian put, volatility 1, expiry 2", corner, 28.435, 5e-3},
         {"fixed European Asian put, volatility 1, 6 of 12 fixings settled at 90", cornerSettled,
          asianPutByParity(cornerSettled), 5e-3},
-        {"double knock-out put 60/140, 12 dates, Low preset", doubleOutPut, fine.atSpot, 1e-2},
+        {"double knock-out put 60/140, 12 dates, Low preset", doubleOutPut, finer(doubleOutPut),
+         1e-2},
+        {"double knock-out call 60/140, 4 dates, 31 steps", doubleOutCall, finer(doubleOutCall),
+         1e-2},
     };
     for (const Case& c : cases) {
         const Answer a = price(c.request);
