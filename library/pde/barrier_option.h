@@ -3,6 +3,7 @@
 // The description every barrier contract is built from, and the base class
 // that turns it into the market, grid and solver settings of DornTechOption.
 
+#include <algorithm>
 #include <cstdint>
 
 #include "pde/dorn_tech_option.h"
@@ -39,9 +40,27 @@ protected:
         : DornTechOption(c.strike, c.timeSteps, c.expiry, c.volatility, c.intRate, c.divYield,
                          c.assetSteps, c.optionType, c.exerciseType, c.discretization,
                          c.amerSolver, c.maxAsset, c.nonUniformGrid, c.numPeriods, GivenValue,
-                         true)
+                         true),
+          featureLow_(lowestLevel(c)),
+          featureHigh_(highestLevel(c))
     {
     }
+
+    // The strike and the barriers carry the value.
+    ValueLevels valueLevels() const override { return {featureLow_, featureHigh_, expiry}; }
+
+private:
+    static double lowestLevel(const BarrierContract& c)
+    {
+        return c.lowerBarrier > 0.0 ? std::min(c.strike, c.lowerBarrier) : c.strike;
+    }
+    static double highestLevel(const BarrierContract& c)
+    {
+        return std::max(c.strike, c.upperBarrier);
+    }
+
+    double featureLow_;
+    double featureHigh_;
 };
 
 }  // namespace tarvic

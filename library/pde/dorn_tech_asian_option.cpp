@@ -317,6 +317,11 @@ std::string asianPlanesBeyondBudgetText(const std::string& budgetText)
            "and/or the A-planes to Asset grid spacing ratio if possible.";
 }
 
+DornTechOption::ValueLevels DornTechAsianOption::valueLevels() const
+{
+    return {std::min(spot, strike), std::max(spot, strike), expiry};
+}
+
 double DornTechAsianOption::payoffAt(double average, double S) const
 {
     if (floatingStrike)
@@ -393,6 +398,7 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
         // bottom holds that, where an extrapolation from above would cross 0.
         if (floatingStrike && optionType == 1)
             plane.lowerFixed = 1;
+        plane.levels = valueLevels();
         plane.setGridAndValues(std::vector<double>(n, 0.0), assetNodes);
         const PlaneGroupSolver groups(plane);
         const int32_t groupCount = (planes + kPlaneLanes - 1) / kPlaneLanes;
@@ -457,6 +463,13 @@ void DornTechAsianOption::price(std::vector<double>& outAsset, std::vector<doubl
                           maxAsset, nonUniformGrid, true);
     if (floatingStrike && optionType == 1)
         last.lowerFixed = 1;  // as on the planes
+    // A put far above its strike is worth 0, as the vanilla put's top has
+    // it; the straight line through the two nodes below would carry the
+    // put's convex tail below 0 there.
+    if ((lastType == DornTechOption::Put || lastType == DornTechOption::PlanePut) &&
+        exerciseType == 0)
+        last.upperBoundary = DornTechOption::GivenValue;
+    last.levels = valueLevels();
     last.setGridAndValues(std::move(start), assetNodes);
     last.price(outAsset, outValue, outDelta, outGamma, outTheta);
 }

@@ -140,6 +140,9 @@ private:
     // Payoff at expiry for an average A' after the last fixing and asset S.
     double payoffAt(double average, double S) const;
     double exerciseValueAt(double average, double S) const;
+    // The levels that carry the value on every plane (DornTechOption::
+    // valueLevels): the spot and the strike, over the time to expiry.
+    DornTechOption::ValueLevels valueLevels() const;
     // The value at node i just before a fixing that moves the average to
     // `average`. hi: the upper plane of the bracket of the node before (1 at
     // the first node); averages must not fall from one call to the next.

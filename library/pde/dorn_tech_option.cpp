@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -356,7 +357,7 @@ void DornTechOption::boundaryValues(double tau, int32_t level)
     if (optionType == Call) {
         if (upperBoundary == GivenValue)
             VN = grid.back() * std::exp(-divYield * tau) - strike * discount;
-    } else if (optionType == Put) {
+    } else if (optionType == Put || optionType == PlanePut) {
         VN = 0.0;
     }
 }
@@ -446,6 +447,15 @@ void DornTechOption::setupCoefficients(std::vector<double>& lowerV, std::vector<
     const double s2 = volatility * volatility;
     const double r = intRate;
     const double mu = intRate - divYield;
+    // The drift is differenced centrally, except at the nodes that carry
+    // the value where the cell Peclet number |mu| h / (sigma^2 S) passes 1
+    // (h the cell below for r > q, above for r < q): there a central
+    // difference gives that neighbour a negative weight and the solution
+    // oscillates, so the drift is taken one-sided from upstream.
+    const ValueBand band = valueBand(kBandStdDevs, true);
+    const auto carriesValue = [&](int32_t i) {
+        return S[i + 1] > band.low && S[i - 1] < band.high;
+    };
 
     if (nonUniformGrid) {
         for (int32_t i = 1; i < N; ++i) {
@@ -453,6 +463,14 @@ void DornTechOption::setupCoefficients(std::vector<double>& lowerV, std::vector<
             const double hp = S[i + 1] - S[i];
             const double H = hm + hp;
             const double S2 = s2 * S[i] * S[i];
+            if ((mu * hm > s2 * S[i] || -mu * hp > s2 * S[i]) && carriesValue(i)) {
+                const double alpha = S2 / (H * hm) + (mu < 0.0 ? -mu * S[i] / hm : 0.0);
+                const double beta = S2 / (H * hp) + (mu > 0.0 ? mu * S[i] / hp : 0.0);
+                lower[i] = theta * dt * alpha;
+                upper[i] = theta * dt * beta;
+                diag[i] = -1.0 - theta * dt * (r + alpha + beta);
+                continue;
+            }
             const double alpha = S2 / (H * hm) - mu * S[i] / H;
             const double beta = S2 / (H * hp) + mu * S[i] / H;
             lower[i] = theta * dt * alpha;
@@ -464,6 +482,13 @@ void DornTechOption::setupCoefficients(std::vector<double>& lowerV, std::vector<
         for (int32_t i = 1; i < N; ++i) {
             const double j = S[i] / dx;
             const double j2 = s2 * j * j;
+            if (std::fabs(mu) > s2 * j && carriesValue(i)) {
+                const double drift = std::fabs(mu) * j;
+                lower[i] = theta * dt * (j2 / 2.0 + (mu < 0.0 ? drift : 0.0));
+                upper[i] = theta * dt * (j2 / 2.0 + (mu > 0.0 ? drift : 0.0));
+                diag[i] = -1.0 - theta * dt * (j2 + drift + r);
+                continue;
+            }
             lower[i] = theta * dt * (j2 - mu * j) / 2.0;
             upper[i] = theta * dt * (j2 + mu * j) / 2.0;
             diag[i] = -1.0 - theta * dt * (j2 + r);
@@ -499,6 +524,67 @@ void DornTechOption::setupCoefficients(std::vector<double>& lowerV, std::vector<
         upper[1] -= (h0 / h1) * lower[1];
         lower[1] = 0.0;
     }
+}
+
+DornTechOption::ValueBand DornTechOption::valueBand(double stdDevs, bool drift) const
+{
+    // The drift carries a kink at K to K e^(-(r - q) T) in today's values.
+    const ValueLevels v = valueLevels();
+    const double spread = stdDevs * volatility * std::sqrt(v.expiry);
+    const double shift = drift ? -(intRate - divYield) * v.expiry : 0.0;
+    return {v.low * std::exp(std::min(shift, 0.0) - spread),
+            v.high * std::exp(std::max(shift, 0.0) + spread)};
+}
+
+void DornTechOption::checkDriftResolved(const std::vector<double>& gamma) const
+{
+    const ValueLevels levels = valueLevels();
+    const ValueBand core = valueBand(kCoreStdDevs, true);
+    const int32_t N = nodeCount - 1;
+    const double* S = grid.data();
+    const double s2 = volatility * volatility;
+    const double mu = intRate - divYield;
+    const double tolerance = kDriftErrorFraction * std::max(strike, levels.high);
+    double worstPeclet = 0.0;
+    int32_t worstNode = -1;
+    for (int32_t i = 1; i < N; ++i) {
+        if (!(S[i + 1] > core.low && S[i - 1] < core.high))
+            continue;
+        const double h = !nonUniformGrid ? dx : mu > 0.0 ? S[i] - S[i - 1] : S[i + 1] - S[i];
+        const double peclet = std::fabs(mu) * h / (s2 * S[i]);
+        if (!(peclet > 1.0))
+            continue;
+        const double curvature = std::fabs(gamma[static_cast<size_t>(i)]);
+        const double smear = 0.5 * std::fabs(mu) * S[i] * h * curvature * levels.expiry;
+        if (smear > tolerance && peclet > worstPeclet) {
+            worstPeclet = peclet;
+            worstNode = i;
+        }
+    }
+    if (worstNode >= 0)
+        throw std::runtime_error(driftUnresolvedText(worstPeclet, S[worstNode], assetSteps));
+}
+
+std::string driftUnresolvedText(double peclet, double S, int32_t assetSteps)
+{
+    const auto number = [](const char* format, double x) {
+        char digits[64];
+        std::snprintf(digits, sizeof digits, format, x);
+        return std::string(digits);
+    };
+    const double steps = std::ceil(2.0 * peclet * assetSteps);
+    std::string text = "The drift r - q outruns the volatility on this grid: near S = " +
+                       number("%.4g", S) + " one asset step spans " + number("%.3g", peclet) +
+                       " times the distance over which the volatility evens out the drift "
+                       "(|r - q| dS / (sigma^2 S) above 1), and the finite differences cannot "
+                       "resolve the contract. ";
+    if (steps <= kMaxSuggestedAssetSteps)
+        text += "Raise assetSteps to at least " + number("%.0f", steps) +
+                ", or raise the volatility.";
+    else
+        text += "No grid within the program's limits resolves it: raise the volatility, or bring "
+                "intRate and divYield closer together.";
+    return text;
 }
 
 void DornTechOption::gridGreeks(std::vector<double>& deltaV, std::vector<double>& gammaV) const

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,13 @@ inline constexpr double kReachSpreads = 1.85;
 
 // A recorded value with its time to go.
 using TimedRecord = std::pair<double, double>;
+
+// The refusal of a grid too coarse for the drift against the volatility:
+// the cell Peclet number reaches `peclet` at level S; the text asks for
+// twice the asset steps that bring it to 1, or, beyond
+// kMaxSuggestedAssetSteps, for a higher volatility.
+inline constexpr double kMaxSuggestedAssetSteps = 10000.0;
+std::string driftUnresolvedText(double peclet, double S, int32_t assetSteps);
 
 class DornTechOption {
 public:
@@ -109,8 +117,44 @@ public:
     int32_t lastNodeIndex();
     double valueAt(double S, double tau) const;
     static double interpolateRecord(const std::vector<TimedRecord>& records, double t);
+    // The rows of the theta scheme (mode 0 implicit, 1 Crank–Nicolson) for
+    // a step dt. The drift is differenced centrally, and one-sided from
+    // upstream at the nodes in valueBand(kBandStdDevs, true) whose cell
+    // Peclet number |r - q| h / (sigma^2 S) exceeds 1.
     void setupCoefficients(std::vector<double>& lower, std::vector<double>& diag,
                            std::vector<double>& upper, double dt, int32_t mode) const;
+
+    // The levels of the contract's kinks and barriers, and the time over
+    // which the asset spreads about them.
+    struct ValueLevels {
+        double low;
+        double high;
+        double expiry;
+    };
+    virtual ValueLevels valueLevels() const { return {strike, strike, expiry}; }
+    // The asset levels between which the solution carries the contract's
+    // value: valueLevels widened by stdDevs standard deviations of log S
+    // over their time and, when `drift` is set, towards where the drift
+    // carries them by today (a kink at K to K e^(-(r - q) T)). Beyond
+    // kBandStdDevs the solution is flat or a straight line, on which the
+    // drift's central difference cannot oscillate.
+    struct ValueBand {
+        double low;
+        double high;
+    };
+    ValueBand valueBand(double stdDevs, bool drift) const;
+    static constexpr double kBandStdDevs = 5.0;
+    // Where the value is decided (valueBand(kCoreStdDevs, true)), the
+    // one-sided drift's own diffusion, |r - q| S h / 2 over the option's
+    // life, times the solution's curvature may reach kDriftErrorFraction of
+    // the contract's size before the call is refused (driftUnresolvedText).
+    static constexpr double kCoreStdDevs = 2.0;
+    static constexpr double kDriftErrorFraction = 1e-3;
+    // Refuses a solution whose one-sided drift, at nodes whose cell Peclet
+    // number |r - q| h / (sigma^2 S) passes 1 (h the cell below for r > q,
+    // above for r < q), moved the value where it is read beyond
+    // kDriftErrorFraction; gamma is the solution's.
+    void checkDriftResolved(const std::vector<double>& gamma) const;
     void gridGreeks(std::vector<double>& delta, std::vector<double>& gamma) const;
 
     // Steps the solution back from expiry to today. With allOutputs only the

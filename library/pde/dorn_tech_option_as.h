@@ -34,6 +34,16 @@ public:
     // Throws when the grid breaks the solver's rules (node count, order,
     // extent against the strike).
     using DornTechOption::checkGrid;
+
+    // The levels that carry the value of the whole Asian option and its
+    // time to expiry, which the plane's own strike (a cash amount) and
+    // period do not tell; while levels.high is 0 the plane takes its strike
+    // and period.
+    ValueLevels levels{0.0, 0.0, 0.0};
+    ValueLevels valueLevels() const override
+    {
+        return levels.high > 0.0 ? levels : DornTechOption::valueLevels();
+    }
 };
 
 }  // namespace tarvic

@@ -111,8 +111,12 @@ constexpr const char* kNegativeSolutionText =
 // so the stepper itself accounts for far less than this (ordinary
 // contracts stay within 1e-8 of their scale, the coarsest settings of the
 // program included); a value further below 0 is the scheme's own
-// undershoot (drift that outruns the diffusion on the grid, too few steps
-// for the kink of the payoff), not rounding.
+// undershoot, not rounding. Drift that outruns the diffusion is taken
+// one-sided or refused by its own rule (DornTechOption::
+// checkDriftResolved), and the known values at the ends are held (a
+// knock-in at S = 0, a put's top), so what still dips is an oscillation
+// no other rule sees: Crank-Nicolson steps too long for the kink of the
+// payoff, a start from planes interpolated below 0.
 constexpr double kValueRoundOff = 1e-6;
 
 // Copies the columns into the caller's arrays when every entry is finite

@@ -224,8 +224,10 @@ void DornTechKnockInOption::recordBarrierValues()
     american = false;
     bermudan = false;
     upperBoundary = GivenValue;
-    if (lowerLevel_ > 0.0)
-        lowerValue = lowerRecord.front();
+    // Without a lower barrier the grid starts at 0, where the asset stays
+    // and never reaches the barrier above: the knock-in is worth 0 there
+    // (a put's bottom taken from the slope above would dip below it).
+    lowerValue = lowerLevel_ > 0.0 ? lowerRecord.front() : 0.0;
 }
 
 void DornTechKnockInOption::price(std::vector<double>& gridOut, std::vector<double>& valueOut,

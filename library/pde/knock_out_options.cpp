@@ -191,11 +191,15 @@ DornTechDBOOption::DornTechDBOOption(const BarrierContract& c)
 
 double DornTechDBOOption::clusteringStrength() const
 {
+    return clusteringStrength(optionType != Call);
+}
+
+double DornTechDBOOption::clusteringStrength(bool put) const
+{
     const ExtentFactor e = extentFactor(volatility, expiry, numPeriods);
     const double L = lowerBarrier;
     const double U = upperBarrier;
     const double P = clusteringPoint;
-    const bool put = optionType != Call;
     const double d = put ? (1.2 * e.c - 1.0) * L : (e.c - 1.0) * U;
     if (L + d < P && P < U - d)
         return 3.5;
@@ -229,10 +233,25 @@ void DornTechDBOOption::buildGrid()
         installGrid(*this, discreteDoubleBarrierUniformGrid(L, U, strike, assetSteps, e.c,
                                                             maxAsset, builtLimit()));
     else
-        installGrid(*this, discreteDoubleBarrierStretchedGrid(L, U, strike, assetSteps, e.c,
-                                                              clusteringPoint,
-                                                              clusteringStrength(), maxAsset,
-                                                              builtLimit()));
+        installGrid(*this, stretchedGrid(e));
+}
+
+GridNodes DornTechDBOOption::stretchedGrid(const ExtentFactor& e) const
+{
+    const auto build = [&](double strength) {
+        return discreteDoubleBarrierStretchedGrid(lowerBarrier, upperBarrier, strike, assetSteps,
+                                                  e.c, clusteringPoint, strength, maxAsset,
+                                                  builtLimit());
+    };
+    // A put clusters about the lower barrier, a call about both; where no
+    // grid settles from the option's own strength, it takes the grid the
+    // other type builds at the same inputs.
+    const bool put = optionType != Call;
+    try {
+        return build(clusteringStrength(put));
+    } catch (const std::runtime_error&) {
+        return build(clusteringStrength(!put));
+    }
 }
 
 void DornTechDBOOption::payoff()

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "pde/barrier_grids.h"
 #include "pde/barrier_option.h"
 
 namespace tarvic {
@@ -29,13 +30,19 @@ public:
     void boundaryValues(double tau, int32_t level) override;
     void onMonitoringStep() override;
     // Stretching of the discretely monitored sinh grid, from 3.5 (clustering
-    // point well inside the corridor) up to 8.5 (close to a barrier).
+    // point well inside the corridor) up to 8.5 (close to a barrier), by
+    // the rule of the option's type or, with `put`, of a put or a call.
     double clusteringStrength() const;
+    double clusteringStrength(bool put) const;
 
     double lowerBarrier;
     double upperBarrier;
     double clusteringPoint = 0.0;
     bool contMonitoring;
+
+private:
+    // The discretely monitored stretched grid.
+    GridNodes stretchedGrid(const ExtentFactor& e) const;
 };
 
 // Down-and-out with barrier below the start.

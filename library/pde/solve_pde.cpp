@@ -349,6 +349,7 @@ void DornTechOption::solvePde(PdeResults& results, bool allOutputs, double level
     results.grid.assign(grid.begin(), grid.end());
     results.value.assign(values.begin(), values.end());
     gridGreeks(results.delta, results.gamma);
+    checkDriftResolved(results.gamma);
     for (size_t i = 0; i < nodes; ++i)
         results.theta[i] = -(3.0 * V[i] - 4.0 * V1[i] + V2[i]) / (2.0 * dt) / 365.0;
 }

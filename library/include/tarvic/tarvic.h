@@ -177,7 +177,10 @@ double BarrierBSGrid(const double* assetGrid, double* exactValue, double strike,
  *    call would write fails with its text, and no array is written
  *    (assetSteps still holds the node count). So does a value below 0
  *    beyond rounding (the grid cannot resolve the contract: the text names
- *    the volatility, time steps and asset steps), and, for the vanilla
+ *    the volatility, time steps and asset steps), a grid whose cells near
+ *    the strike and barriers are too wide for the drift r - q against the
+ *    volatility (|r - q| dS / (sigma^2 S) above 1 where the value bends: the
+ *    text names the asset steps that resolve it), and, for the vanilla
  *    export and the barrier export with a lower barrier alone, a grid
  *    whose top lies so low that its error outweighs the resolution's at
  *    the value that matters (the text names maxAsset, assetSteps,
