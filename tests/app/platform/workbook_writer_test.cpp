@@ -923,6 +923,15 @@ QStringList diskListing(const QString& folder, const QByteArray& oldBytes,
     return listing;
 }
 
+// The size of book saved, from a save of it elsewhere.
+off_t savedSize(const WorkbookWriter& book)
+{
+    QTemporaryDir scratch;
+    EXPECT_TRUE(scratch.isValid());
+    book.saveAs(scratch.filePath(QStringLiteral("saved.xlsx")));
+    return QFileInfo(scratch.filePath(QStringLiteral("saved.xlsx"))).size();
+}
+
 // The saves of a workbook with a second name in another folder, each with
 // faults put into its writes and reads: what the save reports, and what is
 // on disk after it, each file read back. %D in a message stands for the
@@ -1014,12 +1023,8 @@ TEST(WorkbookWriterTest, AFaultInASaveInPlaceNeverLosesAWorkbook)
           "shared/latest.xlsx damaged"}},
     };
 
-    // The new workbook's size, from a save of it elsewhere.
-    QTemporaryDir scratch;
-    ASSERT_TRUE(scratch.isValid());
     const WorkbookWriter newBook = markedSheet(kNewMark, 4000);
-    newBook.saveAs(scratch.filePath(QStringLiteral("new.xlsx")));
-    const off_t newSize = QFileInfo(scratch.filePath(QStringLiteral("new.xlsx"))).size();
+    const off_t newSize = savedSize(newBook);
     const QByteArray staleBytes("a backup an earlier save left");
 
     for (const Case& c : cases) {
@@ -1057,6 +1062,83 @@ TEST(WorkbookWriterTest, AFaultInASaveInPlaceNeverLosesAWorkbook)
         EXPECT_EQ(after.st_ino, before.st_ino);
         EXPECT_EQ(after.st_nlink, 2u);
         EXPECT_EQ(after.st_mode & 07777, 0640u);
+    }
+}
+
+// In a folder that takes no new file the backup goes to the temp folder,
+// beside the staged workbook, and the message names both there. The
+// superuser may make files in any folder, so the child gives up its rights.
+TEST(WorkbookWriterTest, AFaultInASaveInAReadOnlyFolderKeepsTheBackupInTheTempFolder)
+{
+    const struct Case {
+        const char* name;
+        std::vector<Fault> faults;
+        ChildReport::Outcome outcome;
+        QString message;  // %L: the read-only folder, %T: the temp folder
+        QStringList listing;
+    } cases[] = {
+        {"a full disk halfway, then the restore fails",
+         {{Stage::Write, Fault::NoSpace, Fault::HalfNew}, {Stage::Restore, Fault::IoError, Fault::HalfOld}},
+         ChildReport::Failed,
+         "Cannot save %L/results.xlsx: No space left on device. Putting the old workbook back "
+         "failed too (Input/output error), so %L/results.xlsx holds neither workbook whole. The old "
+         "workbook is in %T/results.xlsx.backup and the new one in %T/results.xlsx.new: copy the "
+         "one you want over %L/results.xlsx.",
+         {"locked/results.xlsx damaged", "temp/results.xlsx.backup old", "temp/results.xlsx.new new"}},
+        {"a kill halfway through the write",
+         {{Stage::Write, Fault::Kill, Fault::HalfNew}},
+         ChildReport::Killed,
+         {},
+         {"locked/results.xlsx damaged", "temp/.results.xlsx.XXXXXX new",
+          "temp/results.xlsx.backup old"}},
+    };
+    const WorkbookWriter newBook = markedSheet(kNewMark, 4000);
+    const off_t newSize = savedSize(newBook);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString locked = dir.filePath(QStringLiteral("locked"));
+        const QString temp = dir.filePath(QStringLiteral("temp"));
+        ASSERT_TRUE(QDir().mkpath(locked));
+        ASSERT_TRUE(QDir().mkpath(temp));
+        const QString path = locked + QStringLiteral("/results.xlsx");
+        markedSheet(kOldMark, 1000).saveAs(path);
+        const QByteArray oldBytes = fileContent(path);
+        const uid_t nobody = 65534;
+        if (::geteuid() == 0) {
+            ASSERT_EQ(::chown(QFile::encodeName(path).constData(), nobody, nobody), 0);
+        }
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0666), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(temp).constData(), 01777), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
+
+        std::vector<Fault> faults = c.faults;
+        for (Fault& f : faults)
+            f.at = (f.where == Fault::HalfOld ? oldBytes.size() : newSize) / 2;
+        const ChildReport report = inChild([&] {
+            if (::geteuid() == 0 &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+                throw SkipInChild(QStringLiteral("cannot give up the superuser's rights"));
+            if (::access(QFile::encodeName(locked).constData(), W_OK) == 0)
+                throw SkipInChild(QStringLiteral("the read-only folder is writable here"));
+            ::setenv("TMPDIR", QFile::encodeName(temp).constData(), 1);
+            const FaultyDisk disk(faults);
+            newBook.saveAs(path);
+        });
+        ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0755), 0);
+        if (report.outcome == ChildReport::Skipped)
+            GTEST_SKIP() << report.text.toStdString();
+
+        QString printed;
+        const QStringList listing = diskListing(dir.path(), oldBytes, QByteArray(), printed);
+        std::printf("%s, in a read-only folder:\n%s", c.name, printed.toLocal8Bit().constData());
+        EXPECT_EQ(report.outcome, c.outcome) << report.text.toStdString();
+        QString message = c.message;
+        EXPECT_EQ(report.text,
+                  message.replace(QStringLiteral("%L"), locked).replace(QStringLiteral("%T"), temp));
+        EXPECT_EQ(listing, c.listing);
     }
 }
 
