@@ -660,6 +660,8 @@ void writeInPlace(const QString& file, const QByteArray& bytes, PartFile& staged
     if (!newPath.isEmpty())
         staged.renamed(newPath);
     const QString newKept = staged.path();
+    ::fsync(staged.fd());
+    syncFile(QFileInfo(newKept).absolutePath());
     staged.keep();
     const QString damaged = old.st_nlink > 1
                                 ? shown + QStringLiteral(" and the file's other names hold")

@@ -71,7 +71,8 @@ constexpr int32_t kErrWorkbook = 1004;
 // which part of the save a call belongs to:
 // - Backup: the old workbook read from the file and written to its backup;
 // - Write: the new workbook written over the file, and read back;
-// - Restore: the old workbook written back over the file, and read back.
+// - Restore: the old workbook read from its backup and written back over
+//   the file, and the file read back.
 // The default calls are pwrite and pread.
 class InPlaceSaveSeam {
 public:
