@@ -138,25 +138,34 @@ bool modeIsReadOnly(const QString& file)
 
 // ---- the temporary file beside the target ----
 
-// ".<name>.XXXXXX", the name shortened so that the whole stays within the
-// folder's longest name.
-QByteArray partTemplate(const QString& folder, const QString& name)
+// name shortened (by whole characters) so that it and extra bytes more stay
+// within the folder's longest name.
+QString shortenedName(const QString& folder, const QString& name, int extra)
 {
-    const QByteArray encodedFolder = QFile::encodeName(folder);
-    long nameMax = ::pathconf(encodedFolder.constData(), _PC_NAME_MAX);
+    long nameMax = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
     if (nameMax <= 0)
         nameMax = NAME_MAX;
-    const int room = static_cast<int>(std::min<long>(nameMax, 4096)) - 8;
+    const int room = static_cast<int>(std::min<long>(nameMax, 4096)) - extra;
     QString kept = name;
     while (!kept.isEmpty() && QFile::encodeName(kept).size() > room) {
         kept.chop(1);
         if (!kept.isEmpty() && kept.back().isHighSurrogate())
             kept.chop(1);
     }
-    QByteArray result = encodedFolder;
-    if (!result.endsWith('/'))
-        result += '/';
-    return result + '.' + QFile::encodeName(kept) + ".XXXXXX";
+    return kept;
+}
+
+QString inFolder(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// ".<name>.XXXXXX", the name shortened so that the whole stays within the
+// folder's longest name.
+QByteArray partTemplate(const QString& folder, const QString& name)
+{
+    return QFile::encodeName(inFolder(folder, QLatin1Char('.') + shortenedName(folder, name, 8))) +
+           ".XXXXXX";
 }
 
 // A file made for one save and removed again unless kept. It is made
@@ -201,6 +210,8 @@ public:
     const QString& path() const { return m_path; }
     int fd() const { return m_fd; }
     void keep() { m_path.clear(); }
+    // The file has been given another name, which goes with it.
+    void renamed(const QString& path) { m_path = path; }
 
 private:
     QString m_path;
@@ -403,10 +414,214 @@ bool syncFile(const QString& file)
     return synced;
 }
 
-// Writes bytes over an existing file in place. The space is reserved
-// first where the file system can, so that a full disk leaves the old
-// contents as they were; a write that fails after all puts them back.
-void writeInPlace(const QString& file, const QByteArray& bytes, const QString& shown)
+// ---- writing over a file in place ----
+
+using Stage = InPlaceSaveSeam::Stage;
+
+InPlaceSaveSeam* g_inPlaceSeam = nullptr;
+
+InPlaceSaveSeam& inPlaceSeam()
+{
+    static InPlaceSaveSeam systemCalls;
+    return g_inPlaceSeam ? *g_inPlaceSeam : systemCalls;
+}
+
+// Writes size bytes of data at offset; false with errno set.
+bool writeAt(Stage stage, int fd, const char* data, qsizetype size, off_t offset)
+{
+    for (qsizetype done = 0; done < size;) {
+        const ssize_t put = inPlaceSeam().write(stage, fd, data + done,
+                                                static_cast<size_t>(size - done),
+                                                offset + static_cast<off_t>(done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0)
+            return false;
+        if (put == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        done += put;
+    }
+    return true;
+}
+
+// Reads size bytes at offset into data; false with errno set (EIO where
+// the file ends before).
+bool readAt(Stage stage, int fd, char* data, qsizetype size, off_t offset)
+{
+    for (qsizetype done = 0; done < size;) {
+        const ssize_t got = inPlaceSeam().read(stage, fd, data + done,
+                                               static_cast<size_t>(size - done),
+                                               offset + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
+constexpr qsizetype kPiece = 65536;
+
+// Makes to a synced copy of the first size bytes of from; false with errno
+// set.
+bool copyContents(Stage stage, int from, int to, off_t size)
+{
+    QByteArray buffer(kPiece, Qt::Uninitialized);
+    for (off_t at = 0; at < size;) {
+        const auto piece = static_cast<qsizetype>(std::min<off_t>(kPiece, size - at));
+        if (!readAt(stage, from, buffer.data(), piece, at) ||
+            !writeAt(stage, to, buffer.constData(), piece, at))
+            return false;
+        at += piece;
+    }
+    return ::ftruncate(to, size) == 0 && ::fsync(to) == 0;
+}
+
+// The file's size; false with errno set when it cannot be read.
+bool fileSize(int fd, off_t& size)
+{
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return false;
+    size = info.st_size;
+    return true;
+}
+
+// What reading the file fd back finds wrong: empty when it holds exactly
+// the size bytes that expected(buffer, length, offset) puts into a buffer.
+QString readBackFault(Stage stage, int fd, off_t size,
+                      const std::function<bool(char*, qsizetype, off_t)>& expected)
+{
+    off_t onDisk = 0;
+    if (!fileSize(fd, onDisk))
+        return systemError(errno);
+    if (onDisk != size)
+        return QStringLiteral("it was read back %1 bytes long instead of %2")
+            .arg(static_cast<qint64>(onDisk))
+            .arg(static_cast<qint64>(size));
+    QByteArray read(kPiece, Qt::Uninitialized);
+    QByteArray wanted(kPiece, Qt::Uninitialized);
+    for (off_t at = 0; at < size;) {
+        const auto piece = static_cast<qsizetype>(std::min<off_t>(kPiece, size - at));
+        if (!expected(wanted.data(), piece, at) || !readAt(stage, fd, read.data(), piece, at))
+            return systemError(errno);
+        if (std::memcmp(read.constData(), wanted.constData(), static_cast<size_t>(piece)) != 0)
+            return QStringLiteral("what was read back from it differs from what was written");
+        at += piece;
+    }
+    return QString();
+}
+
+// Gives the file at from the name that says what it holds, in folder:
+// name + ending, or name + ending + "-2", "-3" ... where that is taken, the
+// name shortened to fit the folder. A name taken is never replaced. The
+// new path, or an empty text with errno set.
+QString giveTellingName(const QString& from, const QString& folder, const QString& name,
+                        const QString& ending)
+{
+    const QString kept =
+        shortenedName(folder, name, static_cast<int>(QFile::encodeName(ending).size()) + 3);
+    const QByteArray source = QFile::encodeName(from);
+    for (int n = 1; n < 100; ++n) {
+        QString candidate = inFolder(folder, kept + ending);
+        if (n > 1)
+            candidate += QLatin1Char('-') + QString::number(n);
+        const QByteArray target = QFile::encodeName(candidate);
+        if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
+                        RENAME_NOREPLACE) == 0)
+            return candidate;
+        if (errno == EEXIST)
+            continue;
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return QString();
+        // A file system that cannot rename without replacing: a second
+        // name, which is refused where taken, then the first removed.
+        if (::link(source.constData(), target.constData()) == 0) {
+            ::unlink(source.constData());
+            return candidate;
+        }
+        if (errno != EEXIST)
+            return QString();
+    }
+    errno = EEXIST;
+    return QString();
+}
+
+// Whether a failure to make a file means the folder takes no new file.
+bool folderRefusesFiles(int error)
+{
+    return error == EACCES || error == EPERM || error == EROFS;
+}
+
+// Copies the size bytes of file (open as fd) to a backup named after name
+// beside it in folder or, where folder takes no new file, in the temp
+// folder. The copy is made under a hidden name and synced before it takes
+// its telling name, and the folder is synced: a backup name holds a whole
+// copy, on disk. Empty when made; else what went wrong, naming the folder.
+QString makeBackup(PartFile& backup, int fd, off_t size, const QString& folder,
+                   const QString& name)
+{
+    QString where = folder;
+    bool made = backup.make(where, name + QStringLiteral(".backup"), 0600);
+    if (!made && folderRefusesFiles(errno)) {
+        where = QDir::tempPath();
+        made = backup.make(where, name + QStringLiteral(".backup"), 0600);
+    }
+    if (made && copyContents(Stage::Backup, fd, backup.fd(), size)) {
+        const QString path = giveTellingName(backup.path(), where, name, QStringLiteral(".backup"));
+        if (!path.isEmpty()) {
+            backup.renamed(path);
+            if (syncFile(where))
+                return QString();
+        }
+    }
+    return systemError(errno) + QStringLiteral(", in ") + where;
+}
+
+// Writes bytes over the file fd from its start, synced; empty when it
+// reads back the same, else what went wrong. The space is reserved first
+// where the file system can, so that a full disk stops the write before
+// its first byte.
+QString writeOver(int fd, const QByteArray& bytes)
+{
+    const int reserved = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL)
+        return systemError(reserved);
+    if (!writeAt(Stage::Write, fd, bytes.constData(), bytes.size(), 0) ||
+        ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0)
+        return systemError(errno);
+    return readBackFault(Stage::Write, fd, static_cast<off_t>(bytes.size()),
+                         [&](char* wanted, qsizetype piece, off_t at) {
+                             std::memcpy(wanted, bytes.constData() + at, static_cast<size_t>(piece));
+                             return true;
+                         });
+}
+
+// Writes the backup's size bytes back over the file fd, synced; empty
+// when it reads back the same as the backup, else what went wrong.
+QString restoreFrom(int fd, const PartFile& backup, off_t size)
+{
+    if (!copyContents(Stage::Restore, backup.fd(), fd, size))
+        return systemError(errno);
+    return readBackFault(Stage::Restore, fd, size, [&](char* wanted, qsizetype piece, off_t at) {
+        return readAt(Stage::Restore, backup.fd(), wanted, piece, at);
+    });
+}
+
+// Writes bytes, the complete workbook staged in staged, over an existing
+// file in place, so that every name of the file sees it. The old workbook
+// is copied to a backup first; a write that fails, or that reads back
+// otherwise, is undone from the backup, and the backup and the staged
+// workbook are removed only when the file holds one of the two whole.
+void writeInPlace(const QString& file, const QByteArray& bytes, PartFile& staged,
+                  const QString& shown)
 {
     const int fd = ::open(QFile::encodeName(file).constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
@@ -415,42 +630,48 @@ void writeInPlace(const QString& file, const QByteArray& bytes, const QString& s
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
+    struct stat old;
+    if (::fstat(fd, &old) != 0)
+        failSaving(shown, systemError(errno));
 
-    QByteArray old;
-    {
-        char buffer[65536];
-        ssize_t got;
-        while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
-            old.append(buffer, static_cast<qsizetype>(got));
-        if (got < 0)
-            failSaving(shown, systemError(errno));
-    }
-    const int reserved = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
-    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL)
-        failSaving(shown, systemError(reserved));
+    const QFileInfo target(file);
+    PartFile backup;
+    const QString backupFault =
+        makeBackup(backup, fd, old.st_size, target.absolutePath(), target.fileName());
+    if (!backupFault.isEmpty())
+        failSaving(shown, QStringLiteral("the old workbook could not be copied to a backup (") +
+                              backupFault + QStringLiteral("), so ") + shown +
+                              QStringLiteral(" was not written over and holds it still."));
 
-    const auto writeAll = [fd](const QByteArray& data) {
-        qsizetype done = 0;
-        while (done < data.size()) {
-            const ssize_t put = ::pwrite(fd, data.constData() + done,
-                                         static_cast<size_t>(data.size() - done),
-                                         static_cast<off_t>(done));
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put <= 0)
-                return false;
-            done += put;
-        }
-        return ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
-    };
-    if (!writeAll(bytes)) {
-        const int error = errno ? errno : EIO;
-        const bool restored = writeAll(old);
-        failSaving(shown, systemError(error) +
-                              (restored ? QStringLiteral("; the old contents were put back.")
-                                        : QStringLiteral("; the old contents could not be put "
-                                                         "back.")));
-    }
+    const QString fault = writeOver(fd, bytes);
+    if (fault.isEmpty())
+        return;  // the backup and the staged workbook go
+    const QString restoreFault = restoreFrom(fd, backup, old.st_size);
+    if (restoreFault.isEmpty())
+        failSaving(shown, fault + QStringLiteral(". ") + shown +
+                              QStringLiteral(" holds the old workbook still."));
+
+    // Neither workbook is whole in the file: both stay where the message
+    // says, the new one under a name that says what it is where it can.
+    const QString oldKept = backup.path();
+    backup.keep();
+    const QString newPath = giveTellingName(staged.path(), QFileInfo(staged.path()).absolutePath(),
+                                            target.fileName(), QStringLiteral(".new"));
+    if (!newPath.isEmpty())
+        staged.renamed(newPath);
+    const QString newKept = staged.path();
+    ::fsync(staged.fd());
+    syncFile(QFileInfo(newKept).absolutePath());
+    staged.keep();
+    const QString damaged = old.st_nlink > 1
+                                ? shown + QStringLiteral(" and the file's other names hold")
+                                : shown + QStringLiteral(" holds");
+    failSaving(shown, fault + QStringLiteral(". Putting the old workbook back failed too (") +
+                          restoreFault + QStringLiteral("), so ") + damaged +
+                          QStringLiteral(" neither workbook whole. The old workbook is in ") +
+                          oldKept + QStringLiteral(" and the new one in ") + newKept +
+                          QStringLiteral(": copy the one you want over ") + shown +
+                          QStringLiteral("."));
 }
 
 // The workbook's formats, one per look used.
@@ -775,6 +996,23 @@ void WorkbookWriter::writeWorkbook(const QString& file, const QString& stagingFo
     }
 }
 
+ssize_t InPlaceSaveSeam::write(Stage, int fd, const char* data, size_t size, off_t offset)
+{
+    return ::pwrite(fd, data, size, offset);
+}
+
+ssize_t InPlaceSaveSeam::read(Stage, int fd, char* data, size_t size, off_t offset)
+{
+    return ::pread(fd, data, size, offset);
+}
+
+InPlaceSaveSeam* setInPlaceSaveSeam(InPlaceSaveSeam* seam)
+{
+    InPlaceSaveSeam* previous = g_inPlaceSeam;
+    g_inPlaceSeam = seam;
+    return previous;
+}
+
 bool WorkbookWriter::isReadOnlyFile(const QString& path)
 {
     try {
@@ -816,7 +1054,7 @@ void WorkbookWriter::saveAs(const QString& path, ReadOnlyFile readOnly) const
             if (!elsewhere.make(temp, target.fileName(), 0600))
                 failSaving(shown, systemError(error));
             writeWorkbook(elsewhere.path(), temp, shown);
-            writeInPlace(targetPath, checkedWorkbook(elsewhere.path(), shown), shown);
+            writeInPlace(targetPath, checkedWorkbook(elsewhere.path(), shown), elsewhere, shown);
             return;
         }
         failSaving(shown, systemError(error));
@@ -827,7 +1065,7 @@ void WorkbookWriter::saveAs(const QString& path, ReadOnlyFile readOnly) const
     if (replaces && renameWouldSplit(old, part.fd()) && !modeIsReadOnly(targetPath)) {
         // Every name of the file sees the new workbook, and its owner and
         // group stay: the complete workbook is written over the old one.
-        writeInPlace(targetPath, complete, shown);
+        writeInPlace(targetPath, complete, part, shown);
         return;
     }
     if (replaces && ::fchmod(part.fd(), old.st_mode & 07777) != 0)

@@ -25,16 +25,28 @@
 //   umask (the umask is never changed). A file that a new one would not
 //   stand in for wholly - one with other names (hard links), or whose
 //   owner or group the new file would not get - is written in place
-//   instead, once the new workbook is complete and read back, its old
-//   contents restored if that write fails, so that every name sees the new
-//   workbook and owner and group stay (a read-only file that the caller
-//   asked to replace is replaced by a new file, as it cannot be written).
-//   A name that is a symbolic link saves to the file at the end of its
-//   chain of links (a chain that loops is refused). A read-only file is replaced
-//   only when the caller says so. Where no file can be made in the
-//   target's folder (a read-only folder) an existing file that may be
-//   written is written in place, once the new workbook is complete
-//   elsewhere, its old contents restored if that write fails.
+//   instead, once the new workbook is complete and read back, so that
+//   every name sees the new workbook and owner and group stay (a read-only
+//   file that the caller asked to replace is replaced by a new file, as it
+//   cannot be written). A name that is a symbolic link saves to the file at
+//   the end of its chain of links (a chain that loops is refused). A
+//   read-only file is replaced only when the caller says so. Where no file
+//   can be made in the target's folder (a read-only folder) an existing
+//   file that may be written is written in place, once the new workbook is
+//   complete elsewhere.
+//   A save in place first copies the old workbook to a backup file,
+//   "<name>.backup" (or "<name>.backup-2", "-3" ... where that name is
+//   taken: no other file is ever replaced), beside the file or, where its
+//   folder takes no new file, in the temp folder, and syncs it and its
+//   folder. Only then is the new workbook written over the old one,
+//   synced and read back; then the backup and the staged workbook are
+//   removed. When anything fails after the backup is made, the old
+//   workbook is put back from the backup (and read back); where that
+//   fails too nothing is removed: the staged workbook is named
+//   "<name>.new" (or "-2" ...) where it can be, and the message names the
+//   file that holds the old workbook and the one that holds the new. A
+//   process killed at any moment leaves the old or the new workbook under
+//   every name of the file, or the old one in its backup.
 //
 // Every failure raises a RuntimeError numbered kErrWorkbook whose
 // description names the file or cell and the reason (a missing folder, a
@@ -47,11 +59,34 @@
 
 #include <cstdint>
 #include <functional>
+#include <sys/types.h>
 #include <vector>
 
 namespace tarvic {
 
 constexpr int32_t kErrWorkbook = 1004;
+
+// The reads and writes of a save in place, behind a seam where tests put
+// their faults (a full disk, a kill, a read that differs). The stage says
+// which part of the save a call belongs to:
+// - Backup: the old workbook read from the file and written to its backup;
+// - Write: the new workbook written over the file, and read back;
+// - Restore: the old workbook read from its backup and written back over
+//   the file, and the file read back.
+// The default calls are pwrite and pread.
+class InPlaceSaveSeam {
+public:
+    enum class Stage { Backup, Write, Restore };
+    virtual ~InPlaceSaveSeam() = default;
+    // As pwrite: size bytes of data at offset of fd.
+    virtual ssize_t write(Stage stage, int fd, const char* data, size_t size, off_t offset);
+    // As pread: up to size bytes at offset of fd into data.
+    virtual ssize_t read(Stage stage, int fd, char* data, size_t size, off_t offset);
+};
+
+// Installs a seam (not owned); nullptr restores the system calls. Returns
+// the previous one (nullptr for the system calls).
+InPlaceSaveSeam* setInPlaceSaveSeam(InPlaceSaveSeam* seam);
 
 class WorkbookWriter {
 public:

@@ -12,8 +12,10 @@
 #include "platform/workbook_writer.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -21,6 +23,7 @@
 #include <atomic>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <grp.h>
 #include <limits>
@@ -339,7 +342,7 @@ TEST(WorkbookWriterTest, AWriteErrorIsReportedAndTheOldFileStays)
 // mounts, its user): what the child reports comes back through a pipe.
 
 struct ChildReport {
-    enum Outcome { Saved, Failed, Skipped, Crashed } outcome = Crashed;
+    enum Outcome { Saved, Failed, Skipped, Crashed, Killed } outcome = Crashed;
     QString text;  // the error's description, or why the child skipped
 };
 
@@ -401,6 +404,8 @@ ChildReport inChild(const std::function<void()>& body)
     report.text = QString::fromUtf8(text);
     if (WIFEXITED(status) && WEXITSTATUS(status) <= ChildReport::Crashed)
         report.outcome = static_cast<ChildReport::Outcome>(WEXITSTATUS(status));
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+        report.outcome = ChildReport::Killed;
     return report;
 }
 
@@ -761,6 +766,380 @@ TEST(WorkbookWriterTest, AFileOfAnotherOwnerOrGroupKeepsThem)
         EXPECT_EQ(after.st_gid, before.st_gid);
         EXPECT_EQ(after.st_mode & 07777, 0664u);
         EXPECT_EQ(folderEntries(dir.path()), QStringList{QStringLiteral("results.xlsx")});
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Faults in a save in place: whatever fails, and wherever the process is
+// killed, every name of the file holds the old or the new workbook whole,
+// or the old one is in its backup beside it; a failure's message says
+// which file holds which.
+
+using Stage = tarvic::InPlaceSaveSeam::Stage;
+
+struct Fault {
+    enum Kind {
+        NoSpace,       // the write stops at `at` for a full disk
+        IoError,       // the write stops at `at` for an error of the device
+        Kill,          // the process is killed when the write reaches `at`
+        ReadsOtherwise,  // the read back finds the byte at `at` changed
+        KillReading,   // the process is killed at the first read
+    };
+    Stage stage;
+    Kind kind;
+    enum Where { HalfOld, HalfNew } where;  // `at`: half the old or the new workbook
+    off_t at = 0;
+};
+
+// Injects faults into the save's reads and writes while it is installed.
+class FaultyDisk : public tarvic::InPlaceSaveSeam {
+public:
+    explicit FaultyDisk(std::vector<Fault> faults)
+        : m_faults(std::move(faults))
+    {
+        m_previous = tarvic::setInPlaceSaveSeam(this);
+    }
+    ~FaultyDisk() override { tarvic::setInPlaceSaveSeam(m_previous); }
+    FaultyDisk(const FaultyDisk&) = delete;
+    FaultyDisk& operator=(const FaultyDisk&) = delete;
+
+    ssize_t write(Stage stage, int fd, const char* data, size_t size, off_t offset) override
+    {
+        for (const Fault& f : m_faults) {
+            if (f.stage != stage || f.kind == Fault::ReadsOtherwise || f.kind == Fault::KillReading ||
+                offset + static_cast<off_t>(size) <= f.at)
+                continue;
+            if (offset < f.at)  // up to the fault, which the next write meets
+                return InPlaceSaveSeam::write(stage, fd, data, static_cast<size_t>(f.at - offset),
+                                              offset);
+            if (f.kind == Fault::Kill)
+                ::raise(SIGKILL);
+            errno = f.kind == Fault::NoSpace ? ENOSPC : EIO;
+            return -1;
+        }
+        return InPlaceSaveSeam::write(stage, fd, data, size, offset);
+    }
+
+    ssize_t read(Stage stage, int fd, char* data, size_t size, off_t offset) override
+    {
+        const ssize_t got = InPlaceSaveSeam::read(stage, fd, data, size, offset);
+        for (const Fault& f : m_faults) {
+            if (f.stage != stage)
+                continue;
+            if (f.kind == Fault::KillReading)
+                ::raise(SIGKILL);
+            if (f.kind == Fault::ReadsOtherwise && got > 0 && offset <= f.at && f.at < offset + got)
+                data[f.at - offset] ^= 0x20;
+        }
+        return got;
+    }
+
+private:
+    std::vector<Fault> m_faults;
+    InPlaceSaveSeam* m_previous = nullptr;
+};
+
+// A workbook that says which it is in its first cell, with rows enough
+// that it is written in many pieces.
+WorkbookWriter markedSheet(const QString& mark, int rows)
+{
+    WorkbookWriter book;
+    book.setText(QStringLiteral("A1"), mark);
+    book.setNumberBlock(QStringLiteral("A2"), rows, 6,
+                        [](int r, int c) { return std::sqrt(r + 0.1 * c); });
+    return book;
+}
+
+const QString kOldMark = QStringLiteral("OLD WORKBOOK");
+const QString kNewMark = QStringLiteral("NEW WORKBOOK");
+
+// What each file holds, by Python's zip reader: "new" for a whole zip
+// (every part's checksum checked) that is the new workbook, "damaged" for
+// anything else.
+QStringList readBackKinds(const QStringList& files)
+{
+    static const char kScript[] = R"(
+import sys, zipfile
+for path in sys.argv[1:]:
+    kind = "damaged"
+    try:
+        with zipfile.ZipFile(path) as book:
+            if book.testzip() is None and "xl/worksheets/sheet1.xml" in book.namelist():
+                if b"NEW WORKBOOK" in book.read("xl/sharedStrings.xml"):
+                    kind = "new"
+    except Exception:
+        pass
+    print(kind)
+)";
+    if (files.isEmpty())
+        return {};
+    QProcess python;
+    python.start(QStringLiteral(TARVIC_PYTHON3), QStringList{QStringLiteral("-c"),
+                                                             QString::fromLatin1(kScript)} + files);
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n'),
+                                                                  Qt::SkipEmptyParts);
+}
+
+// Every file under folder, by its name from folder, with what it holds:
+// "old" for the old workbook's bytes exactly, "stale" for staleBytes, else
+// as readBackKinds finds. A hidden file's random ending reads "XXXXXX".
+// Sorted by those names; the sizes go to what is printed only.
+QStringList diskListing(const QString& folder, const QByteArray& oldBytes,
+                        const QByteArray& staleBytes, QString& printed)
+{
+    QStringList names;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names.append(QDir(folder).relativeFilePath(it.next()));
+    names.sort();
+    QStringList kinds;
+    QStringList unknown;
+    for (const QString& name : names) {
+        const QByteArray bytes = fileContent(QDir(folder).filePath(name));
+        kinds.append(bytes == oldBytes ? QStringLiteral("old")
+                     : bytes == staleBytes ? QStringLiteral("stale")
+                                           : QString());
+        if (kinds.back().isEmpty())
+            unknown.append(QDir(folder).filePath(name));
+    }
+    const QStringList found = readBackKinds(unknown);
+    QStringList listing;
+    for (qsizetype i = 0, next = 0; i < names.size(); ++i) {
+        QString kind = kinds[i];
+        if (kind.isEmpty())
+            kind = next < found.size() ? found[next++] : QStringLiteral("unread");
+        QString name = names[i];
+        const QString leaf = QFileInfo(name).fileName();
+        if (leaf.startsWith(QLatin1Char('.')) && leaf.size() > 7 && leaf[leaf.size() - 7] == '.')
+            name = name.left(name.size() - 6) + QStringLiteral("XXXXXX");
+        listing.append(name + QLatin1Char(' ') + kind);
+        printed += QStringLiteral("  %1 %2 bytes %3\n")
+                       .arg(name, -34)
+                       .arg(QFileInfo(QDir(folder).filePath(names[i])).size(), 8)
+                       .arg(kind);
+    }
+    listing.sort();  // by the names as listed
+    return listing;
+}
+
+// The size of book saved, from a save of it elsewhere.
+off_t savedSize(const WorkbookWriter& book)
+{
+    QTemporaryDir scratch;
+    EXPECT_TRUE(scratch.isValid());
+    book.saveAs(scratch.filePath(QStringLiteral("saved.xlsx")));
+    return QFileInfo(scratch.filePath(QStringLiteral("saved.xlsx"))).size();
+}
+
+// The saves of a workbook with a second name in another folder, each with
+// faults put into its writes and reads: what the save reports, and what is
+// on disk after it, each file read back. %D in a message stands for the
+// test's folder.
+TEST(WorkbookWriterTest, AFaultInASaveInPlaceNeverLosesAWorkbook)
+{
+    const QString damagedBoth =
+        QStringLiteral("Cannot save %D/results.xlsx: No space left on device. Putting the old "
+                       "workbook back failed too (Input/output error), so %D/results.xlsx and the "
+                       "file's other names hold neither workbook whole. The old workbook is in ");
+    const struct Case {
+        const char* name;
+        std::vector<Fault> faults;
+        bool staleBackup;  // a backup left by an earlier save is there
+        ChildReport::Outcome outcome;
+        QString message;  // for a failure
+        QStringList listing;
+    } cases[] = {
+        {"no fault, beside a stale backup",
+         {},
+         true,
+         ChildReport::Saved,
+         {},
+         {"results.xlsx new", "results.xlsx.backup stale", "shared/latest.xlsx new"}},
+        {"a full disk halfway through the write",
+         {{Stage::Write, Fault::NoSpace, Fault::HalfNew}},
+         false,
+         ChildReport::Failed,
+         "Cannot save %D/results.xlsx: No space left on device. %D/results.xlsx holds the old "
+         "workbook still.",
+         {"results.xlsx old", "shared/latest.xlsx old"}},
+        {"a read back that differs",
+         {{Stage::Write, Fault::ReadsOtherwise, Fault::HalfNew}},
+         false,
+         ChildReport::Failed,
+         "Cannot save %D/results.xlsx: what was read back from it differs from what was written. "
+         "%D/results.xlsx holds the old workbook still.",
+         {"results.xlsx old", "shared/latest.xlsx old"}},
+        {"a full disk halfway through the backup",
+         {{Stage::Backup, Fault::NoSpace, Fault::HalfOld}},
+         false,
+         ChildReport::Failed,
+         "Cannot save %D/results.xlsx: the old workbook could not be copied to a backup (No space "
+         "left on device, in %D), so %D/results.xlsx was not written over and holds it still.",
+         {"results.xlsx old", "shared/latest.xlsx old"}},
+        {"a full disk halfway, then the restore fails",
+         {{Stage::Write, Fault::NoSpace, Fault::HalfNew}, {Stage::Restore, Fault::IoError, Fault::HalfOld}},
+         false,
+         ChildReport::Failed,
+         damagedBoth + "%D/results.xlsx.backup and the new one in %D/results.xlsx.new: copy the one "
+                       "you want over %D/results.xlsx.",
+         {"results.xlsx damaged", "results.xlsx.backup old", "results.xlsx.new new",
+          "shared/latest.xlsx damaged"}},
+        {"the same beside a stale backup",
+         {{Stage::Write, Fault::NoSpace, Fault::HalfNew}, {Stage::Restore, Fault::IoError, Fault::HalfOld}},
+         true,
+         ChildReport::Failed,
+         damagedBoth + "%D/results.xlsx.backup-2 and the new one in %D/results.xlsx.new: copy the "
+                       "one you want over %D/results.xlsx.",
+         {"results.xlsx damaged", "results.xlsx.backup stale", "results.xlsx.backup-2 old",
+          "results.xlsx.new new", "shared/latest.xlsx damaged"}},
+        {"a kill halfway through the backup",
+         {{Stage::Backup, Fault::Kill, Fault::HalfOld}},
+         false,
+         ChildReport::Killed,
+         {},
+         {".results.xlsx.XXXXXX new", ".results.xlsx.backup.XXXXXX damaged", "results.xlsx old",
+          "shared/latest.xlsx old"}},
+        {"a kill halfway through the write",
+         {{Stage::Write, Fault::Kill, Fault::HalfNew}},
+         false,
+         ChildReport::Killed,
+         {},
+         {".results.xlsx.XXXXXX new", "results.xlsx damaged", "results.xlsx.backup old",
+          "shared/latest.xlsx damaged"}},
+        {"a kill while the new workbook is read back",
+         {{Stage::Write, Fault::KillReading, Fault::HalfNew}},
+         false,
+         ChildReport::Killed,
+         {},
+         {".results.xlsx.XXXXXX new", "results.xlsx new", "results.xlsx.backup old",
+          "shared/latest.xlsx new"}},
+        {"a kill halfway through the restore",
+         {{Stage::Write, Fault::NoSpace, Fault::HalfNew}, {Stage::Restore, Fault::Kill, Fault::HalfOld}},
+         false,
+         ChildReport::Killed,
+         {},
+         {".results.xlsx.XXXXXX new", "results.xlsx damaged", "results.xlsx.backup old",
+          "shared/latest.xlsx damaged"}},
+    };
+
+    const WorkbookWriter newBook = markedSheet(kNewMark, 2000);
+    const off_t newSize = savedSize(newBook);
+    const QByteArray staleBytes("a backup an earlier save left");
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("shared"))));
+        const QString path = dir.filePath(QStringLiteral("results.xlsx"));
+        const QString other = dir.filePath(QStringLiteral("shared/latest.xlsx"));
+        markedSheet(kOldMark, 500).saveAs(path);
+        ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+        const QByteArray oldBytes = fileContent(path);
+        if (c.staleBackup)
+            writeFile(path + QStringLiteral(".backup"), staleBytes);
+        const struct stat before = statOf(path);
+
+        std::vector<Fault> faults = c.faults;
+        for (Fault& f : faults)
+            f.at = (f.where == Fault::HalfOld ? oldBytes.size() : newSize) / 2;
+        const ChildReport report = inChild([&] {
+            const FaultyDisk disk(faults);
+            newBook.saveAs(path);
+        });
+
+        QString printed;
+        const QStringList listing = diskListing(dir.path(), oldBytes, staleBytes, printed);
+        std::printf("%s:\n%s", c.name, printed.toLocal8Bit().constData());
+        EXPECT_EQ(report.outcome, c.outcome) << report.text.toStdString();
+        QString message = c.message;
+        EXPECT_EQ(report.text, message.replace(QStringLiteral("%D"), dir.path()));
+        EXPECT_EQ(listing, c.listing);
+        // The one file still, under both names, its mode kept.
+        const struct stat after = statOf(path);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_nlink, 2u);
+        EXPECT_EQ(after.st_mode & 07777, 0640u);
+    }
+}
+
+// In a folder that takes no new file the backup goes to the temp folder,
+// beside the staged workbook, and the message names both there. The
+// superuser may make files in any folder, so the child gives up its rights.
+TEST(WorkbookWriterTest, AFaultInASaveInAReadOnlyFolderKeepsTheBackupInTheTempFolder)
+{
+    const struct Case {
+        const char* name;
+        std::vector<Fault> faults;
+        ChildReport::Outcome outcome;
+        QString message;  // %L: the read-only folder, %T: the temp folder
+        QStringList listing;
+    } cases[] = {
+        {"a full disk halfway, then the restore fails",
+         {{Stage::Write, Fault::NoSpace, Fault::HalfNew}, {Stage::Restore, Fault::IoError, Fault::HalfOld}},
+         ChildReport::Failed,
+         "Cannot save %L/results.xlsx: No space left on device. Putting the old workbook back "
+         "failed too (Input/output error), so %L/results.xlsx holds neither workbook whole. The old "
+         "workbook is in %T/results.xlsx.backup and the new one in %T/results.xlsx.new: copy the "
+         "one you want over %L/results.xlsx.",
+         {"locked/results.xlsx damaged", "temp/results.xlsx.backup old", "temp/results.xlsx.new new"}},
+        {"a kill halfway through the write",
+         {{Stage::Write, Fault::Kill, Fault::HalfNew}},
+         ChildReport::Killed,
+         {},
+         {"locked/results.xlsx damaged", "temp/.results.xlsx.XXXXXX new",
+          "temp/results.xlsx.backup old"}},
+    };
+    const WorkbookWriter newBook = markedSheet(kNewMark, 2000);
+    const off_t newSize = savedSize(newBook);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString locked = dir.filePath(QStringLiteral("locked"));
+        const QString temp = dir.filePath(QStringLiteral("temp"));
+        ASSERT_TRUE(QDir().mkpath(locked));
+        ASSERT_TRUE(QDir().mkpath(temp));
+        const QString path = locked + QStringLiteral("/results.xlsx");
+        markedSheet(kOldMark, 500).saveAs(path);
+        const QByteArray oldBytes = fileContent(path);
+        const uid_t nobody = 65534;
+        if (::geteuid() == 0) {
+            ASSERT_EQ(::chown(QFile::encodeName(path).constData(), nobody, nobody), 0);
+        }
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0666), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(temp).constData(), 01777), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0555), 0);
+
+        std::vector<Fault> faults = c.faults;
+        for (Fault& f : faults)
+            f.at = (f.where == Fault::HalfOld ? oldBytes.size() : newSize) / 2;
+        const ChildReport report = inChild([&] {
+            if (::geteuid() == 0 &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+                throw SkipInChild(QStringLiteral("cannot give up the superuser's rights"));
+            if (::access(QFile::encodeName(locked).constData(), W_OK) == 0)
+                throw SkipInChild(QStringLiteral("the read-only folder is writable here"));
+            ::setenv("TMPDIR", QFile::encodeName(temp).constData(), 1);
+            const FaultyDisk disk(faults);
+            newBook.saveAs(path);
+        });
+        ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0755), 0);
+        if (report.outcome == ChildReport::Skipped)
+            GTEST_SKIP() << report.text.toStdString();
+
+        QString printed;
+        const QStringList listing = diskListing(dir.path(), oldBytes, QByteArray(), printed);
+        std::printf("%s, in a read-only folder:\n%s", c.name, printed.toLocal8Bit().constData());
+        EXPECT_EQ(report.outcome, c.outcome) << report.text.toStdString();
+        QString message = c.message;
+        EXPECT_EQ(report.text,
+                  message.replace(QStringLiteral("%L"), locked).replace(QStringLiteral("%T"), temp));
+        EXPECT_EQ(listing, c.listing);
     }
 }
 

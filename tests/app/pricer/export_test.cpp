@@ -22,6 +22,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <unistd.h>
 
 namespace {
 
@@ -376,6 +377,100 @@ TEST_F(Export, AReadOnlyFileIsReplacedOnlyAfterAYes)
     EXPECT_EQ(QFile::permissions(path) & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther),
               QFile::Permissions());
     EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("run.xlsx")});
+}
+
+// Writes of a save in place that fail from their first byte, at the
+// stages given: a full disk for the new workbook, a device error for the
+// old one put back.
+class FailingWrites : public tarvic::InPlaceSaveSeam {
+public:
+    explicit FailingWrites(bool restoreFails)
+        : m_restoreFails(restoreFails)
+    {
+        m_previous = tarvic::setInPlaceSaveSeam(this);
+    }
+    ~FailingWrites() override { tarvic::setInPlaceSaveSeam(m_previous); }
+    FailingWrites(const FailingWrites&) = delete;
+    FailingWrites& operator=(const FailingWrites&) = delete;
+
+    ssize_t write(Stage stage, int fd, const char* data, size_t size, off_t offset) override
+    {
+        if (stage == Stage::Write || (stage == Stage::Restore && m_restoreFails)) {
+            errno = stage == Stage::Write ? ENOSPC : EIO;
+            return -1;
+        }
+        return InPlaceSaveSeam::write(stage, fd, data, size, offset);
+    }
+
+private:
+    bool m_restoreFails;
+    InPlaceSaveSeam* m_previous = nullptr;
+};
+
+// A workbook with a second name is written in place; when that fails the
+// box says which file holds which workbook: the old one put back, or,
+// where that fails too, the backup and the new workbook kept and named.
+TEST_F(Export, AFailedSaveInPlaceSaysWhichFileHoldsWhich)
+{
+    const QString path = folder.filePath(QStringLiteral("run.xlsx"));
+    const QString other = folder.filePath(QStringLiteral("run-link.xlsx"));
+    const QByteArray oldContent("an older export");
+    const struct {
+        const char* name;
+        bool restoreFails;
+        QString message;
+        QStringList entries;
+    } cases[] = {
+        {"the old workbook put back", false,
+         "Cannot save " + path + ": No space left on device. " + path +
+             " holds the old workbook still.",
+         {"run-link.xlsx", "run.xlsx"}},
+        {"putting it back fails too", true,
+         "Cannot save " + path + ": No space left on device. Putting the old workbook back failed "
+             "too (Input/output error), so " + path + " and the file's other names hold neither "
+             "workbook whole. The old workbook is in " + path + ".backup and the new one in " +
+             path + ".new: copy the one you want over " + path + ".",
+         {"run-link.xlsx", "run.xlsx", "run.xlsx.backup", "run.xlsx.new"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString& entry : folderEntries())
+            QFile::remove(folder.filePath(entry));
+        {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write(oldContent);
+        }
+        ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+        saveDialogs.queueAnswer(path);
+        boxes.queueAnswer(tarvic::MsgResult::Yes);  // replace it
+        boxes.shown.clear();
+        {
+            const FailingWrites disk(c.restoreFails);
+            ui(w).mnuExcel->trigger();
+        }
+        ASSERT_EQ(boxes.shown.size(), 2);
+        EXPECT_EQ(boxes.shown[1].title, QStringLiteral("Error while exporting to file"));
+        EXPECT_EQ(boxes.shown[1].text, c.message);
+        QStringList entries = folderEntries();
+        entries.sort();
+        EXPECT_EQ(entries, c.entries);
+        if (c.restoreFails) {
+            QFile backup(path + QStringLiteral(".backup"));
+            ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+            EXPECT_EQ(backup.readAll(), oldContent);
+            // The reader goes by the name's ending.
+            const QString copy = folder.filePath(QStringLiteral("copy.xlsx"));
+            ASSERT_TRUE(QFile::copy(path + QStringLiteral(".new"), copy));
+            const ReadBackWorkbook book = readWorkbook(copy);
+            EXPECT_TRUE(book.failure.isEmpty()) << book.failure.toStdString();
+            EXPECT_EQ(book.cell(QStringLiteral("I2")).value.toString(), QStringLiteral("Vanilla"));
+        } else {
+            QFile kept(other);
+            ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+            EXPECT_EQ(kept.readAll(), oldContent);
+        }
+    }
 }
 
 // What is written is the run on show: the contract typed for it, the
