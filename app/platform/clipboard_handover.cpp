@@ -203,6 +203,30 @@ xcb_generic_event_t* nextEvent(xcb_connection_t* c, const QElapsedTimer& timer, 
     }
 }
 
+// The windows of one connection: the server gives each client a range of
+// resource ids, and every window the client creates has an id in it.
+struct IdRange {
+    uint32_t base = 0;
+    uint32_t mask = 0;
+
+    bool holds(xcb_window_t window) const
+    {
+        return mask != 0 && window != XCB_NONE && (window & ~mask) == base;
+    }
+};
+
+// The range of the program's own connection, the one Qt draws and copies
+// through; empty where there is none.
+IdRange programIds()
+{
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    const xcb_setup_t* setup = c ? xcb_get_setup(c) : nullptr;
+    if (!setup)
+        return {};
+    return {setup->resource_id_base, setup->resource_id_mask};
+}
+
 // A server time stamp for taking the selection: the time of a property
 // change on the window (which asks for property events).
 xcb_timestamp_t serverTime(xcb_connection_t* c, xcb_window_t window, const Atoms& atoms,
@@ -222,7 +246,8 @@ xcb_timestamp_t serverTime(xcb_connection_t* c, xcb_window_t window, const Atoms
     return XCB_CURRENT_TIME;
 }
 
-void handOver(xcb_connection_t* c, const QString& text, int timeoutMs)
+void handOver(xcb_connection_t* c, const QClipboard& clipboard, const IdRange& program,
+              int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
@@ -240,6 +265,19 @@ void handOver(xcb_connection_t* c, const QString& text, int timeoutMs)
                       &events);
     const xcb_timestamp_t now = serverTime(c, window, atoms, timer, timeoutMs);
     if (now == XCB_CURRENT_TIME)
+        return;
+    // What the program knows of its clipboard may be stale: another program
+    // may have copied since, and the news not yet have passed the program's
+    // event loop. Only a clipboard that one of the program's own windows
+    // still owns on the server is taken over, so that an older table never
+    // replaces a newer copy (one made in the moment from this check to the
+    // taking goes unseen). The text is read after the check: read from a
+    // clipboard another program owns, it would be fetched from that
+    // program, which may keep the ending waiting.
+    if (!program.holds(selectionOwner(c, atoms.clipboard)))
+        return;
+    const QString text = clipboard.text();
+    if (text.isEmpty())
         return;
     xcb_set_selection_owner(c, window, atoms.clipboard, now);
     if (selectionOwner(c, atoms.clipboard) != window)
@@ -272,16 +310,16 @@ void handClipboardToManager(int timeoutMs)
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
-    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard || !clipboard->ownsClipboard())
         return;
-    const QString text = clipboard->text();
-    if (text.isEmpty())
+    const IdRange program = programIds();
+    if (program.mask == 0)
         return;
     // A connection of its own, to the display the program shows on.
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (!xcb_connection_has_error(c))
-        handOver(c, text, timeoutMs);
+        handOver(c, *clipboard, program, timeoutMs);
     xcb_disconnect(c);
 }
 

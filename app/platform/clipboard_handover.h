@@ -9,8 +9,9 @@
 // same (a SAVE_TARGETS conversion) over a connection of its own, owning the
 // clipboard there with the same text and answering the manager's requests
 // itself, without the program's event loop. It returns once the manager
-// has answered, at once where the program does not own the clipboard or no
-// manager runs, and after at most timeoutMs where the manager stays silent.
+// has answered, at once where the program does not own the clipboard on the
+// server (whatever the program last heard) or no manager runs, and after at
+// most timeoutMs where the manager stays silent.
 // Elsewhere than on X11 (the xcb platform) it does nothing.
 #pragma once
 

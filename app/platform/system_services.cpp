@@ -8,6 +8,9 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QUrl>
+#include <QWindow>
+
+#include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -127,6 +130,21 @@ std::function<void()>& endProgramHook()
     static std::function<void()> hook;
     return hook;
 }
+
+// Takes every window of the program off the screen now: on X11 it returns
+// once the display server has unmapped them (a round trip on the program's
+// connection), before anything that may keep the ending process waiting.
+void hideWindowsNow()
+{
+    for (QWindow* window : QGuiApplication::topLevelWindows())
+        if (window->isVisible())
+            window->hide();
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (xcb_connection_t* c = x11 ? x11->connection() : nullptr)
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
 }  // namespace
 
 void EndProgram(bool callOut)
@@ -139,7 +157,9 @@ void EndProgram(bool callOut)
         // The windows would wait for the call before the arrays it writes
         // go; the call only computes and writes no file, so the process
         // ends here, without it. What the user copied goes to the
-        // clipboard manager first, as at a normal end.
+        // clipboard manager first, as at a normal end, with the windows
+        // gone from the screen: a manager may keep the hand-over waiting.
+        hideWindowsNow();
         handClipboardToManager();
         std::fflush(nullptr);
         std::_Exit(0);

@@ -4,7 +4,18 @@
  * clipboard's owner for its targets and its UTF8_STRING text, writes the
  * text to the file named by its argument (the targets, one a line, to
  * <file>.targets), tells the requestor it is done and ends (0). It ends
- * with 2 when nothing asks within 60 seconds, 1 on other failures. */
+ * with 2 when nothing asks within 60 seconds, 1 on other failures.
+ *
+ * Other arguments make it the rest of the desktop, each printing "ready"
+ * once it owns its selection and running until it is ended (or 60 seconds
+ * pass without a request: 2):
+ *   --silent       a manager that never answers; it prints "asked" for each
+ *                  SAVE_TARGETS request and leaves the requestor waiting.
+ *   --copy TEXT    another program that copied TEXT: it owns CLIPBOARD and
+ *                  gives TEXT as UTF8_STRING (and its TARGETS).
+ *   --copy-hung    another program that copied and then hung: it owns
+ *                  CLIPBOARD and answers nothing.
+ * Either copy prints "lost" when another client takes CLIPBOARD from it. */
 #include <xcb/xcb.h>
 
 #include <poll.h>
@@ -25,8 +36,8 @@ static xcb_atom_t intern(const char* name)
     return atom;
 }
 
-/* The next event of the given type (others are dropped), or NULL after
- * seconds. */
+/* The next event of the given type, or of any type for 0 (others are
+ * dropped), or NULL after seconds. */
 static xcb_generic_event_t* waitFor(uint8_t type, int seconds)
 {
     for (int waited = 0; waited < seconds * 10;) {
@@ -39,11 +50,71 @@ static xcb_generic_event_t* waitFor(uint8_t type, int seconds)
                 ++waited;
             continue;
         }
-        if ((event->response_type & 0x7F) == type)
+        if (type == 0 || (event->response_type & 0x7F) == type)
             return event;
         free(event);
     }
     return NULL;
+}
+
+static void say(const char* line)
+{
+    printf("%s\n", line);
+    fflush(stdout);
+}
+
+/* Tells the requestor what became of its request: the property holds the
+ * answer, or None for a refusal. */
+static void notify(const xcb_selection_request_event_t* request, xcb_atom_t property)
+{
+    xcb_selection_notify_event_t answer;
+    memset(&answer, 0, sizeof answer);
+    answer.response_type = XCB_SELECTION_NOTIFY;
+    answer.time = request->time;
+    answer.requestor = request->requestor;
+    answer.selection = request->selection;
+    answer.target = request->target;
+    answer.property = property;
+    xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, (const char*)&answer);
+    xcb_flush(c);
+}
+
+/* Every mode but the answering manager: serves (or ignores) requests until
+ * ended; 2 after 60 seconds without any. */
+static int standBy(const char* mode, const char* text)
+{
+    const xcb_atom_t saveTargets = intern("SAVE_TARGETS");
+    const xcb_atom_t targets = intern("TARGETS");
+    const xcb_atom_t utf8 = intern("UTF8_STRING");
+    for (;;) {
+        xcb_generic_event_t* event = waitFor(0, 60);
+        if (!event)
+            return 2;
+        const uint8_t type = event->response_type & 0x7F;
+        if (type == XCB_SELECTION_CLEAR) {
+            say("lost");
+        } else if (type == XCB_SELECTION_REQUEST) {
+            const xcb_selection_request_event_t* request = (xcb_selection_request_event_t*)event;
+            if (strcmp(mode, "--silent") == 0 && request->target == saveTargets)
+                say("asked");
+            if (text) {
+                xcb_atom_t property = request->property != XCB_NONE ? request->property
+                                                                    : request->target;
+                if (request->target == targets) {
+                    const xcb_atom_t offered[] = {targets, utf8};
+                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                                        XCB_ATOM_ATOM, 32, 2, offered);
+                } else if (request->target == utf8) {
+                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property,
+                                        utf8, 8, (uint32_t)strlen(text), text);
+                } else {
+                    property = XCB_NONE;
+                }
+                notify(request, property);
+            }
+        }
+        free(event);
+    }
 }
 
 /* Converts the clipboard to target into property; the property's reply, or
@@ -66,7 +137,10 @@ static xcb_get_property_reply_t* fetch(xcb_atom_t clipboard, xcb_atom_t target,
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    const int copy = argc == 3 && strcmp(argv[1], "--copy") == 0;
+    const int hung = argc == 2 && strcmp(argv[1], "--copy-hung") == 0;
+    const int silent = argc == 2 && strcmp(argv[1], "--silent") == 0;
+    if (argc != 2 && !copy)
         return 1;
     c = xcb_connect(NULL, NULL);
     if (xcb_connection_has_error(c))
@@ -90,14 +164,16 @@ int main(int argc, char** argv)
         return 1;
     const xcb_timestamp_t now = ((xcb_property_notify_event_t*)stamp)->time;
     free(stamp);
-    xcb_set_selection_owner(c, window, manager, now);
+    const xcb_atom_t owned = copy || hung ? clipboard : manager;
+    xcb_set_selection_owner(c, window, owned, now);
     xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, manager), NULL);
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, owned), NULL);
     if (!owner || owner->owner != window)
         return 1;
     free(owner);
-    printf("ready\n");
-    fflush(stdout);
+    say("ready");
+    if (copy || hung || silent)
+        return standBy(argv[1], copy ? argv[2] : NULL);
 
     for (;;) {
         xcb_generic_event_t* event = waitFor(XCB_SELECTION_REQUEST, 60);
@@ -105,14 +181,7 @@ int main(int argc, char** argv)
             return 2;
         xcb_selection_request_event_t request = *(xcb_selection_request_event_t*)event;
         free(event);
-        xcb_selection_notify_event_t answer;
-        memset(&answer, 0, sizeof answer);
-        answer.response_type = XCB_SELECTION_NOTIFY;
-        answer.time = request.time;
-        answer.requestor = request.requestor;
-        answer.selection = request.selection;
-        answer.target = request.target;
-        answer.property = XCB_NONE;
+        xcb_atom_t answer = XCB_NONE;
         const int save = request.selection == manager && request.target == saveTargets;
         if (save) {
             char name[4096];
@@ -141,13 +210,15 @@ int main(int argc, char** argv)
             if (out)
                 fclose(out);
             free(text);
-            answer.property = request.property;
+            answer = request.property;
         }
-        xcb_send_event(c, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, (const char*)&answer);
-        xcb_flush(c);
+        notify(&request, answer);
         if (save)
             break;
     }
+    /* A round trip before leaving: without it the answer may be lost when
+     * the server takes in the hang-up first. */
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), NULL));
     xcb_disconnect(c);
     return 0;
 }
