@@ -7,7 +7,12 @@
 // build of the library:
 //
 //   fd_sweep [--lib PATH] [--threads N] [--quick] [--csv FILE]
-//            [--only vanilla|barrier|asian] [--no-greeks]
+//            [--only vanilla|barrier|asian] [--preset Low|Medium|High]
+//            [--no-greeks] [--full-asian]
+//
+// --quick takes every fifth contract and references at half resolution;
+// --full-asian also prices the uniform floating-strike Asians that take
+// seconds to minutes a call.
 //
 // Independent values, each with its own error:
 //  - European vanilla: Black–Scholes (this file's own formula);
@@ -31,6 +36,7 @@
 // independent value is sound is flagged "refused at an ordinary value".
 
 #include <dlfcn.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -930,11 +936,14 @@ void addAsians(std::vector<Job>& jobs)
 // Medium is left to --full-asian (a single call takes seconds to minutes).
 bool gFullAsian = false;
 std::atomic<long> gSkipped{0};
+std::string gOnlyPreset;  // --preset: one preset only
 
 void choosePresets(Job& j)
 {
     for (const Preset& p : kPresets) {
         if (j.contract.family == Family::Asian && p.steps > 100)
+            continue;
+        if (!gOnlyPreset.empty() && gOnlyPreset != p.name)
             continue;
         j.presets.push_back(&p);
     }
@@ -1010,6 +1019,14 @@ struct Tally {
     double seconds = 0;
 };
 
+double processorSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           1e-6 * static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
+}
+
 void report(const std::vector<Job>& jobs, FILE* out, double wallSeconds, const std::string& lib)
 {
     std::map<std::string, std::map<std::string, Tally>> tallies;
@@ -1029,11 +1046,11 @@ void report(const std::vector<Job>& jobs, FILE* out, double wallSeconds, const s
     }
     std::fprintf(out, "fd_sweep against %s\n", lib.c_str());
     std::fprintf(out,
-                 "%ld calls of %zu contracts in %.0f s. Tolerance: 1%% of max(|reference|, %g x "
+                 "%ld calls of %zu contracts in %.0f s (%.0f s of processor time). Tolerance: 1%% of max(|reference|, %g x "
                  "strike) beyond twice the reference's own error. \"ordinary\": inside the "
                  "program's limits (vol 3..100%%, r and q <= 50%%, expiry <= 2 y, barrier "
                  "ratios) with a reference good to 0.2%% (+1e-5 x strike).\n",
-                 total.calls, jobs.size(), wallSeconds, gFloor);
+                 total.calls, jobs.size(), wallSeconds, processorSeconds(), gFloor);
     std::fprintf(out, "Calls: discretization 2 (Rannacher), amerSolver 2, maxAsset 0 (the "
                       "program's default), theta and vega %s (Asians without); "
                       "%ld uniform floating-strike Asian calls skipped for cost.\n\n",
@@ -1052,6 +1069,23 @@ void report(const std::vector<Job>& jobs, FILE* out, double wallSeconds, const s
                          t.counts[Off10], t.counts[Refused], t.ordinaryRefusals,
                          t.counts[NodeLimit], t.counts[NoValue], t.seconds);
         }
+    std::map<std::string, Tally> perPreset;
+    for (const auto& [kind, byPreset] : tallies)
+        for (const auto& [preset, t] : byPreset) {
+            Tally& p = perPreset[preset];
+            p.calls += t.calls;
+            for (int k = 0; k < kOutcomes; ++k)
+                p.counts[k] += t.counts[k];
+            p.ordinaryRefusals += t.ordinaryRefusals;
+            p.seconds += t.seconds;
+        }
+    for (const Preset& pr : kPresets) {
+        const Tally& t = perPreset[pr.name];
+        std::fprintf(out, "%-26s %-7s %7ld %7ld %9ld %8ld %8ld %9ld %8ld %8ld %9.1f\n", "all",
+                     pr.name, t.calls, t.counts[Within], t.counts[Off1], t.counts[Off10],
+                     t.counts[Refused], t.ordinaryRefusals, t.counts[NodeLimit],
+                     t.counts[NoValue], t.seconds);
+    }
     std::fprintf(out, "%-26s %-7s %7ld %7ld %9ld %8ld %8ld %9ld %8ld %8ld %9.1f\n", "all", "",
                  total.calls, total.counts[Within], total.counts[Off1], total.counts[Off10],
                  total.counts[Refused], total.ordinaryRefusals, total.counts[NodeLimit],
@@ -1059,16 +1093,34 @@ void report(const std::vector<Job>& jobs, FILE* out, double wallSeconds, const s
 
     // Ordinary refusals and off-by-more-than-10% successes inside the limits,
     // per contract kind and preset.
-    std::fprintf(out, "\nInside the program's limits: ordinary refusals / successes off by >10%%\n");
-    std::map<std::string, std::map<std::string, std::pair<long, long>>> inside;
+    std::fprintf(out, "\nInside the program's limits: ordinary refusals / successes off by "
+                      ">10%% / calls\n");
+    struct Cell {
+        long refused = 0, off = 0, calls = 0;
+    };
+    std::map<std::string, std::map<std::string, Cell>> inside;
+    std::map<std::string, Cell> insideTotal;
     for (const Row* r : all) {
         if (!r->contract->insideProgramLimits())
             continue;
-        auto& cell = inside[r->contract->kind()][r->preset->name];
-        if (r->outcome == Refused && r->ordinary)
-            ++cell.first;
-        if (r->outcome == Off10)
-            ++cell.second;
+        for (Cell* cell : {&inside[r->contract->kind()][r->preset->name],
+                           &insideTotal[r->preset->name]}) {
+            ++cell->calls;
+            if (r->outcome == Refused && r->ordinary)
+                ++cell->refused;
+            if (r->outcome == Off10)
+                ++cell->off;
+        }
+    }
+    {
+        std::string line;
+        for (const Preset& p : kPresets) {
+            const Cell& t = insideTotal[p.name];
+            char b[80];
+            std::snprintf(b, sizeof b, "  %s %ld/%ld/%ld", p.name, t.refused, t.off, t.calls);
+            line += b;
+        }
+        std::fprintf(out, "%-30s%s\n", "all", line.c_str());
     }
     for (const auto& [kind, byPreset] : inside) {
         std::string line;
@@ -1077,11 +1129,11 @@ void report(const std::vector<Job>& jobs, FILE* out, double wallSeconds, const s
             auto it = byPreset.find(p.name);
             if (it == byPreset.end())
                 continue;
-            char b[64];
-            std::snprintf(b, sizeof b, "  %s %ld/%ld", p.name, it->second.first,
-                          it->second.second);
+            char b[80];
+            std::snprintf(b, sizeof b, "  %s %ld/%ld/%ld", p.name, it->second.refused,
+                          it->second.off, it->second.calls);
             line += b;
-            any += it->second.first + it->second.second;
+            any += it->second.refused + it->second.off;
         }
         if (any)
             std::fprintf(out, "%-30s%s\n", kind.c_str(), line.c_str());
@@ -1237,6 +1289,8 @@ int main(int argc, char** argv)
             csvPath = next();
         else if (a == "--only")
             only = next();
+        else if (a == "--preset")
+            gOnlyPreset = next();
         else if (a == "--quick")
             gQuick = true;
         else if (a == "--no-greeks")
@@ -1246,7 +1300,8 @@ int main(int argc, char** argv)
         else {
             std::fprintf(stderr,
                          "usage: fd_sweep [--lib PATH] [--threads N] [--quick] [--csv FILE] "
-                         "[--only vanilla|barrier|asian] [--no-greeks] [--full-asian]\n");
+                         "[--only vanilla|barrier|asian] [--preset Low|Medium|High] "
+                         "[--no-greeks] [--full-asian]\n");
             return 2;
         }
     }
