@@ -1205,9 +1205,11 @@ void report(const std::vector<Job>& jobs, FILE* out, double wallSeconds, const s
         TextTally& t = texts[textPattern(r->call.text)];
         ++t.all;
         ++t.kinds[r->contract->kind()];
+        // The example: an ordinary refusal of the largest value, the one a
+        // user misses most.
         if (r->ordinary) {
             ++t.ordinary;
-            if (!t.example || !t.example->ordinary)
+            if (!t.example || !t.example->ordinary || r->ref->value > t.example->ref->value)
                 t.example = r;
         } else if (!t.example) {
             t.example = r;
