@@ -9,6 +9,7 @@
 #include <exception>
 #include <new>
 
+#include "platform/memory_budget.h"
 #include "tarvic/counted_string.h"
 
 namespace tarvic {
@@ -50,11 +51,13 @@ inline TvString makeResultText(const char* message)
 inline TvString successText() { return makeResultText(""); }
 
 // Runs body(); success gives the empty text, any exception its message.
-// Nothing but the result text crosses the C boundary.
+// Nothing but the result text crosses the C boundary. The memory available
+// is read at most once a call.
 template <class Body>
 TvString guardedExport(Body&& body) noexcept
 {
     try {
+        const MemoryProbeScope oneProbe;
         body();
         return successText();
     } catch (const std::exception& e) {
