@@ -37,10 +37,12 @@
  *    and Monte Carlo solvers theta per calendar day (the yearly figure over
  *    365) and vega per volatility point (over 100). There is no rho;
  *  - reentrancy: every export is reentrant and may be called from several
- *    threads at once. A call keeps nothing after it returns; it reads the
- *    direction-number file "new-joe-kuo-6.21201" (Sobol points only) beside
- *    the library, beside the running program, or in the installed data
- *    folder, in that order;
+ *    threads at once. A call keeps nothing after it returns but the Sobol
+ *    direction numbers: the first call with Sobol points reads the file
+ *    "new-joe-kuo-6.21201" beside the library, beside the running program,
+ *    or in the installed data folder, in that order, and the process keeps
+ *    its numbers (read only, shared by all threads); a file missing or not
+ *    valid is looked for again by the next call;
  *  - threads: parallel loops run on the library's own team of threads, the
  *    calling thread among them. A loop runs on at most omp_get_max_threads()
  *    threads (OMP_NUM_THREADS, or omp_set_num_threads on the calling
