@@ -16,6 +16,14 @@
 #include "support/address_space_room.h"
 #include "support/caller_arrays.h"
 
+#if defined(__SANITIZE_THREAD__)
+#define TARVIC_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TARVIC_THREAD_SANITIZER 1
+#endif
+#endif
+
 namespace {
 
 using tarvic::MemoryReadings;
@@ -166,8 +174,10 @@ TEST(MemoryBudget, SobolPointsBeyondTheProcessesRoomAreRefused)
 
 TEST(MemoryBudget, TeamThreadsAlreadyStartedAreNotCountedAgain)
 {
-#ifdef TARVIC_ADDRESS_SANITIZER
+#if defined(TARVIC_ADDRESS_SANITIZER)
     GTEST_SKIP() << "an address-space limit cannot be combined with the address sanitizer";
+#elif defined(TARVIC_THREAD_SANITIZER)
+    GTEST_SKIP() << "a child of fork() that starts threads is beyond the thread sanitizer";
 #else
     // In a fresh child (no team threads yet) under an address-space limit:
     // a loop of 4 threads would start 3; once they run, 4 start none and 6
@@ -191,8 +201,10 @@ TEST(MemoryBudget, TeamThreadsAlreadyStartedAreNotCountedAgain)
 
 TEST(MemoryBudget, SolvesKeepToTheThreadsTheTeamHasWhenTheRoomShrinks)
 {
-#ifdef TARVIC_ADDRESS_SANITIZER
+#if defined(TARVIC_ADDRESS_SANITIZER)
     GTEST_SKIP() << "an address-space limit cannot be combined with the address sanitizer";
+#elif defined(TARVIC_THREAD_SANITIZER)
+    GTEST_SKIP() << "a child of fork() that starts threads is beyond the thread sanitizer";
 #else
     if (tarvic::usableCores() < 3 || omp_get_thread_limit() < 3)
         GTEST_SKIP() << "fewer than three cores: the solves do not run side by side";
