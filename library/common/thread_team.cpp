@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -71,6 +72,8 @@ class Team {
 public:
     // Runs a loop on the team; false when the team is taken.
     bool run(int64_t count, int threads, PieceFunction piece, void* context);
+    // Team threads started so far.
+    int started() const { return started_.load(std::memory_order_relaxed); }
 
 private:
     struct Worker {
@@ -101,6 +104,7 @@ private:
     std::atomic<uint64_t> published_{0};  // loop_, for threads spinning on it
     std::atomic<int64_t> next_{0};        // the next piece to take
     std::atomic<int64_t> done_{0};        // pieces finished
+    std::atomic<int> started_{0};         // team threads running
 };
 
 int Team::ensureWorkers(int count)
@@ -117,6 +121,7 @@ int Team::ensureWorkers(int count)
         const int index = static_cast<int>(workers_.size());
         try {
             std::thread(&Team::workerMain, this, index, loop).detach();
+            started_.fetch_add(1, std::memory_order_relaxed);
         } catch (...) {
             std::lock_guard<std::mutex> lock(mutex_);
             workers_.pop_back();
@@ -147,6 +152,11 @@ Clock::duration Team::takePieces(int worker)
 
 void Team::workerMain(int index, uint64_t loop)
 {
+    // The thread's malloc arena, taken now rather than by its first piece:
+    // a started thread holds all the address space it will (see
+    // teamThreadsStarted).
+    void* volatile first = std::malloc(1);
+    std::free(first);
     uint64_t seen = loop;
     Clock::duration worked = Clock::duration::zero();
     for (;;) {
@@ -271,6 +281,12 @@ Team* processTeam() noexcept
 
 }  // namespace
 
+int teamStarted()
+{
+    const TeamRecord* record = currentTeam.load(std::memory_order_acquire);
+    return record != nullptr && record->owner == thisProcess() ? record->team.started() : 0;
+}
+
 void runPieces(int64_t count, int threads, PieceFunction piece, void* context)
 {
     if (count <= 0)
@@ -287,4 +303,10 @@ void runPieces(int64_t count, int threads, PieceFunction piece, void* context)
 }
 
 }  // namespace team_detail
+
+int teamThreadsStarted()
+{
+    return team_detail::teamStarted();
+}
+
 }  // namespace tarvic

@@ -31,6 +31,11 @@ namespace tarvic {
 // The cores the process may run on (its affinity mask), at least 1.
 int usableCores();
 
+// The team threads this process has started so far (0 before its first
+// loop, and in a child of fork() before the child's first loop). Each holds
+// its stack and has taken its malloc arena when it started.
+int teamThreadsStarted();
+
 namespace team_detail {
 
 // Runs piece(context, p, worker) for p = 0 .. count-1 on up to `threads`

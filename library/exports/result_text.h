@@ -10,6 +10,7 @@
 #include <exception>
 #include <new>
 
+#include "platform/memory_budget.h"
 #include "tarvic/counted_string.h"
 
 namespace tarvic {
@@ -94,11 +95,13 @@ inline TvString makeResultText(const char* message, TextAllocation allocate = st
 inline TvString successText() { return successFixedText.bytes; }
 
 // Runs body(); success gives the empty text, any exception its message.
-// Nothing but the result text crosses the C boundary.
+// Nothing but the result text crosses the C boundary. The memory available
+// is read at most once a call.
 template <class Body>
 TvString guardedExport(Body&& body, TextAllocation allocate = std::malloc) noexcept
 {
     try {
+        const MemoryProbeScope oneProbe;
         body();
         return successText();
     } catch (const std::exception& e) {

@@ -295,8 +295,13 @@ double runEuropeanQMC(EstimateSeries& result, const Run& run, const SobolBlockLa
     for (size_t k = 0; k < filled; ++k)
         result[k].assign(blocks, 0.0);
 
-    // Buffers for each thread, made by its first block.
-    const int threads = parallelThreads(static_cast<int64_t>(blocks), multiThreaded);
+    // Buffers for each thread, made by its first block; a thread for every
+    // kPathStepsPerThread path-steps.
+    const double pathSteps = static_cast<double>(layout.points) * steps;
+    const double worthwhile = pathSteps / kPathStepsPerThread;
+    const int threads = parallelThreads(static_cast<int64_t>(blocks), multiThreaded,
+                                        worthwhile < static_cast<double>(blocks) ? static_cast<int64_t>(worthwhile)
+                                                                                  : static_cast<int64_t>(blocks));
     std::vector<SobolThreadBuffers> perThread(static_cast<size_t>(threads));
     const Path path(run);
     forEachPlane(static_cast<int64_t>(blocks), threads, [&](int64_t b, int worker) {

@@ -62,7 +62,7 @@ SobolBlockLayout sobolBlockLayout(int32_t exponent, int32_t numSteps, bool fewSo
     }
     if (estimate > kLimitGB)
         fail(kSimulationMemoryText);
-    const std::size_t budget = availableMemoryBytes();
+    const std::size_t budget = memoryBudgetFor(estimate * kBytesPerGB);
     if (estimate * kBytesPerGB > static_cast<double>(budget))
         fail(simulationBudgetText(budget));
     layout.blocks = blocks;

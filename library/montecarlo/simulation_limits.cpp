@@ -18,14 +18,14 @@ bool teamFits(double bytes, bool multiThreaded)
     if (threads <= 1)
         return multiThreaded;
     const double team = static_cast<double>(teamAddressSpaceBytes(threads));
-    return team == 0.0 || bytes + team <= static_cast<double>(availableMemoryBytes());
+    return team == 0.0 || bytes + team <= static_cast<double>(memoryBudgetFor(bytes + team));
 }
 
 void requireSimulationMemory(double bytes, double capBytes)
 {
     if (!(bytes <= capBytes))
         fail(kSimulationMemoryText);
-    const std::size_t budget = availableMemoryBytes();
+    const std::size_t budget = memoryBudgetFor(bytes);
     if (!(bytes <= static_cast<double>(budget)))
         fail(simulationBudgetText(budget));
 }

@@ -1,6 +1,7 @@
 #include "montecarlo/sobol_generator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -91,15 +92,140 @@ SobolGenerator::SobolGenerator(uint32_t points, int32_t dimensions)
     v_ = Matrix<uint32_t>(kDirectionColumns, static_cast<size_t>(dimensions), 0u);
 }
 
+// The direction numbers of the first lines of a file, for all 32 bits:
+// what a generator of any length takes the bits it uses from.
+struct SobolDirectionTable {
+    size_t lines = 0;         // lines with content read (dimensions 2 .. lines + 1)
+    size_t validLines = 0;    // the leading lines that hold valid direction numbers
+    bool readFailed = false;  // reading stopped on an error
+    bool wholeFile = false;   // the file ended before the lines asked for
+    // kDirectionColumns words per valid line: 0, then V_1 .. V_32.
+    std::vector<uint32_t> numbers;
+
+    bool sound() const { return validLines == lines && !readFailed; }
+};
+
+namespace {
+
+// Lines a table needs at most: one per dimension after the first.
+constexpr size_t kMaxTableLines = static_cast<size_t>(kMaxSobolDimensions) - 1;
+
+// Line j (1, 2, ...) of the file as direction numbers of dimension j for
+// all 32 bits, appended to `numbers`; false when the line does not hold
+// valid ones.
+bool appendDirections(const std::string& text, size_t j, std::vector<uint32_t>& values,
+                      std::vector<uint32_t>& numbers)
+{
+    if (!parseLine(text.data(), text.data() + text.size(), values) || values.size() < 3)
+        return false;
+    const uint32_t number = values[0];
+    const uint32_t s = values[1];
+    const uint32_t a = values[2];
+    // The file counts dimensions from 1 and starts at its second one.
+    if (number != j + 1 || s < 1 || s > 32 || values.size() != 3 + static_cast<size_t>(s))
+        return false;
+    if (s < 32 && (a >> (s - 1)) != 0)
+        return false;  // a holds the s - 1 inner coefficients of the polynomial
+    for (uint32_t i = 1; i <= s; ++i) {
+        const uint32_t m = values[2 + i];
+        if ((m & 1u) == 0 || (i < 32 && (m >> i) != 0))
+            return false;  // m_i must be odd and below 2^i
+    }
+    const size_t first = numbers.size();
+    numbers.resize(first + kDirectionColumns, 0u);
+    uint32_t* v = numbers.data() + first;
+    for (uint32_t i = 1; i <= s; ++i)
+        v[i] = values[2 + i] << (32 - i);
+    for (uint32_t i = s + 1; i <= 32; ++i) {
+        uint32_t value = v[i - s] ^ (v[i - s] >> s);
+        for (uint32_t k = 1; k < s; ++k)
+            if ((a >> (s - 1 - k)) & 1u)
+                value ^= v[i - k];
+        v[i] = value;
+    }
+    return true;
+}
+
+// Reads up to lineLimit lines with content after the header of the file at
+// path; fails with kDirectionFileMissingText when it cannot be opened.
+SobolDirectionTable readDirectionTable(const std::string& path, size_t lineLimit)
+{
+    std::ifstream file(path, std::ios::in | std::ios::binary);
+    if (!file)
+        throw std::runtime_error(kDirectionFileMissingText);
+    SobolDirectionTable table;
+    table.numbers.reserve(std::min(lineLimit, kMaxTableLines) * kDirectionColumns);
+    std::vector<uint32_t> values;
+    values.reserve(64);
+    std::string line;
+    std::getline(file, line);  // header
+    while (table.lines < lineLimit && std::getline(file, line)) {
+        if (!hasContent(line.data(), line.data() + line.size()))
+            continue;
+        ++table.lines;
+        // Lines after an invalid one are counted, not read.
+        if (table.validLines + 1 == table.lines &&
+            appendDirections(line, table.lines, values, table.numbers))
+            ++table.validLines;
+    }
+    table.readFailed = file.bad();
+    table.wholeFile = !table.readFailed && table.lines < lineLimit;
+    return table;
+}
+
+// Tables of the data files read so far, newest first, each sound and never
+// changed or freed once published: readers need no lock, and a child of
+// fork() finds them as they were (a table being read by another thread at
+// the fork is simply read again). A file that is missing or not sound is
+// not kept, so the next call looks for it again.
+struct KeptTable {
+    std::string name;
+    std::string path;
+    SobolDirectionTable table;
+    const KeptTable* next;
+};
+std::atomic<const KeptTable*> keptTables{nullptr};
+
+const KeptTable* newestKept(const std::string& name)
+{
+    for (const KeptTable* t = keptTables.load(std::memory_order_acquire); t != nullptr; t = t->next)
+        if (t->name == name)
+            return t;
+    return nullptr;
+}
+
+// The table of the data file `name` with at least `needed` lines, or all
+// the file has; `fresh` holds it where it is not kept.
+const SobolDirectionTable& dataFileTable(const std::string& name, size_t needed, SobolDirectionTable& fresh)
+{
+    const KeptTable* kept = newestKept(name);
+    if (kept != nullptr && (kept->table.lines >= needed || kept->table.wholeFile))
+        return kept->table;
+    // Not read yet, or too short: read again (where the file was found
+    // first), twice as far as before.
+    const std::string path = kept != nullptr ? kept->path : findDataFile(name);
+    if (path.empty())
+        throw std::runtime_error(kDirectionFileMissingText);
+    const size_t before = kept != nullptr ? kept->table.lines : 0;
+    const size_t ahead = std::min(std::max<size_t>(2 * before, 64), kMaxTableLines);
+    fresh = readDirectionTable(path, std::max(needed, ahead));
+    if (!fresh.sound())
+        return fresh;
+    auto* published = new KeptTable{name, path, std::move(fresh), keptTables.load(std::memory_order_acquire)};
+    while (!keptTables.compare_exchange_weak(published->next, published, std::memory_order_acq_rel)) {
+    }
+    return published->table;
+}
+
+}  // namespace
+
 SobolGenerator::SobolGenerator(uint32_t points, int32_t dimensions, const std::string& fileName)
     : SobolGenerator(points, dimensions)
 {
     if (points > kMaxFilePoints)
         fail("Invalid input: Sobol points must be at most 2^31.");
-    const std::string path = findDataFile(fileName);
-    if (path.empty())
-        throw std::runtime_error(kDirectionFileMissingText);
-    readDirectionNumbers(path);
+    SobolDirectionTable fresh;
+    setDirectionsFrom(dataFileTable(fileName, static_cast<size_t>(d_) - 1, fresh));
 }
 
 SobolGenerator::SobolGenerator(FromFile, uint32_t points, int32_t dimensions, const std::string& path)
@@ -107,7 +233,7 @@ SobolGenerator::SobolGenerator(FromFile, uint32_t points, int32_t dimensions, co
 {
     if (points > kMaxFilePoints)
         fail("Invalid input: Sobol points must be at most 2^31.");
-    readDirectionNumbers(path);
+    setDirectionsFrom(readDirectionTable(path, static_cast<size_t>(d_) - 1));
 }
 
 SobolGenerator SobolGenerator::fromPath(uint32_t points, int32_t dimensions, const std::string& path)
@@ -115,66 +241,29 @@ SobolGenerator SobolGenerator::fromPath(uint32_t points, int32_t dimensions, con
     return SobolGenerator(FromFile{}, points, dimensions, path);
 }
 
-void SobolGenerator::readDirectionNumbers(const std::string& path)
+void SobolGenerator::setDirectionsFrom(const SobolDirectionTable& table)
 {
-    std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file)
-        throw std::runtime_error(kDirectionFileMissingText);
-
     const size_t d = static_cast<size_t>(d_);
-    const uint32_t bits = bitsFor(n_);
-
-    // Only the lines of the dimensions asked for are read (the whole file
-    // holds 21201 of them); a request beyond the file is refused before
-    // anything is built.
-    std::vector<std::string> lines;
-    lines.reserve(d - 1);
-    std::string line;
-    std::getline(file, line);  // header
-    while (lines.size() + 1 < d && std::getline(file, line)) {
-        if (hasContent(line.data(), line.data() + line.size()))
-            lines.push_back(line);
-    }
-    if (file.bad())
-        corruptFile();
-    if (lines.size() + 1 < d) {
-        size_t held = lines.size() + 1;
+    const size_t needed = d - 1;
+    // A table reaches the lines a request needs unless the file ends first.
+    if (table.lines < needed) {
+        if (table.readFailed)
+            corruptFile();
         fail("Invalid input: Sobol dimensions (" + std::to_string(d) + ") exceed the " +
-             std::to_string(held) + " dimensions of the direction-number file.");
+             std::to_string(table.lines + 1) + " dimensions of the direction-number file.");
     }
+    if (table.validLines < needed)
+        corruptFile();
 
-    // Dimension 0: the van der Corput sequence in base 2.
+    // Dimension 0: the van der Corput sequence in base 2; the others from
+    // the file, the bits in use only.
+    const uint32_t bits = bitsFor(n_);
     for (uint32_t i = 1; i <= bits; ++i)
         v_(i, 0) = 1u << (32 - i);
-
-    std::vector<uint32_t> values;
-    values.reserve(64);
     for (size_t j = 1; j < d; ++j) {
-        const std::string& text = lines[j - 1];
-        if (!parseLine(text.data(), text.data() + text.size(), values) || values.size() < 3)
-            corruptFile();
-        const uint32_t number = values[0];
-        const uint32_t s = values[1];
-        const uint32_t a = values[2];
-        // The file counts dimensions from 1 and starts at its second one.
-        if (number != j + 1 || s < 1 || s > 32 || values.size() != 3 + static_cast<size_t>(s))
-            corruptFile();
-        if (s < 32 && (a >> (s - 1)) != 0)
-            corruptFile();  // a holds the s - 1 inner coefficients of the polynomial
-        for (uint32_t i = 1; i <= s; ++i) {
-            const uint32_t m = values[2 + i];
-            if ((m & 1u) == 0 || (i < 32 && (m >> i) != 0))
-                corruptFile();  // m_i must be odd and below 2^i
-        }
-        for (uint32_t i = 1; i <= std::min(s, bits); ++i)
-            v_(i, j) = values[2 + i] << (32 - i);
-        for (uint32_t i = s + 1; i <= bits; ++i) {
-            uint32_t value = v_(i - s, j) ^ (v_(i - s, j) >> s);
-            for (uint32_t k = 1; k < s; ++k)
-                if ((a >> (s - 1 - k)) & 1u)
-                    value ^= v_(i - k, j);
-            v_(i, j) = value;
-        }
+        const uint32_t* v = table.numbers.data() + (j - 1) * kDirectionColumns;
+        for (uint32_t i = 1; i <= bits; ++i)
+            v_(i, j) = v[i];
     }
 
     l_ = bits;

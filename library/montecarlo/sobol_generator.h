@@ -40,12 +40,17 @@ constexpr const char* kDirectionFileCorruptText =
 constexpr const char* kDirectionNumbersNotSetText = "Direction numbers have not been set";
 constexpr const char* kIncompatibleDirectionNumbersText = "Incompatible direction numbers";
 
+struct SobolDirectionTable;
+
 class SobolGenerator {
 public:
     // Reads the direction numbers for `dimensions` dimensions from the file
     // `fileName` in the first data folder that holds it (findDataFile:
     // beside the library, beside the executable, the installed data
-    // folder). `points` is the
+    // folder). The file is found and read once a process and kept, read
+    // only, for every later generator (read again, further, for more
+    // dimensions than kept); a file missing or not valid is not kept, so
+    // that it is looked for again next time. `points` is the
     // length of the stretch of the sequence that computeBlockStarts divides
     // into blocks; it fixes the bits in use, ceil(log2(2 points)).
     // Fails with kDirectionFileMissingText when the file cannot be opened and
@@ -108,7 +113,9 @@ private:
     struct FromFile {};
     SobolGenerator(FromFile, uint32_t points, int32_t dimensions, const std::string& path);
 
-    void readDirectionNumbers(const std::string& path);
+    // Takes the direction numbers of the bits in use from a file's table;
+    // fails as the constructors say where the table lacks the dimensions.
+    void setDirectionsFrom(const SobolDirectionTable& table);
     void stateBefore(uint64_t index, uint32_t* state) const;
 
     uint32_t n_ = 0;

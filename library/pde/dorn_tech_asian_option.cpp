@@ -274,7 +274,8 @@ void DornTechAsianOption::checkMemory(const Schedule& s) const
         throw std::runtime_error(kAsianPlanesTooLargeText);
 
     const std::size_t total = heldBytes(s);
-    const std::size_t budget = memoryBudget > 0 ? memoryBudget : availableMemoryBytes();
+    const std::size_t budget =
+        memoryBudget > 0 ? memoryBudget : memoryBudgetFor(static_cast<double>(total));
     if (total > budget)
         throw std::runtime_error(asianPlanesBeyondBudgetText(memoryAmountText(budget)));
 }

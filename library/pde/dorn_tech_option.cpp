@@ -274,10 +274,14 @@ int32_t DornTechOption::prepareSolves(int32_t /*solves*/, int32_t sideBySide)
 {
     lastNodeIndex();
     // A solve holds a few tens of vectors of at most the caller's nodes;
-    // under an address-space limit its team threads' arenas and stacks
-    // are what may not fit.
+    // under an address-space limit the arenas and stacks of team threads
+    // still to start are what may not fit. Without them there is nothing
+    // to ask the system.
     int32_t threads = std::max(sideBySide, 1);
-    const std::size_t budget = availableMemoryBytes();
+    const std::size_t team = teamAddressSpaceBytes(threads);
+    if (team == 0)
+        return threads;
+    const std::size_t budget = memoryBudgetFor(static_cast<double>(team));
     while (threads > 1 && teamAddressSpaceBytes(threads) > budget)
         --threads;
     return threads;

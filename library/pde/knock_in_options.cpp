@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 
 #include "common/require.h"
 #include "pde/barrier_grids.h"
@@ -80,24 +81,45 @@ constexpr double kMaxSolveSteps = 100'000'000.0;
 
 }  // namespace
 
+DornTechOption DornTechKnockInOption::bareCompanion()
+{
+    // The knock-in's grid and values are set aside while the copy is taken.
+    struct SetAside {
+        DornTechOption& option;
+        std::vector<double> grid = std::move(option.grid);
+        std::vector<double> values = std::move(option.values);
+        int32_t nodeCount = std::exchange(option.nodeCount, 0);
+        bool gridBuilt = std::exchange(option.gridBuilt, false);
+        ~SetAside()
+        {
+            option.grid = std::move(grid);
+            option.values = std::move(values);
+            option.nodeCount = nodeCount;
+            option.gridBuilt = gridBuilt;
+        }
+    } const aside{*this};
+    return DornTechOption(*this);
+}
+
 double DornTechKnockInOption::companionNodes()
 {
     if (!companionGrid_.empty())
         return static_cast<double>(companionGrid_.size());
+    if (companionNodeCount_ >= 0.0)
+        return companionNodeCount_;
     // The node count alone: a build limit of 0 keeps the builder from
-    // allocating the nodes.
+    // allocating the nodes. Counted once: the grid is fixed by the first
+    // count or solve.
     try {
-        DornTechOption companion(*this);
+        DornTechOption companion = bareCompanion();
         companion.maxBuiltNodes = 0;
-        companion.grid.clear();
-        companion.nodeCount = 0;
-        companion.gridBuilt = false;
         companion.buildGrid();
-        return std::max(static_cast<double>(companion.nodeCount),
-                        static_cast<double>(companion.grid.size()));
+        companionNodeCount_ = std::max(static_cast<double>(companion.nodeCount),
+                                       static_cast<double>(companion.grid.size()));
     } catch (...) {
-        return 0.0;  // the solve fails with the grid's own text
+        companionNodeCount_ = 0.0;  // the solve fails with the grid's own text
     }
+    return companionNodeCount_;
 }
 
 double DornTechKnockInOption::recordedLevels() const
@@ -141,7 +163,11 @@ std::size_t DornTechKnockInOption::solveBytes(int32_t solves, int32_t sideBySide
 
 int32_t DornTechKnockInOption::checkMemory(int32_t solves, int32_t sideBySide)
 {
-    const std::size_t budget = availableMemoryBytes();
+    // The most the solves could take: all of them side by side, with the
+    // team threads still to start.
+    const int32_t most = std::max(sideBySide, 1);
+    const std::size_t budget = memoryBudgetFor(static_cast<double>(solveBytes(solves, most)) +
+                                               static_cast<double>(teamAddressSpaceBytes(most)));
     if (solveBytes(solves, 1) > budget)
         throw std::runtime_error(knockInBeyondBudgetText(memoryAmountText(budget)));
     // Fewer solves side by side where the budget holds fewer of them, or
@@ -173,11 +199,8 @@ int32_t DornTechKnockInOption::prepareSolves(int32_t solves, int32_t sideBySide)
         return threads;
     // The grid the companion of the first solve builds for itself.
     try {
-        DornTechOption companion(*this);
+        DornTechOption companion = bareCompanion();
         companion.maxBuiltNodes = kMaxGridNodes;
-        companion.grid.clear();
-        companion.nodeCount = 0;
-        companion.gridBuilt = false;
         companion.buildGrid();
         if (companion.grid.size() == static_cast<size_t>(companion.nodeCount)) {
             companionGrid_ = std::move(companion.grid);
@@ -193,7 +216,7 @@ void DornTechKnockInOption::recordBarrierValues()
     // The companion is a plain copy: the contract's exercise style and
     // vanilla boundaries, on the vanilla grid of the first solve (built
     // here the first time, whatever the caller's node limit).
-    DornTechOption companion(*this);
+    DornTechOption companion = bareCompanion();
     companion.maxBuiltNodes = kMaxGridNodes;
     companion.grid = companionGrid_;
     companion.dx = companionDx_;

@@ -68,7 +68,8 @@ protected:
 
 private:
     void recordBarrierValues();
-    // A plain copy without the knock-in's grid and values.
+    // A plain copy without the knock-in's grid and values, its grid still
+    // to be built.
     DornTechOption bareCompanion();
     // The nodes of the companion's grid, counted without building it.
     double companionNodes();
@@ -84,6 +85,7 @@ private:
     double upperLevel_;
     std::vector<double> companionGrid_;
     double companionDx_ = 0.0;
+    double companionNodeCount_ = -1.0;  // companionNodes before the grid is built; -1: not counted
     bool memoryCounted_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/memory_budget.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -9,6 +10,8 @@
 
 #include <pthread.h>
 #include <sys/resource.h>
+
+#include "common/thread_team.h"
 
 namespace tarvic {
 
@@ -162,12 +165,59 @@ MemoryReadings readMemoryReadings()
     return r;
 }
 
-std::size_t availableMemoryBytes()
+namespace {
+
+std::atomic<uint64_t> probes{0};
+
+// The scopes open on this thread, and the budget read inside the outermost.
+struct ProbeScopes {
+    int open = 0;
+    bool read = false;
+    std::size_t budget = SIZE_MAX;
+};
+thread_local ProbeScopes scopes;
+
+std::size_t probeBudget()
 {
+    probes.fetch_add(1, std::memory_order_relaxed);
     const std::size_t room = memoryRoom(readMemoryReadings());
     if (room == SIZE_MAX)
         return room;
     return static_cast<std::size_t>(kMemoryShare * static_cast<double>(room));
+}
+
+}  // namespace
+
+std::size_t availableMemoryBytes()
+{
+    if (scopes.open == 0)
+        return probeBudget();
+    if (!scopes.read) {
+        scopes.budget = probeBudget();
+        scopes.read = true;
+    }
+    return scopes.budget;
+}
+
+std::size_t memoryBudgetFor(double bytes)
+{
+    return bytes <= kProbeFloorBytes ? SIZE_MAX : availableMemoryBytes();
+}
+
+MemoryProbeScope::MemoryProbeScope()
+{
+    ++scopes.open;
+}
+
+MemoryProbeScope::~MemoryProbeScope()
+{
+    if (--scopes.open == 0)
+        scopes.read = false;
+}
+
+uint64_t memoryProbeCount()
+{
+    return probes.load(std::memory_order_relaxed);
 }
 
 std::size_t teamAddressSpaceBytes(int threads, std::size_t stackBytes)
@@ -181,8 +231,11 @@ std::size_t teamAddressSpaceBytes(int threads, std::size_t stackBytes)
 
 std::size_t teamAddressSpaceBytes(int threads)
 {
+    // The caller's thread and the team threads still to start.
+    const int counted = threads - teamThreadsStarted();
     rlimit addressSpace{};
-    if (threads <= 1 || getrlimit(RLIMIT_AS, &addressSpace) != 0 || addressSpace.rlim_cur == RLIM_INFINITY)
+    if (counted <= 1 || getrlimit(RLIMIT_AS, &addressSpace) != 0 ||
+        addressSpace.rlim_cur == RLIM_INFINITY)
         return 0;
     // The stack a new thread gets (RLIMIT_STACK, or glibc's own default),
     // and a page of guard beside it.
@@ -194,7 +247,7 @@ std::size_t teamAddressSpaceBytes(int threads)
             stack = size;
         pthread_attr_destroy(&attributes);
     }
-    return teamAddressSpaceBytes(threads, stack + 4096);
+    return teamAddressSpaceBytes(counted, stack + 4096);
 }
 
 std::string memoryAmountText(std::size_t bytes)

@@ -57,21 +57,48 @@ MemoryReadings readMemoryReadings();
 inline constexpr double kMemoryShare = 0.9;
 
 // The budget of every large computation: kMemoryShare of memoryRoom for
-// this process (SIZE_MAX when nothing can be read).
+// this process (SIZE_MAX when nothing can be read). Reads the system's
+// files (a probe), once for each MemoryProbeScope open on the calling
+// thread: later calls inside the scope give the first one's answer.
 std::size_t availableMemoryBytes();
+
+// Working sets up to this size are not compared with the room there is:
+// it lies far below what any process that can run a solve has left, and
+// asking the system costs more than a small solve (some fourteen files).
+inline constexpr double kProbeFloorBytes = 16.0 * 1024.0 * 1024.0;
+
+// The budget a working set of `bytes` is held against: SIZE_MAX, without
+// asking the system, up to kProbeFloorBytes; availableMemoryBytes() above.
+std::size_t memoryBudgetFor(double bytes);
+
+// One call into the library: the memory is read at most once while the
+// outermost scope on a thread is open, and the readings given to every
+// budget asked for inside it.
+class MemoryProbeScope {
+public:
+    MemoryProbeScope();
+    ~MemoryProbeScope();
+    MemoryProbeScope(const MemoryProbeScope&) = delete;
+    MemoryProbeScope& operator=(const MemoryProbeScope&) = delete;
+};
+
+// The probes this process has made so far (readMemoryReadings through
+// availableMemoryBytes), for tests that a small call makes none.
+uint64_t memoryProbeCount();
 
 // Address space that the team threads of a parallel loop take beyond the
 // bytes a computation counts, when the process lives under an address-space
 // limit (RLIMIT_AS): glibc gives each thread that allocates an arena of its
 // own, which reserves kArenaReserveBytes of address space, and each team
 // thread has its stack. `threads` counts the caller's thread, which needs
-// neither. A thread that has them already is counted again: the count errs
-// on the side of refusing.
+// neither.
 inline constexpr std::size_t kArenaReserveBytes = std::size_t{64} << 20;
 std::size_t teamAddressSpaceBytes(int threads, std::size_t stackBytes);
 
-// The same for this process and its default thread stack; 0 without an
-// address-space limit.
+// The same for this process and its default thread stack, for the team
+// threads a loop of `threads` threads still has to start: those the team
+// has started already (teamThreadsStarted) hold their stacks and arenas
+// and are counted in the room. 0 without an address-space limit.
 std::size_t teamAddressSpaceBytes(int threads);
 
 // An amount of memory as a reader takes it in: "1.7GB" from 1 GiB on

@@ -9,6 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "platform/data_files.h"
+
 namespace tarvic {
 namespace {
 
@@ -346,6 +353,91 @@ TEST(SobolGenerator, DimensionsBeyondTheFileOrTheStateAreRefusedBeforeReading)
     EXPECT_EQ(messageOf([] { SobolGenerator(0, 3); }), "Invalid input: Sobol points must be at least 1.");
     EXPECT_EQ(messageOf([] { SobolGenerator(0, 3, kDirectionNumberFileName); }),
               "Invalid input: Sobol points must be at least 1.");
+}
+
+// The direction numbers of a generator, row j = dimension j.
+Matrix<uint32_t> directionsOf(const SobolGenerator& generator)
+{
+    Matrix<uint32_t> directions;
+    generator.getDirectionNumbers(directions);
+    return directions;
+}
+
+bool sameNumbers(const Matrix<uint32_t>& a, const Matrix<uint32_t>& b)
+{
+    if (a.rows() != b.rows() || a.cols() != b.cols())
+        return false;
+    for (size_t j = 0; j < a.rows(); ++j)
+        for (size_t i = 0; i < a.cols(); ++i)
+            if (a(j, i) != b(j, i))
+                return false;
+    return true;
+}
+
+TEST(SobolGenerator, TheDataFileIsReadOnceAProcessAndLookedForAgainUntilItIsSound)
+{
+    // A data file of this test's own beside the program, where the lookup
+    // finds it.
+    const std::string name = "sobol-directions-test-" + std::to_string(getpid());
+    const std::string path = executableFolder() + name;
+    ASSERT_FALSE(executableFolder().empty());
+    const auto write = [&](const std::string& text) {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file << text;
+    };
+
+    EXPECT_EQ(messageOf([&] { SobolGenerator(16, 4, name); }), kDirectionFileMissingText);
+    std::string corrupt = smallFile(7);
+    corrupt.replace(corrupt.find("2       1       0       1"), 25, "3       1       0       1");
+    write(corrupt);
+    EXPECT_EQ(messageOf([&] { SobolGenerator(16, 4, name); }), kDirectionFileCorruptText);
+    // Installed or mended after a failure: found and read.
+    write(smallFile(7));
+    const Matrix<uint32_t> fromFile = directionsOf(SobolGenerator::fromPath(1u << 20, 8, path));
+    EXPECT_TRUE(sameNumbers(directionsOf(SobolGenerator(1u << 20, 8, name)), fromFile));
+    std::remove(path.c_str());
+
+    // Read once: gone from the disk, still there, for any length, in a
+    // child of fork() too; and the dimensions beyond it refused as before.
+    EXPECT_TRUE(sameNumbers(directionsOf(SobolGenerator(1u << 20, 8, name)), fromFile));
+    const Matrix<uint32_t> short16 = directionsOf(SobolGenerator(16, 8, name));
+    for (size_t j = 0; j < 8; ++j)
+        for (size_t i = 0; i < kDirectionColumns; ++i)
+            ASSERT_EQ(short16(j, i), i <= 5 ? fromFile(j, i) : 0u) << "dimension " << j << ", bit " << i;
+    EXPECT_EQ(messageOf([&] { SobolGenerator(16, 9, name); }),
+              "Invalid input: Sobol dimensions (9) exceed the 8 dimensions of the direction-number file.");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(sameNumbers(directionsOf(SobolGenerator(1u << 20, 8, name)), fromFile) ? 0 : 1);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child did not find the numbers";
+}
+
+TEST(SobolGenerator, KeptNumbersAreTheFilesBitsForEveryRequest)
+{
+    // Requests that read the file further and further, from several threads
+    // at once, against the file read afresh for each.
+    const std::string path = findDataFile(kDirectionNumberFileName);
+    ASSERT_FALSE(path.empty());
+    const struct {
+        uint32_t points;
+        int32_t dimensions;
+    } requests[] = {{1, 1}, {1000, 3}, {1u << 31, 70}, {5, 200}, {1u << 20, 1500}, {1024, 20000}};
+    for (const auto& r : requests) {
+        const Matrix<uint32_t> expected = directionsOf(SobolGenerator::fromPath(r.points, r.dimensions, path));
+        std::vector<Matrix<uint32_t>> kept(4);
+        std::vector<std::thread> threads;
+        for (Matrix<uint32_t>& k : kept)
+            threads.emplace_back([&k, &r] {
+                k = directionsOf(SobolGenerator(r.points, r.dimensions, kDirectionNumberFileName));
+            });
+        for (std::thread& t : threads)
+            t.join();
+        for (const Matrix<uint32_t>& k : kept)
+            EXPECT_TRUE(sameNumbers(k, expected)) << r.points << " points, " << r.dimensions << " dimensions";
+    }
 }
 
 TEST(SobolGenerator, TheFullStateOfTwentyThousandDimensionsReads)

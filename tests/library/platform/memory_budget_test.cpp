@@ -6,11 +6,23 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
+#include "common/thread_team.h"
 #include "montecarlo/european_qmc.h"
 #include "montecarlo/simulation_limits.h"
+#include "pde/fd_frame.h"
 #include "platform/memory_budget.h"
 #include "support/address_space_room.h"
+#include "support/caller_arrays.h"
+
+#if defined(__SANITIZE_THREAD__)
+#define TARVIC_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TARVIC_THREAD_SANITIZER 1
+#endif
+#endif
 
 namespace {
 
@@ -157,6 +169,77 @@ TEST(MemoryBudget, SobolPointsBeyondTheProcessesRoomAreRefused)
         return 2;
     });
     EXPECT_EQ(status, 0) << "1: another failure, 2: accepted, 100: no limit, -1: a signal";
+#endif
+}
+
+TEST(MemoryBudget, TeamThreadsAlreadyStartedAreNotCountedAgain)
+{
+#if defined(TARVIC_ADDRESS_SANITIZER)
+    GTEST_SKIP() << "an address-space limit cannot be combined with the address sanitizer";
+#elif defined(TARVIC_THREAD_SANITIZER)
+    GTEST_SKIP() << "a child of fork() that starts threads is beyond the thread sanitizer";
+#else
+    // In a fresh child (no team threads yet) under an address-space limit:
+    // a loop of 4 threads would start 3; once they run, 4 start none and 6
+    // start 2.
+    const int status = tarvic_test::inChildWithAddressSpaceRoom(std::size_t{2} << 30, [] {
+        const std::size_t fresh3 = tarvic::teamAddressSpaceBytes(3);
+        const std::size_t fresh4 = tarvic::teamAddressSpaceBytes(4);
+        if (tarvic::teamThreadsStarted() != 0 || fresh3 == 0 || !(fresh4 > fresh3))
+            return 1;
+        tarvic::team_detail::runPieces(64, 4, [](void*, int64_t, int) noexcept {}, nullptr);
+        if (tarvic::teamThreadsStarted() != 3)
+            return 2;
+        if (tarvic::teamAddressSpaceBytes(4) != 0 || tarvic::teamAddressSpaceBytes(2) != 0)
+            return 3;
+        return tarvic::teamAddressSpaceBytes(6) == fresh3 ? 0 : 4;
+    });
+    EXPECT_EQ(status, 0) << "1: the fresh count, 2: the team, 3: started threads counted, 4: new ones "
+                            "miscounted, 100: no limit, -1: a signal";
+#endif
+}
+
+TEST(MemoryBudget, SolvesKeepToTheThreadsTheTeamHasWhenTheRoomShrinks)
+{
+#if defined(TARVIC_ADDRESS_SANITIZER)
+    GTEST_SKIP() << "an address-space limit cannot be combined with the address sanitizer";
+#elif defined(TARVIC_THREAD_SANITIZER)
+    GTEST_SKIP() << "a child of fork() that starts threads is beyond the thread sanitizer";
+#else
+    if (tarvic::usableCores() < 3 || omp_get_thread_limit() < 3)
+        GTEST_SKIP() << "fewer than three cores: the solves do not run side by side";
+    // An American put with theta and vega (three solves side by side on a
+    // team of three), then the room cut to 100 MB: too little for two new
+    // threads' arenas and stacks, enough for the solves themselves.
+    const int status = tarvic_test::inChildWithAddressSpaceRoom(std::size_t{2} << 30, [] {
+        omp_set_num_threads(3);
+        const auto threadsOfASolve = [] {
+            tarvic::DornTechOption option(100.0, 300, 1.0, 0.2, 0.05, 0.02, 300, 1, 1, 2, 2, 0.0, true, 1, 0,
+                                          true);
+            tarvic_test::CallerArrays out;
+            const tarvic::NodeArrays arrays{out.p(tarvic_test::kGrid),  out.p(tarvic_test::kValue),
+                                            out.p(tarvic_test::kDelta), out.p(tarvic_test::kGamma),
+                                            out.p(tarvic_test::kTheta), out.p(tarvic_test::kVega)};
+            int32_t n = 0;
+            tarvic::runFiniteDifferenceFrame(option, arrays, &n, {true, true, false, 0.0, true});
+            return tarvic::lastFrameSolveThreads();
+        };
+        if (threadsOfASolve() != 3)
+            return 1;
+        long pages = 0, resident = 0;
+        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+                pages = 0;
+            std::fclose(f);
+        }
+        const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (100u << 20);
+        const rlimit cap{limit, limit};
+        if (setrlimit(RLIMIT_AS, &cap) != 0)
+            return 100;
+        return threadsOfASolve() == 3 ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0) << "1: the first call not side by side, 2: the second call on fewer threads, "
+                            "100: no limit, -1: a signal";
 #endif
 }
 
