@@ -76,6 +76,7 @@ DornTechOption::DornTechOption(const DornTechOption& other)
       monitoringHook(other.monitoringHook),
       finalQuarterSteps(other.finalQuarterSteps),
       maxBuiltNodes(other.maxBuiltNodes),
+      raiseNodeLimit(other.raiseNodeLimit),
       topAsset(other.topAsset),
       topCash(other.topCash),
       topWritten(other.topWritten),
@@ -156,7 +157,7 @@ double DornTechOption::raisedTop(double autoTop, double level) const
         return 0.0;
     // Cells of about K / (assetSteps + 0.5), the spacing of the uniform
     // grids at the strike, within the node limit.
-    const double withinNodes = strike * (builtLimit() - 2.0) / (assetSteps + 0.5);
+    const double withinNodes = strike * (raiseLimit() - 2.0) / (assetSteps + 0.5);
     const double top = std::min({reach, withinNodes, kMaxRaisedMultiple * strike});
     return top > autoTop ? top : 0.0;
 }
@@ -213,7 +214,7 @@ void DornTechOption::buildGrid()
         // the same map continues above m K, its cells growing by e^(a / M)
         // a node, up to the node limit.
         if (!(maxAsset > 0.0) && reachTop(K) > sMax) {
-            const double withinNodes = node(builtLimit() - 2.0);  // may be +inf
+            const double withinNodes = node(raiseLimit() - 2.0);  // may be +inf
             limit = std::max(sMax, std::min({reachTop(K), kMaxRaisedMultiple * K, withinNodes}));
         }
         // Index of the first node at or above the limit.

@@ -202,6 +202,11 @@ public:
     // them and a solve refuses them. The exports lower it to what their
     // caller's arrays hold, so that a refused request allocates nothing.
     int64_t maxBuiltNodes = kMaxGridNodes;
+    // The node limit an automatic top is raised within (raisedTop); 0: the
+    // build limit. A grid counted without being built (a build limit of 0)
+    // sets it to the limit of the build it counts for, so that the count
+    // sees the same top as the build.
+    int64_t raiseNodeLimit = 0;
 
 protected:
     // The asset and cash parts of the top value of a Bermudan call, the
@@ -212,6 +217,10 @@ protected:
     double topTime = 0.0;
 
     double builtLimit() const { return static_cast<double>(maxBuiltNodes); }
+    double raiseLimit() const
+    {
+        return static_cast<double>(raiseNodeLimit > 0 ? raiseNodeLimit : maxBuiltNodes);
+    }
     // Checks the settings a solve depends on; throws with a message naming
     // the argument. Called by the constructor and again before each solve
     // (the exports bump expiry and volatility between solves).

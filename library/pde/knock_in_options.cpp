@@ -113,6 +113,7 @@ double DornTechKnockInOption::companionNodes()
     try {
         DornTechOption companion = bareCompanion();
         companion.maxBuiltNodes = 0;
+        companion.raiseNodeLimit = kMaxGridNodes;  // the limit of the build below
         companion.buildGrid();
         companionNodeCount_ = std::max(static_cast<double>(companion.nodeCount),
                                        static_cast<double>(companion.grid.size()));

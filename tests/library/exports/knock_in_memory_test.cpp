@@ -128,3 +128,36 @@ TEST(KnockInMemory, CountHoldsThePeakOfASolve)
 }
 
 }  // namespace
+
+namespace {
+
+// The companion's nodes are counted before its grid exists; where the
+// automatic top is raised for a long, volatile contract the count must see
+// the raised grid, or the memory check counts too few nodes (a node or
+// two of the stretched map's rounding aside).
+TEST(KnockInMemory, TheCountSeesTheGridTheSolveBuilds)
+{
+    struct Case {
+        const char* what;
+        double volatility, expiry;
+        bool nonUniformGrid;
+    } cases[] = {
+        {"an ordinary grid", 0.25, 0.5, true},
+        {"a raised uniform grid", 1.5, 2.0, false},
+        {"a raised stretched grid", 1.5, 2.0, true},
+    };
+    for (const Case& k : cases) {
+        const tarvic::BarrierContract c{100.0, 100.0, 0.0, 105.0, true, 50, k.expiry, k.volatility, 0.05, 0.0,
+                                        50, 1, 0, 2, 2, 0.0, k.nonUniformGrid, 1};
+        tarvic::DornTechUIBOption counted(c);
+        counted.lastNodeIndex();  // the knock-in's own grid, not the companion's
+        const std::size_t before = counted.solveBytes(1, 1);
+        tarvic::DornTechUIBOption built(c);
+        built.prepareSolves(1, 1);  // builds both grids
+        // Within a node or two of the grid the solve builds.
+        const double after = static_cast<double>(built.solveBytes(1, 1));
+        EXPECT_NEAR(static_cast<double>(before), after, 1e-3 * after) << k.what;
+    }
+}
+
+}  // namespace
