@@ -110,11 +110,14 @@ struct ShiftedSinhGenerator {
 };
 
 // Cell widths w(xi) = a xi^3 + b xi^2 + c xi + w0, the cell i centred at
-// (i - 0.5) / N, from the first node B.
+// (i - 0.5) / N, from the first node B. Past the top the widths were laid
+// out for (xi > 1: a top raised above it), they keep at least the width at
+// xi = 1, where the cubic would turn down.
 struct CubicWidthGenerator {
     double a, b, c, w0, N;
     double S;
     double i = 0.0;
+    double width(double xi) const { return ((a * xi + b) * xi + c) * xi + w0; }
     double next()
     {
         if (i == 0.0) {
@@ -123,13 +126,13 @@ struct CubicWidthGenerator {
         }
         const double xi = (i - 0.5) / N;
         i += 1.0;
-        S += ((a * xi + b) * xi + c) * xi + w0;
+        S += xi > 1.0 ? std::max(width(xi), width(1.0)) : width(xi);
         return S;
     }
 };
 
 // A few fine cells of width h from B, then cells w(xi) = A xi^3 + E xi^2 + w0
-// centred at (k + 0.5) / M.
+// centred at (k + 0.5) / M; past xi = 1 at least the width there, as above.
 struct FineThenCubicGenerator {
     double B, h;
     int64_t fine;  // nodes B, B + h, ..., B + (fine - 1) h
@@ -145,7 +148,8 @@ struct FineThenCubicGenerator {
         }
         const double xi = (static_cast<double>(i - fine) + 0.5) / M;
         ++i;
-        S += (A * xi + E) * xi * xi + w0;
+        const auto width = [this](double x) { return (A * x + E) * x * x + w0; };
+        S += xi > 1.0 ? std::max(width(xi), width(1.0)) : width(xi);
         return S;
     }
 };

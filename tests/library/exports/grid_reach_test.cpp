@@ -138,6 +138,14 @@ TEST(GridReach, TheLibrarysOwnGridReachesAsFarAsTheContractAsks)
     cases.push_back(downBarrier(vanilla(0, 0.8, 5.0, 0.05, 0.02, 100, 0), 80.0, 1));
     cases.push_back(downBarrier(vanilla(0, 0.5, 10.0, 0.05, 0.1, 100, 1), 90.0, 1));
     cases.push_back(downBarrier(vanilla(1, 0.5, 10.0, 0.05, 0.1, 100, 0), 80.0, 0));
+    // Barriers just below the strike: the stretched grid's cells grow from
+    // the barrier by a cubic laid out for the unraised top, which turned
+    // down past it and failed to reach a raised one.
+    for (double barrier : {90.0, 95.0}) {
+        cases.push_back(downBarrier(vanilla(0, 1.0, 5.0, 0.0, 0.0, 100, 1), barrier, 0));
+        cases.push_back(downBarrier(vanilla(0, 1.0, 5.0, 0.0, 0.0, 100, 1), barrier, 1));
+        cases.push_back(downBarrier(vanilla(1, 1.0, 5.0, 0.05, 0.0, 100, 1), barrier, 0));
+    }
     // Above a barrier over the strike the value that matters is the spot's.
     for (int32_t stretched : {0, 1}) {
         Contract high = downBarrier(vanilla(0, 0.8, 5.0, 0.05, 0.02, 100, stretched), 150.0, 1);
