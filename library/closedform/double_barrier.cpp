@@ -120,7 +120,10 @@ double knockOutSeries(double S, double K, double L, double U, double T, double r
     }
     const double assetPart = S * std::exp((b - r) * T) * assetSum;
     const double strikePart = K * std::exp(-r * T) * strikeSum;
-    return call ? assetPart - strikePart : strikePart - assetPart;
+    // Rounding of terms that cancel to nearly nothing may leave a value just
+    // below 0; a knock-out is worth at least nothing.
+    const double value = call ? assetPart - strikePart : strikePart - assetPart;
+    return std::max(value, 0.0);
 }
 
 }  // namespace
