@@ -51,6 +51,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "grid_read.h"
 #include "tarvic/tarvic.h"
 
 // ---- Counting allocations -----------------------------------------------------
@@ -209,27 +210,7 @@ struct Arrays {
 // says the program reads it.
 double valueOnGrid(const Arrays& a, double S)
 {
-    const int32_t n = a.lastIndex;
-    const double* x = a.grid.data();
-    const double* f = a.value.data();
-    int32_t i = 0;
-    while (i + 1 < n && x[i + 1] <= S)
-        ++i;
-    if (x[i] == S)
-        return f[i];
-    if (i < 2 || i > n - 2) {
-        const double w = (S - x[i]) / (x[i + 1] - x[i]);
-        return (1.0 - w) * f[i] + w * f[i + 1];
-    }
-    double sum = 0.0;
-    for (int32_t k = i - 1; k <= i + 2; ++k) {
-        double term = f[k];
-        for (int32_t m = i - 1; m <= i + 2; ++m)
-            if (m != k)
-                term *= (S - x[m]) / (x[k] - x[m]);
-        sum += term;
-    }
-    return sum;
+    return tarvic_bench::valueOnGrid(a.grid.data(), a.value.data(), a.lastIndex + 1, S);
 }
 
 enum class Call { EuropeanCall, DownAndOutCall, DownAndInPut, PseudoRandom, Sobol };

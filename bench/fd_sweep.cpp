@@ -55,6 +55,7 @@
 #include <thread>
 #include <vector>
 
+#include "grid_read.h"
 #include "tarvic/tarvic.h"
 
 namespace {
@@ -219,29 +220,10 @@ const Preset kPresets[] = {{"Low", 30, 2}, {"Medium", 100, 4}, {"High", 300, 4}}
 
 // ---- Reading a grid at the spot -------------------------------------------------
 
-// The value at S the way the program reads it: the cubic through the four
-// nodes around S, a straight line in the first two and last two intervals.
+// The value at S the way the program reads it.
 double valueAt(const double* x, const double* f, int count, double S)
 {
-    const int N = count - 1;
-    const double* above = std::upper_bound(x, x + count, S);
-    int i = static_cast<int>(above - x) - 1;
-    if (i >= 0 && x[i] == S)
-        return f[i];
-    i = std::min(std::max(i, 0), N - 1);
-    if (i < 2 || i > N - 2) {
-        const double w = (S - x[i]) / (x[i + 1] - x[i]);
-        return (1.0 - w) * f[i] + w * f[i + 1];
-    }
-    double sum = 0.0;
-    for (int k = i - 1; k <= i + 2; ++k) {
-        double term = f[k];
-        for (int m = i - 1; m <= i + 2; ++m)
-            if (m != k)
-                term *= (S - x[m]) / (x[k] - x[m]);
-        sum += term;
-    }
-    return sum;
+    return tarvic_bench::valueOnGrid(x, f, count, S);
 }
 
 // ---- An independent solver: Crank–Nicolson in log S -----------------------------
