@@ -1,6 +1,7 @@
 #include "pde/dorn_tech_option.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -572,19 +573,20 @@ void DornTechOption::checkDriftResolved(const std::vector<double>& gamma) const
 
 std::string driftUnresolvedText(double peclet, double S, int32_t assetSteps)
 {
-    const auto number = [](const char* format, double x) {
+    // "." as the decimal point whatever the locale.
+    const auto number = [](std::chars_format format, int precision, double x) {
         char digits[64];
-        std::snprintf(digits, sizeof digits, format, x);
-        return std::string(digits);
+        const auto end = std::to_chars(digits, digits + sizeof digits, x, format, precision).ptr;
+        return std::string(digits, end);
     };
     const double steps = std::ceil(2.0 * peclet * assetSteps);
     std::string text = "The drift r - q outruns the volatility on this grid: near S = " +
-                       number("%.4g", S) + " one asset step spans " + number("%.3g", peclet) +
+                       number(std::chars_format::general, 4, S) + " one asset step spans " + number(std::chars_format::general, 3, peclet) +
                        " times the distance over which the volatility evens out the drift "
                        "(|r - q| dS / (sigma^2 S) above 1), and the finite differences cannot "
                        "resolve the contract. ";
     if (steps <= kMaxSuggestedAssetSteps)
-        text += "Raise assetSteps to at least " + number("%.0f", steps) +
+        text += "Raise assetSteps to at least " + number(std::chars_format::fixed, 0, steps) +
                 ", or raise the volatility.";
     else
         text += "No grid within the program's limits resolves it: raise the volatility, or bring "

@@ -120,6 +120,7 @@ TEST(NumberLocale, PricesAndTextsAreThoseOfTheCLocale)
         {"a refused volatility (finite differences)", finiteDifferences(-0.2)},
         {"more Sobol points than the engine allows", monteCarlo(0, 31, 1)},
         {"Euler steps that go below 0 (the text gives percentages)", monteCarlo(0, 50, 0, 5.0, 2, 1)},
+        {"a grid too coarse for the drift (the text gives levels)", finiteDifferences(0.01)},
     };
     std::vector<Outcome> reference;
     {
@@ -131,6 +132,7 @@ TEST(NumberLocale, PricesAndTextsAreThoseOfTheCLocale)
     ASSERT_EQ(reference[0].text, "");
     ASSERT_NE(reference[4].text, "");
     ASSERT_NE(reference[7].text.find(" %"), std::string::npos) << reference[7].text;
+    ASSERT_NE(reference[8].text.find("near S = "), std::string::npos) << reference[8].text;
 
     for (const LocaleCase& k : kLocales) {
         SET_LOCALE_OR_SKIP(locale, k);
