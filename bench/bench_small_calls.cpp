@@ -51,7 +51,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "grid_read.h"
+#include "pde/solution_at.h"
 #include "tarvic/tarvic.h"
 
 // ---- Counting allocations -----------------------------------------------------
@@ -210,7 +210,7 @@ struct Arrays {
 // says the program reads it.
 double valueOnGrid(const Arrays& a, double S)
 {
-    return tarvic_bench::valueOnGrid(a.grid.data(), a.value.data(), a.lastIndex + 1, S);
+    return tarvic::cubicSolutionAt(a.grid.data(), a.value.data(), a.lastIndex + 1, S);
 }
 
 enum class Call { EuropeanCall, DownAndOutCall, DownAndInPut, PseudoRandom, Sobol };

@@ -55,7 +55,7 @@
 #include <thread>
 #include <vector>
 
-#include "grid_read.h"
+#include "pde/solution_at.h"
 #include "tarvic/tarvic.h"
 
 namespace {
@@ -223,7 +223,7 @@ const Preset kPresets[] = {{"Low", 30, 2}, {"Medium", 100, 4}, {"High", 300, 4}}
 // The value at S the way the program reads it.
 double valueAt(const double* x, const double* f, int count, double S)
 {
-    return tarvic_bench::valueOnGrid(x, f, count, S);
+    return tarvic::cubicSolutionAt(x, f, count, S);
 }
 
 // ---- An independent solver: Crank–Nicolson in log S -----------------------------

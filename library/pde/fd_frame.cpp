@@ -11,6 +11,7 @@
 #include "common/finite_results.h"
 #include "common/parallel_loop.h"
 #include "common/require.h"
+#include "pde/solution_at.h"
 
 namespace tarvic {
 
@@ -26,26 +27,7 @@ double solutionAt(const double* x, const double* f, int32_t count, double S)
 {
     if (count < 2)
         throw std::logic_error("Interpolation needs at least two nodes.");
-    const int32_t N = count - 1;
-    // i: the interval [x_i, x_i+1] that holds S, the end intervals beyond the grid.
-    const double* above = std::upper_bound(x, x + count, S);
-    int32_t i = static_cast<int32_t>(above - x) - 1;
-    if (i >= 0 && x[i] == S)
-        return f[i];
-    i = std::min(std::max(i, 0), N - 1);
-    if (i < 2 || i > N - 2) {
-        const double w = (S - x[i]) / (x[i + 1] - x[i]);
-        return (1.0 - w) * f[i] + w * f[i + 1];
-    }
-    double sum = 0.0;
-    for (int32_t k = i - 1; k <= i + 2; ++k) {
-        double term = f[k];
-        for (int32_t m = i - 1; m <= i + 2; ++m)
-            if (m != k)
-                term *= (S - x[m]) / (x[k] - x[m]);
-        sum += term;
-    }
-    return sum;
+    return cubicSolutionAt(x, f, count, S);
 }
 
 void bumpedAtBaseNodes(const std::vector<double>& baseGrid, int32_t count,

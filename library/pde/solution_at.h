@@ -4,14 +4,14 @@
 // program and the library's header read it: a node's own value on a node;
 // in [x_i, x_i+1] the cubic through x_i-1 .. x_i+2, a straight line in the
 // first two and last two intervals; beyond the ends the end interval's
-// line. The benchmarks load the library by path and see only its C
-// interface, so they carry this read themselves.
+// line. Header-only, so that programs that load the library by path and
+// see only its C interface (the benchmarks) read a solution as it does.
 
 #include <algorithm>
 
-namespace tarvic_bench {
+namespace tarvic {
 
-inline double valueOnGrid(const double* x, const double* f, int count, double S)
+inline double cubicSolutionAt(const double* x, const double* f, int count, double S)
 {
     const int N = count - 1;
     const double* above = std::upper_bound(x, x + count, S);
@@ -34,4 +34,4 @@ inline double valueOnGrid(const double* x, const double* f, int count, double S)
     return sum;
 }
 
-}  // namespace tarvic_bench
+}  // namespace tarvic
